@@ -1,0 +1,155 @@
+#include "model/SpreadSheet.h"
+
+#include "platform/Errors.h"
+
+#include <utility>
+
+void TZymCell::Assign(const TPersistent& source)
+{
+  const auto* cell = dynamic_cast<const TZymCell*>(&source);
+  if (!cell) {
+    TPersistent::Assign(source);
+    return;
+  }
+  Value = cell->Value;
+  Alignment = cell->Alignment;
+  FormatIndex = cell->FormatIndex;
+}
+
+const TZymCell* TSpreadSheetCols::GetCell(int column) const
+{
+  if (column < 0)
+    throw EListError(column);
+  if (static_cast<std::size_t>(column) >= FItems.size())
+    return nullptr;
+  const TZymCell& cell = FItems[static_cast<std::size_t>(column)];
+  return cell.Value.IsEmpty() ? nullptr : &cell;
+}
+
+TZymCell* TSpreadSheetCols::GetCell(int column)
+{
+  return const_cast<TZymCell*>(std::as_const(*this).GetCell(column));
+}
+
+TZymCell& TSpreadSheetCols::CellAt(int column)
+{
+  if (column < 0)
+    throw EListError(column);
+  const auto index = static_cast<std::size_t>(column);
+  if (index >= FItems.size())
+    FItems.resize(index + 1);
+  return FItems[index];
+}
+
+void TSpreadSheetCols::Clear()
+{
+  while (!FItems.empty())
+    FItems.pop_back();
+}
+
+TSpreadSheetRow& TSpreadSheetCells::Row(int index)
+{
+  if (index < 0 || static_cast<std::size_t>(index) >= FRows.size())
+    throw EListError(index);
+  return *FRows[static_cast<std::size_t>(index)];
+}
+
+const TSpreadSheetRow& TSpreadSheetCells::Row(int index) const
+{
+  return const_cast<TSpreadSheetCells&>(*this).Row(index);
+}
+
+int TSpreadSheetCells::EnsureRow(int row)
+{
+  while (row >= 0 && FRows.size() <= static_cast<std::size_t>(row))
+    FRows.push_back(std::make_unique<TSpreadSheetRow>());
+  return row;
+}
+
+void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::int32_t formatIndex,
+                                     TAlignment alignment)
+{
+  if (value.IsNullOrEmpty())
+    return;
+  TZymCell& cell = Row(EnsureRow(row)).Cols.CellAt(column);
+  cell.Value = std::move(value);
+  cell.Alignment = alignment;
+  cell.FormatIndex = formatIndex;
+  if (!TrackExtent)
+    return;
+  if (column >= ColCount)
+    ColCount = column + 1;
+  if (row >= RowCount)
+    RowCount = row + 1;
+}
+
+const TZymCell* TSpreadSheetCells::FindCell(int column, int row) const
+{
+  if (row < 0)
+    throw EListError(row);
+  if (column < 0)
+    throw EListError(column);
+  if (static_cast<std::size_t>(row) >= FRows.size())
+    return nullptr;
+  return FRows[static_cast<std::size_t>(row)]->Cols.GetCell(column);
+}
+
+TVariant TSpreadSheetCells::GetCellValue(int column, int row) const
+{
+  const TZymCell* cell = FindCell(column, row);
+  return cell ? cell->Value : TVariant::Null();
+}
+
+void TSpreadSheetCells::Delete(int index)
+{
+  Row(index);  // range check
+  FRows.erase(FRows.begin() + index);
+}
+
+void TSpreadSheetCells::Clear()
+{
+  while (!FRows.empty())
+    FRows.pop_back();
+  DimLastColumn = 0;
+  DimLastRow = 0;
+  ColCount = 0;
+  RowCount = 0;
+}
+
+int TSpreadSheets::Add()
+{
+  auto sheet = std::make_unique<TSpreadSheet>();
+  sheet->Caption = "Sheet" + std::to_string(FItems.size() + 1);
+  FItems.push_back(std::move(sheet));
+  return Count() - 1;
+}
+
+TSpreadSheet& TSpreadSheets::GetSheet(int index)
+{
+  if (index < 0)
+    index = 0;
+  // Add returns the index of the sheet it appended, so this adds at most one
+  // sheet however far past the end the index lies.
+  while (index >= Count())
+    index = Add();
+  return *FItems[static_cast<std::size_t>(index)];
+}
+
+const TSpreadSheet& TSpreadSheets::Items(int index) const
+{
+  if (index < 0 || index >= Count())
+    throw EListError(index);
+  return *FItems[static_cast<std::size_t>(index)];
+}
+
+void TSpreadSheets::Delete(int index)
+{
+  Items(index);  // range check
+  FItems.erase(FItems.begin() + index);
+}
+
+void TSpreadSheets::Clear()
+{
+  while (!FItems.empty())
+    FItems.pop_back();
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "platform/Persistent.h"
+#include "platform/Variant.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+/// Horizontal alignment a reader reports for a cell.
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+
+/// One stored cell. A new cell holds Empty, left-justified, format index 0.
+class TZymCell : public TPersistent {
+public:
+  TVariant Value;
+  TAlignment Alignment = TAlignment::taLeftJustify;
+  std::int32_t FormatIndex = 0;
+
+  const char* ClassName() const override { return "TZymCell"; }
+  /// Copies Value, Alignment and FormatIndex from another TZymCell; any other
+  /// source fails with "Cannot assign a %s to a %s".
+  void Assign(const TPersistent& source) override;
+};
+
+/// The cells of one row. Slot c is column c; a slot whose value is Empty is a
+/// gap (the model never stores Empty, so the slot needs no flag of its own).
+/// Cells live inside the slots: a row costs one block, not one per cell.
+/// The list is only as long as the highest column ever stored plus one.
+class TSpreadSheetCols {
+public:
+  std::size_t Count() const { return FItems.size(); }
+  /// The cell at Column, or nullptr for a gap or a column at or past the end.
+  /// Throws EListError for a negative column.
+  const TZymCell* GetCell(int column) const;
+  TZymCell* GetCell(int column);
+  /// The cell at Column, growing the list with gaps as needed.
+  TZymCell& CellAt(int column);
+  void Clear();
+
+private:
+  std::vector<TZymCell> FItems;
+};
+
+/// One row of a sheet.
+class TSpreadSheetRow {
+public:
+  TSpreadSheetCols Cols;
+};
+
+/// The rows of one sheet, rows 0 up to the highest stored row, without gaps.
+class TSpreadSheetCells {
+public:
+  TSpreadSheetCells() = default;
+  TSpreadSheetCells(const TSpreadSheetCells&) = delete;
+  TSpreadSheetCells& operator=(const TSpreadSheetCells&) = delete;
+  ~TSpreadSheetCells() { Clear(); }
+
+  std::int32_t DimLastColumn = 0;
+  std::int32_t DimLastRow = 0;
+  std::int32_t ColCount = 0;
+  std::int32_t RowCount = 0;
+  /// While true, ColCount and RowCount follow the stored cells; while false
+  /// they follow the dimensions reports.
+  bool TrackExtent = true;
+
+  std::size_t Count() const { return FRows.size(); }
+  /// Row Index; throws EListError when Index is outside the list.
+  TSpreadSheetRow& Row(int index);
+  const TSpreadSheetRow& Row(int index) const;
+
+  /// Appends empty rows until the list has more than Row items; returns Row.
+  int EnsureRow(int row);
+  /// Stores one cell. Null and Empty are dropped (nothing is created and an
+  /// earlier value at the place stays). Throws EListError for a negative
+  /// row or column; rows appended for a valid row stay.
+  void SetCellValue(int column, int row, TVariant value, std::int32_t formatIndex,
+                    TAlignment alignment);
+  /// A copy of the stored value, or Null where no cell is stored. Throws
+  /// EListError for a negative row or column. Never grows anything.
+  TVariant GetCellValue(int column, int row) const;
+  /// The stored cell or nullptr; no copy of the value.
+  const TZymCell* FindCell(int column, int row) const;
+  /// Frees row Index and moves the later rows up; the extent is unchanged.
+  void Delete(int index);
+  /// Frees every row, last first, and sets both dimensions and both extents
+  /// to 0. TrackExtent keeps its value.
+  void Clear();
+
+private:
+  std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;
+};
+
+/// One sheet: its caption, cells and column widths (in characters, 0 = none).
+class TSpreadSheet : public TPersistent {
+public:
+  TSpreadSheetCells Cells;
+  std::string Caption;
+  std::vector<std::int32_t> ColumnWidths;
+
+  const char* ClassName() const override { return "TSpreadSheet"; }
+};
+
+/// The workbook's sheets in the order they were added; owns them.
+class TSpreadSheets {
+public:
+  TSpreadSheets() = default;
+  TSpreadSheets(const TSpreadSheets&) = delete;
+  TSpreadSheets& operator=(const TSpreadSheets&) = delete;
+  ~TSpreadSheets() { Clear(); }
+
+  int Count() const { return static_cast<int>(FItems.size()); }
+  /// Appends a sheet captioned "Sheet" + (its index + 1); returns its index.
+  int Add();
+  /// The sheet at Index; a negative Index means 0, and an Index at or past
+  /// the end appends one sheet (only one) and returns it. Never null.
+  TSpreadSheet& GetSheet(int index);
+  /// The sheet at Index; throws EListError outside the list.
+  const TSpreadSheet& Items(int index) const;
+  /// Frees sheet Index; throws EListError outside the list.
+  void Delete(int index);
+  /// Frees every sheet, last first.
+  void Clear();
+
+private:
+  std::vector<std::unique_ptr<TSpreadSheet>> FItems;
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/Errors.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+/// A failure of the compound-file layer: a status code (an HRESULT-style
+/// value, see the kStg* constants) and a clear message.
+class EOleError : public EBiffLensError {
+public:
+  EOleError(std::int32_t status, const std::string& message)
+      : EBiffLensError(message), FStatus(status) {}
+  std::int32_t Status() const { return FStatus; }
+
+private:
+  std::int32_t FStatus;
+};
+
+// Status values, with the numbers the platform's structured storage uses.
+inline constexpr std::int32_t kStgFileNotFound = static_cast<std::int32_t>(0x80030002);
+inline constexpr std::int32_t kStgAccessDenied = static_cast<std::int32_t>(0x80030005);
+inline constexpr std::int32_t kStgInvalidPointer = static_cast<std::int32_t>(0x80030009);
+inline constexpr std::int32_t kStgReadFault = static_cast<std::int32_t>(0x8003001E);
+inline constexpr std::int32_t kStgInvalidHeader = static_cast<std::int32_t>(0x800300FB);
+inline constexpr std::int32_t kStgInvalidName = static_cast<std::int32_t>(0x800300FC);
+inline constexpr std::int32_t kStgDocFileCorrupt = static_cast<std::int32_t>(0x80030109);
+inline constexpr std::int32_t kStgInvalidFunction = static_cast<std::int32_t>(0x80030001);
+
+/// True when `bytes` start with the compound-file signature and are long
+/// enough for a header. Says nothing about the rest of the file.
+bool IsCompoundFile(std::span<const std::uint8_t> bytes);
+
+/// One root-level element of a compound file.
+struct TStorageElement {
+  std::string Name;        // UTF-8, as stored (case kept)
+  std::uint8_t Type = 0;   // 1 storage, 2 stream, 5 root
+  std::uint64_t Size = 0;  // stream size in bytes (0 for storages)
+  std::uint32_t EntryId = 0;
+};
+
+/// A stream opened from a compound file, read and seeked by position.
+/// Keeps the compound file's bytes alive through shared ownership.
+class TCompoundStream {
+public:
+  std::uint64_t Size() const;
+  std::uint64_t Position() const;
+  /// Copies up to `buffer.size()` bytes from the current position; returns
+  /// the count copied (0 at the end) and advances the position.
+  std::size_t Read(std::span<std::uint8_t> buffer);
+  /// Moves the position relative to the current one; throws EOleError
+  /// (kStgInvalidFunction) when the result would lie before 0. A position
+  /// past the end is allowed and reads nothing.
+  void Seek(std::int64_t offset);
+  /// The whole stream as one contiguous block (sectors assembled once).
+  std::span<const std::uint8_t> Bytes() const;
+
+private:
+  friend class TCompoundFile;
+  std::shared_ptr<const std::vector<std::uint8_t>> FData;
+  std::uint64_t FPosition = 0;
+};
+
+/// The root storage of a compound file held in memory. Opening validates the
+/// header, the FAT (with its DIFAT, extra DIFAT sectors included), the
+/// directory and the mini FAT; every structure read is bounds-checked, every
+/// chain walk is bounded and fails on a revisit, and no allocation exceeds
+/// what the file's size justifies. Every failure is an EOleError.
+class TCompoundFile {
+public:
+  /// Takes shared ownership of the file's bytes.
+  static TCompoundFile Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
+  /// Reads the file at `path` whole, then opens it.
+  static TCompoundFile OpenFile(const std::string& path);
+
+  /// The children of the root storage, in directory-tree order (an in-order
+  /// walk of the red-black tree of siblings).
+  const std::vector<TStorageElement>& RootElements() const { return FRootElements; }
+  /// Opens the root element named exactly `name` (case-sensitive) as a
+  /// stream; throws EOleError (kStgFileNotFound) when there is none or it is
+  /// not a stream.
+  TCompoundStream OpenStream(const std::string& name) const;
+
+private:
+  struct TImpl;
+  std::shared_ptr<const TImpl> FImpl;
+  std::vector<TStorageElement> FRootElements;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+/// The text an error box shows for an exception message: the message with "."
+/// appended, unless it is empty or already ends in "." or in a character whose
+/// code is below that of "." (a blank, "!", a quote, a line break...).
+std::string ErrorBoxText(std::string_view message);
