@@ -1,0 +1,432 @@
+#include "hexdump/HexDump.h"
+
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+using namespace HexFormat;
+
+namespace {
+
+std::optional<TDumpKey> DumpKeyOf(int key)
+{
+  switch (key) {
+  case Qt::Key_PageUp:
+    return TDumpKey::dkPageUp;
+  case Qt::Key_PageDown:
+    return TDumpKey::dkPageDown;
+  case Qt::Key_Home:
+    return TDumpKey::dkHome;
+  case Qt::Key_End:
+    return TDumpKey::dkEnd;
+  case Qt::Key_Up:
+    return TDumpKey::dkUp;
+  case Qt::Key_Down:
+    return TDumpKey::dkDown;
+  default:
+    return std::nullopt;
+  }
+}
+
+// Keys the control keeps for itself: the arrows (Left and Right do nothing,
+// but must not move the focus or reach a shortcut either) and the paging keys.
+bool IsOwnKey(int key)
+{
+  return DumpKeyOf(key).has_value() || key == Qt::Key_Left || key == Qt::Key_Right;
+}
+
+TScrollCode ScrollCodeOf(int action)
+{
+  switch (action) {
+  case QAbstractSlider::SliderSingleStepSub:
+    return TScrollCode::scLineUp;
+  case QAbstractSlider::SliderSingleStepAdd:
+    return TScrollCode::scLineDown;
+  case QAbstractSlider::SliderPageStepSub:
+    return TScrollCode::scPageUp;
+  case QAbstractSlider::SliderPageStepAdd:
+    return TScrollCode::scPageDown;
+  case QAbstractSlider::SliderMove:
+    return TScrollCode::scThumb;
+  case QAbstractSlider::SliderToMinimum:
+    return TScrollCode::scTop;
+  case QAbstractSlider::SliderToMaximum:
+    return TScrollCode::scBottom;
+  default:
+    return TScrollCode::scEnd;
+  }
+}
+
+// Views of the member line buffers; fromRawData wraps them without a copy.
+QString RawText(const char16_t* text, int length)
+{
+  return QString::fromRawData(reinterpret_cast<const QChar*>(text), length);
+}
+
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+
+}  // namespace
+
+THexDump::THexDump(QWidget* parent) : QAbstractScrollArea(parent)
+{
+  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setFocusPolicy(Qt::StrongFocus);
+  // Every pixel of the viewport is painted by paintEvent.
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setAutoFillBackground(false);
+
+  const QPalette& pal = palette();
+  FColors = {pal.color(QPalette::WindowText), pal.color(QPalette::WindowText),
+             pal.color(QPalette::Highlight)};
+  FFocusPen = QPen(pal.color(QPalette::HighlightedText), 1, Qt::DotLine);
+  InitHexText(FHexText);
+
+  verticalScrollBar()->setSingleStep(1);
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          &THexDump::OnScrollBarAction);
+  resize(300, 200);
+  UpdateMetrics();
+}
+
+void THexDump::SetDataStart(const std::uint8_t* p)
+{
+  FHasData = p != nullptr;
+  FDataStart = p;
+  if (!FHasData)
+    SetDataLength(0);
+  else
+    viewport()->update();
+  if (FHasData) {
+    MarkLine(0);
+    RevealMarkedLine();
+  }
+}
+
+void THexDump::SetDataLength(int n)
+{
+  FDataLength = std::max(n, 0);
+  RecalcLayout();
+  viewport()->update();
+  UpdateScrollRange();
+}
+
+void THexDump::SetData(std::span<const std::uint8_t> bytes)
+{
+  SetDataStart(bytes.empty() ? nullptr : bytes.data());
+  SetDataLength(static_cast<int>(std::min<std::size_t>(bytes.size(), std::numeric_limits<int>::max())));
+}
+
+void THexDump::UpdateMetrics()
+{
+  const QFontMetrics fm(font());
+  FRowHeight = fm.height() + 2;
+  FCellWidth = fm.horizontalAdvance(QLatin1Char('D')) + 1;
+  FAscent = fm.ascent();
+  RecalcLayout();
+  UpdateScrollRange();
+}
+
+void THexDump::RecalcLayout()
+{
+  if (FRowHeight < 1)
+    return;
+  FPageLines = PageLinesForHeight(viewport()->height(), FRowHeight);
+  FLineBytes = LineBytesForWidth(viewport()->width(), FCellWidth, FShowAddress, FShowCharacters);
+  FTotalLines = TotalLinesFor(FDataLength, FLineBytes);
+  if (FTotalLines - 1 < FMarkedLine)
+    MarkLine(FTotalLines - 1);
+  if (FTotalLines - 1 < FFirstVisibleLine)
+    ScrollTo(FTotalLines - 1);
+}
+
+void THexDump::UpdateScrollRange()
+{
+  // Qt has no empty range; 0 .. 0 with no data behaves the same, because the
+  // scroll handlers ignore the bar while there is nothing to show.
+  FSyncingScrollBar = true;
+  QScrollBar* bar = verticalScrollBar();
+  bar->setRange(0, std::max(FTotalLines - 1, 0));
+  bar->setPageStep(std::max(FPageLines - 1, 1));
+  bar->setValue(FFirstVisibleLine);
+  FSyncingScrollBar = false;
+}
+
+void THexDump::UpdateScrollPos(int n)
+{
+  FSyncingScrollBar = true;
+  verticalScrollBar()->setValue(n);
+  FSyncingScrollBar = false;
+}
+
+void THexDump::ScrollTo(int n)
+{
+  n = ClampLine(n, FTotalLines);
+  if (n == FFirstVisibleLine)
+    return;
+  const int d = FFirstVisibleLine - n;
+  FFirstVisibleLine = n;
+  UpdateScrollPos(n);
+  if (d != 1 && d != -1) {
+    viewport()->update();
+    return;
+  }
+  // One row: move the pixels that stay and paint only the row that comes in.
+  const int width = viewport()->width();
+  const int height = viewport()->height();
+  viewport()->scroll(0, d * FRowHeight, QRect(1, 0, width - 1, height));
+  if (d == 1)
+    viewport()->update(0, 0, width, FRowHeight);
+  else
+    viewport()->update(0, height - FRowHeight, width, FRowHeight);
+}
+
+void THexDump::InvalidateLine(int line)
+{
+  viewport()->update(0, (line - FFirstVisibleLine) * FRowHeight, viewport()->width(), FRowHeight);
+}
+
+void THexDump::MarkLine(int n)
+{
+  n = ClampLine(n, FTotalLines);
+  if (n == FMarkedLine)
+    return;
+  if (FMarkedLine >= FFirstVisibleLine && FMarkedLine < FFirstVisibleLine + FPageLines)
+    InvalidateLine(FMarkedLine);
+  FMarkedLine = n;
+  InvalidateLine(FMarkedLine);
+  RevealMarkedLine();
+}
+
+void THexDump::RevealMarkedLine()
+{
+  if (FMarkedLine < FFirstVisibleLine)
+    ScrollTo(FMarkedLine);
+  else if (FMarkedLine >= FFirstVisibleLine + FPageLines - 1)
+    ScrollTo(FMarkedLine - FPageLines + 2);
+}
+
+void THexDump::InvalidateMarkedLine()
+{
+  if (FShowLineMarker)
+    InvalidateLine(FMarkedLine);
+}
+
+void THexDump::SetBorder(TBorderStyle value)
+{
+  if (value == FBorder)
+    return;
+  FBorder = value;
+  setFrameStyle(value == TBorderStyle::bsSingle ? (QFrame::StyledPanel | QFrame::Sunken)
+                                                : QFrame::NoFrame);
+}
+
+void THexDump::SetShowAddress(bool value)
+{
+  if (value == FShowAddress)
+    return;
+  FShowAddress = value;
+  RecalcLayout();
+  viewport()->update();
+  UpdateScrollRange();
+}
+
+void THexDump::SetShowCharacters(bool value)
+{
+  if (value == FShowCharacters)
+    return;
+  FShowCharacters = value;
+  RecalcLayout();
+  viewport()->update();
+  UpdateScrollRange();
+}
+
+void THexDump::SetShowLineMarker(bool value)
+{
+  if (value == FShowLineMarker)
+    return;
+  FShowLineMarker = value;
+  viewport()->update();
+}
+
+void THexDump::SetRelativeAddress(bool value)
+{
+  if (value == FRelativeAddress)
+    return;
+  FRelativeAddress = value;
+  if (FShowAddress)
+    viewport()->update();
+}
+
+void THexDump::SetColor(TColorIndex index, const QColor& value)
+{
+  if (FColors[index] == value)
+    return;
+  FColors[index] = value;
+  viewport()->update();
+}
+
+bool THexDump::event(QEvent* e)
+{
+  // Take the navigation keys before any shortcut or focus chain can: they
+  // move the marked line here.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    if (key->modifiers() == Qt::NoModifier && IsOwnKey(key->key())) {
+      e->accept();
+      return true;
+    }
+  }
+  return QAbstractScrollArea::event(e);
+}
+
+void THexDump::changeEvent(QEvent* e)
+{
+  QAbstractScrollArea::changeEvent(e);
+  if (e->type() == QEvent::FontChange)
+    UpdateMetrics();
+}
+
+void THexDump::resizeEvent(QResizeEvent* e)
+{
+  QAbstractScrollArea::resizeEvent(e);
+  RecalcLayout();
+  UpdateScrollRange();
+}
+
+void THexDump::keyPressEvent(QKeyEvent* e)
+{
+  const std::optional<TDumpKey> key = DumpKeyOf(e->key());
+  if (!key) {
+    if (IsOwnKey(e->key()))
+      e->accept();
+    else
+      QWidget::keyPressEvent(e);
+    return;
+  }
+  e->accept();
+  if (FHasData)
+    MarkLine(KeyTargetLine(*key, FMarkedLine, FPageLines, FTotalLines));
+}
+
+void THexDump::mousePressEvent(QMouseEvent* e)
+{
+  if (!hasFocus())
+    setFocus(Qt::MouseFocusReason);
+  e->accept();
+  if (e->button() == Qt::LeftButton && FHasData && FRowHeight > 0)
+    MarkLine(LineAtY(static_cast<int>(e->position().y()), FRowHeight, FFirstVisibleLine));
+}
+
+void THexDump::focusInEvent(QFocusEvent* e)
+{
+  QAbstractScrollArea::focusInEvent(e);
+  InvalidateMarkedLine();
+}
+
+void THexDump::focusOutEvent(QFocusEvent* e)
+{
+  QAbstractScrollArea::focusOutEvent(e);
+  InvalidateMarkedLine();
+}
+
+void THexDump::OnScrollBarAction(int action)
+{
+  QScrollBar* bar = verticalScrollBar();
+  if (FDataLength == 0 || !FHasData) {
+    bar->setSliderPosition(FFirstVisibleLine);
+    return;
+  }
+  const std::optional<int> target = ScrollTargetLine(ScrollCodeOf(action), FFirstVisibleLine,
+                                                     FPageLines, FTotalLines, bar->sliderPosition());
+  bar->setSliderPosition(target ? ClampLine(*target, FTotalLines) : FFirstVisibleLine);
+}
+
+void THexDump::scrollContentsBy(int, int)
+{
+  // The bar's value has changed by a user action (OnScrollBarAction already
+  // chose it); ScrollTo's own moves of the bar are echoes to ignore.
+  if (FSyncingScrollBar)
+    return;
+  if (FDataLength == 0 || !FHasData) {
+    UpdateScrollPos(FFirstVisibleLine);
+    return;
+  }
+  ScrollTo(verticalScrollBar()->value());
+}
+
+void THexDump::paintEvent(QPaintEvent* e)
+{
+  QPainter painter(viewport());
+  const QRect area = e->rect();
+  painter.fillRect(area, palette().color(QPalette::Base));
+  if (FRowHeight < 1 || FPageLines == 0)
+    return;
+  const int firstRow = std::max(area.top() / FRowHeight, 0);
+  const int lastRow = std::min(area.bottom() / FRowHeight, FPageLines - 1);
+  for (int row = firstRow; row <= lastRow; ++row)
+    PaintRow(painter, row);
+}
+
+void THexDump::PaintRow(QPainter& painter, int row)
+{
+  const int line = FFirstVisibleLine + row;
+  if (line >= FTotalLines || FDataStart == nullptr)
+    return;  // past the data: the background fill is all
+  const int clientWidth = viewport()->width();
+  const int top = row * FRowHeight;
+  const int addressWidth = FShowAddress ? kAddressCells * FCellWidth : 0;
+  const std::size_t lineStart = static_cast<std::size_t>(line) * static_cast<std::size_t>(FLineBytes);
+  const int count = LineByteCount(line, FDataLength, FLineBytes);
+  const std::span<const std::uint8_t> bytes(FDataStart + lineStart, static_cast<std::size_t>(count));
+
+  int left = 1;
+  if (FShowAddress) {
+    const std::uint64_t address =
+        FRelativeAddress ? lineStart : reinterpret_cast<std::uintptr_t>(bytes.data());
+    FormatAddress(address, FAddressText);
+    painter.setPen(FColors[ciAddress]);
+    painter.drawText(QRect(left, top, addressWidth, FRowHeight), kTextFlags,
+                     RawText(FAddressText.data(), kAddressCells));
+    left += addressWidth;
+  }
+
+  const bool marked = FShowLineMarker && line == FMarkedLine;
+  const QRect marker(addressWidth, top, 3 * FLineBytes * FCellWidth - FCellWidth + 1, FRowHeight);
+  if (marked) {
+    painter.fillRect(marker, palette().color(QPalette::Highlight));
+    painter.setPen(palette().color(QPalette::HighlightedText));
+  } else {
+    painter.setPen(FColors[ciHexData]);
+  }
+
+  // Each pair sits on the cell grid (3 cells a byte), as a tab stop would put it.
+  FormatHex(bytes, FHexText);
+  for (int k = 0; k < count; ++k)
+    painter.drawText(QRect(left + 3 * k * FCellWidth, top, 2 * FCellWidth, FRowHeight), kTextFlags,
+                     RawText(FHexText.data() + 3 * k, 2));
+
+  if (marked && hasFocus()) {
+    painter.setPen(FFocusPen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(marker.adjusted(0, 0, -1, -1));
+  }
+
+  if (FShowCharacters) {
+    const int charLeft = 3 * FLineBytes * FCellWidth + addressWidth;
+    FormatChars(bytes, FCharText);
+    painter.setPen(FColors[ciAnsiChar]);
+    painter.drawText(QRect(charLeft, top, std::max(clientWidth - charLeft, 0), FRowHeight),
+                     kTextFlags, RawText(FCharText.data(), count));
+  }
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "hexdump/HexFormat.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QPen>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+/// Frame of the hex dump.
+enum class TBorderStyle { bsNone, bsSingle };
+
+/// Shows a block of bytes as lines of an address, the bytes in hexadecimal
+/// and the same bytes as characters, with a marked line that the keys and
+/// the mouse move and a vertical scroll bar that moves the view.
+///
+/// The control never copies or owns the bytes: whoever hands it a block keeps
+/// the block alive until the next SetDataStart/SetData or the control's end.
+class THexDump : public QAbstractScrollArea {
+  Q_OBJECT
+
+public:
+  explicit THexDump(QWidget* parent = nullptr);
+
+  /// Shows the bytes from `p` on (nullptr: no data, which also empties the
+  /// length). With data, line 0 becomes the marked line and the top line.
+  /// Keeps `p`, does not copy; call SetDataLength next.
+  void SetDataStart(const std::uint8_t* p);
+  /// Number of bytes to show from the data start (0 or more); lays the lines
+  /// out again.
+  void SetDataLength(int n);
+  /// SetDataStart then SetDataLength; an empty span means no data. Keeps the
+  /// span, does not copy.
+  void SetData(std::span<const std::uint8_t> bytes);
+
+  /// Recomputes bytes per line, rows per page and total lines from the client
+  /// size and the metrics, then pulls the marked and first lines back into
+  /// the data.
+  void RecalcLayout();
+  /// Scroll range 0 .. TotalLines - 1.
+  void UpdateScrollRange();
+  /// Makes line `n` (clamped into the data) the top row. A move by one row
+  /// shifts the pixels and repaints only the row that comes into view.
+  void ScrollTo(int n);
+  /// Marks line `n` (clamped into the data), repainting only the two rows
+  /// concerned, and scrolls it into view.
+  void MarkLine(int n);
+  /// Scrolls so that the marked line is a wholly visible row.
+  void RevealMarkedLine();
+
+  bool HasData() const { return FHasData; }
+  int DataLength() const { return FDataLength; }
+  int FirstVisibleLine() const { return FFirstVisibleLine; }
+  int MarkedLine() const { return FMarkedLine; }
+  int PageLines() const { return FPageLines; }
+  int TotalLines() const { return FTotalLines; }
+  int LineBytes() const { return FLineBytes; }
+  int RowHeight() const { return FRowHeight; }
+  int CellWidth() const { return FCellWidth; }
+
+  TBorderStyle Border() const { return FBorder; }
+  void SetBorder(TBorderStyle value);
+  bool ShowAddress() const { return FShowAddress; }
+  void SetShowAddress(bool value);
+  bool ShowCharacters() const { return FShowCharacters; }
+  void SetShowCharacters(bool value);
+  bool ShowLineMarker() const { return FShowLineMarker; }
+  void SetShowLineMarker(bool value);
+  /// Addresses from the start of the data instead of memory addresses.
+  bool RelativeAddress() const { return FRelativeAddress; }
+  void SetRelativeAddress(bool value);
+
+  enum TColorIndex { ciAddress = 0, ciHexData = 1, ciAnsiChar = 2 };
+  QColor Color(TColorIndex index) const { return FColors[index]; }
+  void SetColor(TColorIndex index, const QColor& value);
+  QColor AddressColor() const { return Color(ciAddress); }
+  void SetAddressColor(const QColor& value) { SetColor(ciAddress, value); }
+  QColor HexDataColor() const { return Color(ciHexData); }
+  void SetHexDataColor(const QColor& value) { SetColor(ciHexData, value); }
+  QColor AnsiCharColor() const { return Color(ciAnsiChar); }
+  void SetAnsiCharColor(const QColor& value) { SetColor(ciAnsiChar, value); }
+
+  QSize sizeHint() const override { return {300, 200}; }
+
+protected:
+  bool event(QEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+private:
+  void UpdateMetrics();
+  void UpdateScrollPos(int n);
+  void InvalidateLine(int line);
+  void InvalidateMarkedLine();
+  void OnScrollBarAction(int action);
+  void PaintRow(class QPainter& painter, int row);
+
+  bool FHasData = false;
+  const std::uint8_t* FDataStart = nullptr;
+  int FDataLength = 0;
+  int FFirstVisibleLine = 0;
+  int FMarkedLine = 0;
+  int FPageLines = 0;
+  int FTotalLines = 0;
+  int FLineBytes = 0;
+  int FRowHeight = 0;
+  int FCellWidth = 0;
+  int FAscent = 0;
+  std::array<QColor, 3> FColors;
+  bool FShowLineMarker = true;
+  bool FShowCharacters = true;
+  bool FShowAddress = true;
+  bool FRelativeAddress = false;
+  TBorderStyle FBorder = TBorderStyle::bsSingle;
+  // True while ScrollTo moves the scroll bar itself, so the bar's echo does
+  // not scroll a second time.
+  bool FSyncingScrollBar = false;
+
+  // Line texts, written in place for each row painted; the TABs of the hex
+  // text are written once, here, and never again.
+  std::array<char16_t, HexFormat::kHexTextSize> FHexText{};
+  std::array<char16_t, HexFormat::kMaxLineBytes> FCharText{};
+  std::array<char16_t, HexFormat::kAddressCells> FAddressText{};
+  QPen FFocusPen;
+};
