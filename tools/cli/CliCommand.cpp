@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "WorkbookCommand.h"
+
 #include <string_view>
 
 namespace {
@@ -9,7 +11,14 @@ constexpr char kUsage[] =
     "Looks inside legacy binary Excel workbooks (.xls, BIFF2 to BIFF8).\n"
     "\n"
     "Commands:\n"
-    "  --help               show this text\n";
+    "  records FILE         one JSON line per BIFF record, in stream order\n"
+    "  cells FILE           one JSON line per stored cell value\n"
+    "  hex FILE N           the bytes of record N (from 1) as hex dump lines\n"
+    "  stats FILE           version, record count and sheet extents as JSON\n"
+    "  --help               show this text\n"
+    "\n"
+    "Exit status: 0 success, 1 the file could not be read (what was read is\n"
+    "printed, the message goes to stderr), 2 bad usage.\n";
 
 }  // namespace
 
@@ -24,6 +33,15 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     out << kUsage;
     return kExitOk;
   }
+  const auto rest = args.subspan(1);
+  if (command == "records")
+    return RunRecordsCommand(rest, out, err);
+  if (command == "cells")
+    return RunCellsCommand(rest, out, err);
+  if (command == "hex")
+    return RunHexCommand(rest, out, err);
+  if (command == "stats")
+    return RunStatsCommand(rest, out, err);
   err << "bifflens-cli: unknown command '" << command << "'\n" << kUsage;
   return kExitUsage;
 }

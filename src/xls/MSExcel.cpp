@@ -1,0 +1,1018 @@
+#include "xls/MSExcel.h"
+
+#include "platform/CompoundFile.h"
+#include "platform/Errors.h"
+#include "xls/RecordCodes.h"
+#include "xls/XlsMessages.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+// [MS-XLS] record length limits: 2080 data bytes before BIFF8, 8224 from it on.
+constexpr std::uint32_t kLimitBiff5 = 2080;
+constexpr std::uint32_t kLimitBiff8 = 8224;
+constexpr std::size_t kHeaderSize = 4;
+// A 1904-system serial plus this is the same day in the 1900 system.
+constexpr double kDate1904Offset = 1462.0;
+
+std::uint16_t U16(std::span<const std::uint8_t> d, std::size_t at)
+{
+  return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+}
+
+std::uint32_t U32(std::span<const std::uint8_t> d, std::size_t at)
+{
+  return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(d[at + 2]) << 16) |
+         (static_cast<std::uint32_t>(d[at + 3]) << 24);
+}
+
+double F64(std::span<const std::uint8_t> d, std::size_t at)
+{
+  std::uint64_t bits = 0;
+  for (int k = 7; k >= 0; --k)
+    bits = (bits << 8) | d[at + static_cast<std::size_t>(k)];
+  return std::bit_cast<double>(bits);
+}
+
+/// The bytes from `at` on, at most `count` of them; empty when `at` lies past
+/// the end. Decoders take text through this, so a length from the file never
+/// carries a read past the record.
+std::span<const std::uint8_t> Slice(std::span<const std::uint8_t> d, std::size_t at,
+                                    std::size_t count)
+{
+  if (at >= d.size())
+    return {};
+  return d.subspan(at, std::min(count, d.size() - at));
+}
+
+std::string Hex2(unsigned value)
+{
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return {kHex[(value >> 4) & 0x0F], kHex[value & 0x0F]};
+}
+
+std::string Fill(const char* pattern, const std::string& a)
+{
+  std::string text(pattern);
+  text.replace(text.find("%s"), 2, a);
+  return text;
+}
+
+std::string Fill(const char* pattern, const std::string& a, const std::string& b)
+{
+  return Fill(Fill(pattern, a).c_str(), b);
+}
+
+TAlignment Biff2Alignment(std::span<const std::uint8_t> data)
+{
+  // Attribute byte 2 of a BIFF2 cell: bits 0-2 are the horizontal alignment.
+  switch (data[6] & 0x03) {
+  case 3: return TAlignment::taRightJustify;
+  case 2: return TAlignment::taCenter;
+  default: return TAlignment::taLeftJustify;
+  }
+}
+
+std::shared_ptr<const std::vector<std::uint8_t>> ReadWholeFile(const std::string& fileName)
+{
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in)
+    throw EBiffLensError(Fill(kMsgCannotOpenFile, fileName, std::strerror(errno)));
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+  in.seekg(0, std::ios::end);
+  const auto size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size > 0) {
+    bytes->resize(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
+    bytes->resize(static_cast<std::size_t>(in.gcount()));
+  }
+  return bytes;
+}
+
+struct TBuiltInFormat {
+  int Index;
+  const char* Text;
+};
+
+constexpr std::array<TBuiltInFormat, 36> kBuiltInFormats{{
+    {0, "General"},
+    {1, "0"},
+    {2, "0.00"},
+    {3, "#,##0"},
+    {4, "#,##0.00"},
+    {5, "($#,##0_);($#,##0)"},
+    {6, "($#,##0_);[Red]($#,##0)"},
+    {7, "($#,##0.00_);($#,##0.00)"},
+    {8, "($#,##0.00_);[Red]($#,##0.00)"},
+    {9, "0%"},
+    {10, "0.00%"},
+    {11, "0.00E+00"},
+    {12, "# ?/?"},
+    {13, "# ?\?/?\?"},  // escaped: "??/" would be a trigraph
+    {14, "m/d/yy"},
+    {15, "d-mmm-yy"},
+    {16, "d-mmm"},
+    {17, "mmm-yy"},
+    {18, "h:mm AM/PM"},
+    {19, "h:mm:ss AM/PM"},
+    {20, "h:mm"},
+    {21, "h:mm:ss"},
+    {22, "m/d/yy h:mm"},
+    {37, "(#,##0_);(#,##0)"},
+    {38, "(#,##0_);[Red](#,##0)"},
+    {39, "(#,##0.00_);(#,##0.00)"},
+    {40, "(#,##0.00_);[Red](#,##0.00)"},
+    {41, "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)"},
+    {42, "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)"},
+    {43, "_(* #,##0.00_);_(* (#,##0.00);_(* \"-\"??_);_(@_)"},
+    {44, "_($* #,##0.00_);_($* (#,##0.00);_($* \"-\"??_);_(@_)"},
+    {45, "mm:ss"},
+    {46, "[h]:mm:ss"},
+    {47, "mm:ss.0"},
+    {48, "##0.0E+0"},
+    {49, "@"},
+}};
+
+std::string AsciiLower(std::string text)
+{
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string AsciiUpper(std::string text)
+{
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+}  // namespace
+
+const char* ExcelVersionName(TExcelVersion version)
+{
+  switch (version) {
+  case TExcelVersion::evUnknown: return "evUnknown";
+  case TExcelVersion::evExcel2: return "evExcel2";
+  case TExcelVersion::evExcel3: return "evExcel3";
+  case TExcelVersion::evExcel4: return "evExcel4";
+  case TExcelVersion::evExcel5: return "evExcel5";
+  case TExcelVersion::evExcel7: return "evExcel7";
+  case TExcelVersion::evExcel8: return "evExcel8";
+  case TExcelVersion::evExcel9: return "evExcel9";
+  }
+  return "evUnknown";
+}
+
+/// One record of the workbook stream: its header, where the header stands,
+/// and the data bytes that exist (fewer than the length when the stream ends
+/// inside the record).
+struct TMSExcel::TRecord {
+  TBIFFRecordHeader Header;
+  std::size_t Offset = 0;
+  std::span<const std::uint8_t> Data;
+  bool Truncated() const { return Data.size() < Header.Length; }
+};
+
+/// The record source over the workbook stream in memory. The loop and the
+/// decoders' follow-on reads (CONTINUE, STRING) share it.
+class TMSExcel::TRecordSource {
+public:
+  explicit TRecordSource(std::span<const std::uint8_t> stream) : FStream(stream) {}
+  std::size_t Position() const { return FPosition; }
+  std::size_t Size() const { return FStream.size(); }
+  /// Reads the record at the position. False (and nothing consumed) when
+  /// fewer than 4 bytes are left for a header.
+  bool Next(TRecord& record)
+  {
+    if (!Peek(record))
+      return false;
+    FPosition = record.Offset + kHeaderSize + record.Data.size();
+    return true;
+  }
+  bool Peek(TRecord& record) const
+  {
+    if (FStream.size() - FPosition < kHeaderSize)
+      return false;
+    record.Offset = FPosition;
+    record.Header.Code = U16(FStream, FPosition);
+    record.Header.Length = U16(FStream, FPosition + 2);
+    record.Data = Slice(FStream, FPosition + kHeaderSize, record.Header.Length);
+    return true;
+  }
+  /// Moves to an absolute position; past the end means nothing more to read.
+  void Seek(std::size_t position) { FPosition = std::min(position, FStream.size()); }
+
+private:
+  std::span<const std::uint8_t> FStream;
+  std::size_t FPosition = 0;
+};
+
+TMSExcel::TMSExcel() = default;
+TMSExcel::~TMSExcel() = default;
+
+void TMSExcel::Clear()
+{
+  TSpreadSheetFile::Clear();
+  FXFs.clear();
+  FFormats.clear();
+  FNames.clear();
+  LoadBuiltInFormats();
+  SheetIndex = -1;
+  FSheetNames.clear();
+  FSharedStrings.clear();
+  // Fonts belong to one workbook like the other lists; keeping them across
+  // loads would only grow the list and mix fonts of different files.
+  FFonts.clear();
+  FDate1904 = false;
+  FFormat2Count = 0;
+  FDecoder.SetCodePage(1252);
+  FRecordCount = 0;
+  FRecordOffset = 0;
+}
+
+void TMSExcel::LoadBuiltInFormats()
+{
+  for (const auto& format : kBuiltInFormats)
+    AddFormat(true, format.Text, format.Index, -1);
+}
+
+void TMSExcel::AddFormat(bool isFormatText, const std::string& text, int index, int fontIndex)
+{
+  if (!isFormatText) {
+    FXFs.push_back(TXLSFormat{std::string(), index, fontIndex, false});
+    return;
+  }
+  if (index < 0)
+    throw EListError(index);
+  if (FFormats.size() <= static_cast<std::size_t>(index))
+    FFormats.resize(static_cast<std::size_t>(index) + 1);
+  FFormats[static_cast<std::size_t>(index)] = text;
+}
+
+bool TMSExcel::IsDateFormat(std::string_view lowerText)
+{
+  return lowerText.find("dd") != std::string_view::npos ||
+         lowerText.find("mm") != std::string_view::npos ||
+         lowerText.find("yy") != std::string_view::npos;
+}
+
+bool TMSExcel::IsDateXF(int xfIndex) const
+{
+  int index = xfIndex;
+  if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size()) {
+    const int formatIndex = FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
+    if (formatIndex <= 0)
+      return false;
+    index = formatIndex;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) >= FFormats.size())
+    return false;
+  return IsDateFormat(AsciiLower(FFormats[static_cast<std::size_t>(index)]));
+}
+
+std::string TMSExcel::ErrorCodeText(int code)
+{
+  switch (code) {
+  case 0x00: return "#NULL!";
+  case 0x07: return "#DIV/0!";
+  case 0x0F: return "#VALUE!";
+  case 0x17: return "#REF!";
+  case 0x1D: return "#NAME?";
+  case 0x24: return "#NUM!";
+  case 0x2A: return "#N/A";
+  default: return kMsgUnknownErrorCode + std::to_string(code);
+  }
+}
+
+double TMSExcel::DecodeRK(std::uint32_t rk)
+{
+  double value;
+  if (rk & 0x02) {
+    value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+  } else {
+    value = std::bit_cast<double>(static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32);
+  }
+  // [MS-XLS] 2.5.217 RkNumber: fX100 means the value was multiplied by 100.
+  // Dividing gives the correctly rounded quotient.
+  if (rk & 0x01)
+    value /= 100.0;
+  return value;
+}
+
+std::uint32_t TMSExcel::RecordLimit() const
+{
+  return IsBiff8() ? kLimitBiff8 : kLimitBiff5;
+}
+
+void TMSExcel::LoadFromFile(const std::string& fileName)
+{
+  TSpreadSheetFile::LoadFromFile(fileName);
+  LoadBytes(ReadWholeFile(fileName), true);
+}
+
+void TMSExcel::LoadFromStream(std::span<const std::uint8_t> bytes)
+{
+  TSpreadSheetFile::LoadFromStream(bytes);
+  LoadBytes(std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end()), false);
+}
+
+void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
+{
+  TSpreadSheetFile::LoadFromStream(bytes);
+  LoadBytes(std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end()), true);
+}
+
+void TMSExcel::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, bool allowBare)
+{
+  FStream.reset();
+  if (IsCompoundFile(*file) || !allowBare) {
+    const TCompoundFile storage = TCompoundFile::Open(std::move(file));
+    ReadWorkbookStorage(storage);
+    return;
+  }
+  FStream = std::move(file);
+  ReadBIFFStream();
+}
+
+void TMSExcel::ReadWorkbookStorage(const TCompoundFile& storage)
+{
+  const TStorageElement* chosen = nullptr;
+  for (const TStorageElement& element : storage.RootElements()) {
+    const std::string upper = AsciiUpper(element.Name);
+    if (upper == "WORKBOOK")
+      chosen = &element;
+    else if (upper == "BOOK" && !chosen)
+      chosen = &element;
+  }
+  if (!chosen)
+    throw EBiffLensError(kMsgNotValidWorkbook);
+  // Excel 5 and 95 name the stream "Book"; later versions "Workbook".
+  Version = chosen->Name == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
+  const TCompoundStream stream = storage.OpenStream(chosen->Name);
+  const auto bytes = stream.Bytes();
+  FStream = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+  RunCompoundLoop();
+}
+
+void TMSExcel::RaiseRecord(const TRecord& record)
+{
+  ++FRecordCount;
+  RecordHeader = record.Header;
+  FRecordOffset = record.Offset;
+  if (OnRecord)
+    OnRecord(*this, record.Header, record.Data);
+}
+
+void TMSExcel::RunCompoundLoop()
+{
+  TRecordSource source(*FStream);
+  const auto size = static_cast<std::int64_t>(source.Size());
+  TRecord record;
+  while (source.Next(record)) {
+    DoLoadProgress(static_cast<std::int64_t>(source.Position()), size);
+    RaiseRecord(record);
+    // A record cut short by the end of the stream is listed, not decoded,
+    // and ends the load; one over the length limit is listed and passed over.
+    if (record.Truncated())
+      break;
+    if (record.Header.Length > RecordLimit())
+      continue;
+    if (ProcessRecord(record, source))
+      continue;
+    bool stop = false;
+    ApplySheetRules(record, source, stop);
+    if (stop)
+      break;
+  }
+}
+
+void TMSExcel::ReadBIFFStream()
+{
+  FDimensionsSeen = false;
+  FDimLastRow = 0;
+  FDimLastColumn = 0;
+  FHighestRow = 0;
+  FHighestColumn = 0;
+  TRecordSource source(*FStream);
+  const auto size = static_cast<std::int64_t>(source.Size());
+  TRecord record;
+  while (source.Next(record)) {
+    DoLoadProgress(static_cast<std::int64_t>(source.Position()), size);
+    RaiseRecord(record);
+    if (record.Truncated())
+      break;
+    if (record.Header.Length == 0 || record.Header.Length > RecordLimit())
+      continue;
+    if (ProcessRecord(record, source))
+      continue;
+    const std::uint16_t code = record.Header.Code;
+    if ((code & 0xFF) != kBofLowByte)
+      continue;
+    switch (code >> 8) {
+    case 0x00: Version = TExcelVersion::evExcel2; break;
+    case 0x02: Version = TExcelVersion::evExcel3; break;
+    case 0x04: Version = TExcelVersion::evExcel4; break;
+    case 0x08:
+      // The BOF's version word tells BIFF8 (0x0600) from BIFF5/7 (0x0500);
+      // a BIFF8 stream saved without a compound file needs its UTF-16 text.
+      Version = record.Data.size() >= 2 && U16(record.Data, 0) == 0x0600
+                    ? TExcelVersion::evExcel8
+                    : TExcelVersion::evExcel5;
+      break;
+    default: throw EBiffLensError(kMsgNotExcelFile);
+    }
+  }
+  if (OnDimensions &&
+      (!FDimensionsSeen || FDimLastRow < FHighestRow || FDimLastColumn < FHighestColumn))
+    OnDimensions(*this, SheetIndex, 0, FHighestRow + 1, 0, FHighestColumn + 1);
+}
+
+void TMSExcel::ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop)
+{
+  const std::uint16_t code = record.Header.Code;
+  const int nameCount = static_cast<int>(FSheetNames.size());
+  if (code == kRecEof) {
+    if (SheetIndex >= 0 && SheetIndex >= nameCount - 1)
+      stop = true;
+    return;
+  }
+  if ((code & 0xFF) != kBofLowByte || record.Data.size() < 4 ||
+      U16(record.Data, 2) != kBofTypeWorksheet)
+    return;
+  ++SheetIndex;
+  // The caption is the BOUNDSHEET entry that points at this BOF; counting
+  // worksheets alone would shift every caption after a chart sheet.
+  int entry = -1;
+  for (int i = 0; i < nameCount; ++i)
+    if (FSheetNames[static_cast<std::size_t>(i)].BofOffset == record.Offset) {
+      entry = i;
+      break;
+    }
+  if (entry < 0) {
+    if (SheetIndex >= nameCount)
+      throw EListError(SheetIndex);
+    entry = SheetIndex;
+  }
+  bool skip = false;
+  if (OnSheet)
+    OnSheet(*this, FSheetNames[static_cast<std::size_t>(entry)].Name, SheetIndex, skip);
+  if (!skip)
+    return;
+  if (entry >= nameCount - 1) {
+    stop = true;
+    return;
+  }
+  const std::size_t target = FSheetNames[static_cast<std::size_t>(entry) + 1].BofOffset;
+  // Only forward: a sheet list that points backwards must not loop the load.
+  if (target <= record.Offset) {
+    stop = true;
+    return;
+  }
+  source.Seek(target);
+}
+
+void TMSExcel::ReportCell(int row, int column, TVariant value, TAlignment alignment)
+{
+  OnCellValue(*this, SheetIndex, row, column, 0, value, alignment);
+  FHighestRow = std::max(FHighestRow, row);
+  FHighestColumn = std::max(FHighestColumn, column);
+}
+
+TVariant TMSExcel::TypedNumber(double value, int xfIndex) const
+{
+  if (!IsDateXF(xfIndex))
+    return TVariant(value);
+  return TVariant::Date(FDate1904 ? value + kDate1904Offset : value);
+}
+
+void TMSExcel::Append8Bit(std::span<const std::uint8_t> bytes, std::string& out)
+{
+  // BIFF8 keeps 8-bit text only as "compressed" UTF-16: the high bytes are
+  // zero, so the bytes are Latin-1 whatever the code page says.
+  if (IsBiff8())
+    AppendLatin1AsUtf8(bytes, out);
+  else
+    FDecoder.Append(bytes, out);
+}
+
+std::string TMSExcel::BytesToString(std::span<const std::uint8_t> source, std::size_t count,
+                                    bool force8Bit)
+{
+  std::string text;
+  if (!IsBiff8() || force8Bit) {
+    const std::size_t start = (!source.empty() && source[0] == 0) ? 1 : 0;
+    Append8Bit(Slice(source, start, count), text);
+  } else {
+    AppendUtf16LeBytesAsUtf8(Slice(source, 1, 2 * count), text);
+  }
+  return text;
+}
+
+std::string TMSExcel::UnicodeString(std::span<const std::uint8_t> source, std::size_t count)
+{
+  std::string text;
+  if (source.empty())
+    return text;
+  if (source[0] & 0x01)
+    AppendUtf16LeBytesAsUtf8(Slice(source, 1, 2 * count), text);
+  else
+    AppendLatin1AsUtf8(Slice(source, 1, count), text);
+  return text;
+}
+
+bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
+{
+  const std::uint16_t code = record.Header.Code;
+  const std::span<const std::uint8_t> d = record.Data;
+  const std::size_t n = d.size();
+  // Each decoder first checks that the record holds the fields it reads: a
+  // record too short for them is listed but not decoded.
+  const bool cells = static_cast<bool>(OnCellValue);
+  switch (code) {
+  case kRecBlank2:
+    if (cells && n >= 7)
+      ReportCell(U16(d, 0), U16(d, 2), TVariant::Null(), Biff2Alignment(d));
+    return true;
+  case kRecInteger2:
+    if (cells && n >= 9)
+      ReportCell(U16(d, 0), U16(d, 2), TVariant(static_cast<std::int32_t>(U16(d, 7))),
+                 Biff2Alignment(d));
+    return true;
+  case kRecNumber2:
+    // A BIFF2 cell's XF index is attribute byte 0, bits 0-5.
+    if (cells && n >= 15)
+      ReportCell(U16(d, 0), U16(d, 2), TypedNumber(F64(d, 7), d[4] & 0x3F), Biff2Alignment(d));
+    return true;
+  case kRecLabel2:
+    if (cells && n >= 8) {
+      std::string text;
+      Append8Bit(Slice(d, 8, d[7]), text);
+      ReportCell(U16(d, 0), U16(d, 2), TVariant(std::move(text)), Biff2Alignment(d));
+    }
+    return true;
+  case kRecBoolErr2:
+    if (cells && n >= 9)
+      ReportCell(U16(d, 0), U16(d, 2),
+                 d[8] == 0 ? TVariant(d[7] != 0) : TVariant(ErrorCodeText(d[7])),
+                 Biff2Alignment(d));
+    return true;
+  case kRecFormula:
+  case kRecFormula3:
+  case kRecFormula4:
+    if (cells)
+      DecodeFormula(record, source);
+    return true;
+  case kRecName:
+  case kRecName3:
+    DecodeName(code, d);
+    return true;
+  case kRecFormat2:
+    // BIFF2 and BIFF3 number their formats by order of appearance.
+    if (n >= 1)
+      AddFormat(true, BytesToString(Slice(d, 1, d[0]), d[0], true), FFormat2Count++, -1);
+    return true;
+  case kRecColWidth:
+  case kRecColInfo:
+    DecodeColumnWidths(code, d);
+    return true;
+  case kRecFilePass:
+    throw EBiffLensError(kMsgPasswordProtected);
+  case kRecFont:
+  case kRecFont3:
+    DecodeFont(code, d);
+    return true;
+  case kRecXf2:
+    if (n >= 3)
+      AddFormat(false, std::string(), d[2] & 0x3F, d[0]);
+    return true;
+  case kRecXf3:
+  case kRecXf4:
+    if (n >= 2)
+      AddFormat(false, std::string(), d[1], d[0]);
+    return true;
+  case kRecXf5:
+    if (n >= 4)
+      AddFormat(false, std::string(), U16(d, 2), U16(d, 0));
+    return true;
+  case kRecRk:
+  case kRecRk3:
+    if (cells && n >= 10)
+      ReportCell(U16(d, 0), U16(d, 2), TypedNumber(DecodeRK(U32(d, 6)), U16(d, 4)),
+                 TAlignment::taLeftJustify);
+    return true;
+  case kRecBoundSheet:
+    DecodeBoundSheet(d);
+    return true;
+  case kRecMulRk:
+    if (cells && n > 6) {
+      const int row = U16(d, 0);
+      const int first = U16(d, 2);
+      const std::size_t count = (n - 6) / 6;
+      for (std::size_t i = 0; i < count; ++i)
+        ReportCell(row, first + static_cast<int>(i),
+                   TypedNumber(DecodeRK(U32(d, 6 + 6 * i)), U16(d, 4 + 6 * i)),
+                   TAlignment::taLeftJustify);
+    }
+    return true;
+  case kRecMulBlank:
+    if (cells && n > 6) {
+      const int row = U16(d, 0);
+      const int first = U16(d, 2);
+      const std::size_t count = (n - 6) / 2;
+      for (std::size_t i = 0; i < count; ++i)
+        ReportCell(row, first + static_cast<int>(i), TVariant::Null(), TAlignment::taLeftJustify);
+    }
+    return true;
+  case kRecSst:
+    DecodeSst(record, source);
+    return true;
+  case kRecLabelSst:
+    if (cells && n >= 10) {
+      const std::uint32_t index = U32(d, 6);
+      if (index >= FSharedStrings.size())
+        throw EListError(index);
+      ReportCell(U16(d, 0), U16(d, 2), TVariant(FSharedStrings[index]), TAlignment::taLeftJustify);
+    }
+    return true;
+  case kRecExcel9:
+    Version = TExcelVersion::evExcel9;
+    return true;
+  case kRecDimensions:
+    DecodeDimensions(d);
+    return true;
+  case kRecNumber:
+    if (cells && n >= 14)
+      ReportCell(U16(d, 0), U16(d, 2), TypedNumber(F64(d, 6), U16(d, 4)),
+                 TAlignment::taLeftJustify);
+    return true;
+  case kRecLabel:
+  case kRecRString:  // a LABEL with formatting runs after the text
+    if (cells && n >= 8) {
+      const std::size_t length = U16(d, 6);
+      std::string text = IsBiff8() ? UnicodeString(Slice(d, 8, n), length)
+                                   : BytesToString(Slice(d, 8, n), length, true);
+      ReportCell(U16(d, 0), U16(d, 2), TVariant(std::move(text)), TAlignment::taLeftJustify);
+    }
+    return true;
+  case kRecBoolErr:
+    if (cells && n >= 8)
+      ReportCell(U16(d, 0), U16(d, 2),
+                 d[7] == 0 ? TVariant(d[6] != 0) : TVariant(ErrorCodeText(d[6])),
+                 TAlignment::taLeftJustify);
+    return true;
+  case kRecRow:
+    if (OnRowHeight && n >= 8)
+      OnRowHeight(*this, SheetIndex, U16(d, 0), U16(d, 6));
+    return true;
+  case kRecFormat4:
+    if (n >= 3) {
+      std::string text;
+      int index = U16(d, 0);
+      if (IsBiff8()) {
+        if (n >= 5)
+          text = UnicodeString(Slice(d, 4, n), U16(d, 2));
+      } else {
+        text = BytesToString(Slice(d, 3, d[2]), d[2], true);
+        // BIFF4 leaves the index word unused: formats count by appearance.
+        if (Version == TExcelVersion::evExcel4)
+          index = FFormat2Count++;
+      }
+      AddFormat(true, text, index, -1);
+    }
+    return true;
+  case kRecCodePage:
+    if (n >= 2)
+      FDecoder.SetCodePage(U16(d, 0));
+    return false;
+  case kRecDateMode:
+    if (n >= 2)
+      FDate1904 = U16(d, 0) == 1;
+    return false;
+  default:
+    return false;
+  }
+}
+
+void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
+{
+  const std::span<const std::uint8_t> d = record.Data;
+  if (Version < TExcelVersion::evExcel3) {
+    if (d.size() >= 15)
+      ReportCell(U16(d, 0), U16(d, 2), TVariant(F64(d, 7)), Biff2Alignment(d));
+    return;
+  }
+  if (d.size() < 14)
+    return;
+  const int row = U16(d, 0);
+  const int column = U16(d, 2);
+  // [MS-XLS] 2.5.133 FormulaValue: 0xFFFF in the top bytes marks a non-number.
+  if (d[12] != 0xFF || d[13] != 0xFF) {
+    ReportCell(row, column, TypedNumber(F64(d, 6), U16(d, 4)), TAlignment::taLeftJustify);
+    return;
+  }
+  switch (d[6]) {
+  case 1:
+    ReportCell(row, column, TVariant(d[8] == 1), TAlignment::taLeftJustify);
+    return;
+  case 2:
+    ReportCell(row, column, TVariant(ErrorCodeText(d[8])), TAlignment::taLeftJustify);
+    return;
+  case 0:
+    break;
+  default:
+    return;
+  }
+  // A text result stands in the STRING record that follows; a shared or
+  // array formula puts its SHRFMLA, ARRAY or TABLE record in between.
+  TRecord next;
+  while (source.Peek(next) &&
+         (next.Header.Code == kRecSharedFormula || next.Header.Code == kRecArray ||
+          next.Header.Code == kRecTable) &&
+         !next.Truncated()) {
+    source.Next(next);
+    RaiseRecord(next);
+  }
+  if (!source.Peek(next))
+    return;
+  if (next.Header.Code != kRecString && next.Header.Code != kRecString2)
+    return;  // the loop reads that record itself
+  source.Next(next);
+  RaiseRecord(next);
+  if (next.Truncated())
+    return;
+  const std::span<const std::uint8_t> s = next.Data;
+  std::string text;
+  if (next.Header.Length > RecordLimit()) {
+    // Over the limit the data is not read: the text stays empty.
+  } else if (next.Header.Code == kRecString2) {
+    if (s.empty())
+      return;
+    text = BytesToString(Slice(s, 1, s.size()), s[0], false);
+  } else {
+    if (s.size() < 2)
+      return;
+    const std::size_t length = U16(s, 0);
+    text = IsBiff8() ? UnicodeString(Slice(s, 2, s.size()), length)
+                     : BytesToString(Slice(s, 2, s.size()), length, true);
+  }
+  ReportCell(row, column, TVariant(std::move(text)), TAlignment::taLeftJustify);
+}
+
+void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
+{
+  // [MS-XLS] 2.4.265 SST: counts, then XLUnicodeRichExtendedString items that
+  // run on into CONTINUE records; a continued character run starts with one
+  // option byte of its own (0 = 8-bit, 1 = UTF-16).
+  std::span<const std::uint8_t> current = record.Data;
+  if (current.size() < 8)
+    return;
+  const auto count = static_cast<std::int32_t>(U32(current, 4));
+  std::size_t p = 8;
+  auto nextContinue = [&]() {
+    TRecord next;
+    if (!source.Next(next))
+      throw EBiffLensError(kMsgNoContinue);
+    RaiseRecord(next);
+    if (next.Header.Code != kRecContinue)
+      throw EBiffLensError(kMsgNoContinue);
+    current = next.Data;
+    p = 0;
+  };
+  auto need = [&](std::size_t bytes) {
+    if (current.size() - p < bytes)
+      throw EBiffLensError(kMsgNoContinue);
+  };
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (current.size() - p < 3)
+      nextContinue();
+    need(3);
+    const std::size_t chars = U16(current, p);
+    const std::uint8_t options = current[p + 2];
+    p += 3;
+    if (options != 0 && options != 1 && !(options & 0x04) && !(options & 0x08))
+      throw EBiffLensError(Fill(kMsgSstOptionsFormat, Hex2(options)));
+    std::size_t runs = 0;
+    std::size_t ext = 0;
+    if (options & 0x08) {
+      need(2);
+      runs = U16(current, p);
+      p += 2;
+    }
+    if (options & 0x04) {
+      need(4);
+      ext = U32(current, p);
+      p += 4;
+    }
+    std::size_t remaining = (options & 0x01) ? 2 * chars : chars;
+    bool wide = options & 0x01;
+    std::string text;
+    if (current.size() - p >= remaining) {
+      // The whole text in this record: the common case, converted directly.
+      const auto piece = current.subspan(p, remaining);
+      if (wide)
+        AppendUtf16LeBytesAsUtf8(piece, text);
+      else
+        AppendLatin1AsUtf8(piece, text);
+      p += remaining;
+    } else {
+      FUnits.clear();
+      auto appendPiece = [&](std::span<const std::uint8_t> piece) {
+        if (wide)
+          for (std::size_t i = 0; i + 1 < piece.size(); i += 2)
+            FUnits.push_back(static_cast<char16_t>(piece[i] | (piece[i + 1] << 8)));
+        else
+          for (const std::uint8_t b : piece)
+            FUnits.push_back(static_cast<char16_t>(b));
+      };
+      while (current.size() - p < remaining) {
+        const std::size_t available = current.size() - p;
+        appendPiece(current.subspan(p, available));
+        remaining -= available;
+        nextContinue();
+        need(1);
+        const std::uint8_t flag = current[0];
+        p = 1;
+        if (flag == 0) {
+          if (wide)
+            remaining /= 2;
+        } else if (flag == 1) {
+          if (!wide)
+            remaining *= 2;
+        } else {
+          throw EBiffLensError(Fill(kMsgInvalidContinueFlag, Hex2(flag)));
+        }
+        wide = flag == 1;
+      }
+      appendPiece(current.subspan(p, remaining));
+      p += remaining;
+      AppendUtf16AsUtf8(FUnits, text);
+    }
+    FSharedStrings.push_back(std::move(text));
+    if (runs > 0 && (options & 0x08)) {
+      if (current.size() - p < 4 * runs)
+        throw EBiffLensError(kMsgRichDataContinue);
+      p += 4 * runs;
+    }
+    if (ext > 0 && (options & 0x04)) {
+      if (current.size() - p < ext)
+        throw EBiffLensError(kMsgExtDataContinue);
+      p += ext;
+    }
+  }
+}
+
+void TMSExcel::DecodeBoundSheet(std::span<const std::uint8_t> d)
+{
+  if (d.size() < 7)
+    return;
+  TSheetName entry;
+  entry.BofOffset = U32(d, 0);
+  const std::size_t length = d[6];
+  if (IsBiff8() && d.size() > 7 && (d[7] & 0x01))
+    AppendUtf16LeBytesAsUtf8(Slice(d, 8, 2 * length), entry.Name);
+  else
+    entry.Name = BytesToString(Slice(d, 7, d.size()), length, true);
+  FSheetNames.push_back(std::move(entry));
+}
+
+void TMSExcel::DecodeName(std::uint16_t code, std::span<const std::uint8_t> d)
+{
+  TXLSName name;
+  std::size_t nameLength;
+  std::size_t formulaLength;
+  std::size_t nameAt;
+  if (code == kRecName && Version < TExcelVersion::evExcel3) {
+    // BIFF2: option byte, shortcut, name length, formula size, then the name.
+    if (d.size() < 5)
+      return;
+    name.Options = d[0];
+    nameLength = d[3];
+    formulaLength = d[4];
+    nameAt = 5;
+  } else if (code == kRecName3) {
+    if (d.size() < 6)
+      return;
+    name.Options = U16(d, 0);
+    nameLength = d[3];
+    formulaLength = U16(d, 4);
+    nameAt = 6;
+  } else {
+    if (d.size() < 14)
+      return;
+    name.Options = U16(d, 0);
+    nameLength = d[3];
+    formulaLength = U16(d, 4);
+    nameAt = 14;
+  }
+  std::size_t definitionAt = nameAt + nameLength;
+  if (IsBiff8() && code == kRecName) {
+    const bool wide = nameAt < d.size() && (d[nameAt] & 0x01);
+    name.Name = UnicodeString(Slice(d, nameAt, d.size()), nameLength);
+    definitionAt = nameAt + 1 + (wide ? 2 * nameLength : nameLength);
+  } else {
+    Append8Bit(Slice(d, nameAt, nameLength), name.Name);
+  }
+  const auto definition = Slice(d, definitionAt, formulaLength);
+  name.Definition.assign(definition.begin(), definition.end());
+  FNames.push_back(std::move(name));
+}
+
+void TMSExcel::DecodeFont(std::uint16_t code, std::span<const std::uint8_t> d)
+{
+  TXLSFont font;
+  std::size_t lengthAt;
+  if (code == kRecFont3) {
+    lengthAt = 6;
+  } else if (Version >= TExcelVersion::evExcel5) {
+    lengthAt = 14;
+  } else {
+    lengthAt = 4;
+  }
+  if (d.size() <= lengthAt)
+    return;
+  font.Size = U16(d, 0) / 20;
+  const std::uint16_t options = U16(d, 2);
+  font.Italic = options & 0x02;
+  font.StrikeOut = options & 0x08;
+  if (lengthAt == 14) {
+    font.Color = U16(d, 4);
+    font.Bold = U16(d, 6) >= 700;
+    font.Underline = d[10] != 0;
+    font.CharSet = d[12];
+  } else {
+    font.Bold = options & 0x01;
+    font.Underline = options & 0x04;
+    if (lengthAt == 6)
+      font.Color = U16(d, 4);
+  }
+  const std::size_t length = d[lengthAt];
+  if (IsBiff8() && lengthAt == 14)
+    font.Name = UnicodeString(Slice(d, 15, d.size()), length);
+  else
+    Append8Bit(Slice(d, lengthAt + 1, length), font.Name);
+  FFonts.push_back(std::move(font));
+}
+
+void TMSExcel::DecodeDimensions(std::span<const std::uint8_t> d)
+{
+  int firstRow;
+  int lastRow;
+  int firstColumn;
+  int lastColumn;
+  if (IsBiff8()) {
+    if (d.size() < 12)
+      return;
+    firstRow = static_cast<int>(U32(d, 0));
+    lastRow = static_cast<int>(U32(d, 4));
+    firstColumn = U16(d, 8);
+    lastColumn = U16(d, 10);
+  } else {
+    if (d.size() < 8)
+      return;
+    firstRow = 0;
+    lastRow = U16(d, 2) + 1;
+    firstColumn = 0;
+    lastColumn = U16(d, 6) + 1;
+  }
+  FDimensionsSeen = true;
+  FDimLastRow = lastRow;
+  FDimLastColumn = lastColumn;
+  if (OnDimensions)
+    OnDimensions(*this, SheetIndex, firstRow, lastRow, firstColumn, lastColumn);
+}
+
+void TMSExcel::DecodeColumnWidths(std::uint16_t code, std::span<const std::uint8_t> d)
+{
+  int first;
+  int last;
+  int width;
+  if (code == kRecColWidth) {
+    if (d.size() < 4)
+      return;
+    first = d[0];
+    last = d[1];
+    width = U16(d, 2) / 256;
+  } else {
+    if (d.size() < 6)
+      return;
+    first = U16(d, 0);
+    last = U16(d, 2);
+    width = U16(d, 4) / 256;
+  }
+  if (!OnColumnWidth)
+    return;
+  for (int column = first; column <= last; ++column)
+    OnColumnWidth(*this, SheetIndex, column, width);
+}

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "model/SpreadSheetFile.h"
+#include "xls/TextCodec.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TCompoundFile;
+
+/// Workbook versions, compared by order: "before BIFF8" is below evExcel8;
+/// evExcel9 is a BIFF8 workbook written by a later Excel.
+enum class TExcelVersion : std::uint8_t {
+  evUnknown,
+  evExcel2,
+  evExcel3,
+  evExcel4,
+  evExcel5,
+  evExcel7,
+  evExcel8,
+  evExcel9,
+};
+
+/// Name of a version as the tools print it ("evExcel8").
+const char* ExcelVersionName(TExcelVersion version);
+
+/// One number format (from an XF record: only the indexes are set).
+struct TXLSFormat {
+  std::string FormatText;
+  std::int32_t FormatIndex = 0;
+  std::int32_t FontIndex = 0;
+  bool IsDate = false;
+};
+
+/// One NAME record: the name, its formula bytes, its option flags.
+struct TXLSName {
+  std::string Name;
+  std::string Definition;
+  std::int32_t Options = 0;
+};
+
+/// One FONT record.
+struct TXLSFont {
+  std::string Name;
+  int Size = 0;  // points
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  bool StrikeOut = false;
+  int CharSet = 0;
+  int Color = 0;
+};
+
+/// One BOUNDSHEET entry: sheet name and the stream offset of its BOF.
+struct TSheetName {
+  std::string Name;
+  std::uint32_t BofOffset = 0;
+};
+
+/// The BIFF reader. Loads a workbook (BIFF2 to BIFF8) from an OLE2 compound
+/// file or a bare BIFF stream and raises the component's events: every record
+/// through OnRecord, in stream order, exactly once; sheets, dimensions, widths,
+/// row heights and cell values through the model-filling events.
+///
+/// The workbook stream is read into memory once; OnRecord's data views point
+/// into that buffer, which StreamBuffer() shares with anyone who wants to keep
+/// record bytes without copying them.
+class TMSExcel : public TSpreadSheetFile {
+public:
+  TMSExcel();
+  ~TMSExcel() override;
+
+  TExcelVersion Version = TExcelVersion::evUnknown;
+  /// Index of the worksheet whose records are read; -1 before the first.
+  int SheetIndex = -1;
+
+  /// Empties the model and the per-workbook lists, loads the built-in formats.
+  void Clear() override;
+  /// Checks the name, then reads the file: a compound file from its
+  /// Workbook/Book stream, anything else as a bare BIFF stream. Throws
+  /// EBiffLensError with the reader's messages, EOleError for a damaged
+  /// compound file; what was decoded before a failure stays in the model.
+  void LoadFromFile(const std::string& fileName) override;
+  /// Reads a compound file held in memory (a bare stream fails with the
+  /// storage layer's error, as nothing else could tell the two apart).
+  void LoadFromStream(std::span<const std::uint8_t> bytes) override;
+  /// Reads bytes as LoadFromFile reads a file: compound file or bare stream.
+  void LoadFromMemory(std::span<const std::uint8_t> bytes);
+
+  /// Byte offset of the current record's header in the workbook stream;
+  /// inside OnRecord, that of the record being reported.
+  std::uint64_t RecordOffset() const { return FRecordOffset; }
+  /// The workbook stream of the last load (empty before the first).
+  std::shared_ptr<const std::vector<std::uint8_t>> StreamBuffer() const { return FStream; }
+  /// Records raised through OnRecord during the last load.
+  std::uint64_t RecordCount() const { return FRecordCount; }
+
+  // Per-workbook lists, for inspection and tests.
+  const std::vector<std::string>& FormatTable() const { return FFormats; }
+  const std::vector<TXLSFormat>& XFList() const { return FXFs; }
+  const std::vector<TXLSName>& Names() const { return FNames; }
+  const std::vector<TXLSFont>& Fonts() const { return FFonts; }
+  const std::vector<TSheetName>& SheetNames() const { return FSheetNames; }
+  const std::vector<std::string>& SharedStrings() const { return FSharedStrings; }
+  int CodePage() const { return FDecoder.CodePage(); }
+  bool Date1904() const { return FDate1904; }
+
+  /// The date decision for a number cell's XF index.
+  bool IsDateXF(int xfIndex) const;
+  /// True when the (lower-cased) format text holds "dd", "mm" or "yy".
+  static bool IsDateFormat(std::string_view lowerText);
+  /// "#NULL!", "#DIV/0!", ... or "Unknown error code N".
+  static std::string ErrorCodeText(int code);
+  /// The number an RK value stands for.
+  static double DecodeRK(std::uint32_t rk);
+  /// Sets or adds a format text (isFormatText) or appends an XF entry.
+  void AddFormat(bool isFormatText, const std::string& text, int index, int fontIndex);
+
+private:
+  struct TRecord;
+  class TRecordSource;
+
+  void LoadBuiltInFormats();
+  void LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, bool allowBare);
+  void ReadBIFFStream();
+  void ReadWorkbookStorage(const TCompoundFile& storage);
+  void RunCompoundLoop();
+  void RaiseRecord(const TRecord& record);
+  bool ProcessRecord(const TRecord& record, TRecordSource& source);
+  void ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop);
+  std::uint32_t RecordLimit() const;
+
+  // Decoders.
+  void ReportCell(int row, int column, TVariant value, TAlignment alignment);
+  TVariant TypedNumber(double value, int xfIndex) const;
+  void DecodeFormula(const TRecord& record, TRecordSource& source);
+  void DecodeSst(const TRecord& record, TRecordSource& source);
+  void DecodeBoundSheet(std::span<const std::uint8_t> data);
+  void DecodeName(std::uint16_t code, std::span<const std::uint8_t> data);
+  void DecodeFont(std::uint16_t code, std::span<const std::uint8_t> data);
+  void DecodeDimensions(std::span<const std::uint8_t> data);
+  void DecodeColumnWidths(std::uint16_t code, std::span<const std::uint8_t> data);
+
+  // Text helpers.
+  bool IsBiff8() const { return Version >= TExcelVersion::evExcel8; }
+  /// 8-bit text of the workbook's code page (Latin-1 in BIFF8).
+  void Append8Bit(std::span<const std::uint8_t> bytes, std::string& out);
+  /// Text inside one record, as the reader's string helper reads it: 8-bit
+  /// (a leading 0 option byte passed over) before BIFF8 or when forced,
+  /// otherwise the option byte and `count` UTF-16 characters. Reads only
+  /// bytes that exist.
+  std::string BytesToString(std::span<const std::uint8_t> source, std::size_t count,
+                            bool force8Bit);
+  /// A BIFF8 string whose option byte is at `source[0]`.
+  std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t count);
+
+  std::shared_ptr<const std::vector<std::uint8_t>> FStream;
+  std::uint64_t FRecordOffset = 0;
+  std::uint64_t FRecordCount = 0;
+  int FHighestRow = 0;
+  int FHighestColumn = 0;
+  bool FDimensionsSeen = false;
+  int FDimLastRow = 0;
+  int FDimLastColumn = 0;
+  bool FDate1904 = false;
+  int FFormat2Count = 0;  // BIFF2/3 FORMAT records seen, which number them
+  std::vector<TXLSFont> FFonts;
+  std::vector<TXLSFormat> FXFs;
+  std::vector<std::string> FFormats;
+  std::vector<TXLSName> FNames;
+  std::vector<TSheetName> FSheetNames;
+  std::vector<std::string> FSharedStrings;
+  TCodePageDecoder FDecoder;
+  std::u16string FUnits;  // scratch for SST strings split across records
+};

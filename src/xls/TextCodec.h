@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+/// Appends UTF-16LE code units as UTF-8. Surrogate pairs are joined; an
+/// unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
+void AppendUtf16AsUtf8(std::span<const char16_t> units, std::string& out);
+/// The same for units stored as little-endian byte pairs (an odd last byte
+/// is ignored).
+void AppendUtf16LeBytesAsUtf8(std::span<const std::uint8_t> bytes, std::string& out);
+/// ISO-8859-1: each byte is the code point of the same value.
+void AppendLatin1AsUtf8(std::span<const std::uint8_t> bytes, std::string& out);
+
+/// Decodes 8-bit text as a workbook's code page declares it. Single-byte code
+/// pages decode through a 256-entry table built once per code page;
+/// multi-byte ones (932, 936, 949, 950 and others iconv knows) through one
+/// converter kept for the load. Unknown code pages fall back to Windows-1252.
+class TCodePageDecoder {
+public:
+  TCodePageDecoder();
+  ~TCodePageDecoder();
+  TCodePageDecoder(const TCodePageDecoder&) = delete;
+  TCodePageDecoder& operator=(const TCodePageDecoder&) = delete;
+
+  /// Switches to a code page as the CODEPAGE record gives it (32769 and any
+  /// page the system cannot convert mean Windows-1252; 1200 means the 8-bit
+  /// text is Latin-1).
+  void SetCodePage(int codePage);
+  int CodePage() const { return FCodePage; }
+  void Append(std::span<const std::uint8_t> bytes, std::string& out);
+
+private:
+  void BuildTable(const char* iconvName);
+  void ReleaseConverter();
+
+  int FCodePage = 1252;
+  int FRequested = 0;  // the page last asked for, before any fallback
+  bool FSingleByte = true;
+  // UTF-8 of each byte value, at most 3 bytes, with its length in [3].
+  std::array<std::array<char, 4>, 256> FTable{};
+  void* FConverter = nullptr;  // iconv_t for multi-byte pages
+};

@@ -1,0 +1,193 @@
+#include "model/SpreadSheet.h"
+#include "platform/Errors.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+
+namespace {
+
+TVariant Num(double v) { return TVariant(v); }
+
+}  // namespace
+
+TEST(CellStore, StoringPastTheEndCreatesEmptyRowsAndGapsUpToTheCell)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(5, 3, Num(1.5), 0, TAlignment::taLeftJustify);
+  ASSERT_EQ(cells.Count(), 4u);
+  for (int r = 0; r < 3; ++r)
+    EXPECT_EQ(cells.Row(r).Cols.Count(), 0u) << "row " << r;
+  EXPECT_EQ(cells.Row(3).Cols.Count(), 6u);
+  for (int c = 0; c < 5; ++c)
+    EXPECT_EQ(cells.Row(3).Cols.GetCell(c), nullptr) << "column " << c;
+  EXPECT_NE(cells.Row(3).Cols.GetCell(5), nullptr);
+  EXPECT_EQ(cells.ColCount, 6);
+  EXPECT_EQ(cells.RowCount, 4);
+  EXPECT_TRUE(cells.GetCellValue(4, 3).IsNull());
+  EXPECT_TRUE(cells.GetCellValue(5, 2).IsNull());
+  EXPECT_EQ(cells.GetCellValue(5, 3), Num(1.5));
+}
+
+TEST(CellStore, NullAndEmptyAreNeverStored)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(30, 90, TVariant::Null(), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(30, 90, TVariant(), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.Count(), 0u);
+  EXPECT_EQ(cells.ColCount, 0);
+  EXPECT_EQ(cells.RowCount, 0);
+}
+
+TEST(CellStore, ABlankOverAStoredCellKeepsTheOldValue)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(1, 1, TVariant("kept"), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(1, 1, TVariant::Null(), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.GetCellValue(1, 1), TVariant("kept"));
+}
+
+TEST(CellStore, ASecondStoreReplacesEverythingInTheSameCellObject)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(2, 0, Num(1), 7, TAlignment::taCenter);
+  const TZymCell* first = cells.Row(0).Cols.GetCell(2);
+  cells.SetCellValue(2, 0, TVariant("two"), 9, TAlignment::taRightJustify);
+  const TZymCell* second = cells.Row(0).Cols.GetCell(2);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(second->Value, TVariant("two"));
+  EXPECT_EQ(second->FormatIndex, 9);
+  EXPECT_EQ(second->Alignment, TAlignment::taRightJustify);
+}
+
+TEST(CellStore, ReadingPastAShortRowGrowsNothing)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(1, 0, Num(1), 0, TAlignment::taLeftJustify);
+  EXPECT_TRUE(cells.GetCellValue(40, 0).IsNull());
+  EXPECT_TRUE(cells.GetCellValue(0, 40).IsNull());
+  EXPECT_EQ(cells.Row(0).Cols.Count(), 2u);
+  EXPECT_EQ(cells.Count(), 1u);
+}
+
+TEST(CellStore, ReadValuesAreCopiesNotShared)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(0, 0, TVariant("abc"), 0, TAlignment::taLeftJustify);
+  TVariant copy = cells.GetCellValue(0, 0);
+  copy = TVariant("changed");
+  EXPECT_EQ(cells.GetCellValue(0, 0), TVariant("abc"));
+}
+
+TEST(CellStore, NegativeCoordinatesAreRejectedWithTheListMessage)
+{
+  TSpreadSheetCells cells;
+  EXPECT_THAT([&] { cells.SetCellValue(0, -1, Num(1), 0, TAlignment::taLeftJustify); },
+              ThrowsMessage<EListError>(StrEq("List index out of bounds (-1)")));
+  EXPECT_THAT([&] { cells.SetCellValue(-4, 2, Num(1), 0, TAlignment::taLeftJustify); },
+              ThrowsMessage<EListError>(StrEq("List index out of bounds (-4)")));
+  // Rows appended for the valid row stay; no cell was stored.
+  EXPECT_EQ(cells.Count(), 3u);
+  EXPECT_EQ(cells.ColCount, 0);
+  EXPECT_THAT([&] { cells.GetCellValue(-2, 0); },
+              ThrowsMessage<EListError>(StrEq("List index out of bounds (-2)")));
+}
+
+TEST(CellStore, WithoutTrackingTheExtentStaysWhereTheDimensionsPutIt)
+{
+  TSpreadSheetCells cells;
+  cells.TrackExtent = false;
+  cells.SetCellValue(9, 9, Num(1), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.ColCount, 0);
+  EXPECT_EQ(cells.RowCount, 0);
+}
+
+TEST(CellStore, ClearResetsExtentsAndDimensionsButKeepsTracking)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(3, 4, Num(1), 0, TAlignment::taLeftJustify);
+  cells.DimLastColumn = 8;
+  cells.DimLastRow = 9;
+  cells.TrackExtent = false;
+  cells.Clear();
+  EXPECT_EQ(cells.Count(), 0u);
+  EXPECT_EQ(cells.ColCount, 0);
+  EXPECT_EQ(cells.RowCount, 0);
+  EXPECT_EQ(cells.DimLastColumn, 0);
+  EXPECT_EQ(cells.DimLastRow, 0);
+  EXPECT_FALSE(cells.TrackExtent);
+}
+
+TEST(CellStore, DeletingARowMovesTheLaterRowsUpAndKeepsTheExtent)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(0, 0, TVariant("a"), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(0, 1, TVariant("b"), 0, TAlignment::taLeftJustify);
+  cells.Delete(0);
+  EXPECT_EQ(cells.GetCellValue(0, 0), TVariant("b"));
+  EXPECT_EQ(cells.RowCount, 2);
+  EXPECT_THROW(cells.Delete(5), EListError);
+}
+
+TEST(SheetList, AddNamesTheSheetByItsPosition)
+{
+  TSpreadSheets sheets;
+  sheets.GetSheet(sheets.Add()).Caption = "Data";
+  sheets.GetSheet(sheets.Add()).Caption = "Totals";
+  const int index = sheets.Add();
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(sheets.Items(2).Caption, "Sheet3");
+}
+
+TEST(SheetList, GetSheetWithANegativeIndexOnAnEmptyListCreatesSheet1)
+{
+  TSpreadSheets sheets;
+  TSpreadSheet& sheet = sheets.GetSheet(-3);
+  EXPECT_EQ(sheet.Caption, "Sheet1");
+  EXPECT_EQ(sheets.Count(), 1);
+}
+
+TEST(SheetList, GetSheetFarPastTheEndAppendsOnlyOneSheet)
+{
+  TSpreadSheets sheets;
+  sheets.Add();
+  sheets.Add();
+  TSpreadSheet& sheet = sheets.GetSheet(5);
+  EXPECT_EQ(sheets.Count(), 3);
+  EXPECT_EQ(&sheet, &sheets.Items(2));
+  EXPECT_EQ(sheet.Caption, "Sheet3");
+}
+
+TEST(SheetList, DeleteOutsideTheListFailsAndFreesNothing)
+{
+  TSpreadSheets sheets;
+  sheets.Add();
+  EXPECT_THAT([&] { sheets.Delete(1); },
+              ThrowsMessage<EListError>(StrEq("List index out of bounds (1)")));
+  EXPECT_EQ(sheets.Count(), 1);
+  sheets.Delete(0);
+  EXPECT_EQ(sheets.Count(), 0);
+}
+
+TEST(CellAssign, CopiesAllThreePropertiesFromACell)
+{
+  TZymCell source;
+  source.Value = TVariant("x");
+  source.Alignment = TAlignment::taCenter;
+  source.FormatIndex = 14;
+  TZymCell target;
+  target.Assign(source);
+  EXPECT_EQ(target.Value, TVariant("x"));
+  EXPECT_EQ(target.Alignment, TAlignment::taCenter);
+  EXPECT_EQ(target.FormatIndex, 14);
+}
+
+TEST(CellAssign, RefusesAnyOtherSourceNamingBothClasses)
+{
+  TSpreadSheet sheet;
+  TZymCell target;
+  EXPECT_THAT([&] { target.Assign(sheet); },
+              ThrowsMessage<EConvertError>(StrEq("Cannot assign a TSpreadSheet to a TZymCell")));
+}

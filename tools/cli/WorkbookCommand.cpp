@@ -1,0 +1,209 @@
+#include "WorkbookCommand.h"
+
+#include "Commands.h"
+#include "JsonWriter.h"
+#include "platform/ErrorText.h"
+#include "xls/MSExcel.h"
+#include "xls/RecordNames.h"
+
+#include <charconv>
+#include <exception>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kHexLineBytes = 16;
+
+/// Loads the workbook; on failure prints the message by the "." rule on
+/// `err` and returns false. What was read before the failure stays.
+bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
+{
+  try {
+    reader.LoadFromFile(fileName);
+    return true;
+  } catch (const std::exception& e) {
+    err << ErrorBoxText(e.what()) << '\n';
+    return false;
+  }
+}
+
+bool CheckArgs(std::span<const std::string> args, std::size_t count, const char* usage,
+               std::ostream& err)
+{
+  if (args.size() == count)
+    return true;
+  err << "Usage: bifflens-cli " << usage << '\n';
+  return false;
+}
+
+void WriteCell(TJsonLineWriter& json, int sheet, const std::string& caption, int row, int column,
+               const TVariant& value)
+{
+  json.BeginObject();
+  json.Field("sheet", sheet);
+  json.Field("caption", caption);
+  json.Field("row", row);
+  json.Field("col", column);
+  json.Field("type", VarTypeName(value.Type()));
+  json.Key("value");
+  switch (value.Type()) {
+  case TVarType::vtInteger: json.Number(static_cast<std::int64_t>(value.AsInteger())); break;
+  case TVarType::vtDouble: json.Number(value.AsDouble()); break;
+  case TVarType::vtDate: json.Number(value.AsDate()); break;
+  case TVarType::vtString: json.String(value.AsString()); break;
+  case TVarType::vtBoolean: json.Raw(value.AsBoolean() ? "true" : "false"); break;
+  case TVarType::vtCurrency:
+    json.Number(static_cast<double>(value.AsCurrency().Scaled) / 10000.0);
+    break;
+  case TVarType::vtEmpty:
+  case TVarType::vtNull: json.Raw("null"); break;
+  }
+  json.EndObject();
+}
+
+}  // namespace
+
+std::string HexDumpLine(std::size_t address, std::span<const std::uint8_t> bytes)
+{
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string line(8, '0');
+  for (int k = 7; k >= 0; --k, address >>= 4)
+    line[static_cast<std::size_t>(k)] = kHex[address & 0x0F];
+  line += ": ";
+  for (std::size_t i = 0; i < kHexLineBytes; ++i) {
+    if (i < bytes.size()) {
+      line += kHex[bytes[i] >> 4];
+      line += kHex[bytes[i] & 0x0F];
+    } else {
+      line += "  ";
+    }
+    line += ' ';
+  }
+  line += ' ';
+  for (const std::uint8_t b : bytes)
+    line += (b < 0x20 || b > 0x7E) ? '.' : static_cast<char>(b);
+  return line;
+}
+
+int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+  if (!CheckArgs(args, 1, "records FILE", err))
+    return kExitUsage;
+  TMSExcel reader;
+  TJsonLineWriter json(out);
+  std::uint64_t number = 0;
+  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
+                        std::span<const std::uint8_t>) {
+    json.BeginObject();
+    json.Field("n", static_cast<std::int64_t>(++number));
+    json.Field("offset", static_cast<std::int64_t>(reader.RecordOffset()));
+    json.Field("code", static_cast<std::int64_t>(header.Code));
+    json.Field("length", static_cast<std::int64_t>(header.Length));
+    json.Field("name", RecordTypeName(header.Code));
+    json.EndObject();
+  };
+  const bool ok = Load(reader, args[0], err);
+  json.Flush();
+  return ok ? kExitOk : kExitFailure;
+}
+
+int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+  if (!CheckArgs(args, 1, "cells FILE", err))
+    return kExitUsage;
+  TMSExcel reader;
+  const bool ok = Load(reader, args[0], err);
+  // The cells the model kept are printed also after a failure; the message
+  // went to stderr already.
+  TJsonLineWriter json(out);
+  const TSpreadSheets& sheets = reader.Sheets();
+  for (int s = 0; s < sheets.Count(); ++s) {
+    const TSpreadSheet& sheet = sheets.Items(s);
+    const TSpreadSheetCells& cells = sheet.Cells;
+    for (int r = 0; r < static_cast<int>(cells.Count()); ++r) {
+      const TSpreadSheetCols& cols = cells.Row(r).Cols;
+      for (int c = 0; c < static_cast<int>(cols.Count()); ++c)
+        if (const TZymCell* cell = cols.GetCell(c))
+          WriteCell(json, s, sheet.Caption, r, c, cell->Value);
+    }
+  }
+  json.Flush();
+  return ok ? kExitOk : kExitFailure;
+}
+
+int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+  if (!CheckArgs(args, 2, "hex FILE N", err))
+    return kExitUsage;
+  std::uint64_t wanted = 0;
+  const std::string& text = args[1];
+  const auto parsed = std::from_chars(text.data(), text.data() + text.size(), wanted);
+  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || wanted == 0) {
+    err << "bifflens-cli: record number must be a whole number from 1 on, not '" << text
+        << "'\n";
+    return kExitUsage;
+  }
+  TMSExcel reader;
+  std::vector<std::uint8_t> bytes;
+  bool found = false;
+  std::uint64_t number = 0;
+  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader,
+                        std::span<const std::uint8_t> data) {
+    if (++number != wanted)
+      return;
+    bytes.assign(data.begin(), data.end());
+    found = true;
+  };
+  const bool ok = Load(reader, args[0], err);
+  if (!found) {
+    if (ok)
+      err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
+                          std::to_string(number) + " records")
+          << '\n';
+    return kExitFailure;
+  }
+  for (std::size_t at = 0; at < bytes.size(); at += kHexLineBytes)
+    out << HexDumpLine(at, std::span(bytes).subspan(at, std::min(kHexLineBytes, bytes.size() - at)))
+        << '\n';
+  return ok ? kExitOk : kExitFailure;
+}
+
+int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+  if (!CheckArgs(args, 1, "stats FILE", err))
+    return kExitUsage;
+  TMSExcel reader;
+  const bool ok = Load(reader, args[0], err);
+  TJsonLineWriter json(out);
+  json.BeginObject();
+  json.Field("file", args[0]);
+  json.Field("version", ExcelVersionName(reader.Version));
+  json.Field("records", static_cast<std::int64_t>(reader.RecordCount()));
+  json.BeginArray("sheets");
+  const TSpreadSheets& sheets = reader.Sheets();
+  for (int s = 0; s < sheets.Count(); ++s) {
+    const TSpreadSheet& sheet = sheets.Items(s);
+    std::int64_t stored = 0;
+    for (int r = 0; r < static_cast<int>(sheet.Cells.Count()); ++r) {
+      const TSpreadSheetCols& cols = sheet.Cells.Row(r).Cols;
+      for (int c = 0; c < static_cast<int>(cols.Count()); ++c)
+        stored += cols.GetCell(c) ? 1 : 0;
+    }
+    if (s > 0)
+      json.Raw(",");
+    json.Raw("{");
+    json.Raw("\"caption\":");
+    json.String(sheet.Caption);
+    json.Raw(",\"rows\":");
+    json.Number(static_cast<std::int64_t>(sheet.Cells.RowCount));
+    json.Raw(",\"cols\":");
+    json.Number(static_cast<std::int64_t>(sheet.Cells.ColCount));
+    json.Raw(",\"cells\":");
+    json.Number(stored);
+    json.Raw("}");
+  }
+  json.EndArray();
+  json.EndObject();
+  json.Flush();
+  return ok ? kExitOk : kExitFailure;
+}
