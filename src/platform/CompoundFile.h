@@ -55,8 +55,11 @@ public:
   /// (kStgInvalidFunction) when the result would lie before 0. A position
   /// past the end is allowed and reads nothing.
   void Seek(std::int64_t offset);
-  /// The whole stream as one contiguous block (sectors assembled once).
-  std::span<const std::uint8_t> Bytes() const;
+  /// The whole stream as one contiguous block (sectors assembled once). The
+  /// span stays valid while this stream, or a copy of it, lives; asking a
+  /// temporary for it does not compile, as the span would dangle at once.
+  std::span<const std::uint8_t> Bytes() const&;
+  std::span<const std::uint8_t> Bytes() const&& = delete;
 
 private:
   friend class TCompoundFile;

@@ -1,0 +1,547 @@
+#include "platform/CompoundFile.h"
+
+#include "platform/CfbByteCursor.h"
+#include "platform/CompoundFileMessages.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// [MS-CFB] 2.2: the compound file header.
+constexpr std::array<std::uint8_t, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kClsidSize = 16;
+constexpr std::uint16_t kByteOrderMark = 0xFFFE;
+constexpr std::uint16_t kMajorVersion3 = 3;
+constexpr std::uint16_t kMajorVersion4 = 4;
+constexpr std::uint16_t kSectorShiftVersion3 = 9;
+constexpr std::uint16_t kSectorShiftVersion4 = 12;
+constexpr std::uint16_t kMiniSectorShift = 6;
+constexpr std::size_t kMiniSectorSize = std::size_t{1} << kMiniSectorShift;
+constexpr std::uint32_t kMiniStreamCutoff = 4096;
+constexpr std::size_t kHeaderReservedSize = 6;
+constexpr std::size_t kHeaderDifatEntries = 109;
+
+// [MS-CFB] 2.1: sector numbers above kMaxRegularSector are markers.
+constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
+
+// [MS-CFB] 2.6: directory entries.
+constexpr std::size_t kDirectoryEntrySize = 128;
+constexpr std::size_t kNameFieldUnits = 32;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+constexpr std::uint8_t kTypeStorage = 1;
+constexpr std::uint8_t kTypeStream = 2;
+constexpr std::uint8_t kTypeRoot = 5;
+constexpr std::size_t kEntryTimesSize = 16;
+
+constexpr std::size_t kSectorEntrySize = 4;
+// Missing bytes of a partial last sector: a FAT or DIFAT entry reads as a free
+// sector (so a chain through it fails), a directory entry as an unused one.
+constexpr std::uint8_t kTableFill = 0xFF;
+constexpr std::uint8_t kDirectoryFill = 0x00;
+constexpr std::size_t kFileReadChunk = 1 << 16;
+
+struct THeader {
+  std::uint16_t MajorVersion = 0;
+  std::uint16_t SectorShift = 0;
+  std::uint32_t FatSectorCount = 0;
+  std::uint32_t FirstDirectorySector = 0;
+  std::uint32_t FirstMiniFatSector = 0;
+  std::uint32_t FirstDifatSector = 0;
+  std::array<std::uint32_t, kHeaderDifatEntries> Difat{};
+};
+
+struct TDirectoryEntry {
+  std::string Name;
+  std::uint8_t Type = 0;
+  std::uint32_t Left = kNoStream;
+  std::uint32_t Right = kNoStream;
+  std::uint32_t Child = kNoStream;
+  std::uint32_t StartSector = kEndOfChain;
+  std::uint64_t Size = 0;
+};
+
+[[noreturn]] void Corrupt(const std::string& message)
+{
+  throw EOleError(kStgDocFileCorrupt, message);
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code)
+{
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | code >> 6);
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | code >> 12);
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | code >> 18);
+    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// UTF-16 to UTF-8: a surrogate pair becomes one four-byte sequence; a lone
+// surrogate, which UTF-8 cannot carry, becomes U+FFFD.
+std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units)
+{
+  constexpr std::uint32_t kReplacement = 0xFFFD;
+  std::string out;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint32_t unit = units[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
+      ++i;
+    } else if (high || low) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  return out;
+}
+
+std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor)
+{
+  return value / divisor + (value % divisor != 0 ? 1 : 0);
+}
+
+THeader ReadHeader(std::span<const std::uint8_t> bytes)
+{
+  if (!IsCompoundFile(bytes))
+    throw EOleError(kStgInvalidHeader, kMsgCfbNotCompoundFile);
+  TCfbByteCursor cursor(bytes.first(kHeaderSize));
+  cursor.Skip(kSignature.size() + kClsidSize);
+  THeader header;
+  cursor.ReadU16();  // Minor version: writers disagree on it, and it changes nothing we read.
+  header.MajorVersion = cursor.ReadU16();
+  if (cursor.ReadU16() != kByteOrderMark)
+    throw EOleError(kStgInvalidHeader, kMsgCfbBadByteOrder);
+  if (header.MajorVersion != kMajorVersion3 && header.MajorVersion != kMajorVersion4)
+    throw EOleError(kStgInvalidHeader, kMsgCfbBadVersion);
+  header.SectorShift = cursor.ReadU16();
+  const std::uint16_t expectedShift =
+      header.MajorVersion == kMajorVersion3 ? kSectorShiftVersion3 : kSectorShiftVersion4;
+  if (header.SectorShift != expectedShift)
+    throw EOleError(kStgInvalidHeader, kMsgCfbBadSectorSize);
+  if (cursor.ReadU16() != kMiniSectorShift)
+    throw EOleError(kStgInvalidHeader, kMsgCfbBadMiniSectorSize);
+  cursor.Skip(kHeaderReservedSize);
+  cursor.ReadU32();  // Directory sector count: version 3 writers leave it 0; the chain tells.
+  header.FatSectorCount = cursor.ReadU32();
+  header.FirstDirectorySector = cursor.ReadU32();
+  cursor.ReadU32();  // Transaction signature.
+  if (cursor.ReadU32() != kMiniStreamCutoff)
+    throw EOleError(kStgInvalidHeader, kMsgCfbBadMiniStreamCutoff);
+  header.FirstMiniFatSector = cursor.ReadU32();
+  cursor.ReadU32();  // Mini FAT sector count: the chain is followed instead.
+  header.FirstDifatSector = cursor.ReadU32();
+  cursor.ReadU32();  // DIFAT sector count: the chain is followed until the FAT is complete.
+  for (auto& entry : header.Difat)
+    entry = cursor.ReadU32();
+  return header;
+}
+
+}  // namespace
+
+struct TCompoundFile::TImpl {
+  std::shared_ptr<const std::vector<std::uint8_t>> Bytes;
+  std::uint16_t MajorVersion = 0;
+  std::size_t SectorSize = 0;
+  // Sectors with at least one byte in the file (a partial last one counts).
+  std::size_t SectorCount = 0;
+  std::vector<std::uint32_t> Fat;
+  std::vector<std::uint32_t> MiniFat;
+  std::vector<TDirectoryEntry> Entries;
+
+  std::uint64_t Capacity() const { return static_cast<std::uint64_t>(SectorCount) * SectorSize; }
+
+  /// The bytes of `sector` present in the file: fewer than a sector only for a
+  /// partial last sector. `sector` must be below SectorCount.
+  std::span<const std::uint8_t> SectorBytes(std::uint32_t sector) const
+  {
+    const std::size_t offset = (static_cast<std::size_t>(sector) + 1) * SectorSize;
+    const std::size_t present = std::min(SectorSize, Bytes->size() - offset);
+    return std::span<const std::uint8_t>(*Bytes).subspan(offset, present);
+  }
+
+  /// A whole sector for a structure read, missing bytes set to `fill`.
+  std::vector<std::uint8_t> PaddedSector(std::uint32_t sector, std::uint8_t fill) const
+  {
+    if (sector > kMaxRegularSector || sector >= SectorCount)
+      Corrupt(kMsgCfbSectorOutOfRange);
+    const auto present = SectorBytes(sector);
+    std::vector<std::uint8_t> out(present.begin(), present.end());
+    out.resize(SectorSize, fill);
+    return out;
+  }
+
+  /// Follows `table` from `start`: collects `wanted` sectors when given (a
+  /// chain longer than that is accepted, as many writers leave one), else up
+  /// to the end-of-chain marker. `usable` is the count of sectors whose data
+  /// exists; a sector the table describes but the data lacks throws
+  /// `pastDataMessage`. A revisit throws kMsgCfbChainLoops, so the walk ends
+  /// within table.size() steps.
+  static std::vector<std::uint32_t> WalkChain(std::span<const std::uint32_t> table,
+                                              std::size_t usable, std::uint32_t start,
+                                              std::optional<std::uint64_t> wanted,
+                                              const std::string& streamName,
+                                              const char* pastDataMessage)
+  {
+    std::vector<std::uint32_t> chain;
+    std::vector<bool> visited(table.size(), false);
+    std::uint32_t sector = start;
+    while (!wanted || chain.size() < *wanted) {
+      if (sector == kEndOfChain) {
+        if (wanted)
+          Corrupt(CfbStreamTruncatedMessage(streamName));
+        break;
+      }
+      if (sector > kMaxRegularSector || sector >= table.size())
+        Corrupt(kMsgCfbSectorOutOfRange);
+      if (sector >= usable)
+        Corrupt(pastDataMessage);
+      if (visited[sector])
+        Corrupt(kMsgCfbChainLoops);
+      visited[sector] = true;
+      chain.push_back(sector);
+      sector = table[sector];
+    }
+    return chain;
+  }
+
+  std::vector<std::uint32_t> FatChain(std::uint32_t start, std::optional<std::uint64_t> wanted,
+                                      const std::string& streamName) const
+  {
+    return WalkChain(Fat, SectorCount, start, wanted, streamName, kMsgCfbFileTruncated);
+  }
+
+  std::uint64_t EntrySize(const TDirectoryEntry& entry) const
+  {
+    // Version 3 sizes are 32-bit; some writers leave garbage in the high dword.
+    return MajorVersion == kMajorVersion3 ? entry.Size & 0xFFFFFFFFu : entry.Size;
+  }
+
+  void LoadFat(const THeader& header);
+  void LoadDirectory(const THeader& header);
+  void LoadMiniFat(const THeader& header);
+  std::vector<TStorageElement> WalkRoot() const;
+  std::vector<std::uint8_t> ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const;
+  std::vector<std::uint8_t> ReadMiniStream(const TDirectoryEntry& entry, std::uint64_t size) const;
+};
+
+// [MS-CFB] 2.5: the FAT sectors are listed by the 109 header DIFAT entries,
+// then by DIFAT sectors, each holding entries and, last, the next DIFAT sector.
+void TCompoundFile::TImpl::LoadFat(const THeader& header)
+{
+  if (header.FatSectorCount > SectorCount)
+    Corrupt(kMsgCfbTooManyFatSectors);
+  const std::size_t fatSectorCount = header.FatSectorCount;
+  std::vector<std::uint32_t> fatSectors;
+  fatSectors.reserve(fatSectorCount);
+  for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatSectorCount; ++i)
+    fatSectors.push_back(header.Difat[i]);
+
+  const std::size_t entriesPerSector = SectorSize / kSectorEntrySize;
+  std::vector<bool> visited(SectorCount, false);
+  std::uint32_t difatSector = header.FirstDifatSector;
+  while (fatSectors.size() < fatSectorCount) {
+    if (difatSector == kEndOfChain || difatSector == kFreeSector)
+      Corrupt(kMsgCfbDifatEndsEarly);
+    if (difatSector > kMaxRegularSector || difatSector >= SectorCount)
+      Corrupt(kMsgCfbSectorOutOfRange);
+    if (visited[difatSector])
+      Corrupt(kMsgCfbDifatLoops);
+    visited[difatSector] = true;
+    const auto sector = PaddedSector(difatSector, kTableFill);
+    TCfbByteCursor cursor(sector);
+    for (std::size_t i = 0; i + 1 < entriesPerSector; ++i) {
+      const std::uint32_t fatSector = cursor.ReadU32();
+      if (fatSectors.size() < fatSectorCount)
+        fatSectors.push_back(fatSector);
+    }
+    difatSector = cursor.ReadU32();
+  }
+
+  Fat.reserve(fatSectorCount * entriesPerSector);
+  for (const std::uint32_t fatSector : fatSectors) {
+    const auto sector = PaddedSector(fatSector, kTableFill);
+    TCfbByteCursor cursor(sector);
+    while (cursor.Remaining() > 0)
+      Fat.push_back(cursor.ReadU32());
+  }
+}
+
+// [MS-CFB] 2.6: the directory is a chain of 128-byte entries; entry 0 is the root.
+void TCompoundFile::TImpl::LoadDirectory(const THeader& header)
+{
+  const auto chain = FatChain(header.FirstDirectorySector, std::nullopt, std::string());
+  if (chain.empty())
+    Corrupt(kMsgCfbNoRootEntry);
+  Entries.reserve(chain.size() * (SectorSize / kDirectoryEntrySize));
+  for (const std::uint32_t sectorNumber : chain) {
+    const auto sector = PaddedSector(sectorNumber, kDirectoryFill);
+    TCfbByteCursor sectorCursor(sector);
+    while (sectorCursor.Remaining() > 0) {
+      TCfbByteCursor cursor(sectorCursor.Take(kDirectoryEntrySize));
+      const auto nameField = cursor.Take(kNameFieldUnits * 2);
+      const std::uint16_t nameLength = cursor.ReadU16();
+      TDirectoryEntry entry;
+      entry.Type = cursor.ReadU8();
+      cursor.ReadU8();  // Red-black colour: the walk does not need it.
+      entry.Left = cursor.ReadU32();
+      entry.Right = cursor.ReadU32();
+      entry.Child = cursor.ReadU32();
+      cursor.Skip(kClsidSize + 4 + kEntryTimesSize);  // CLSID, state bits, times.
+      entry.StartSector = cursor.ReadU32();
+      entry.Size = cursor.ReadU64();
+      // The length counts bytes with the terminator; be lenient about a wrong
+      // one: read at most that many units and stop at the first NUL.
+      TCfbByteCursor nameCursor(nameField);
+      const std::size_t unitCount = std::min<std::size_t>(nameLength / 2, kNameFieldUnits);
+      std::vector<std::uint16_t> units;
+      for (std::size_t i = 0; i < unitCount; ++i) {
+        const std::uint16_t unit = nameCursor.ReadU16();
+        if (unit == 0)
+          break;
+        units.push_back(unit);
+      }
+      entry.Name = Utf16ToUtf8(units);
+      Entries.push_back(std::move(entry));
+    }
+  }
+  if (Entries.front().Type != kTypeRoot)
+    Corrupt(kMsgCfbNoRootEntry);
+}
+
+void TCompoundFile::TImpl::LoadMiniFat(const THeader& header)
+{
+  // No mini FAT: writers mark it with either marker.
+  if (header.FirstMiniFatSector == kEndOfChain || header.FirstMiniFatSector == kFreeSector)
+    return;
+  const auto chain = FatChain(header.FirstMiniFatSector, std::nullopt, std::string());
+  MiniFat.reserve(chain.size() * (SectorSize / kSectorEntrySize));
+  for (const std::uint32_t sectorNumber : chain) {
+    const auto sector = PaddedSector(sectorNumber, kTableFill);
+    TCfbByteCursor cursor(sector);
+    while (cursor.Remaining() > 0)
+      MiniFat.push_back(cursor.ReadU32());
+  }
+}
+
+// The root's children form a binary tree through the left and right sibling
+// links; an in-order walk (left, node, right) gives directory order. The walk
+// keeps its own stack and marks each entry, so a cyclic or shared link fails
+// instead of recursing without end.
+std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
+{
+  std::vector<TStorageElement> elements;
+  std::vector<bool> visited(Entries.size(), false);
+  visited[0] = true;
+  std::vector<std::uint32_t> stack;
+  std::uint32_t node = Entries.front().Child;
+  while (node != kNoStream || !stack.empty()) {
+    while (node != kNoStream) {
+      if (node >= Entries.size())
+        Corrupt(kMsgCfbEntryOutOfRange);
+      if (visited[node])
+        Corrupt(kMsgCfbDirectoryLoops);
+      visited[node] = true;
+      stack.push_back(node);
+      node = Entries[node].Left;
+    }
+    const std::uint32_t id = stack.back();
+    stack.pop_back();
+    const TDirectoryEntry& entry = Entries[id];
+    // Only storages and streams are elements; an unused entry linked into the
+    // tree is passed over, its links still followed.
+    if (entry.Type == kTypeStorage || entry.Type == kTypeStream) {
+      TStorageElement element;
+      element.Name = entry.Name;
+      element.Type = entry.Type;
+      element.Size = entry.Type == kTypeStream ? EntrySize(entry) : 0;
+      element.EntryId = id;
+      elements.push_back(std::move(element));
+    }
+    node = entry.Right;
+  }
+  return elements;
+}
+
+std::vector<std::uint8_t> TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry,
+                                                                  std::uint64_t size) const
+{
+  if (size > Capacity())
+    Corrupt(CfbStreamTooLargeMessage(entry.Name));
+  const auto chain = FatChain(entry.StartSector, CeilDiv(size, SectorSize), entry.Name);
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+  std::size_t offset = 0;
+  for (const std::uint32_t sector : chain) {
+    const std::size_t count = std::min(SectorSize, data.size() - offset);
+    const auto present = SectorBytes(sector);
+    if (present.size() < count)
+      Corrupt(kMsgCfbFileTruncated);
+    std::copy_n(present.begin(), count, data.begin() + static_cast<std::ptrdiff_t>(offset));
+    offset += count;
+  }
+  return data;
+}
+
+// [MS-CFB] 2.4: streams below the cutoff live in 64-byte mini sectors inside
+// the mini stream, which is the root entry's own chain.
+std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(const TDirectoryEntry& entry,
+                                                               std::uint64_t size) const
+{
+  const TDirectoryEntry& root = Entries.front();
+  const std::uint64_t miniStreamSize = EntrySize(root);
+  if (miniStreamSize > Capacity())
+    Corrupt(CfbStreamTooLargeMessage(root.Name));
+  const auto container = FatChain(root.StartSector, CeilDiv(miniStreamSize, SectorSize), root.Name);
+  const std::size_t miniSectorCount = static_cast<std::size_t>(CeilDiv(miniStreamSize, kMiniSectorSize));
+  const auto chain = WalkChain(MiniFat, miniSectorCount, entry.StartSector,
+                               CeilDiv(size, kMiniSectorSize), entry.Name, kMsgCfbSectorOutOfRange);
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+  std::size_t offset = 0;
+  for (const std::uint32_t miniSector : chain) {
+    const std::size_t count = std::min(kMiniSectorSize, data.size() - offset);
+    // A mini sector never straddles two sectors: both sizes are powers of two.
+    const std::size_t position = static_cast<std::size_t>(miniSector) * kMiniSectorSize;
+    const auto present = SectorBytes(container[position / SectorSize]);
+    const std::size_t within = position % SectorSize;
+    if (within > present.size() || count > present.size() - within)
+      Corrupt(kMsgCfbFileTruncated);
+    std::copy_n(present.begin() + static_cast<std::ptrdiff_t>(within), count,
+                data.begin() + static_cast<std::ptrdiff_t>(offset));
+    offset += count;
+  }
+  return data;
+}
+
+bool IsCompoundFile(std::span<const std::uint8_t> bytes)
+{
+  return bytes.size() >= kHeaderSize && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
+}
+
+TCompoundFile TCompoundFile::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes)
+{
+  if (!bytes)
+    throw EOleError(kStgInvalidPointer, kMsgCfbNoData);
+  const THeader header = ReadHeader(*bytes);
+  auto impl = std::make_shared<TImpl>();
+  impl->MajorVersion = header.MajorVersion;
+  impl->SectorSize = std::size_t{1} << header.SectorShift;
+  // Sector n starts at (n + 1) * SectorSize: the header takes the first slot.
+  const std::size_t fileSize = bytes->size();
+  impl->SectorCount = fileSize <= impl->SectorSize
+                          ? 0
+                          : static_cast<std::size_t>(CeilDiv(fileSize - impl->SectorSize, impl->SectorSize));
+  impl->SectorCount = std::min<std::size_t>(impl->SectorCount, std::size_t{kMaxRegularSector} + 1);
+  impl->Bytes = std::move(bytes);
+  impl->LoadFat(header);
+  impl->LoadDirectory(header);
+  impl->LoadMiniFat(header);
+
+  TCompoundFile file;
+  file.FRootElements = impl->WalkRoot();
+  file.FImpl = std::move(impl);
+  return file;
+}
+
+TCompoundFile TCompoundFile::OpenFile(const std::string& path)
+{
+  errno = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) {
+    const bool denied = errno == EACCES || errno == EPERM;
+    throw EOleError(denied ? kStgAccessDenied : kStgFileNotFound, CfbCannotOpenMessage(path));
+  }
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+  std::vector<std::uint8_t> chunk(kFileReadChunk);
+  for (;;) {
+    const std::size_t count = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    bytes->insert(bytes->end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
+    if (count < chunk.size())
+      break;
+  }
+  if (std::ferror(file.get()))
+    throw EOleError(kStgReadFault, CfbCannotReadMessage(path));
+  return Open(std::move(bytes));
+}
+
+TCompoundStream TCompoundFile::OpenStream(const std::string& name) const
+{
+  const auto found = std::find_if(FRootElements.begin(), FRootElements.end(), [&](const TStorageElement& e) {
+    return e.Type == kTypeStream && e.Name == name;
+  });
+  if (found == FRootElements.end())
+    throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(name));
+  const TDirectoryEntry& entry = FImpl->Entries[found->EntryId];
+  const std::uint64_t size = FImpl->EntrySize(entry);
+  TCompoundStream stream;
+  // An empty stream owns no sector: its start field means nothing.
+  if (size == 0)
+    stream.FData = std::make_shared<const std::vector<std::uint8_t>>();
+  else if (size < kMiniStreamCutoff)
+    stream.FData = std::make_shared<const std::vector<std::uint8_t>>(FImpl->ReadMiniStream(entry, size));
+  else
+    stream.FData = std::make_shared<const std::vector<std::uint8_t>>(FImpl->ReadRegularStream(entry, size));
+  return stream;
+}
+
+std::uint64_t TCompoundStream::Size() const
+{
+  return FData ? FData->size() : 0;
+}
+
+std::uint64_t TCompoundStream::Position() const
+{
+  return FPosition;
+}
+
+std::size_t TCompoundStream::Read(std::span<std::uint8_t> buffer)
+{
+  const std::uint64_t size = Size();
+  if (FPosition >= size)
+    return 0;
+  const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - FPosition));
+  std::copy_n(FData->begin() + static_cast<std::ptrdiff_t>(FPosition), count, buffer.begin());
+  FPosition += count;
+  return count;
+}
+
+void TCompoundStream::Seek(std::int64_t offset)
+{
+  if (offset < 0) {
+    // Negate in unsigned arithmetic: -INT64_MIN does not fit an int64_t.
+    const std::uint64_t back = 0 - static_cast<std::uint64_t>(offset);
+    if (back > FPosition)
+      throw EOleError(kStgInvalidFunction, kMsgCfbSeekBeforeStart);
+    FPosition -= back;
+    return;
+  }
+  const std::uint64_t forward = static_cast<std::uint64_t>(offset);
+  const std::uint64_t limit = std::numeric_limits<std::uint64_t>::max();
+  FPosition = forward > limit - FPosition ? limit : FPosition + forward;
+}
+
+std::span<const std::uint8_t> TCompoundStream::Bytes() const&
+{
+  if (!FData)
+    return {};
+  return *FData;
+}
