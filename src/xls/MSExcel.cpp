@@ -240,6 +240,7 @@ void TMSExcel::Clear()
   FDecoder.SetCodePage(1252);
   FRecordCount = 0;
   FRecordOffset = 0;
+  FForeignDepth = 0;
 }
 
 void TMSExcel::LoadBuiltInFormats()
@@ -389,7 +390,7 @@ void TMSExcel::RunCompoundLoop()
       break;
     if (record.Header.Length > RecordLimit())
       continue;
-    if (ProcessRecord(record, source))
+    if (ProcessRecord(record, source) || TrackSubstream(record))
       continue;
     bool stop = false;
     ApplySheetRules(record, source, stop);
@@ -417,6 +418,7 @@ void TMSExcel::ReadBIFFStream()
       continue;
     if (ProcessRecord(record, source))
       continue;
+    TrackSubstream(record);
     const std::uint16_t code = record.Header.Code;
     if ((code & 0xFF) != kBofLowByte)
       continue;
@@ -437,6 +439,31 @@ void TMSExcel::ReadBIFFStream()
   if (OnDimensions &&
       (!FDimensionsSeen || FDimLastRow < FHighestRow || FDimLastColumn < FHighestColumn))
     OnDimensions(*this, SheetIndex, 0, FHighestRow + 1, 0, FHighestColumn + 1);
+}
+
+bool TMSExcel::TrackSubstream(const TRecord& record)
+{
+  const std::uint16_t code = record.Header.Code;
+  if (code == kRecEof) {
+    if (FForeignDepth == 0)
+      return false;
+    --FForeignDepth;
+    return true;
+  }
+  if ((code & 0xFF) != kBofLowByte || record.Data.size() < 4)
+    return false;
+  const std::uint16_t type = U16(record.Data, 2);
+  // Worksheets and the workbook globals hold cells; charts, macro sheets,
+  // VB modules and workspaces do not. A worksheet never stands inside a
+  // chart, so its BOF also ends a chart whose EOF a damaged file lost.
+  if (type == kBofTypeWorksheet) {
+    FForeignDepth = 0;
+    return false;
+  }
+  if (FForeignDepth == 0 && type == kBofTypeGlobals)
+    return false;
+  ++FForeignDepth;
+  return true;
 }
 
 void TMSExcel::ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop)
@@ -539,7 +566,7 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
   const std::size_t n = d.size();
   // Each decoder first checks that the record holds the fields it reads: a
   // record too short for them is listed but not decoded.
-  const bool cells = static_cast<bool>(OnCellValue);
+  const bool cells = OnCellValue && FForeignDepth == 0;
   switch (code) {
   case kRecBlank2:
     if (cells && n >= 7)
@@ -728,6 +755,11 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
     return;
   case 2:
     ReportCell(row, column, TVariant(ErrorCodeText(d[8])), TAlignment::taLeftJustify);
+    return;
+  case 3:
+    // The cached result is the empty text: a value like any other, which
+    // would be lost if the cell were not reported.
+    ReportCell(row, column, TVariant(std::string()), TAlignment::taLeftJustify);
     return;
   case 0:
     break;

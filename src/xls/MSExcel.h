@@ -132,6 +132,9 @@ private:
   void RaiseRecord(const TRecord& record);
   bool ProcessRecord(const TRecord& record, TRecordSource& source);
   void ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop);
+  /// Follows BOF and EOF nesting; true when the record opened or closed a
+  /// substream that is not a worksheet (the sheet rules do not apply to it).
+  bool TrackSubstream(const TRecord& record);
   std::uint32_t RecordLimit() const;
 
   // Decoders.
@@ -168,6 +171,10 @@ private:
   int FDimLastColumn = 0;
   bool FDate1904 = false;
   int FFormat2Count = 0;  // BIFF2/3 FORMAT records seen, which number them
+  // Depth of chart, macro and other non-worksheet substreams the reader is
+  // inside. Their NUMBER and LABEL records are a chart's cached series, not
+  // cells of the sheet around them, so cells are decoded only at depth 0.
+  int FForeignDepth = 0;
   std::vector<TXLSFont> FFonts;
   std::vector<TXLSFormat> FXFs;
   std::vector<std::string> FFormats;

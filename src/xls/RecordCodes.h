@@ -50,4 +50,5 @@ inline constexpr std::uint16_t kRecSharedFormula = 0x04BC;
 
 // The low byte every BOF code shares (0x0009, 0x0209, 0x0409, 0x0809).
 inline constexpr std::uint8_t kBofLowByte = 0x09;
+inline constexpr std::uint16_t kBofTypeGlobals = 0x0005;
 inline constexpr std::uint16_t kBofTypeWorksheet = 0x0010;
