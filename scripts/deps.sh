@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages BIFF Lens needs, only those that are missing.
+# Sourced by scripts/run and scripts/test; safe to run again.
+set -euo pipefail
+
+BIFFLENS_PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev libgl-dev fonts-dejavu-core
+  libgtest-dev libgmock-dev nlohmann-json3-dev
+)
+
+bifflens_install_deps() {
+  local missing=()
+  for pkg in "${BIFFLENS_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
