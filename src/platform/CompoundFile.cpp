@@ -231,6 +231,19 @@ struct TCompoundFile::TImpl {
     return WalkChain(Fat, SectorCount, start, wanted, streamName, kMsgCfbFileTruncated);
   }
 
+  /// The sectors of a stream of `size` bytes stored in the FAT. A size beyond
+  /// the whole file is refused before anything is allocated for it.
+  std::vector<std::uint32_t> StreamChain(const TDirectoryEntry& entry, std::uint64_t size) const
+  {
+    if (size > Capacity()) {
+      // Either the size field is false or the file lost its end: a chain
+      // running into sectors past the end tells the second.
+      FatChain(entry.StartSector, std::nullopt, entry.Name);
+      Corrupt(CfbStreamTooLargeMessage(entry.Name));
+    }
+    return FatChain(entry.StartSector, CeilDiv(size, SectorSize), entry.Name);
+  }
+
   std::uint64_t EntrySize(const TDirectoryEntry& entry) const
   {
     // Version 3 sizes are 32-bit; some writers leave garbage in the high dword.
@@ -386,9 +399,7 @@ std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
 std::vector<std::uint8_t> TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry,
                                                                   std::uint64_t size) const
 {
-  if (size > Capacity())
-    Corrupt(CfbStreamTooLargeMessage(entry.Name));
-  const auto chain = FatChain(entry.StartSector, CeilDiv(size, SectorSize), entry.Name);
+  const auto chain = StreamChain(entry, size);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
   std::size_t offset = 0;
   for (const std::uint32_t sector : chain) {
@@ -409,9 +420,7 @@ std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(const TDirectoryE
 {
   const TDirectoryEntry& root = Entries.front();
   const std::uint64_t miniStreamSize = EntrySize(root);
-  if (miniStreamSize > Capacity())
-    Corrupt(CfbStreamTooLargeMessage(root.Name));
-  const auto container = FatChain(root.StartSector, CeilDiv(miniStreamSize, SectorSize), root.Name);
+  const auto container = StreamChain(root, miniStreamSize);
   const std::size_t miniSectorCount = static_cast<std::size_t>(CeilDiv(miniStreamSize, kMiniSectorSize));
   const auto chain = WalkChain(MiniFat, miniSectorCount, entry.StartSector,
                                CeilDiv(size, kMiniSectorSize), entry.Name, kMsgCfbSectorOutOfRange);
