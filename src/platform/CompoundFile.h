@@ -71,12 +71,20 @@ private:
 /// header, the FAT (with its DIFAT, extra DIFAT sectors included), the
 /// directory and the mini FAT; every structure read is bounds-checked, every
 /// chain walk is bounded and fails on a revisit, and no allocation exceeds
-/// what the file's size justifies. Every failure is an EOleError.
+/// what the file's size justifies. Every failure is an EOleError; the texts
+/// are in platform/CompoundFileMessages.h.
 class TCompoundFile {
 public:
-  /// Takes shared ownership of the file's bytes.
+  /// Takes shared ownership of the file's bytes. Throws kStgInvalidPointer
+  /// (kMsgCfbNoData) for no bytes, kStgInvalidHeader for a header it cannot
+  /// read (kMsgCfbNotCompoundFile when the signature or the 512 bytes are
+  /// missing), kStgDocFileCorrupt for a damaged FAT, DIFAT, directory or mini
+  /// FAT. A minor version it does not know, and a partial last sector, are
+  /// accepted.
   static TCompoundFile Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
-  /// Reads the file at `path` whole, then opens it.
+  /// Reads the file at `path` whole, then opens it. Throws kStgFileNotFound
+  /// or kStgAccessDenied (CfbCannotOpenMessage) when it cannot be opened,
+  /// kStgReadFault (CfbCannotReadMessage) when reading fails.
   static TCompoundFile OpenFile(const std::string& path);
 
   /// The children of the root storage, in directory-tree order (an in-order
@@ -84,7 +92,10 @@ public:
   const std::vector<TStorageElement>& RootElements() const { return FRootElements; }
   /// Opens the root element named exactly `name` (case-sensitive) as a
   /// stream; throws EOleError (kStgFileNotFound) when there is none or it is
-  /// not a stream.
+  /// not a stream, kStgDocFileCorrupt when its sectors cannot be read whole
+  /// (a size beyond the file, a chain that loops, ends early or leaves the
+  /// file). A chain longer than the size needs is accepted. In a version 3
+  /// file the size's high dword is ignored, as writers leave garbage there.
   TCompoundStream OpenStream(const std::string& name) const;
 
 private:
