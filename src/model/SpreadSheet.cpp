@@ -31,13 +31,16 @@ TZymCell* TSpreadSheetCols::GetCell(int column)
   return const_cast<TZymCell*>(std::as_const(*this).GetCell(column));
 }
 
-TZymCell& TSpreadSheetCols::CellAt(int column)
+TZymCell& TSpreadSheetCols::CellAt(int column, std::size_t widthHint)
 {
   if (column < 0)
     throw EListError(column);
   const auto index = static_cast<std::size_t>(column);
-  if (index >= FItems.size())
+  if (index >= FItems.size()) {
+    if (index >= FItems.capacity() && index < widthHint)
+      FItems.reserve(widthHint);
     FItems.resize(index + 1);
+  }
   return FItems[index];
 }
 
@@ -71,7 +74,11 @@ void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::i
 {
   if (value.IsNullOrEmpty())
     return;
-  TZymCell& cell = Row(EnsureRow(row)).Cols.CellAt(column);
+  EnsureRow(row);
+  // Rows of a sheet tend to share a width; the row above's is the hint, so
+  // the hint never asks for more than what the sheet already holds.
+  const std::size_t widthHint = row > 0 ? FRows[static_cast<std::size_t>(row) - 1]->Cols.Count() : 0;
+  TZymCell& cell = Row(row).Cols.CellAt(column, widthHint);
   cell.Value = std::move(value);
   cell.Alignment = alignment;
   cell.FormatIndex = formatIndex;

@@ -35,8 +35,10 @@ public:
   /// Throws EListError for a negative column.
   const TZymCell* GetCell(int column) const;
   TZymCell* GetCell(int column);
-  /// The cell at Column, growing the list with gaps as needed.
-  TZymCell& CellAt(int column);
+  /// The cell at Column, growing the list with gaps as needed. `widthHint`
+  /// is the width rows of this sheet tend to have (the row above's): growing
+  /// to it at once avoids doubling a row's block past the width it ends at.
+  TZymCell& CellAt(int column, std::size_t widthHint = 0);
   void Clear();
 
 private:

@@ -80,8 +80,10 @@ void TJsonLineWriter::EndArray()
 void TJsonLineWriter::Key(std::string_view key)
 {
   Separator();
-  String(key);
-  FBuffer += ':';
+  // Keys are the tool's own names: nothing in them needs escaping.
+  FBuffer += '"';
+  FBuffer += key;
+  FBuffer += "\":";
 }
 
 void TJsonLineWriter::Field(std::string_view key, std::string_view value)
@@ -139,36 +141,46 @@ void TJsonLineWriter::String(std::string_view text)
   FBuffer += '"';
   std::size_t i = 0;
   while (i < text.size()) {
+    // Copy the run of characters that need no escaping in one go.
+    std::size_t run = i;
+    while (run < text.size()) {
+      const auto c = static_cast<unsigned char>(text[run]);
+      if (c < 0x20 || c == '"' || c == '\\')
+        break;
+      if (c >= 0x80) {
+        const std::size_t n = Utf8SequenceLength(text, run);
+        if (n == 0)
+          break;
+        run += n;
+        continue;
+      }
+      ++run;
+    }
+    FBuffer.append(text.data() + i, run - i);
+    i = run;
+    if (i == text.size())
+      break;
     const auto c = static_cast<unsigned char>(text[i]);
+    ++i;
     if (c == '"' || c == '\\') {
       FBuffer += '\\';
       FBuffer += static_cast<char>(c);
-      ++i;
-    } else if (c < 0x20) {
-      switch (c) {
-      case '\n': FBuffer += "\\n"; break;
-      case '\r': FBuffer += "\\r"; break;
-      case '\t': FBuffer += "\\t"; break;
-      case '\b': FBuffer += "\\b"; break;
-      case '\f': FBuffer += "\\f"; break;
-      default:
-        FBuffer += "\\u00";
-        FBuffer += kHex[c >> 4];
-        FBuffer += kHex[c & 0x0F];
-      }
-      ++i;
-    } else if (c < 0x80) {
-      FBuffer += static_cast<char>(c);
-      ++i;
-    } else {
-      const std::size_t n = Utf8SequenceLength(text, i);
-      if (n == 0) {
-        FBuffer += "\xEF\xBF\xBD";
-        ++i;
-      } else {
-        FBuffer.append(text.substr(i, n));
-        i += n;
-      }
+      continue;
+    }
+    if (c >= 0x80) {
+      FBuffer += "\xEF\xBF\xBD";  // a byte that is no valid UTF-8: U+FFFD
+      continue;
+    }
+    switch (c) {
+    case '\n': FBuffer += "\\n"; break;
+    case '\r': FBuffer += "\\r"; break;
+    case '\t': FBuffer += "\\t"; break;
+    case '\b': FBuffer += "\\b"; break;
+    case '\f': FBuffer += "\\f"; break;
+    default:
+      FBuffer += "\\u00";
+      FBuffer += kHex[c >> 4];
+      FBuffer += kHex[c & 0x0F];
     }
   }
   FBuffer += '"';
