@@ -1,10 +1,11 @@
 #include "platform/DateTime.h"
 
+#include "platform/Environment.h"
 #include "platform/Errors.h"
+#include "platform/VariantOps.h"
 #include "platform/VariantMessages.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -129,10 +130,7 @@ bool IsDecodableDate(double value)
 TDateParts DecodeDate(double value)
 {
   if (!IsDecodableDate(value)) {
-    // to_chars, not printf: the C library's locale may have a decimal comma.
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    throw EBiffLensError(FormatMessage(kMsgNotValidDate, std::string_view(text, end - text)));
+    throw EBiffLensError(FormatMessage(kMsgNotValidDate, FloatToStr(value, CurrentLocale())));
   }
   return CivilFromDays(static_cast<std::int64_t>(std::trunc(value)) + kEpochOffset);
 }

@@ -52,6 +52,36 @@ inline std::string ErrorOf(const std::function<void()>& action)
   return "(no error)";
 }
 
+/// "kind:text" of the value `text` evaluates to, or "!" and the error message.
+inline std::string Outcome(const std::string& text)
+{
+  try {
+    const TVariant value = Eval(text);
+    return std::string(VarTypeName(value.Type())) + ":" + VarToStr(value);
+  } catch (const std::exception& error) {
+    return std::string("!") + error.what();
+  }
+}
+
+struct TOutcomeCase {
+  const char* Text;
+  std::string Expected;  // "kind:text" or "!message"
+};
+
+inline void ExpectOutcomes(std::initializer_list<TOutcomeCase> cases)
+{
+  for (const TOutcomeCase& c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(Outcome(c.Text), c.Expected);
+  }
+}
+
+/// "!" and the message, as Outcome gives a failure.
+inline std::string Fails(const std::string& message)
+{
+  return "!" + message;
+}
+
 inline std::string EvalError(const std::string& text)
 {
   return ErrorOf([&] { Eval(text); });
