@@ -60,6 +60,9 @@ public:
   /// temporary for it does not compile, as the span would dangle at once.
   std::span<const std::uint8_t> Bytes() const&;
   std::span<const std::uint8_t> Bytes() const&& = delete;
+  /// The same block under shared ownership, for a caller that keeps it
+  /// longer than the stream (and lets the file's bytes go first).
+  std::shared_ptr<const std::vector<std::uint8_t>> SharedBytes() const { return FData; }
 
 private:
   friend class TCompoundFile;

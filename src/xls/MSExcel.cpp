@@ -339,8 +339,12 @@ void TMSExcel::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, 
 {
   FStream.reset();
   if (IsCompoundFile(*file) || !allowBare) {
-    const TCompoundFile storage = TCompoundFile::Open(std::move(file));
-    ReadWorkbookStorage(storage);
+    {
+      const TCompoundFile storage = TCompoundFile::Open(std::move(file));
+      ReadWorkbookStorage(storage);
+    }
+    // The compound file's bytes are gone now; only the workbook stream stays.
+    RunCompoundLoop();
     return;
   }
   FStream = std::move(file);
@@ -361,10 +365,7 @@ void TMSExcel::ReadWorkbookStorage(const TCompoundFile& storage)
     throw EBiffLensError(kMsgNotValidWorkbook);
   // Excel 5 and 95 name the stream "Book"; later versions "Workbook".
   Version = chosen->Name == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
-  const TCompoundStream stream = storage.OpenStream(chosen->Name);
-  const auto bytes = stream.Bytes();
-  FStream = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
-  RunCompoundLoop();
+  FStream = storage.OpenStream(chosen->Name).SharedBytes();
 }
 
 void TMSExcel::RaiseRecord(const TRecord& record)

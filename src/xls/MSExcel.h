@@ -127,6 +127,7 @@ private:
   void LoadBuiltInFormats();
   void LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, bool allowBare);
   void ReadBIFFStream();
+  /// Chooses the workbook stream and the version; the caller runs the loop.
   void ReadWorkbookStorage(const TCompoundFile& storage);
   void RunCompoundLoop();
   void RaiseRecord(const TRecord& record);

@@ -1,0 +1,31 @@
+// Fuzz target: the compound-file layer. Opens the bytes as a compound file,
+// lists the root elements and reads every stream whole and in pieces.
+#include "platform/CompoundFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(data, data + size);
+  try {
+    const TCompoundFile storage = TCompoundFile::Open(bytes);
+    for (const TStorageElement& element : storage.RootElements()) {
+      try {
+        TCompoundStream stream = storage.OpenStream(element.Name);
+        std::uint8_t buffer[509];
+        std::size_t total = 0;
+        while (const std::size_t n = stream.Read(buffer))
+          total += n;
+        if (total != stream.Bytes().size())
+          __builtin_trap();
+        stream.Seek(-static_cast<std::int64_t>(total));
+      } catch (const EOleError&) {
+      }
+    }
+  } catch (const EOleError&) {
+  }
+  return 0;
+}
