@@ -125,9 +125,7 @@ std::uint64_t CountCells(const TMSExcel& reader)
   for (int s = 0; s < reader.Sheets().Count(); ++s) {
     const TSpreadSheetCells& sheetCells = reader.Sheets().Items(s).Cells;
     for (int r = 0; r < static_cast<int>(sheetCells.Count()); ++r) {
-      const TSpreadSheetCols& cols = sheetCells.Row(r).Cols;
-      for (int c = 0; c < static_cast<int>(cols.Count()); ++c)
-        cells += cols.GetCell(c) ? 1 : 0;
+      sheetCells.Row(r).Cols.ForEachCell([&](int, const TZymCell&) { ++cells; });
     }
   }
   return cells;

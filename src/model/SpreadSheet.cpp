@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 void TZymCell::Assign(const TPersistent& source)
@@ -16,10 +18,23 @@ void TZymCell::Assign(const TPersistent& source)
   FormatIndex = cell->FormatIndex;
 }
 
+namespace {
+
+// A row stays dense while its width is at most this many slots per cell
+// plus a fixed allowance; past that, gaps would cost more than the cells.
+constexpr std::size_t kDenseSlotsPerCell = 4;
+constexpr std::size_t kDenseAllowance = 64;
+
+}  // namespace
+
 const TZymCell* TSpreadSheetCols::GetCell(int column) const
 {
   if (column < 0)
     throw EListError(column);
+  if (FSparse) {
+    const auto it = FSparseItems.find(column);
+    return it == FSparseItems.end() ? nullptr : &it->second;
+  }
   if (static_cast<std::size_t>(column) >= FItems.size())
     return nullptr;
   const TZymCell& cell = FItems[static_cast<std::size_t>(column)];
@@ -36,18 +51,44 @@ TZymCell& TSpreadSheetCols::CellAt(int column, std::size_t widthHint)
   if (column < 0)
     throw EListError(column);
   const auto index = static_cast<std::size_t>(column);
+  if (!FSparse && index >= FItems.size() &&
+      index + 1 > kDenseSlotsPerCell * (FHanded + 1) + kDenseAllowance)
+    MakeSparse();
+  if (FSparse) {
+    FSparseCount = std::max(FSparseCount, index + 1);
+    return FSparseItems[column];
+  }
   if (index >= FItems.size()) {
     if (index >= FItems.capacity() && index < widthHint)
       FItems.reserve(widthHint);
     FItems.resize(index + 1);
   }
-  return FItems[index];
+  TZymCell& cell = FItems[index];
+  if (cell.Value.IsEmpty())
+    ++FHanded;
+  return cell;
+}
+
+void TSpreadSheetCols::MakeSparse()
+{
+  for (std::size_t c = 0; c < FItems.size(); ++c)
+    if (!FItems[c].Value.IsEmpty())
+      FSparseItems.emplace(static_cast<int>(c), std::move(FItems[c]));
+  FSparseCount = FItems.size();
+  FItems = std::vector<TZymCell>();
+  FSparse = true;
 }
 
 void TSpreadSheetCols::Clear()
 {
   while (!FItems.empty())
     FItems.pop_back();
+  FItems.shrink_to_fit();
+  while (!FSparseItems.empty())
+    FSparseItems.erase(std::prev(FSparseItems.end()));
+  FHanded = 0;
+  FSparse = false;
+  FSparseCount = 0;
 }
 
 TSpreadSheetRow& TSpreadSheetCells::Row(int index)

@@ -4,6 +4,7 @@
 #include "platform/Variant.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,13 +25,18 @@ public:
   void Assign(const TPersistent& source) override;
 };
 
-/// The cells of one row. Slot c is column c; a slot whose value is Empty is a
-/// gap (the model never stores Empty, so the slot needs no flag of its own).
+/// The cells of one row. Column c is slot c; a slot whose value is Empty is a
+/// gap (the model never stores Empty, so a slot needs no flag of its own).
 /// Cells live inside the slots: a row costs one block, not one per cell.
-/// The list is only as long as the highest column ever stored plus one.
+/// Count() is the highest column ever stored plus one.
+///
+/// A row whose cells are few and far apart (a damaged file can put one cell
+/// at column 65535 of every row) switches to a sorted map of its cells, so a
+/// row never costs much more than the cells it holds; lookups there take
+/// logarithmic instead of constant time.
 class TSpreadSheetCols {
 public:
-  std::size_t Count() const { return FItems.size(); }
+  std::size_t Count() const { return FSparse ? FSparseCount : FItems.size(); }
   /// The cell at Column, or nullptr for a gap or a column at or past the end.
   /// Throws EListError for a negative column.
   const TZymCell* GetCell(int column) const;
@@ -39,10 +45,31 @@ public:
   /// is the width rows of this sheet tend to have (the row above's): growing
   /// to it at once avoids doubling a row's block past the width it ends at.
   TZymCell& CellAt(int column, std::size_t widthHint = 0);
+  /// Calls f(column, cell) for every stored cell, in column order; costs the
+  /// cells, not the width.
+  template <typename F>
+  void ForEachCell(F&& f) const
+  {
+    if (FSparse) {
+      for (const auto& [column, cell] : FSparseItems)
+        f(column, cell);
+      return;
+    }
+    for (std::size_t c = 0; c < FItems.size(); ++c)
+      if (!FItems[c].Value.IsEmpty())
+        f(static_cast<int>(c), FItems[c]);
+  }
+  bool IsSparse() const { return FSparse; }
   void Clear();
 
 private:
+  void MakeSparse();
+
   std::vector<TZymCell> FItems;
+  std::size_t FHanded = 0;  // slots handed out by CellAt: an upper bound on the cells
+  bool FSparse = false;
+  std::map<int, TZymCell> FSparseItems;
+  std::size_t FSparseCount = 0;
 };
 
 /// One row of a sheet.

@@ -191,3 +191,44 @@ TEST(CellAssign, RefusesAnyOtherSourceNamingBothClasses)
   EXPECT_THAT([&] { target.Assign(sheet); },
               ThrowsMessage<EConvertError>(StrEq("Cannot assign a TSpreadSheet to a TZymCell")));
 }
+
+TEST(SparseRows, AFarColumnCostsAMapEntryNotThousandsOfSlots)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(65535, 0, TVariant(1.0), 0, TAlignment::taLeftJustify);
+  const TSpreadSheetCols& cols = cells.Row(0).Cols;
+  EXPECT_TRUE(cols.IsSparse());
+  EXPECT_EQ(cols.Count(), 65536u);
+  EXPECT_EQ(cells.ColCount, 65536);
+  EXPECT_EQ(cells.GetCellValue(65535, 0), TVariant(1.0));
+  EXPECT_TRUE(cells.GetCellValue(65534, 0).IsNull());
+}
+
+TEST(SparseRows, ARowThatTurnsSparseKeepsItsCellsAndTheirOrder)
+{
+  TSpreadSheetCells cells;
+  for (int c = 0; c < 10; ++c)
+    cells.SetCellValue(c, 0, TVariant(static_cast<double>(c)), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(40000, 0, TVariant("far"), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(500, 0, TVariant("between"), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(3, 0, TVariant("again"), 0, TAlignment::taLeftJustify);
+  const TSpreadSheetCols& cols = cells.Row(0).Cols;
+  ASSERT_TRUE(cols.IsSparse());
+  std::vector<int> columns;
+  cols.ForEachCell([&](int c, const TZymCell&) { columns.push_back(c); });
+  EXPECT_EQ(columns, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 500, 40000}));
+  EXPECT_EQ(cells.GetCellValue(3, 0), TVariant("again"));
+  EXPECT_EQ(cells.GetCellValue(9, 0), TVariant(9.0));
+}
+
+TEST(SparseRows, ACompactRowStaysDenseAndVisitsOnlyStoredCells)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(0, 0, TVariant(1.0), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(60, 0, TVariant(2.0), 0, TAlignment::taLeftJustify);
+  const TSpreadSheetCols& cols = cells.Row(0).Cols;
+  EXPECT_FALSE(cols.IsSparse());
+  int visited = 0;
+  cols.ForEachCell([&](int, const TZymCell&) { ++visited; });
+  EXPECT_EQ(visited, 2);
+}

@@ -121,10 +121,9 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     const TSpreadSheet& sheet = sheets.Items(s);
     const TSpreadSheetCells& cells = sheet.Cells;
     for (int r = 0; r < static_cast<int>(cells.Count()); ++r) {
-      const TSpreadSheetCols& cols = cells.Row(r).Cols;
-      for (int c = 0; c < static_cast<int>(cols.Count()); ++c)
-        if (const TZymCell* cell = cols.GetCell(c))
-          WriteCell(json, s, sheet.Caption, r, c, cell->Value);
+      cells.Row(r).Cols.ForEachCell([&](int c, const TZymCell& cell) {
+        WriteCell(json, s, sheet.Caption, r, c, cell.Value);
+      });
     }
   }
   json.Flush();
@@ -185,9 +184,7 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
     const TSpreadSheet& sheet = sheets.Items(s);
     std::int64_t stored = 0;
     for (int r = 0; r < static_cast<int>(sheet.Cells.Count()); ++r) {
-      const TSpreadSheetCols& cols = sheet.Cells.Row(r).Cols;
-      for (int c = 0; c < static_cast<int>(cols.Count()); ++c)
-        stored += cols.GetCell(c) ? 1 : 0;
+      sheet.Cells.Row(r).Cols.ForEachCell([&](int, const TZymCell&) { ++stored; });
     }
     if (s > 0)
       json.Raw(",");
