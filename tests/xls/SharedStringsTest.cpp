@@ -1,0 +1,419 @@
+// The shared-string table: strings whole and split across CONTINUE records
+// at every boundary the format allows, rich and extended strings, and each
+// failure with its exact message.
+
+#include "XlsTestSupport.h"
+
+#include "xls/RecordCodes.h"
+#include "xls/XlsMessages.h"
+
+#include <algorithm>
+
+namespace {
+
+using enum TExcelVersion;
+
+constexpr std::uint16_t kExtSst = 0x00FF;
+
+/// A BIFF8 workbook whose globals hold `sst` and then EXTSST.
+std::unique_ptr<TLoad> LoadSst(const TSstBuilder& sst, const TBuildStep& sheet = {})
+{
+  return std::make_unique<TLoad>(Book8(
+      [&](TBiffBuilder& b) { b.Sst(sst).Record(kExtSst, TBytes().U16(8)); }, sheet));
+}
+
+std::vector<std::string> Strings(const TLoad& load)
+{
+  return load.Reader.SharedStrings();
+}
+
+std::size_t ContinueCount(const TLoad& load)
+{
+  const auto codes = load.Codes();
+  return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), kRecContinue));
+}
+
+/// One string of the split tests, as written and as read back.
+struct TSpec {
+  std::string Text;  // UTF-8 when wide, 8-bit bytes otherwise
+  bool Wide = false;
+  std::uint16_t Runs = 0;
+  std::uint32_t Ext = 0;
+  std::string Expected;
+};
+
+std::vector<TSpec> MixedStrings()
+{
+  return {
+      {"abc", false, 0, 0, "abc"},
+      {"", false, 0, 0, ""},
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E" "ab", true, 0, 0, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E" "ab"},
+      {"rich", false, 2, 0, "rich"},
+      {"caf\xE9", false, 0, 5, "caf\xC3\xA9"},
+      {"\xCE\xA9mega", true, 1, 3, "\xCE\xA9mega"},
+      {"\xF0\x9F\x98\x80x", true, 0, 0, "\xF0\x9F\x98\x80x"},  // a surrogate pair
+      {"tail", false, 0, 0, "tail"},
+  };
+}
+
+TSstBuilder SstOf(const std::vector<TSpec>& specs)
+{
+  TSstBuilder sst;
+  for (const TSpec& s : specs)
+    sst.String(s.Text, s.Wide, s.Runs, s.Ext);
+  return sst;
+}
+
+std::vector<std::string> ExpectedOf(const std::vector<TSpec>& specs)
+{
+  std::vector<std::string> texts;
+  for (const TSpec& s : specs)
+    texts.push_back(s.Expected);
+  return texts;
+}
+
+/// Offsets of the SST data where Excel may end a record: before each string,
+/// and before each character of a string (a character is never cut).
+std::vector<std::size_t> AllowedSplits(const std::vector<TSpec>& specs)
+{
+  std::vector<std::size_t> splits;
+  std::size_t at = 8;
+  for (const TSpec& s : specs) {
+    splits.push_back(at);
+    const std::size_t width = s.Wide ? 2 : 1;
+    const std::size_t units = s.Wide ? Utf16Units(s.Text).size() : s.Text.size();
+    const std::size_t chars = at + 3 + (s.Runs ? 2 : 0) + (s.Ext ? 4 : 0);
+    for (std::size_t k = 0; k < units; ++k)
+      splits.push_back(chars + k * width);
+    at = chars + units * width + 4u * s.Runs + s.Ext;
+  }
+  return splits;
+}
+
+TEST(SstDecoding, WholeStringsOfEveryKind)
+{
+  const auto specs = MixedStrings();
+  const auto loadHolder = LoadSst(SstOf(specs));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), ExpectedOf(specs));
+  EXPECT_EQ(ContinueCount(load), 0u);
+}
+
+TEST(SstDecoding, SplitAtAnyAllowedBoundaryGivesTheSameStrings)
+{
+  const auto specs = MixedStrings();
+  for (const std::size_t split : AllowedSplits(specs)) {
+    SCOPED_TRACE(split);
+    const auto loadHolder = LoadSst(SstOf(specs).SplitAt({split}));
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, "");
+    EXPECT_EQ(Strings(load), ExpectedOf(specs));
+    EXPECT_EQ(ContinueCount(load), 1u);
+    // The record after the SST is still read by the loop.
+    EXPECT_EQ(load.Codes()[3], kExtSst);
+  }
+}
+
+TEST(SstDecoding, SplitAtEveryAllowedBoundaryAtOnceGivesTheSameStrings)
+{
+  const auto specs = MixedStrings();
+  const auto splits = AllowedSplits(specs);
+  const auto loadHolder = LoadSst(SstOf(specs).SplitAt(splits));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), ExpectedOf(specs));
+  EXPECT_EQ(ContinueCount(load), splits.size());  // at 8 the SST holds the counts alone
+}
+
+TEST(SstDecoding, CountZeroReadsOnlyTheCounts)
+{
+  TSstBuilder sst;
+  sst.Counts(0, 0).String("not read");
+  const auto loadHolder = LoadSst(sst.SplitAt({8}));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_TRUE(Strings(load).empty());
+  // The CONTINUE after an empty SST is an ordinary record.
+  EXPECT_EQ(load.Codes()[1], kRecSst);
+  EXPECT_EQ(load.Codes()[2], kRecContinue);
+}
+
+TEST(SstDecoding, NegativeCountReadsNothing)
+{
+  TSstBuilder sst;
+  sst.Counts(1, 0x80000000u).String("x");
+  const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_TRUE(Strings(load).empty());
+}
+
+TEST(SstDecoding, StringEndingAtTheRecordEndIsFollowedByOneInTheContinue)
+{
+  const auto loadHolder = LoadSst(TSstBuilder().String("abc").Continue().String("def", true));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"abc", "def"}));
+  EXPECT_EQ(load.Records[1].Data.size(), 8u + 3 + 3);
+}
+
+TEST(SstDecoding, FewerThanThreeBytesLeftInARecordArePassedOver)
+{
+  const auto loadHolder = LoadSst(TSstBuilder().Counts(2, 2).String("abc").Raw(TBytes().U8(0x7F).U8(0x7F)).Continue().String("def"));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"abc", "def"}));
+}
+
+TEST(SstDecoding, WideStringContinuedAsEightBitHalvesTheRemainingBytes)
+{
+  std::string wide;
+  std::string expected;
+  for (int i = 0; i < 100; ++i)
+    wide += "\xD0\x96";  // U+0416
+  expected = wide + std::string(50, 'z');
+  TSstBuilder sst;
+  sst.Header(150, 0x01).Chars16(wide).ContinueChars(0).Chars8(std::string(50, 'z')).String("next");
+  const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{expected, "next"}));
+}
+
+TEST(SstDecoding, EightBitStringContinuedAsWideDoublesTheRemainingBytes)
+{
+  const std::string text = "abcdef";
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    SCOPED_TRACE(k);
+    TSstBuilder sst;
+    sst.Header(6, 0x00).Chars8(text.substr(0, k)).ContinueChars(1).Chars16(text.substr(k)).String("next");
+    const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, "");
+    EXPECT_EQ(Strings(load), (std::vector<std::string>{text, "next"}));
+  }
+}
+
+TEST(SstDecoding, WideStringContinuedAsEightBitAtEveryCharacter)
+{
+  const std::string text = "wxyz";
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    SCOPED_TRACE(k);
+    TSstBuilder sst;
+    sst.Header(4, 0x01).Chars16(text.substr(0, k)).ContinueChars(0).Chars8(text.substr(k)).String("next");
+    const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, "");
+    EXPECT_EQ(Strings(load), (std::vector<std::string>{text, "next"}));
+  }
+}
+
+TEST(SstDecoding, WidthCanSwitchAtEachContinuation)
+{
+  TSstBuilder sst;
+  sst.Header(6, 0x00)
+      .Chars8("ab")
+      .ContinueChars(1)
+      .Chars16("\xCE\xB1\xCE\xB2")
+      .ContinueChars(0)
+      .Chars8("cd")
+      .String("next");
+  const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"ab\xCE\xB1\xCE\xB2" "cd", "next"}));
+}
+
+TEST(SstDecoding, SplitRichStringStillHasItsRunsSkipped)
+{
+  TSstBuilder sst;
+  sst.Header(6, 0x08, 2).Chars8("abc").ContinueChars(0).Chars8("def").Runs(2).String("next");
+  const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"abcdef", "next"}));
+}
+
+TEST(SstDecoding, SplitStringWithExtDataHasItSkipped)
+{
+  TSstBuilder sst;
+  sst.Header(4, 0x05, 0, 6).Chars16("ab").ContinueChars(1).Chars16("cd").Ext(6).String("next");
+  const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"abcd", "next"}));
+}
+
+TEST(SstDecoding, AcceptedOptionBytes)
+{
+  for (const std::uint8_t options : {0x00, 0x01, 0x04, 0x05, 0x08, 0x09, 0x0C, 0x0D}) {
+    SCOPED_TRACE(options);
+    TSstBuilder sst;
+    const bool wide = options & 0x01;
+    sst.Header(2, options, 1, 2);
+    if (wide)
+      sst.Chars16("ok");
+    else
+      sst.Chars8("ok");
+    if (options & 0x08)
+      sst.Runs(1);
+    if (options & 0x04)
+      sst.Ext(2);
+    sst.String("next");
+    const auto loadHolder = LoadSst(sst);
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, "");
+    EXPECT_EQ(Strings(load), (std::vector<std::string>{"ok", "next"}));
+  }
+}
+
+TEST(SstFailure, UnknownOptionByteNamesItInTwoUpperCaseDigits)
+{
+  struct TCase {
+    std::uint8_t Options;
+    const char* Message;
+  };
+  for (const TCase c : {TCase{0x02, "String in SST (Options byte is 0x02) can not be processed."},
+                        TCase{0x03, "String in SST (Options byte is 0x03) can not be processed."},
+                        TCase{0x10, "String in SST (Options byte is 0x10) can not be processed."},
+                        TCase{0xA3, "String in SST (Options byte is 0xA3) can not be processed."}}) {
+    SCOPED_TRACE(c.Message);
+    const auto loadHolder = LoadSst(TSstBuilder().String("kept").Header(3, c.Options).Chars8("bad"));
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, c.Message);
+    EXPECT_EQ(Strings(load), (std::vector<std::string>{"kept"}));
+  }
+}
+
+TEST(SstFailure, ContinuationFlagOtherThanZeroOrOne)
+{
+  for (const std::uint8_t flag : {0x05, 0x02, 0xAB}) {
+    SCOPED_TRACE(flag);
+    const auto loadHolder = LoadSst(TSstBuilder().Header(6, 0).Chars8("abc").ContinueChars(flag).Chars8("def"));
+  const TLoad& load = *loadHolder;
+    const char* expected = flag == 0x05   ? "Invalid option flag (0x05) after CONTINUE record"
+                           : flag == 0x02 ? "Invalid option flag (0x02) after CONTINUE record"
+                                          : "Invalid option flag (0xAB) after CONTINUE record";
+    EXPECT_EQ(load.Error, expected);
+  }
+}
+
+TEST(SstFailure, RichRunsMustEndInTheRecordOfTheLastCharacters)
+{
+  // Baseline: runs end exactly at the record end.
+  const auto fitsHolder = LoadSst(TSstBuilder().Header(3, 0x08, 2).Chars8("abc").Runs(2).Continue().String("x"));
+  const TLoad& fits = *fitsHolder;
+  EXPECT_EQ(fits.Error, "");
+  EXPECT_EQ(Strings(fits), (std::vector<std::string>{"abc", "x"}));
+  // One run byte in the next record.
+  TSstBuilder split;
+  split.Header(3, 0x08, 2).Chars8("abc").Raw(TBytes().Zeros(7)).Continue().Raw(TBytes().Zeros(1)).String("x");
+  const auto failsHolder = LoadSst(split);
+  const TLoad& fails = *failsHolder;
+  EXPECT_EQ(fails.Error, kMsgRichDataContinue);
+  EXPECT_EQ(Strings(fails), (std::vector<std::string>{"abc"}));
+}
+
+TEST(SstFailure, ExtDataMustEndInTheRecordOfTheLastCharacters)
+{
+  const auto fitsHolder = LoadSst(TSstBuilder().Header(3, 0x04, 0, 5).Chars8("abc").Ext(5).Continue().String("x"));
+  const TLoad& fits = *fitsHolder;
+  EXPECT_EQ(fits.Error, "");
+  EXPECT_EQ(Strings(fits), (std::vector<std::string>{"abc", "x"}));
+  TSstBuilder split;
+  split.Header(3, 0x04, 0, 5).Chars8("abc").Ext(4).Continue().Ext(1).String("x");
+  const auto failsHolder = LoadSst(split);
+  const TLoad& fails = *failsHolder;
+  EXPECT_EQ(fails.Error, kMsgExtDataContinue);
+}
+
+TEST(SstFailure, CharactersContinuedInARecordThatIsNotContinue)
+{
+  // The SST ends inside the characters and EXTSST follows.
+  const auto loadHolder = LoadSst(TSstBuilder().String("ok").Header(6, 0).Chars8("abc"));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, kMsgNoContinue);
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"ok"}));
+}
+
+TEST(SstFailure, NextStringHeaderInARecordThatIsNotContinue)
+{
+  const auto loadHolder = LoadSst(TSstBuilder().Counts(2, 2).String("ok"));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, kMsgNoContinue);
+}
+
+/// A stream that ends with the SST: nothing follows to continue it.
+std::unique_ptr<TLoad> LoadSstAtTheEnd(const TSstBuilder& sst)
+{
+  return std::make_unique<TLoad>(
+      InCompoundFile(TBiffBuilder().Bof(evExcel8, TBofType::btGlobals).Sst(sst).Build()));
+}
+
+TEST(SstFailure, UniqueCountLargerThanTheDataEndsTheLoad)
+{
+  for (const std::uint32_t count : {2u, 1000u, 0x7FFFFFFFu}) {
+    SCOPED_TRACE(count);
+    TSstBuilder sst;
+    sst.Counts(count, count).String("one");
+    const auto loadHolder = LoadSstAtTheEnd(sst);
+  const TLoad& load = *loadHolder;
+    EXPECT_EQ(load.Error, kMsgNoContinue);
+    EXPECT_EQ(Strings(load), (std::vector<std::string>{"one"}));
+  }
+}
+
+TEST(SstFailure, CharactersRunningPastTheStreamEndTheLoad)
+{
+  const auto loadHolder = LoadSstAtTheEnd(TSstBuilder().Header(10, 1).Chars16("abc"));
+  const TLoad& load = *loadHolder;
+  EXPECT_EQ(load.Error, kMsgNoContinue);
+}
+
+TEST(SstFailure, ContinueCutShortByTheStreamEndTheLoad)
+{
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals)
+      .Sst(TSstBuilder().Header(10, 0).Chars8("abc"))
+      .RecordWithLength(kRecContinue, 8, {0, 'd', 'e'});
+  TLoad load(InCompoundFile(b.Build()));
+  EXPECT_EQ(load.Error, kMsgNoContinue);
+  EXPECT_EQ(load.Records.size(), 3u);
+}
+
+TEST(LabelSst, IndexOutsideTheTableFailsWithTheListMessage)
+{
+  const auto sst = TSstBuilder().String("zero").String("one");
+  const auto insideHolder = LoadSst(sst, [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); });
+  const TLoad& inside = *insideHolder;
+  EXPECT_EQ(inside.Error, "");
+  EXPECT_EQ(inside.Cell(0, 0, 0), Text("one"));
+  const auto outsideHolder = LoadSst(sst, [](TBiffBuilder& b) { b.Number(0, 0, 0, 1).LabelSst(1, 0, 0, 2); });
+  const TLoad& outside = *outsideHolder;
+  EXPECT_EQ(outside.Error, "List index out of bounds (2)");
+  EXPECT_EQ(outside.Cell(0, 0, 0), TVariant(1.0));
+  const auto hugeHolder = LoadSst(sst, [](TBiffBuilder& b) { b.LabelSst(1, 0, 0, 0xFFFFFFFFu); });
+  const TLoad& huge = *hugeHolder;
+  EXPECT_EQ(huge.Error, "List index out of bounds (4294967295)");
+}
+
+TEST(LabelSst, SecondWorkbookInTheSameReaderUsesItsOwnStrings)
+{
+  const auto first = Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("a0").String("a1")); },
+                           [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); });
+  const auto second = Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("b0")); },
+                            [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 0); });
+  TLoad load(first);
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("a1"));
+  load.Run(second);
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(Strings(load), (std::vector<std::string>{"b0"}));
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("b0"));
+  // An index valid only in the first workbook is out of range in the second.
+  load.Run(Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("c0")); },
+                 [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); }));
+  EXPECT_EQ(load.Error, "List index out of bounds (1)");
+}
+
+}  // namespace
