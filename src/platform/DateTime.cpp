@@ -186,8 +186,7 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
     while (i + run < format.size() && LowerAscii(format[i + run]) == lower)
       ++run;
     switch (lower) {
-    case 'd':
-      run = std::min<std::size_t>(run, 2);
+    case 'd':  // no weekday names: a longer run is the two-digit day
       out += run == 1 ? std::to_string(date.Day) : TwoDigits(date.Day);
       break;
     case 'm':
@@ -205,7 +204,6 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
       out += run <= 2 ? TwoDigits(date.Year % 100) : Digits(date.Year, 4);
       break;
     case 'h': {
-      run = std::min<std::size_t>(run, 2);
       int hour = time.Hour;
       if (twelveHour) {
         hour %= 12;
@@ -216,11 +214,9 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
       break;
     }
     case 'n':
-      run = std::min<std::size_t>(run, 2);
       out += run == 1 ? std::to_string(time.Minute) : TwoDigits(time.Minute);
       break;
     case 's':
-      run = std::min<std::size_t>(run, 2);
       out += run == 1 ? std::to_string(time.Second) : TwoDigits(time.Second);
       break;
     case '/':

@@ -103,15 +103,22 @@ std::string FormatFromStrftime(const std::string& cFormat)
       continue;
     }
     ++i;
-    // glibc flags and widths ("%-d", "%Ey", "%Od") carry no meaning for us.
+    // glibc flags and modifiers ("%-d", "%Ey", "%Od"); only "-", no padding, matters.
+    bool unpadded = false;
     while (i < cFormat.size() && (cFormat[i] == '-' || cFormat[i] == '_' || cFormat[i] == '0' ||
                                   cFormat[i] == '^' || cFormat[i] == '#' || cFormat[i] == 'E' ||
-                                  cFormat[i] == 'O'))
+                                  cFormat[i] == 'O')) {
+      unpadded = unpadded || cFormat[i] == '-';
       ++i;
+    }
     if (i == cFormat.size())
       break;
-    if (const char* expansion = ExpandConversion(cFormat[i]))
-      result += expansion;
+    const char* expansion = ExpandConversion(cFormat[i]);
+    if (expansion == nullptr)
+      continue;
+    const std::string_view text(expansion);
+    const bool doubled = text.size() == 2 && text[0] == text[1] && text[0] != 'y';
+    result += unpadded && doubled ? text.substr(0, 1) : text;
   }
   return result;
 }
