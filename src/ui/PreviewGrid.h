@@ -1,0 +1,81 @@
+#pragma once
+
+#include "model/SpreadSheet.h"
+
+#include <QAbstractTableModel>
+#include <QTableView>
+
+#include <string>
+#include <vector>
+
+/// Header text of grid column `column` (1 for the first sheet column): "A" to
+/// "Z", then "AA", "AB", ... "AZ", "BA", ... as spreadsheets name columns.
+std::string ColumnName(int column);
+/// Text a cell value shows: "True"/"False", nothing for Null or Empty, a
+/// string as it is, numbers and dates in their general text form.
+std::string CellText(const TVariant& value);
+
+/// Values of one sheet for the preview: a row for every row of the sheet's
+/// extent, values for the first kPreviewRowLimit rows only. The texts are
+/// copied at Fill, so the model never refers to the workbook.
+class TPreviewModel : public QAbstractTableModel {
+  Q_OBJECT
+
+public:
+  static constexpr int kPreviewRowLimit = 100;
+
+  explicit TPreviewModel(QObject* parent = nullptr);
+
+  /// The reset state: one blank row and one blank column, headers blank.
+  void Reset();
+  /// Fills from `sheet`: its extent, the texts of its first 100 rows,
+  /// labelled headers. Keeps no reference to the sheet.
+  void Fill(const TSpreadSheet& sheet);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+private:
+  int FRows = 1;
+  int FCols = 1;
+  int FValueRows = 0;
+  bool FLabelled = false;
+  std::vector<QString> FValues;  // FValueRows x FCols, row by row
+};
+
+/// The preview grid: a table over a TPreviewModel whose header row holds the
+/// column letters (bold, centred) and whose header column holds the row
+/// numbers (right-aligned, 30 pixels wide). Rows are 19 pixels high; the user
+/// may resize columns, and a width set by hand lasts until a fill sets that
+/// column's width again.
+class TPreviewGrid : public QTableView {
+  Q_OBJECT
+
+public:
+  static constexpr int kRowHeight = 19;
+  static constexpr int kHeaderColumnWidth = 30;
+  static constexpr int kDefaultColumnWidth = 64;
+  static constexpr int kMaxWidthChars = 100;
+
+  explicit TPreviewGrid(QWidget* parent = nullptr);
+
+  /// Back to one blank cell under blank headers; column widths stay.
+  void Reset();
+  /// Shows `sheet`: values, row numbers, column letters, and each column's
+  /// width from the sheet's ColumnWidths (w characters make w times the
+  /// width of "W", for 0 < w < 100; other columns keep their width).
+  void FillPreview(const TSpreadSheet& sheet);
+
+  const TPreviewModel& PreviewModel() const { return *FModel; }
+
+private:
+  /// Runs `change` on the model, keeping the widths of the columns that
+  /// exist before and after it; new columns get the default width.
+  template <typename Change>
+  void KeepingWidths(Change change);
+
+  TPreviewModel* FModel;
+};

@@ -1,0 +1,196 @@
+#include "ui/RecordListModel.h"
+
+#include "xls/RecordNames.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
+constexpr int kChunkShift = 32;
+constexpr std::uint64_t kChunkOffsetMask = (std::uint64_t{1} << kChunkShift) - 1;
+
+constexpr const char* kColumnTitles[TRecordListModel::rcColumnCount] = {"#", "Code", "Length",
+                                                                         "Name", "Offset"};
+
+// True when `inner` lies wholly inside `outer`; compares addresses as
+// integers, since pointers into different blocks may not be ordered.
+bool Contains(std::span<const std::uint8_t> outer, std::span<const std::uint8_t> inner)
+{
+  const auto begin = reinterpret_cast<std::uintptr_t>(outer.data());
+  const auto at = reinterpret_cast<std::uintptr_t>(inner.data());
+  return at >= begin && at - begin <= outer.size() && inner.size() <= outer.size() - (at - begin);
+}
+
+}  // namespace
+
+std::string RecordCodeText(std::uint16_t code)
+{
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(code));
+  return text;
+}
+
+std::string RecordOffsetText(std::uint64_t offset)
+{
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(offset));
+  return text;
+}
+
+TRecordListModel::TRecordListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+TRecordListModel::TLoadGuard::TLoadGuard(TRecordListModel& model) : FModel(model)
+{
+  FModel.beginResetModel();
+  FModel.FResetting = true;
+  FModel.FRows.clear();
+  FModel.FStream.reset();
+  FModel.FChunks.clear();
+  FModel.FChunkSizes.clear();
+  FModel.FChunkUsed = 0;
+}
+
+TRecordListModel::TLoadGuard::~TLoadGuard()
+{
+  FModel.FResetting = false;
+  FModel.endResetModel();
+}
+
+void TRecordListModel::Clear()
+{
+  const TLoadGuard guard(*this);
+}
+
+void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
+                              std::uint64_t offset,
+                              const std::shared_ptr<const std::vector<std::uint8_t>>& stream)
+{
+  TRecordRow row;
+  row.Offset = offset;
+  row.Code = header.Code;
+  row.Length = header.Length;
+  data = data.first(std::min<std::size_t>(data.size(), header.Length));
+  row.DataSize = static_cast<std::uint32_t>(data.size());
+  if (!data.empty()) {
+    // Rows slice one stream; bytes from anywhere else (another stream, a
+    // reader's scratch block) are copied, so no slice can dangle.
+    if (stream && (!FStream || FStream == stream) && Contains(*stream, data)) {
+      FStream = stream;
+      row.DataPos = static_cast<std::uint64_t>(data.data() - stream->data());
+    } else {
+      row.InArena = true;
+      row.DataPos = CopyToArena(data);
+    }
+  }
+  if (FResetting) {
+    FRows.push_back(row);
+    return;
+  }
+  const int at = Count();
+  beginInsertRows(QModelIndex(), at, at);
+  FRows.push_back(row);
+  endInsertRows();
+}
+
+std::uint64_t TRecordListModel::CopyToArena(std::span<const std::uint8_t> bytes)
+{
+  if (FChunks.empty() || FChunkSizes.back() - FChunkUsed < bytes.size()) {
+    const std::size_t size = std::max(kArenaChunk, bytes.size());
+    FChunks.push_back(std::make_unique<std::uint8_t[]>(size));
+    FChunkSizes.push_back(size);
+    FChunkUsed = 0;
+  }
+  const std::uint64_t pos = (static_cast<std::uint64_t>(FChunks.size() - 1) << kChunkShift) |
+                            static_cast<std::uint64_t>(FChunkUsed);
+  std::memcpy(FChunks.back().get() + FChunkUsed, bytes.data(), bytes.size());
+  FChunkUsed += bytes.size();
+  return pos;
+}
+
+std::span<const std::uint8_t> TRecordListModel::ArenaSlice(std::uint64_t pos,
+                                                           std::uint32_t size) const
+{
+  const std::size_t chunk = static_cast<std::size_t>(pos >> kChunkShift);
+  const std::size_t at = static_cast<std::size_t>(pos & kChunkOffsetMask);
+  if (chunk >= FChunks.size() || at > FChunkSizes[chunk] || size > FChunkSizes[chunk] - at)
+    return {};
+  return {FChunks[chunk].get() + at, size};
+}
+
+std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
+{
+  if (row < 0 || row >= Count())
+    return {};
+  const TRecordRow& r = FRows[static_cast<std::size_t>(row)];
+  if (r.DataSize == 0)
+    return {};
+  if (r.InArena)
+    return ArenaSlice(r.DataPos, r.DataSize);
+  if (!FStream || r.DataPos > FStream->size() || r.DataSize > FStream->size() - r.DataPos)
+    return {};
+  return std::span<const std::uint8_t>(*FStream).subspan(static_cast<std::size_t>(r.DataPos),
+                                                         r.DataSize);
+}
+
+int TRecordListModel::rowCount(const QModelIndex& parent) const
+{
+  return parent.isValid() ? 0 : Count();
+}
+
+int TRecordListModel::columnCount(const QModelIndex& parent) const
+{
+  return parent.isValid() ? 0 : rcColumnCount;
+}
+
+QVariant TRecordListModel::data(const QModelIndex& index, int role) const
+{
+  if (!index.isValid() || index.row() >= Count() || index.column() >= rcColumnCount)
+    return {};
+  const TRecordRow& r = FRows[static_cast<std::size_t>(index.row())];
+  if (role == Qt::TextAlignmentRole) {
+    switch (index.column()) {
+    case rcCode:
+      return int(Qt::AlignCenter);
+    case rcLength:
+    case rcOffset:
+      return int(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+      return int(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+  }
+  if (role != Qt::DisplayRole)
+    return {};
+  switch (index.column()) {
+  case rcNumber:
+    return QString::number(index.row() + 1);
+  case rcCode:
+    return QString::fromStdString(RecordCodeText(r.Code));
+  case rcLength:
+    return QString::number(r.Length);
+  case rcName:
+    return QString::fromLatin1(RecordTypeName(r.Code));
+  case rcOffset:
+    return QString::fromStdString(RecordOffsetText(r.Offset));
+  default:
+    return {};
+  }
+}
+
+QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+  if (orientation != Qt::Horizontal || section < 0 || section >= rcColumnCount)
+    return QAbstractTableModel::headerData(section, orientation, role);
+  if (role == Qt::DisplayRole)
+    return QString::fromLatin1(kColumnTitles[section]);
+  if (role == Qt::TextAlignmentRole) {
+    if (section == rcCode)
+      return int(Qt::AlignCenter);
+    if (section == rcLength || section == rcOffset)
+      return int(Qt::AlignRight | Qt::AlignVCenter);
+    return int(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  return {};
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "model/SpreadSheetFile.h"
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+/// "0x" and the record code as 4 uppercase hexadecimal digits ("0x000A").
+std::string RecordCodeText(std::uint16_t code);
+/// "0x" and the offset as at least 8 uppercase hexadecimal digits.
+std::string RecordOffsetText(std::uint64_t offset);
+
+/// One listed record. Its bytes are a slice of the workbook stream (or of the
+/// model's own arena), not a block of their own.
+struct TRecordRow {
+  std::uint64_t Offset = 0;    // of the record's header in the workbook stream
+  std::uint64_t DataPos = 0;   // of the data in the stream or the arena
+  std::uint32_t DataSize = 0;  // bytes that exist: Length, or less when cut short
+  std::uint16_t Code = 0;
+  std::uint16_t Length = 0;    // as the header says
+  bool InArena = false;
+};
+
+/// The record list: one row per record the reader reports, numbered from 1,
+/// with columns "#", "Code", "Length", "Name" and "Offset". Texts are made on
+/// demand for the rows a view asks for.
+///
+/// Row bytes stay valid until Clear() or the model's end: rows hold the
+/// reader's workbook stream by shared ownership, and bytes that lie outside
+/// it are copied into an arena of fixed chunks that never move.
+class TRecordListModel : public QAbstractTableModel {
+  Q_OBJECT
+
+public:
+  enum TColumn { rcNumber, rcCode, rcLength, rcName, rcOffset, rcColumnCount };
+
+  explicit TRecordListModel(QObject* parent = nullptr);
+
+  /// Groups a bulk load into one model reset: the constructor begins it and
+  /// drops every row, the destructor ends it, on every exit path.
+  class TLoadGuard {
+  public:
+    explicit TLoadGuard(TRecordListModel& model);
+    ~TLoadGuard();
+    TLoadGuard(const TLoadGuard&) = delete;
+    TLoadGuard& operator=(const TLoadGuard&) = delete;
+
+  private:
+    TRecordListModel& FModel;
+  };
+
+  /// Appends a row for a record whose header lies at `offset` of the
+  /// workbook stream `stream` (may be null). `data` is the record's data as
+  /// the reader raised it: when it lies inside `stream`, the row keeps a slice
+  /// of it; otherwise the bytes are copied into the arena.
+  void Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data, std::uint64_t offset,
+              const std::shared_ptr<const std::vector<std::uint8_t>>& stream);
+  /// Drops every row and the bytes they refer to. Whoever shows row bytes
+  /// lets go of them first.
+  void Clear();
+
+  int Count() const { return static_cast<int>(FRows.size()); }
+  const TRecordRow& Row(int row) const { return FRows.at(static_cast<std::size_t>(row)); }
+  /// The bytes of row `row` that exist (empty for Length 0 or a bad row).
+  std::span<const std::uint8_t> RowBytes(int row) const;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+private:
+  std::span<const std::uint8_t> ArenaSlice(std::uint64_t pos, std::uint32_t size) const;
+  std::uint64_t CopyToArena(std::span<const std::uint8_t> bytes);
+
+  std::vector<TRecordRow> FRows;
+  std::shared_ptr<const std::vector<std::uint8_t>> FStream;
+  // The arena: chunks of kArenaChunk bytes (bigger for a bigger record), never
+  // reallocated, so slices handed out stay put while rows are appended.
+  std::vector<std::unique_ptr<std::uint8_t[]>> FChunks;
+  std::vector<std::size_t> FChunkSizes;
+  std::size_t FChunkUsed = 0;
+  bool FResetting = false;
+};

@@ -1,0 +1,80 @@
+// Loads a corpus workbook and saves pictures of both tabs and of the About
+// box into the build folder, so the look can be checked by eye:
+//   screenshots/preview.png, screenshots/records.png, screenshots/about.png
+
+#include "hexdump/HexDump.h"
+#include "ui/AboutBox.h"
+#include "ui/MainWindow.h"
+#include "ui/PreviewGrid.h"
+#include "ui/RecordListModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+const QString kWorkbook = QStringLiteral(BIFFLENS_CORPUS_DIR) + QStringLiteral("/xlrd__profiles.xls");
+const QString kFolder = QStringLiteral(BIFFLENS_SCREENSHOT_DIR);
+
+void Save(QWidget& widget, const QString& name)
+{
+  // What the event loop would do before the next paint: pending layouts.
+  QApplication::sendPostedEvents();
+  const QImage image = widget.grab().toImage();
+  QVERIFY(!image.isNull());
+  QCOMPARE(image.size(), widget.size() * widget.devicePixelRatio());
+  const QString path = kFolder + QLatin1Char('/') + name;
+  QVERIFY2(image.save(path), qPrintable(path));
+  QVERIFY(QFile::exists(path));
+}
+
+}  // namespace
+
+class TstScreenshots : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase()
+  {
+    if (!QFile::exists(kWorkbook))
+      QSKIP("corpus folder not found");
+    QVERIFY(QDir().mkpath(kFolder));
+  }
+
+  void bothTabsAndTheAboutBox()
+  {
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) {
+      QFAIL(qPrintable(text));
+    };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(kWorkbook);
+    QVERIFY(form.sgXLS->PreviewModel().rowCount() > 1);
+    Save(form, QStringLiteral("preview.png"));
+
+    form.pcXLS->setCurrentIndex(1);
+    int row = 0;
+    while (row < form.Records().rowCount() && form.Records().Row(row).Length < 120)
+      ++row;
+    form.lvRecords->selectRow(row);
+    form.Dump->setFocus();
+    QCOMPARE(form.Dump->DataLength(), int(form.Records().Row(row).Length));
+    Save(form, QStringLiteral("records.png"));
+
+    TfrmAbout about(&form);
+    about.Prepare(form.imgLogo->pixmap());
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    Save(about, QStringLiteral("about.png"));
+  }
+};
+
+QTEST_MAIN(TstScreenshots)
+#include "tst_Screenshots.moc"
