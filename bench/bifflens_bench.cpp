@@ -124,9 +124,9 @@ std::uint64_t CountCells(const TMSExcel& reader)
   std::uint64_t cells = 0;
   for (int s = 0; s < reader.Sheets().Count(); ++s) {
     const TSpreadSheetCells& sheetCells = reader.Sheets().Items(s).Cells;
-    for (int r = 0; r < static_cast<int>(sheetCells.Count()); ++r) {
-      sheetCells.Row(r).Cols.ForEachCell([&](int, const TZymCell&) { ++cells; });
-    }
+    sheetCells.ForEachRow([&](int, const TSpreadSheetRow& row) {
+      row.Cols.ForEachCell([&](int, const TZymCell&) { ++cells; });
+    });
   }
   return cells;
 }

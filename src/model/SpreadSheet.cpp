@@ -91,23 +91,71 @@ void TSpreadSheetCols::Clear()
   FSparseCount = 0;
 }
 
+namespace {
+
+// A sheet keeps a slot per row while its length is at most this many slots
+// per real row plus a fixed allowance.
+constexpr std::size_t kDenseRowsPerRealRow = 4;
+constexpr std::size_t kDenseRowAllowance = 1024;
+
+const TSpreadSheetRow& EmptyRow()
+{
+  static const TSpreadSheetRow kEmpty;
+  return kEmpty;
+}
+
+}  // namespace
+
+const TSpreadSheetRow* TSpreadSheetCells::FindRow(std::size_t index) const
+{
+  if (FSparse) {
+    const auto it = FSparseRows.find(static_cast<int>(index));
+    return it == FSparseRows.end() ? nullptr : it->second.get();
+  }
+  return FRows[index].get();
+}
+
 TSpreadSheetRow& TSpreadSheetCells::Row(int index)
 {
-  if (index < 0 || static_cast<std::size_t>(index) >= FRows.size())
+  if (index < 0 || static_cast<std::size_t>(index) >= FCount)
     throw EListError(index);
-  return *FRows[static_cast<std::size_t>(index)];
+  std::unique_ptr<TSpreadSheetRow>& slot =
+      FSparse ? FSparseRows[index] : FRows[static_cast<std::size_t>(index)];
+  if (!slot) {
+    slot = std::make_unique<TSpreadSheetRow>();
+    ++FRealRows;
+  }
+  return *slot;
 }
 
 const TSpreadSheetRow& TSpreadSheetCells::Row(int index) const
 {
-  return const_cast<TSpreadSheetCells&>(*this).Row(index);
+  if (index < 0 || static_cast<std::size_t>(index) >= FCount)
+    throw EListError(index);
+  const TSpreadSheetRow* row = FindRow(static_cast<std::size_t>(index));
+  return row ? *row : EmptyRow();
 }
 
 int TSpreadSheetCells::EnsureRow(int row)
 {
-  while (row >= 0 && FRows.size() <= static_cast<std::size_t>(row))
-    FRows.push_back(std::make_unique<TSpreadSheetRow>());
+  if (row < 0 || static_cast<std::size_t>(row) < FCount)
+    return row;
+  const auto count = static_cast<std::size_t>(row) + 1;
+  if (!FSparse && count > kDenseRowsPerRealRow * (FRealRows + 1) + kDenseRowAllowance)
+    MakeSparse();
+  if (!FSparse)
+    FRows.resize(count);
+  FCount = count;
   return row;
+}
+
+void TSpreadSheetCells::MakeSparse()
+{
+  for (std::size_t r = 0; r < FRows.size(); ++r)
+    if (FRows[r])
+      FSparseRows.emplace(static_cast<int>(r), std::move(FRows[r]));
+  FRows = std::vector<std::unique_ptr<TSpreadSheetRow>>();
+  FSparse = true;
 }
 
 void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::int32_t formatIndex,
@@ -116,9 +164,12 @@ void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::i
   if (value.IsNullOrEmpty())
     return;
   EnsureRow(row);
+  if (row < 0)
+    throw EListError(row);
   // Rows of a sheet tend to share a width; the row above's is the hint, so
   // the hint never asks for more than what the sheet already holds.
-  const std::size_t widthHint = row > 0 ? FRows[static_cast<std::size_t>(row) - 1]->Cols.Count() : 0;
+  const TSpreadSheetRow* above = row > 0 ? FindRow(static_cast<std::size_t>(row) - 1) : nullptr;
+  const std::size_t widthHint = above ? above->Cols.Count() : 0;
   TZymCell& cell = Row(row).Cols.CellAt(column, widthHint);
   cell.Value = std::move(value);
   cell.Alignment = alignment;
@@ -137,9 +188,10 @@ const TZymCell* TSpreadSheetCells::FindCell(int column, int row) const
     throw EListError(row);
   if (column < 0)
     throw EListError(column);
-  if (static_cast<std::size_t>(row) >= FRows.size())
+  if (static_cast<std::size_t>(row) >= FCount)
     return nullptr;
-  return FRows[static_cast<std::size_t>(row)]->Cols.GetCell(column);
+  const TSpreadSheetRow* found = FindRow(static_cast<std::size_t>(row));
+  return found ? found->Cols.GetCell(column) : nullptr;
 }
 
 TVariant TSpreadSheetCells::GetCellValue(int column, int row) const
@@ -150,14 +202,36 @@ TVariant TSpreadSheetCells::GetCellValue(int column, int row) const
 
 void TSpreadSheetCells::Delete(int index)
 {
-  Row(index);  // range check
-  FRows.erase(FRows.begin() + index);
+  if (index < 0 || static_cast<std::size_t>(index) >= FCount)
+    throw EListError(index);
+  if (!FSparse) {
+    if (FRows[static_cast<std::size_t>(index)])
+      --FRealRows;
+    FRows.erase(FRows.begin() + index);
+  } else {
+    std::map<int, std::unique_ptr<TSpreadSheetRow>> moved;
+    for (auto& [r, row] : FSparseRows) {
+      if (r == index) {
+        --FRealRows;
+        continue;
+      }
+      moved.emplace(r < index ? r : r - 1, std::move(row));
+    }
+    FSparseRows = std::move(moved);
+  }
+  --FCount;
 }
 
 void TSpreadSheetCells::Clear()
 {
   while (!FRows.empty())
     FRows.pop_back();
+  FRows.shrink_to_fit();
+  while (!FSparseRows.empty())
+    FSparseRows.erase(std::prev(FSparseRows.end()));
+  FSparse = false;
+  FCount = 0;
+  FRealRows = 0;
   DimLastColumn = 0;
   DimLastRow = 0;
   ColCount = 0;

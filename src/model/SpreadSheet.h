@@ -78,7 +78,11 @@ public:
   TSpreadSheetCols Cols;
 };
 
-/// The rows of one sheet, rows 0 up to the highest stored row, without gaps.
+/// The rows of one sheet, rows 0 up to the highest stored row, without gaps:
+/// a row below it that never received a cell is present and empty. An empty
+/// row costs one null pointer; a sheet whose rows are few and far apart (one
+/// cell at row 65535) keeps its rows in a sorted map instead, so a sheet
+/// never costs much more than the rows that hold cells.
 class TSpreadSheetCells {
 public:
   TSpreadSheetCells() = default;
@@ -94,10 +98,29 @@ public:
   /// they follow the dimensions reports.
   bool TrackExtent = true;
 
-  std::size_t Count() const { return FRows.size(); }
-  /// Row Index; throws EListError when Index is outside the list.
+  /// The number of rows in the list (the highest row ever ensured plus one).
+  std::size_t Count() const { return FCount; }
+  /// Row Index, made real if it was an empty row; throws EListError when
+  /// Index is outside the list.
   TSpreadSheetRow& Row(int index);
+  /// Row Index (an empty row for one without cells); throws EListError when
+  /// Index is outside the list.
   const TSpreadSheetRow& Row(int index) const;
+  /// Calls f(rowIndex, row) for every row that holds or held cells, in order;
+  /// costs those rows, not the list's length.
+  template <typename F>
+  void ForEachRow(F&& f) const
+  {
+    if (FSparse) {
+      for (const auto& [index, row] : FSparseRows)
+        f(index, *row);
+      return;
+    }
+    for (std::size_t r = 0; r < FRows.size(); ++r)
+      if (FRows[r])
+        f(static_cast<int>(r), *FRows[r]);
+  }
+  bool IsSparse() const { return FSparse; }
 
   /// Appends empty rows until the list has more than Row items; returns Row.
   int EnsureRow(int row);
@@ -118,7 +141,14 @@ public:
   void Clear();
 
 private:
-  std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;
+  const TSpreadSheetRow* FindRow(std::size_t index) const;
+  void MakeSparse();
+
+  std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;  // null: an empty row
+  std::map<int, std::unique_ptr<TSpreadSheetRow>> FSparseRows;
+  bool FSparse = false;
+  std::size_t FCount = 0;
+  std::size_t FRealRows = 0;  // rows made real, dense or sparse
 };
 
 /// One sheet: its caption, cells and column widths (in characters, 0 = none).

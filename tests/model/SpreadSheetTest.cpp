@@ -232,3 +232,22 @@ TEST(SparseRows, ACompactRowStaysDenseAndVisitsOnlyStoredCells)
   cols.ForEachCell([&](int, const TZymCell&) { ++visited; });
   EXPECT_EQ(visited, 2);
 }
+
+TEST(SparseRows, OneCellAtTheLastRowKeepsEveryRowPresentButCheap)
+{
+  TSpreadSheetCells cells;
+  cells.SetCellValue(0, 0, TVariant("top"), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(1, 65535, TVariant("bottom"), 0, TAlignment::taLeftJustify);
+  EXPECT_TRUE(cells.IsSparse());
+  EXPECT_EQ(cells.Count(), 65536u);
+  EXPECT_EQ(cells.RowCount, 65536);
+  const TSpreadSheetCells& view = cells;
+  EXPECT_EQ(view.Row(30000).Cols.Count(), 0u);  // present and empty
+  EXPECT_EQ(view.GetCellValue(1, 65535), TVariant("bottom"));
+  std::vector<int> rows;
+  view.ForEachRow([&](int r, const TSpreadSheetRow&) { rows.push_back(r); });
+  EXPECT_EQ(rows, (std::vector<int>{0, 65535}));
+  cells.Delete(0);
+  EXPECT_EQ(view.GetCellValue(1, 65534), TVariant("bottom"));
+  EXPECT_EQ(cells.Count(), 65535u);
+}

@@ -120,11 +120,11 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
   for (int s = 0; s < sheets.Count(); ++s) {
     const TSpreadSheet& sheet = sheets.Items(s);
     const TSpreadSheetCells& cells = sheet.Cells;
-    for (int r = 0; r < static_cast<int>(cells.Count()); ++r) {
-      cells.Row(r).Cols.ForEachCell([&](int c, const TZymCell& cell) {
+    cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
+      row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
         WriteCell(json, s, sheet.Caption, r, c, cell.Value);
       });
-    }
+    });
   }
   json.Flush();
   return ok ? kExitOk : kExitFailure;
@@ -183,9 +183,9 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
   for (int s = 0; s < sheets.Count(); ++s) {
     const TSpreadSheet& sheet = sheets.Items(s);
     std::int64_t stored = 0;
-    for (int r = 0; r < static_cast<int>(sheet.Cells.Count()); ++r) {
-      sheet.Cells.Row(r).Cols.ForEachCell([&](int, const TZymCell&) { ++stored; });
-    }
+    sheet.Cells.ForEachRow([&](int, const TSpreadSheetRow& row) {
+      row.Cols.ForEachCell([&](int, const TZymCell&) { ++stored; });
+    });
     if (s > 0)
       json.Raw(",");
     json.Raw("{");
