@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "EvalCommand.h"
 #include "WorkbookCommand.h"
 
 #include <string_view>
@@ -15,10 +16,12 @@ constexpr char kUsage[] =
     "  cells FILE           one JSON line per stored cell value\n"
     "  hex FILE N           the bytes of record N (from 1) as hex dump lines\n"
     "  stats FILE           version, record count and sheet extents as JSON\n"
+    "  eval EXPR [--define \"NAME(args)=body\"]...\n"
+    "                       evaluate an expression; prints its kind, a tab, its text\n"
     "  --help               show this text\n"
     "\n"
-    "Exit status: 0 success, 1 the file could not be read (what was read is\n"
-    "printed, the message goes to stderr), 2 bad usage.\n";
+    "Exit status: 0 success, 1 the file could not be read or the expression\n"
+    "failed (what was read is printed, the message goes to stderr), 2 bad usage.\n";
 
 }  // namespace
 
@@ -42,6 +45,8 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     return RunHexCommand(rest, out, err);
   if (command == "stats")
     return RunStatsCommand(rest, out, err);
+  if (command == "eval")
+    return RunEvalCommand(rest, out, err);
   err << "bifflens-cli: unknown command '" << command << "'\n" << kUsage;
   return kExitUsage;
 }

@@ -1,5 +1,6 @@
 // bifflens-cli: the headless face of BIFF Lens.
 #include "Commands.h"
+#include "platform/Environment.h"
 
 #include <iostream>
 #include <string>
@@ -7,6 +8,8 @@
 
 int main(int argc, char** argv)
 {
+  // Numbers and dates in `eval` read and print the way the user's locale does.
+  SetSystemLocale(LocaleFromEnvironment());
   const std::vector<std::string> args(argv + 1, argv + argc);
   return RunCli(args, std::cout, std::cerr);
 }
