@@ -115,8 +115,12 @@ double DateTimeFromString(std::string_view valueText, std::string_view formatTex
     const int n = StrToInt(minute);
     const int s = second.empty() ? 0 : StrToInt(second);
     const TLocaleSettings& locale = CurrentLocale();
-    const std::string_view pm = locale.TimePMString.empty() ? "PM" : locale.TimePMString;
-    const std::string_view am = locale.TimeAMString.empty() ? "AM" : locale.TimeAMString;
+    // Views of the settings themselves: a mixed "text" : string conditional
+    // would make a temporary copy and leave the view dangling.
+    const std::string_view pm =
+        locale.TimePMString.empty() ? std::string_view("PM") : std::string_view(locale.TimePMString);
+    const std::string_view am =
+        locale.TimeAMString.empty() ? std::string_view("AM") : std::string_view(locale.TimeAMString);
     // 12 PM is noon and 12 AM midnight; 1 to 11 PM are 13 to 23.
     if (Contains(value, pm)) {
       if (h >= 1 && h <= 11)
