@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
   TFixedEnvironment environment(UsEnglishLocale(), 46000.5, 7);
   const TEnvironmentScope scope(environment);
-  const TExpressionModule module;
+  TExpressionModule module;
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::size_t newline = input.find('\n');
   try {
