@@ -38,8 +38,8 @@ TVariant S(const char* v) { return TVariant(v); }
 TVariant B(bool v) { return TVariant(v); }
 TVariant D(double v) { return TVariant::Date(v); }
 TVariant C(std::int64_t scaled) { return TVariant::Currency(TCurrencyValue{scaled}); }
-const TVariant kEmpty;
-const TVariant kNull = TVariant::Null();
+
+
 
 struct TBinaryCase {
   const char* Label;
@@ -66,15 +66,15 @@ protected:
 TEST_F(ValueOperations, EmptyFailsAndNullPropagates)
 {
   ExpectAll({
-      {"empty + 1", VarAdd, kEmpty, I(1), Fails(kMsgInvalidVariantOperation)},
-      {"1 * empty", VarMul, I(1), kEmpty, Fails(kMsgInvalidVariantOperation)},
-      {"empty and null", VarAnd, kEmpty, kNull, Fails(kMsgInvalidVariantOperation)},
-      {"null + 1", VarAdd, kNull, I(1), "null:"},
-      {"'x' - null", VarSub, S("x"), kNull, "null:"},
-      {"null div 0", VarIntDiv, kNull, I(0), "null:"},
+      {"empty + 1", VarAdd, TVariant(), I(1), Fails(kMsgInvalidVariantOperation)},
+      {"1 * empty", VarMul, I(1), TVariant(), Fails(kMsgInvalidVariantOperation)},
+      {"empty and null", VarAnd, TVariant(), TVariant::Null(), Fails(kMsgInvalidVariantOperation)},
+      {"null + 1", VarAdd, TVariant::Null(), I(1), "null:"},
+      {"'x' - null", VarSub, S("x"), TVariant::Null(), "null:"},
+      {"null div 0", VarIntDiv, TVariant::Null(), I(0), "null:"},
   });
-  EXPECT_EQ(Outcome([] { return VarNot(kEmpty); }), Fails(kMsgInvalidVariantOperation));
-  EXPECT_EQ(Outcome([] { return VarNot(kNull); }), "null:");
+  EXPECT_EQ(Outcome([] { return VarNot(TVariant()); }), Fails(kMsgInvalidVariantOperation));
+  EXPECT_EQ(Outcome([] { return VarNot(TVariant::Null()); }), "null:");
 }
 
 TEST_F(ValueOperations, IntegersOverflowIntoReals)
@@ -191,9 +191,9 @@ TEST_F(ValueOperations, ComparisonOrdersByClass)
     TVariant Right;
     TVarRelationship Expected;
   } cases[] = {
-      {"null = null", kNull, kNull, vrEqual},
-      {"null < -1e300", kNull, R(-1e300), vrLessThan},
-      {"'' > null", S(""), kNull, vrGreaterThan},
+      {"null = null", TVariant::Null(), TVariant::Null(), vrEqual},
+      {"null < -1e300", TVariant::Null(), R(-1e300), vrLessThan},
+      {"'' > null", S(""), TVariant::Null(), vrGreaterThan},
       {"'abc' < 'abd'", S("abc"), S("abd"), vrLessThan},
       {"'ab' < 'abc'", S("ab"), S("abc"), vrLessThan},
       {"'a' > 'B'", S("a"), S("B"), vrGreaterThan},
@@ -210,7 +210,7 @@ TEST_F(ValueOperations, ComparisonOrdersByClass)
     SCOPED_TRACE(c.Label);
     EXPECT_EQ(VarCompare(c.Left, c.Right), c.Expected);
   }
-  EXPECT_EQ(Outcome([] { return TVariant(VarCompare(kEmpty, I(1)) == TVarRelationship::vrEqual); }),
+  EXPECT_EQ(Outcome([] { return TVariant(VarCompare(TVariant(), I(1)) == TVarRelationship::vrEqual); }),
             Fails(kMsgInvalidVariantOperation));
   EXPECT_EQ(Outcome([] { return TVariant(VarCompare(S("x"), I(1)) == TVarRelationship::vrEqual); }),
             Fails(kMsgInvalidVariantTypeConversion));
@@ -218,7 +218,7 @@ TEST_F(ValueOperations, ComparisonOrdersByClass)
 
 TEST_F(ValueOperations, ConversionsToNumbersAndBooleans)
 {
-  EXPECT_EQ(VarToInteger(kEmpty), 0);
+  EXPECT_EQ(VarToInteger(TVariant()), 0);
   EXPECT_EQ(VarToInteger(R(2.5)), 2);
   EXPECT_EQ(VarToInteger(R(-3.5)), -4);
   EXPECT_EQ(VarToInteger(S(" 41.6 ")), 42);
@@ -226,7 +226,7 @@ TEST_F(ValueOperations, ConversionsToNumbersAndBooleans)
   EXPECT_EQ(VarToInteger(C(25000)), 2);
   EXPECT_EQ(VarToInteger(C(35000)), 4);
   EXPECT_EQ(Outcome([] { return TVariant(VarToInteger(R(3e9))); }), Fails(kMsgVariantOverflow));
-  EXPECT_EQ(Outcome([] { return TVariant(VarToInteger(kNull)); }), Fails(kMsgInvalidVariantTypeConversion));
+  EXPECT_EQ(Outcome([] { return TVariant(VarToInteger(TVariant::Null())); }), Fails(kMsgInvalidVariantTypeConversion));
   EXPECT_EQ(Outcome([] { return TVariant(VarToInteger(S("12x"))); }), Fails(kMsgInvalidVariantTypeConversion));
   EXPECT_DOUBLE_EQ(VarToReal(C(12345)), 1.2345);
   EXPECT_DOUBLE_EQ(VarToReal(D(1.5)), 1.5);
@@ -235,12 +235,12 @@ TEST_F(ValueOperations, ConversionsToNumbersAndBooleans)
   EXPECT_FALSE(VarToBoolean(S("false")));
   EXPECT_TRUE(VarToBoolean(S("2")));
   EXPECT_FALSE(VarToBoolean(R(0)));
-  EXPECT_FALSE(VarToBoolean(kEmpty));
+  EXPECT_FALSE(VarToBoolean(TVariant()));
   EXPECT_EQ(Outcome([] { return TVariant(VarToBoolean(S("maybe"))); }),
             Fails(kMsgInvalidVariantTypeConversion));
-  EXPECT_EQ(Outcome([] { return TVariant(VarToText(kNull)); }), Fails(kMsgInvalidVariantTypeConversion));
-  EXPECT_EQ(VarToStr(kNull), "");
-  EXPECT_EQ(VarToStr(kEmpty), "");
+  EXPECT_EQ(Outcome([] { return TVariant(VarToText(TVariant::Null())); }), Fails(kMsgInvalidVariantTypeConversion));
+  EXPECT_EQ(VarToStr(TVariant::Null()), "");
+  EXPECT_EQ(VarToStr(TVariant()), "");
 }
 
 TEST(RoundHalfEven, RoundsHalvesToTheEvenNeighbour)
