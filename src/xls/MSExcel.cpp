@@ -568,6 +568,10 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
   // Each decoder first checks that the record holds the fields it reads: a
   // record too short for them is listed but not decoded.
   const bool cells = OnCellValue && FForeignDepth == 0;
+  // The same holds for the records that size a sheet: a chart's series data
+  // opens with a DIMENSIONS record of its own, which is not the sheet's (and
+  // in a chart sheet before the first worksheet would create a sheet).
+  const bool sheetRecords = FForeignDepth == 0;
   switch (code) {
   case kRecBlank2:
     if (cells && n >= 7)
@@ -613,7 +617,8 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     return true;
   case kRecColWidth:
   case kRecColInfo:
-    DecodeColumnWidths(code, d);
+    if (sheetRecords)
+      DecodeColumnWidths(code, d);
     return true;
   case kRecFilePass:
     throw EBiffLensError(kMsgPasswordProtected);
@@ -678,7 +683,8 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     Version = TExcelVersion::evExcel9;
     return true;
   case kRecDimensions:
-    DecodeDimensions(d);
+    if (sheetRecords)
+      DecodeDimensions(d);
     return true;
   case kRecNumber:
     if (cells && n >= 14)
@@ -701,7 +707,7 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
                  TAlignment::taLeftJustify);
     return true;
   case kRecRow:
-    if (OnRowHeight && n >= 8)
+    if (OnRowHeight && sheetRecords && n >= 8)
       OnRowHeight(*this, SheetIndex, U16(d, 0), U16(d, 6));
     return true;
   case kRecFormat4:
