@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -259,6 +260,40 @@ TEST(ChartSubstream, WorksheetAfterAChartSheetIsReadAgain)
   TLoad load(InCompoundFile(b.Build()));
   EXPECT_EQ(load.Error, "");
   EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
+}
+
+TEST(ChartSubstream, ChartSheetBeforeTheWorksheetAddsNoSheet)
+{
+  // A chart's series data opens with a DIMENSIONS record of its own.
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals).BoundSheet("Chart1", 1, false, kChartSheet).BoundSheet("Data", 2).Eof();
+  b.Bof(evExcel8, TBofType::btChart).Dimensions(0, 3, 0, 2).Number(0, 0, 0, 99).Eof();
+  b.Bof(evExcel8).Dimensions(0, 1, 0, 1).Number(0, 0, 0, 1).Eof();
+  TLoad load(InCompoundFile(b.Build()));
+  EXPECT_EQ(load.Error, "");
+  ASSERT_EQ(load.Reader.Sheets().Count(), 1);
+  EXPECT_EQ(load.Reader.Sheets().Items(0).Caption, "Data");
+  EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
+}
+
+TEST(ChartSubstream, EmbeddedChartDimensionsAreNotTheSheets)
+{
+  std::vector<std::tuple<int, int, int>> reports;
+  const auto book = Book8({}, [](TBiffBuilder& b) {
+    b.Dimensions(0, 7, 0, 4)
+        .Number(6, 3, 0, 1)
+        .Bof(evExcel8, TBofType::btChart)
+        .Dimensions(0, 50, 0, 9)
+        .Number(0, 0, 0, 99)
+        .Eof();
+  });
+  TLoad load(book, [&](TLoad& l) {
+    l.Reader.OnDimensions = [&](TCustomSpreadSheetFile&, int sheet, int, int lastRow, int, int lastColumn) {
+      reports.emplace_back(sheet, lastRow, lastColumn);
+    };
+  });
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(reports, (std::vector<std::tuple<int, int, int>>{{0, 7, 4}}));
 }
 
 TEST(FilePass, PasswordProtectedWorkbookIsRefused)
