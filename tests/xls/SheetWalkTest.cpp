@@ -140,6 +140,24 @@ TEST(SheetWalk, SkipMovesToTheEntryAfterTheMatchedOne)
   EXPECT_EQ(calls, (std::vector<TSheetCall>{{"A", 0}, {"B", 1}, {"C", 2}}));
 }
 
+TEST(SheetWalk, SkipToAChartSheetReadsOnToTheNextWorksheet)
+{
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals)
+      .BoundSheet("A", 1)
+      .BoundSheet("Ch", 2, false, kChartSheet)
+      .BoundSheet("B", 3)
+      .Eof();
+  b.Bof(evExcel8).Number(0, 0, 0, 1).Eof();
+  b.Bof(evExcel8, TBofType::btChart).Number(0, 0, 0, 99).Eof();
+  b.Bof(evExcel8).Number(0, 0, 0, 2).Eof();
+  std::vector<TSheetCall> calls;
+  TLoad load(InCompoundFile(b.Build()), [&](TLoad& l) { WatchSheets(l, calls, {"A"}); });
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(calls, (std::vector<TSheetCall>{{"A", 0}, {"B", 1}}));
+  EXPECT_EQ(load.Cells, (std::vector<TReportedCell>{{1, 0, 0, TVariant(2.0)}}));
+}
+
 TEST(SheetWalk, SkippingTheLastSheetEndsTheLoadAtOnce)
 {
   TBiffBuilder b;
