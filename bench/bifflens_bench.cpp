@@ -7,7 +7,11 @@
 #include "WorkbookCommand.h"
 #include "platform/CompoundFile.h"
 #include "xls/MSExcel.h"
+#ifdef BIFFLENS_BENCH_GENERATOR
+#include "GeneratedWorkbook.h"
+#endif
 
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,17 +159,66 @@ TPhaseResult CellsOutput(const std::string& file)
   return {seconds, CountCells(reader)};
 }
 
+#ifdef BIFFLENS_BENCH_VIEWER
+/// The viewer's open flow runs in a program of its own (it needs a
+/// QApplication); its peak memory comes from wait4 like the other phases'.
+TMeasured RunViewer(const std::string& file)
+{
+  int fds[2];
+  if (pipe(fds) != 0) {
+    std::perror("pipe");
+    std::exit(1);
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  std::string program = BIFFLENS_BENCH_VIEWER;
+  char* const argv[] = {program.data(), const_cast<char*>(file.c_str()), nullptr};
+  pid_t child = 0;
+  if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) {
+    std::perror("posix_spawn");
+    std::exit(1);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  char text[128] = {};
+  const ssize_t n = read(fds[0], text, sizeof text - 1);
+  close(fds[0]);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  double seconds = 0;
+  unsigned long long rows = 0;
+  if (n <= 0 || std::sscanf(text, "%lf %llu", &seconds, &rows) != 2 || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "viewer open failed on %s\n", file.c_str());
+    std::exit(1);
+  }
+  return {seconds, usage.ru_maxrss, rows};
+}
+#endif
+
 struct TPhaseSpec {
   const char* Name;
   const char* Unit;
   TPhase Run;
 };
 
+TMeasured ViewerRun([[maybe_unused]] const std::string& file)
+{
+#ifdef BIFFLENS_BENCH_VIEWER
+  return RunViewer(file);
+#else
+  return {};
+#endif
+}
+
 void Report(const std::string& file, const TPhaseSpec& spec, int runs)
 {
   std::vector<TMeasured> measured;
   for (int i = 0; i < runs; ++i)
-    measured.push_back(RunInChild(spec.Run, file));
+    measured.push_back(spec.Run ? RunInChild(spec.Run, file) : ViewerRun(file));
   std::sort(measured.begin(), measured.end(),
             [](const TMeasured& a, const TMeasured& b) { return a.Seconds < b.Seconds; });
   const TMeasured& median = measured[measured.size() / 2];
@@ -185,14 +238,20 @@ int main(int argc, char** argv)
 {
   int runs = 5;
   std::vector<std::string> files;
+  std::string generate;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc)
       runs = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--generate" && i + 1 < argc)
+      generate = argv[++i];
     else if (arg == "--help" || arg == "-h") {
-      std::puts("Usage: bifflens-bench [--runs N] FILE.xls...\n"
+      std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls] [FILE.xls...]\n"
                 "Times opening the compound file, the record loop, the full load into the\n"
-                "model and the `cells` output, each in a child process; medians of N runs.");
+                "model, the `cells` output and the viewer's open flow, each in a child\n"
+                "process; medians of N runs. Without files: the three workbooks of the\n"
+                "bench folder and a generated one of 3.4 million records (--generate\n"
+                "writes it to OUT.xls, made anew if missing).");
       return 0;
     } else
       files.push_back(arg);
@@ -200,12 +259,36 @@ int main(int argc, char** argv)
   if (files.empty()) {
     for (const char* name : {"big8.xls", "big5.xls", "multi8.xls"})
       files.push_back(std::string(BIFFLENS_BENCH_DIR) + "/" + name);
+    if (generate.empty())
+      generate = "generated-3m-records.xls";
   }
+#ifdef BIFFLENS_BENCH_GENERATOR
+  if (!generate.empty()) {
+    if (!std::ifstream(generate)) {
+      std::printf("generating %s ...\n", generate.c_str());
+      // In a child: the phases' children are forks of this process, and
+      // Linux counts a fork's inherited pages in its peak memory.
+      RunInChild(
+          [](const std::string& path) {
+            const auto bytes = GenerateWorkbook(4, 65536);
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            return TPhaseResult{};
+          },
+          generate);
+    }
+    files.push_back(generate);
+  }
+#endif
   const TPhaseSpec phases[] = {
       {"open + read stream", "bytes", OpenStream},
       {"record loop (OnRecord only)", "records", RecordLoop},
       {"full load into the model", "cells", FullLoad},
       {"cells output (JSON)", "cells", CellsOutput},
+#ifdef BIFFLENS_BENCH_VIEWER
+      {"viewer open (offscreen)", "records", nullptr},
+#endif
   };
   for (const std::string& file : files) {
     std::printf("%s (median of %d runs)\n", file.c_str(), runs);
