@@ -2,6 +2,9 @@
 // application object with its title, the main window; then the event loop
 // until the main window closes.
 
+#include "expr/ZymParser.h"
+#include "platform/Environment.h"
+#include "platform/Locale.h"
 #include "ui/CommandLine.h"
 #include "ui/Identity.h"
 #include "ui/MainWindow.h"
@@ -10,11 +13,21 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 
 int main(int argc, char** argv)
 {
+  // The expression registry ("SQR", "SQRT", "PI") lives from here to the end,
+  // past every window.
+  const TExpressionModule expressions;
+  // Dates and numbers in the preview read the way the user's locale writes them.
+  SetSystemLocale(LocaleFromEnvironment());
+
   QApplication app(argc, argv);
+  // Qt adopts the environment's C locale; the reader and the value texts do
+  // their own locale handling and rely on C number formatting.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QString::fromLatin1(kProductName));
 
   const TCommandLine commandLine = ParseCommandLine(QApplication::arguments());

@@ -228,6 +228,19 @@ private slots:
     QCOMPARE(dump.verticalScrollBar()->maximum(), 99);
   }
 
+  void aBorderlessControlGivesTheFrameToTheClient()
+  {
+    THexDump dump;
+    Prepare(dump, 100);
+    const int framed = dump.viewport()->width();
+    dump.SetBorder(TBorderStyle::bsNone);
+    QCOMPARE(dump.frameWidth(), 0);
+    QVERIFY(dump.viewport()->width() > framed);
+    dump.SetBorder(TBorderStyle::bsSingle);
+    QVERIFY(dump.frameWidth() > 0);
+    QCOMPARE(dump.viewport()->width(), framed);
+  }
+
   void newDataIsMarkedAndShownFromTheFirstLine()
   {
     THexDump dump;

@@ -2,6 +2,7 @@
 // record rows, sheet tabs, the preview, failures, and the window's layout.
 
 #include "hexdump/HexDump.h"
+#include "ui/CommandLine.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainWindow.h"
@@ -395,6 +396,17 @@ private slots:
     QCOMPARE(form.pcXLS->tabText(0), QStringLiteral("Preview"));
     QCOMPARE(form.pcXLS->tabText(1), QStringLiteral("Original records"));
     QCOMPARE(form.btnConvert->toolTip(), QStringLiteral("Load selected XLS file"));
+  }
+
+  void theCommandLineTakesOneOptionalFileName()
+  {
+    const TCommandLine none = ParseCommandLine({QStringLiteral("bifflens")});
+    QVERIFY(none.Valid);
+    QVERIFY(none.FileName.isEmpty());
+    const TCommandLine one = ParseCommandLine({QStringLiteral("bifflens"), FProfiles});
+    QVERIFY(one.Valid);
+    QCOMPARE(one.FileName, FProfiles);
+    QVERIFY(!ParseCommandLine({QStringLiteral("bifflens"), FProfiles, FProfiles}).Valid);
   }
 
   void theHomePageLinkOpensTheHomePage()
