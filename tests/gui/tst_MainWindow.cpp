@@ -15,17 +15,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <vector>
@@ -396,6 +400,33 @@ private slots:
     QCOMPARE(form.pcXLS->tabText(0), QStringLiteral("Preview"));
     QCOMPARE(form.pcXLS->tabText(1), QStringLiteral("Original records"));
     QCOMPARE(form.btnConvert->toolTip(), QStringLiteral("Load selected XLS file"));
+  }
+
+  void browsingOnlyFillsTheFileNameBox()
+  {
+    TfrmMain form;
+    form.OpenFile(FProfiles);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const int rows = form.Records().rowCount();
+    const QString other = CorpusFile(QStringLiteral("xlrd__ragged.xls"));
+    QStringList filters;
+    // The dialog is modal: choose from inside its event loop.
+    QTimer::singleShot(0, &form, [&] {
+      auto* dialog = form.findChild<QFileDialog*>();
+      if (dialog == nullptr)
+        return;
+      filters = dialog->nameFilters();
+      dialog->selectFile(other);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(form.btnXLSFileName, Qt::LeftButton);
+    QCOMPARE(filters, (QStringList{QStringLiteral("MS Excel workbooks (*.xls)"),
+                                   QStringLiteral("MS Excel spreadsheets (*.xls)"),
+                                   QStringLiteral("All files (*)")}));
+    QCOMPARE(QFileInfo(form.edXLSFileName->text()).canonicalFilePath(), QFileInfo(other).canonicalFilePath());
+    QCOMPARE(form.Records().rowCount(), rows);
+    QCOMPARE(form.tsSheets->count(), 5);
   }
 
   void theCommandLineTakesOneOptionalFileName()
