@@ -320,3 +320,68 @@ TEST(LoadProgress, ReportsEveryRecordUpToTheStreamSize)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RecordEvent, IsRaisedBeforeTheRecordIsDecoded)
+{
+  // At its own OnRecord a cell is not in the model yet, nor the SST's
+  // strings in the table; by the next record both are.
+  std::vector<std::string> seen;
+  TLoad* self = nullptr;
+  TLoad load(Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("s").SplitAt({11})); },
+                   [](TBiffBuilder& b) { b.Number(0, 0, 0, 1).Number(0, 1, 0, 2); }),
+             [&](TLoad& l) {
+               self = &l;
+               l.Reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header, std::span<const std::uint8_t>) {
+                 std::string state = std::to_string(header.Code) + ":" +
+                                     std::to_string(self->Reader.SharedStrings().size());
+                 if (self->Reader.Sheets().Count() > 0)
+                   state += ":" + std::to_string(self->Reader.Sheets().Items(0).Cells.Count());
+                 seen.push_back(state);
+               };
+             });
+  ASSERT_EQ(load.Error, "");
+  const std::string sst = std::to_string(kRecSst);
+  const std::string cont = std::to_string(kRecContinue);
+  const std::string number = std::to_string(kRecNumber);
+  ASSERT_EQ(seen.size(), 9u);
+  EXPECT_EQ(seen[1], sst + ":0");   // SST raised before its strings are decoded
+  EXPECT_EQ(seen[2], cont + ":0");  // the CONTINUE it reads, still before
+  EXPECT_EQ(seen[6], number + ":1:0");
+  EXPECT_EQ(seen[7], number + ":1:1");
+}
+
+TEST(RecordEvent, HandlerExceptionEndsTheLoadUnchanged)
+{
+  int raised = 0;
+  TLoad load(Book8({}, [](TBiffBuilder& b) { b.Number(0, 0, 0, 1).Number(0, 1, 0, 2); }), [&](TLoad& l) {
+    l.Reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header, std::span<const std::uint8_t>) {
+      ++raised;
+      if (header.Code == kRecNumber && raised == 6)
+        throw EBiffLensError("handler stop");
+    };
+  });
+  EXPECT_EQ(load.Error, "handler stop");
+  EXPECT_EQ(raised, 6);
+  EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
+  EXPECT_EQ(load.Cell(0, 1, 0), TVariant::Null());
+}
+
+TEST(RecordEvent, RecordHeaderHoldsTheRecordBeingReported)
+{
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> mismatches;
+  TLoad* self = nullptr;
+  TLoad load(InCompoundFile(BusyStream()), [&](TLoad& l) {
+    self = &l;
+    l.Reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header, std::span<const std::uint8_t> data) {
+      if (self->Reader.RecordHeader.Code != header.Code || self->Reader.RecordHeader.Length != header.Length ||
+          data.size() != header.Length)
+        mismatches.emplace_back(header.Code, header.Length);
+    };
+  });
+  EXPECT_EQ(load.Error, "");
+  EXPECT_TRUE(mismatches.empty());
+}
+
+}  // namespace
