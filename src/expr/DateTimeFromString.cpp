@@ -1,5 +1,6 @@
 #include "expr/DateTimeFromString.h"
 
+#include "platform/AsciiText.h"
 #include "platform/DateTime.h"
 #include "platform/Environment.h"
 #include "platform/VariantOps.h"
@@ -29,24 +30,15 @@ constexpr std::array<TMonthNames, 12> kEnglishMonths{{
     {"DEC", "DECEMBER"},
 }};
 
-std::string UpperAscii(std::string_view text)
-{
-  std::string upper(text);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 32);
-  return upper;
-}
-
 int MonthFromText(const std::string& text)
 {
   if (text.size() <= 2)
     return StrToInt(text);
-  const std::string upper = UpperAscii(text);
+  const std::string upper = AsciiUpper(text);
   const TLocaleSettings& locale = CurrentLocale();
   for (std::size_t m = 0; m < 12; ++m) {
     if (upper == kEnglishMonths[m].Short || upper == kEnglishMonths[m].Full ||
-        upper == UpperAscii(locale.ShortMonthNames[m]) || upper == UpperAscii(locale.LongMonthNames[m]))
+        upper == AsciiUpper(locale.ShortMonthNames[m]) || upper == AsciiUpper(locale.LongMonthNames[m]))
       return static_cast<int>(m) + 1;
   }
   return 0;

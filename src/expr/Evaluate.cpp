@@ -1,5 +1,6 @@
 #include "expr/Evaluate.h"
 
+#include "platform/AsciiText.h"
 #include "expr/DateTimeFromString.h"
 #include "expr/ExprMessages.h"
 #include "platform/DateTime.h"
@@ -89,18 +90,6 @@ std::string_view TrimRight(std::string_view text)
   while (!text.empty() && IsControlOrBlank(text.back()))
     text.remove_suffix(1);
   return text;
-}
-
-bool EqualsFolded(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    if (fold(a[i]) != fold(b[i]))
-      return false;
-  }
-  return true;
 }
 
 // ---- Arguments ----
@@ -622,7 +611,7 @@ std::span<const TBuiltinFunction> BuiltinFunctions()
 const TBuiltinFunction* FindBuiltin(std::string_view name, std::size_t argumentCount)
 {
   for (const TBuiltinFunction& builtin : kBuiltins)
-    if (EqualsFolded(builtin.Name, name))
+    if (EqualsIgnoringAsciiCase(builtin.Name, name))
       return builtin.NeedsArguments && argumentCount == 0 ? nullptr : &builtin;
   return nullptr;
 }

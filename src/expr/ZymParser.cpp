@@ -1,22 +1,11 @@
 #include "expr/ZymParser.h"
 
+#include "platform/AsciiText.h"
 #include "expr/Evaluate.h"
 #include "expr/ExprMessages.h"
 #include "platform/Errors.h"
 
 namespace {
-
-bool EqualsFolded(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-    if (fold(a[i]) != fold(b[i]))
-      return false;
-  }
-  return true;
-}
 
 TZymParserFunctions*& CurrentRegistry()
 {
@@ -107,7 +96,7 @@ TVariant TZymParserFunction::Calculate()
 void TZymParserFunction::ResolveName(const std::string& name, const TExpArgs& args, TVariant& value)
 {
   for (std::size_t i = 0; i < FArgNames.size(); ++i) {
-    if (EqualsFolded(FArgNames[i], name)) {
+    if (EqualsIgnoringAsciiCase(FArgNames[i], name)) {
       value = FArgValues[i];
       return;
     }
@@ -154,7 +143,7 @@ TZymParserFunction* TZymParserFunctions::Items(int index) const
 TZymParserFunction* TZymParserFunctions::Find(const std::string& name) const
 {
   for (const auto& function : FItems)
-    if (EqualsFolded(function->Name(), name))
+    if (EqualsIgnoringAsciiCase(function->Name(), name))
       return function.get();
   return nullptr;
 }

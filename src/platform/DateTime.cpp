@@ -1,5 +1,6 @@
 #include "platform/DateTime.h"
 
+#include "platform/AsciiText.h"
 #include "platform/Environment.h"
 #include "platform/Errors.h"
 #include "platform/VariantOps.h"
@@ -70,27 +71,10 @@ std::string Digits(int value, std::size_t width)
   return text;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  }
-  return true;
-}
-
-char LowerAscii(char c)
-{
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
 bool ContainsAmPm(std::string_view format)
 {
   for (std::size_t i = 0; i + 4 <= format.size(); ++i)
-    if (EqualsIgnoringCase(format.substr(i, 4), "ampm"))
+    if (EqualsIgnoringAsciiCase(format.substr(i, 4), "ampm"))
       return true;
   return false;
 }
@@ -169,7 +153,7 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
   std::size_t i = 0;
   while (i < format.size()) {
     const char c = format[i];
-    const char lower = LowerAscii(c);
+    const char lower = AsciiLowerChar(c);
     if (c == '"' || c == '\'') {  // quoted literal text
       const std::size_t end = format.find(c, i + 1);
       const std::size_t stop = end == std::string_view::npos ? format.size() : end;
@@ -177,13 +161,13 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
       i = stop == format.size() ? stop : stop + 1;
       continue;
     }
-    if (format.size() - i >= 4 && EqualsIgnoringCase(format.substr(i, 4), "ampm")) {
+    if (format.size() - i >= 4 && EqualsIgnoringAsciiCase(format.substr(i, 4), "ampm")) {
       out += time.Hour < 12 ? locale.TimeAMString : locale.TimePMString;
       i += 4;
       continue;
     }
     std::size_t run = 1;
-    while (i + run < format.size() && LowerAscii(format[i + run]) == lower)
+    while (i + run < format.size() && AsciiLowerChar(format[i + run]) == lower)
       ++run;
     switch (lower) {
     case 'd':  // no weekday names: a longer run is the two-digit day
@@ -303,7 +287,7 @@ double StrToDate(std::string_view text, const TLocaleSettings& locale, int curre
   // The order comes from the first of the letters d, m, y in the format.
   char order = 'm';
   for (const char c : locale.ShortDateFormat) {
-    const char lower = LowerAscii(c);
+    const char lower = AsciiLowerChar(c);
     if (lower == 'd' || lower == 'm' || lower == 'y') {
       order = lower;
       break;

@@ -1,5 +1,6 @@
 #include "platform/VariantOps.h"
 
+#include "platform/AsciiText.h"
 #include "platform/DateTime.h"
 #include "platform/Environment.h"
 #include "platform/Errors.h"
@@ -253,18 +254,6 @@ std::string_view TrimControls(std::string_view text)
   return text;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  }
-  return true;
-}
-
 double TextToRealOrFail(const std::string& text)
 {
   const std::optional<double> value = TextToFloat(text, CurrentLocale());
@@ -426,9 +415,9 @@ bool VarToBoolean(const TVariant& value)
   case TVarType::vtCurrency: return value.AsCurrency().Scaled != 0;
   case TVarType::vtString: {
     const std::string_view text = TrimControls(value.AsString());
-    if (EqualsIgnoringCase(text, "true"))
+    if (EqualsIgnoringAsciiCase(text, "true"))
       return true;
-    if (EqualsIgnoringCase(text, "false"))
+    if (EqualsIgnoringAsciiCase(text, "false"))
       return false;
     return TextToRealOrFail(value.AsString()) != 0;
   }

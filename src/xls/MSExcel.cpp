@@ -1,5 +1,6 @@
 #include "xls/MSExcel.h"
 
+#include "platform/AsciiText.h"
 #include "platform/CompoundFile.h"
 #include "platform/Errors.h"
 #include "xls/RecordCodes.h"
@@ -141,22 +142,6 @@ constexpr std::array<TBuiltInFormat, 36> kBuiltInFormats{{
     {48, "##0.0E+0"},
     {49, "@"},
 }};
-
-std::string AsciiLower(std::string text)
-{
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string AsciiUpper(std::string text)
-{
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 }  // namespace
 
