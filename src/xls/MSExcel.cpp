@@ -788,39 +788,111 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
     if (s.size() < 2)
       return;
     const std::size_t length = U16(s, 0);
-    text = IsBiff8() ? UnicodeString(Slice(s, 2, s.size()), length)
-                     : BytesToString(Slice(s, 2, s.size()), length, true);
+    if (IsBiff8() && s.size() >= 3) {
+      // A long text goes on in CONTINUE records, as in the SST; when they
+      // are missing the text ends with the bytes there are.
+      std::span<const std::uint8_t> current = s;
+      std::size_t p = 3;
+      const bool wide = s[2] & 0x01;
+      text = ReadCharacters(source, current, p, wide ? 2 * length : length, wide, false);
+    } else {
+      text = IsBiff8() ? UnicodeString(Slice(s, 2, s.size()), length)
+                       : BytesToString(Slice(s, 2, s.size()), length, true);
+    }
   }
   ReportCell(row, column, TVariant(std::move(text)), TAlignment::taLeftJustify);
+}
+
+bool TMSExcel::NextContinue(TRecordSource& source, std::span<const std::uint8_t>& current,
+                            std::size_t& p, bool required)
+{
+  TRecord next;
+  if (!required && (!source.Peek(next) || next.Header.Code != kRecContinue))
+    return false;
+  if (!source.Next(next))
+    throw EBiffLensError(kMsgNoContinue);
+  RaiseRecord(next);
+  if (next.Header.Code != kRecContinue)
+    throw EBiffLensError(kMsgNoContinue);
+  current = next.Data;
+  p = 0;
+  return true;
+}
+
+std::string TMSExcel::ReadCharacters(TRecordSource& source, std::span<const std::uint8_t>& current,
+                                     std::size_t& p, std::size_t remaining, bool wide,
+                                     bool required)
+{
+  std::string text;
+  if (current.size() - p >= remaining) {
+    // The whole text in this record: the common case, converted directly.
+    const auto piece = current.subspan(p, remaining);
+    if (wide)
+      AppendUtf16LeBytesAsUtf8(piece, text);
+    else
+      AppendLatin1AsUtf8(piece, text);
+    p += remaining;
+    return text;
+  }
+  // [MS-XLS] 2.5.293 XLUnicodeRichExtendedString: characters may run on into
+  // CONTINUE records, each opening with one byte for the width of the rest
+  // (0 = 8-bit, 1 = UTF-16). Pieces are joined as UTF-16 units, so a
+  // surrogate pair split between records still makes one character.
+  FUnits.clear();
+  auto appendPiece = [&](std::span<const std::uint8_t> piece) {
+    if (wide)
+      for (std::size_t i = 0; i + 1 < piece.size(); i += 2)
+        FUnits.push_back(static_cast<char16_t>(piece[i] | (piece[i + 1] << 8)));
+    else
+      for (const std::uint8_t b : piece)
+        FUnits.push_back(static_cast<char16_t>(b));
+  };
+  while (current.size() - p < remaining) {
+    const std::size_t available = current.size() - p;
+    appendPiece(current.subspan(p, available));
+    p += available;
+    remaining -= available;
+    if (!NextContinue(source, current, p, required)) {
+      remaining = 0;
+      break;
+    }
+    if (current.empty())
+      throw EBiffLensError(kMsgNoContinue);
+    const std::uint8_t flag = current[0];
+    p = 1;
+    if (flag == 0) {
+      if (wide)
+        remaining /= 2;
+    } else if (flag == 1) {
+      if (!wide)
+        remaining *= 2;
+    } else {
+      throw EBiffLensError(Fill(kMsgInvalidContinueFlag, Hex2(flag)));
+    }
+    wide = flag == 1;
+  }
+  appendPiece(current.subspan(p, remaining));
+  p += remaining;
+  AppendUtf16AsUtf8(FUnits, text);
+  return text;
 }
 
 void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
 {
   // [MS-XLS] 2.4.265 SST: counts, then XLUnicodeRichExtendedString items that
-  // run on into CONTINUE records; a continued character run starts with one
-  // option byte of its own (0 = 8-bit, 1 = UTF-16).
+  // run on into CONTINUE records.
   std::span<const std::uint8_t> current = record.Data;
   if (current.size() < 8)
     return;
   const auto count = static_cast<std::int32_t>(U32(current, 4));
   std::size_t p = 8;
-  auto nextContinue = [&]() {
-    TRecord next;
-    if (!source.Next(next))
-      throw EBiffLensError(kMsgNoContinue);
-    RaiseRecord(next);
-    if (next.Header.Code != kRecContinue)
-      throw EBiffLensError(kMsgNoContinue);
-    current = next.Data;
-    p = 0;
-  };
   auto need = [&](std::size_t bytes) {
     if (current.size() - p < bytes)
       throw EBiffLensError(kMsgNoContinue);
   };
   for (std::int32_t k = 0; k < count; ++k) {
     if (current.size() - p < 3)
-      nextContinue();
+      NextContinue(source, current, p, true);
     need(3);
     const std::size_t chars = U16(current, p);
     const std::uint8_t options = current[p + 2];
@@ -839,51 +911,9 @@ void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
       ext = U32(current, p);
       p += 4;
     }
-    std::size_t remaining = (options & 0x01) ? 2 * chars : chars;
-    bool wide = options & 0x01;
-    std::string text;
-    if (current.size() - p >= remaining) {
-      // The whole text in this record: the common case, converted directly.
-      const auto piece = current.subspan(p, remaining);
-      if (wide)
-        AppendUtf16LeBytesAsUtf8(piece, text);
-      else
-        AppendLatin1AsUtf8(piece, text);
-      p += remaining;
-    } else {
-      FUnits.clear();
-      auto appendPiece = [&](std::span<const std::uint8_t> piece) {
-        if (wide)
-          for (std::size_t i = 0; i + 1 < piece.size(); i += 2)
-            FUnits.push_back(static_cast<char16_t>(piece[i] | (piece[i + 1] << 8)));
-        else
-          for (const std::uint8_t b : piece)
-            FUnits.push_back(static_cast<char16_t>(b));
-      };
-      while (current.size() - p < remaining) {
-        const std::size_t available = current.size() - p;
-        appendPiece(current.subspan(p, available));
-        remaining -= available;
-        nextContinue();
-        need(1);
-        const std::uint8_t flag = current[0];
-        p = 1;
-        if (flag == 0) {
-          if (wide)
-            remaining /= 2;
-        } else if (flag == 1) {
-          if (!wide)
-            remaining *= 2;
-        } else {
-          throw EBiffLensError(Fill(kMsgInvalidContinueFlag, Hex2(flag)));
-        }
-        wide = flag == 1;
-      }
-      appendPiece(current.subspan(p, remaining));
-      p += remaining;
-      AppendUtf16AsUtf8(FUnits, text);
-    }
-    FSharedStrings.push_back(std::move(text));
+    const bool wide = options & 0x01;
+    FSharedStrings.push_back(
+        ReadCharacters(source, current, p, wide ? 2 * chars : chars, wide, true));
     if (runs > 0 && (options & 0x08)) {
       if (current.size() - p < 4 * runs)
         throw EBiffLensError(kMsgRichDataContinue);

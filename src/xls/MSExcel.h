@@ -143,6 +143,15 @@ private:
   TVariant TypedNumber(double value, int xfIndex) const;
   void DecodeFormula(const TRecord& record, TRecordSource& source);
   void DecodeSst(const TRecord& record, TRecordSource& source);
+  /// Moves to the next record, which must be a CONTINUE: raises it and makes
+  /// it current. When it is not one: throws kMsgNoContinue if `required`,
+  /// else leaves the record to the loop and returns false.
+  bool NextContinue(TRecordSource& source, std::span<const std::uint8_t>& current, std::size_t& p,
+                    bool required);
+  /// `remaining` bytes of characters from current[p] on, going on into
+  /// CONTINUE records as NextContinue allows; UTF-8.
+  std::string ReadCharacters(TRecordSource& source, std::span<const std::uint8_t>& current,
+                             std::size_t& p, std::size_t remaining, bool wide, bool required);
   void DecodeBoundSheet(std::span<const std::uint8_t> data);
   void DecodeName(std::uint16_t code, std::span<const std::uint8_t> data);
   void DecodeFont(std::uint16_t code, std::span<const std::uint8_t> data);

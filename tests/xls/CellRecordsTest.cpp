@@ -173,6 +173,34 @@ TEST(FormulaCell, TextResultComesFromTheFollowingString)
   EXPECT_EQ(load.Cell(0, 0, 1), Text("\xD0\xAF"));
 }
 
+TEST(FormulaCell, ALongTextResultGoesOnInContinueRecords)
+{
+  // STRING holding 3 of 8 characters; the rest follows in two CONTINUE
+  // records, the first switching to UTF-16, the second back to 8-bit.
+  TLoad load(Book8({}, [](TBiffBuilder& b) {
+    b.FormulaSpecial(0, 0, 0, 0)
+        .Record(kRecString, TBytes().U16(8).U8(0).Ascii("abc"))
+        .Record(kRecContinue, TBytes().U8(1).Utf16("d\xD0\xAF"))
+        .Record(kRecContinue, TBytes().U8(0).Ascii("efg"))
+        .Number(1, 0, 0, 2);
+  }));
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("abcd\xD0\xAF" "efg"));
+  EXPECT_EQ(load.Cell(0, 1, 0), TVariant(2.0));
+}
+
+TEST(FormulaCell, ALongTextResultWithoutItsContinueKeepsWhatThereIs)
+{
+  TLoad load(Book8({}, [](TBiffBuilder& b) {
+    b.FormulaSpecial(0, 0, 0, 0)
+        .Record(kRecString, TBytes().U16(8).U8(0).Ascii("abc"))
+        .Number(1, 0, 0, 2);
+  }));
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("abc"));
+  EXPECT_EQ(load.Cell(0, 1, 0), TVariant(2.0));  // the next record is still read
+}
+
 TEST(FormulaCell, SharedArrayAndTableRecordsBeforeTheStringArePassedOver)
 {
   const auto shrfmla = TBytes().U16(0).U16(0).U8(0).U8(0).U16(0).U16(0);
