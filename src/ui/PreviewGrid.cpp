@@ -51,16 +51,19 @@ void TPreviewModel::Fill(const TSpreadSheet& sheet)
   FCols = std::max(cells.ColCount, 0);
   FValueRows = std::min(FRows, kPreviewRowLimit);
   FLabelled = true;
-  FValues.assign(static_cast<std::size_t>(FValueRows) * static_cast<std::size_t>(FCols), QString());
-  for (int r = 0; r < FValueRows; ++r) {
-    for (int c = 0; c < FCols; ++c) {
-      const TZymCell* cell = cells.FindCell(c, r);
-      if (cell == nullptr)
-        continue;
-      FValues[static_cast<std::size_t>(r) * static_cast<std::size_t>(FCols) +
-              static_cast<std::size_t>(c)] = QString::fromStdString(CellText(cell->Value));
-    }
-  }
+  FValues.clear();
+  // Only stored cells are visited: the cost follows the cells of the first
+  // rows, not the sheet's width.
+  cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
+    if (r >= FValueRows)
+      return;
+    row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
+      if (c < FCols)
+        FValues.emplace(static_cast<std::size_t>(r) * static_cast<std::size_t>(FCols) +
+                            static_cast<std::size_t>(c),
+                        QString::fromStdString(CellText(cell.Value)));
+    });
+  });
   endResetModel();
 }
 
@@ -81,8 +84,9 @@ QVariant TPreviewModel::data(const QModelIndex& index, int role) const
     return {};
   if (index.row() >= FValueRows)
     return QString();
-  return FValues[static_cast<std::size_t>(index.row()) * static_cast<std::size_t>(FCols) +
-                 static_cast<std::size_t>(index.column())];
+  const auto it = FValues.find(static_cast<std::size_t>(index.row()) * static_cast<std::size_t>(FCols) +
+                               static_cast<std::size_t>(index.column()));
+  return it == FValues.end() ? QString() : it->second;
 }
 
 QVariant TPreviewModel::headerData(int section, Qt::Orientation orientation, int role) const

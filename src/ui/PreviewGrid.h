@@ -6,6 +6,7 @@
 #include <QTableView>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 /// Header text of grid column `column` (1 for the first sheet column): "A" to
@@ -43,7 +44,9 @@ private:
   int FCols = 1;
   int FValueRows = 0;
   bool FLabelled = false;
-  std::vector<QString> FValues;  // FValueRows x FCols, row by row
+  // Texts of the stored cells of the first rows, keyed by row * FCols +
+  // column: a sheet as wide as a damaged file makes it costs its cells only.
+  std::unordered_map<std::size_t, QString> FValues;
 };
 
 /// The preview grid: a table over a TPreviewModel whose header row holds the
