@@ -239,19 +239,26 @@ int main(int argc, char** argv)
   int runs = 5;
   std::vector<std::string> files;
   std::string generate;
+  int sheets = 4;
+  int rows = 65536;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--runs" && i + 1 < argc)
       runs = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--generate" && i + 1 < argc)
       generate = argv[++i];
+    else if (arg == "--sheets" && i + 1 < argc)
+      sheets = std::clamp(std::atoi(argv[++i]), 1, 255);
+    else if (arg == "--rows" && i + 1 < argc)
+      rows = std::clamp(std::atoi(argv[++i]), 1, 65536);
     else if (arg == "--help" || arg == "-h") {
-      std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls] [FILE.xls...]\n"
+      std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls [--sheets N] [--rows N]]\n"
+                "                      [FILE.xls...]\n"
                 "Times opening the compound file, the record loop, the full load into the\n"
                 "model, the `cells` output and the viewer's open flow, each in a child\n"
                 "process; medians of N runs. Without files: the three workbooks of the\n"
                 "bench folder and a generated one of 3.4 million records (--generate\n"
-                "writes it to OUT.xls, made anew if missing).");
+                "writes it to OUT.xls, made anew if missing; 13 records per row).");
       return 0;
     } else
       files.push_back(arg);
@@ -269,8 +276,8 @@ int main(int argc, char** argv)
       // In a child: the phases' children are forks of this process, and
       // Linux counts a fork's inherited pages in its peak memory.
       RunInChild(
-          [](const std::string& path) {
-            const auto bytes = GenerateWorkbook(4, 65536);
+          [&](const std::string& path) {
+            const auto bytes = GenerateWorkbook(sheets, rows);
             std::ofstream(path, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()),
                        static_cast<std::streamsize>(bytes.size()));
