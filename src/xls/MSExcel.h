@@ -95,7 +95,8 @@ public:
   /// inside OnRecord, that of the record being reported.
   std::uint64_t RecordOffset() const { return FRecordOffset; }
   /// The workbook stream of the last load (empty before the first).
-  std::shared_ptr<const std::vector<std::uint8_t>> StreamBuffer() const { return FStream; }
+  /// A reference, so a handler that asks for it per record pays no count.
+  const std::shared_ptr<const std::vector<std::uint8_t>>& StreamBuffer() const { return FStream; }
   /// Records raised through OnRecord during the last load.
   std::uint64_t RecordCount() const { return FRecordCount; }
 
