@@ -212,6 +212,7 @@ void TMSExcel::Clear()
   TSpreadSheetFile::Clear();
   FXFs.clear();
   FFormats.clear();
+  FFormatIsDate.clear();
   FNames.clear();
   LoadBuiltInFormats();
   SheetIndex = -1;
@@ -242,9 +243,13 @@ void TMSExcel::AddFormat(bool isFormatText, const std::string& text, int index, 
   }
   if (index < 0)
     throw EListError(index);
-  if (FFormats.size() <= static_cast<std::size_t>(index))
-    FFormats.resize(static_cast<std::size_t>(index) + 1);
-  FFormats[static_cast<std::size_t>(index)] = text;
+  const auto at = static_cast<std::size_t>(index);
+  if (FFormats.size() <= at) {
+    FFormats.resize(at + 1);
+    FFormatIsDate.resize(at + 1, false);
+  }
+  FFormats[at] = text;
+  FFormatIsDate[at] = IsDateFormat(AsciiLower(text));
 }
 
 bool TMSExcel::IsDateFormat(std::string_view lowerText)
@@ -263,9 +268,9 @@ bool TMSExcel::IsDateXF(int xfIndex) const
       return false;
     index = formatIndex;
   }
-  if (index < 0 || static_cast<std::size_t>(index) >= FFormats.size())
+  if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
     return false;
-  return IsDateFormat(AsciiLower(FFormats[static_cast<std::size_t>(index)]));
+  return FFormatIsDate[static_cast<std::size_t>(index)];
 }
 
 std::string TMSExcel::ErrorCodeText(int code)

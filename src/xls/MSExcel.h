@@ -189,6 +189,9 @@ private:
   std::vector<TXLSFont> FFonts;
   std::vector<TXLSFormat> FXFs;
   std::vector<std::string> FFormats;
+  // IsDateFormat of each lower-cased entry of FFormats, worked out when the
+  // entry is set: every number cell asks.
+  std::vector<bool> FFormatIsDate;
   std::vector<TXLSName> FNames;
   std::vector<TSheetName> FSheetNames;
   std::vector<std::string> FSharedStrings;
