@@ -2,6 +2,7 @@
 // builder and changes one field, and is named after the defect.
 
 #include "platform/CompoundFile.h"
+#include "CfbTestSupport.h"
 #include "platform/CompoundFileMessages.h"
 #include "support/CompoundFileBuilder.h"
 
@@ -12,22 +13,6 @@
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
-
-TBytes Pattern(std::size_t size, std::uint32_t seed)
-{
-  TBytes bytes(size);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    state = state * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
-TCompoundFile OpenBytes(TBytes bytes)
-{
-  return TCompoundFile::Open(std::make_shared<const TBytes>(std::move(bytes)));
-}
 
 // Opens the file, then every stream in it.
 void OpenAll(const TBytes& bytes)

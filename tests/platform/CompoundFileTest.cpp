@@ -1,4 +1,5 @@
 #include "platform/CompoundFile.h"
+#include "CfbTestSupport.h"
 #include "platform/CompoundFileMessages.h"
 #include "support/CompoundFileBuilder.h"
 
@@ -16,24 +17,6 @@
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
-
-// Bytes that differ from sector to sector and from stream to stream, so a
-// sector read from the wrong place or in the wrong order shows.
-TBytes Pattern(std::size_t size, std::uint32_t seed)
-{
-  TBytes bytes(size);
-  std::uint32_t state = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    state = state * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
-TCompoundFile OpenBytes(TBytes bytes)
-{
-  return TCompoundFile::Open(std::make_shared<const TBytes>(std::move(bytes)));
-}
 
 TBytes StreamBytes(const TCompoundFile& file, const std::string& name)
 {

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/CompoundFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Bytes that differ from sector to sector and from stream to stream, so a
+// sector read from the wrong place or in the wrong order shows.
+inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed)
+{
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    state = state * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+inline TCompoundFile OpenBytes(std::vector<std::uint8_t> bytes)
+{
+  return TCompoundFile::Open(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)));
+}
