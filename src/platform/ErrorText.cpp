@@ -1,5 +1,7 @@
 #include "platform/ErrorText.h"
 
+#include <new>
+
 std::string ErrorBoxText(std::string_view message)
 {
   std::string text(message);
@@ -8,4 +10,11 @@ std::string ErrorBoxText(std::string_view message)
     return text;
   text += '.';
   return text;
+}
+
+std::string ExceptionText(const std::exception& error)
+{
+  if (dynamic_cast<const std::bad_alloc*>(&error))
+    return "Out of memory";
+  return error.what();
 }

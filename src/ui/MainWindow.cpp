@@ -329,7 +329,7 @@ void TfrmMain::btnConvertClick()
   try {
     LoadWorkbook();
   } catch (const std::exception& e) {
-    ShowError(e.what());
+    ShowError(ExceptionText(e));
   }
 }
 
@@ -388,7 +388,7 @@ void TfrmMain::tsSheetsChange(int index)
   try {
     FillPreview(index);
   } catch (const std::exception& e) {
-    ShowError(e.what());
+    ShowError(ExceptionText(e));
   }
 }
 

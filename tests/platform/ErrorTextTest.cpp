@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 TEST(ErrorBoxText, AppendsADotUnlessTheTextEndsInADotOrBelow)
 {
   struct TCase {
@@ -24,4 +27,10 @@ TEST(ErrorBoxText, AppendsADotUnlessTheTextEndsInADotOrBelow)
     SCOPED_TRACE(c.Message);
     EXPECT_EQ(ErrorBoxText(c.Message), c.Shown);
   }
+}
+
+TEST(ExceptionText, OwnErrorsKeepTheirTextAndOutOfMemoryIsNamedPlainly)
+{
+  EXPECT_EQ(ExceptionText(std::runtime_error("File is not defined.")), "File is not defined.");
+  EXPECT_EQ(ExceptionText(std::bad_alloc()), "Out of memory");
 }

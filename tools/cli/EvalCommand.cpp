@@ -54,8 +54,8 @@ int RunEvalCommand(std::span<const std::string> args, std::ostream& out, std::os
     const TVariant result = parser.Calculate();
     out << VarTypeName(result.Type()) << '\t' << VarToStr(result) << '\n';
     return kExitOk;
-  } catch (const EBiffLensError& error) {
-    err << ErrorBoxText(error.what()) << '\n';
+  } catch (const std::exception& error) {
+    err << ErrorBoxText(ExceptionText(error)) << '\n';
     return kExitFailure;
   }
 }

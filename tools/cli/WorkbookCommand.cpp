@@ -22,7 +22,7 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
     reader.LoadFromFile(fileName);
     return true;
   } catch (const std::exception& e) {
-    err << ErrorBoxText(e.what()) << '\n';
+    err << ErrorBoxText(ExceptionText(e)) << '\n';
     return false;
   }
 }
