@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr std::size_t kTypicalRecordBytes = 16;
+
 constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
 constexpr int kChunkShift = 32;
 constexpr std::uint64_t kChunkOffsetMask = (std::uint64_t{1} << kChunkShift) - 1;
@@ -78,6 +80,12 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
     // Rows slice one stream; bytes from anywhere else (another stream, a
     // reader's scratch block) are copied, so no slice can dangle.
     if (stream && (!FStream || FStream == stream) && Contains(*stream, data)) {
+      if (!FStream && FRows.empty()) {
+        // A record takes 4 header bytes and, in real workbooks, about a dozen
+        // more: room for that many rows at once spares the list its
+        // regrowth copies; it never asks for more than the stream justifies.
+        FRows.reserve(stream->size() / kTypicalRecordBytes);
+      }
       FStream = stream;
       row.DataPos = static_cast<std::uint64_t>(data.data() - stream->data());
     } else {
