@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::size_t kFlushSize = 1 << 16;
+constexpr std::size_t kFlushSize = 1 << 18;
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when it is not one.
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
@@ -42,6 +42,13 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
 }
 
 }  // namespace
+
+TJsonLineWriter::TJsonLineWriter(std::ostream& out) : FOut(out)
+{
+  // Lines are flushed once the buffer passes kFlushSize, so it never grows
+  // past that plus one line: no regrowth on the way.
+  FBuffer.reserve(2 * kFlushSize);
+}
 
 void TJsonLineWriter::Separator()
 {

@@ -12,7 +12,7 @@
 /// reads back to the same value.
 class TJsonLineWriter {
 public:
-  explicit TJsonLineWriter(std::ostream& out) : FOut(out) {}
+  explicit TJsonLineWriter(std::ostream& out);
   TJsonLineWriter(const TJsonLineWriter&) = delete;
   TJsonLineWriter& operator=(const TJsonLineWriter&) = delete;
   ~TJsonLineWriter() { Flush(); }

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <exception>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -36,16 +37,31 @@ bool CheckArgs(std::span<const std::string> args, std::size_t count, const char*
   return false;
 }
 
-void WriteCell(TJsonLineWriter& json, int sheet, const std::string& caption, int row, int column,
+/// The start every cell line of a sheet shares, escaped once per sheet:
+/// {"sheet":N,"caption":"...",
+std::string SheetLinePrefix(int sheet, const std::string& caption)
+{
+  std::ostringstream text;
+  {
+    TJsonLineWriter json(text);
+    json.BeginObject();
+    json.Field("sheet", sheet);
+    json.Field("caption", caption);
+  }
+  return text.str() + ",";
+}
+
+void WriteCell(TJsonLineWriter& json, std::string_view prefix, int row, int column,
                const TVariant& value)
 {
-  json.BeginObject();
-  json.Field("sheet", sheet);
-  json.Field("caption", caption);
-  json.Field("row", row);
-  json.Field("col", column);
-  json.Field("type", VarTypeName(value.Type()));
-  json.Key("value");
+  json.Raw(prefix);
+  json.Raw("\"row\":");
+  json.Number(static_cast<std::int64_t>(row));
+  json.Raw(",\"col\":");
+  json.Number(static_cast<std::int64_t>(column));
+  json.Raw(",\"type\":\"");
+  json.Raw(VarTypeName(value.Type()));
+  json.Raw("\",\"value\":");
   switch (value.Type()) {
   case TVarType::vtInteger: json.Number(static_cast<std::int64_t>(value.AsInteger())); break;
   case TVarType::vtDouble: json.Number(value.AsDouble()); break;
@@ -120,10 +136,9 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
   for (int s = 0; s < sheets.Count(); ++s) {
     const TSpreadSheet& sheet = sheets.Items(s);
     const TSpreadSheetCells& cells = sheet.Cells;
+    const std::string prefix = SheetLinePrefix(s, sheet.Caption);
     cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
-      row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
-        WriteCell(json, s, sheet.Caption, r, c, cell.Value);
-      });
+      row.Cols.ForEachCell([&](int c, const TZymCell& cell) { WriteCell(json, prefix, r, c, cell.Value); });
     });
   }
   json.Flush();
