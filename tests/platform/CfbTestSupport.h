@@ -2,7 +2,11 @@
 
 #include "platform/CompoundFile.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -22,4 +26,20 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed)
 inline TCompoundFile OpenBytes(std::vector<std::uint8_t> bytes)
 {
   return TCompoundFile::Open(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)));
+}
+
+/// Success when `action` throws EOleError with exactly this status and text.
+inline testing::AssertionResult ThrowsOle(const std::function<void()>& action, std::int32_t status,
+                                          const std::string& message)
+{
+  try {
+    action();
+  } catch (const EOleError& e) {
+    if (e.Status() == status && e.what() == message)
+      return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "EOleError status " << std::hex << e.Status() << " \""
+                                       << e.what() << "\", expected status " << status << " \""
+                                       << message << "\"";
+  }
+  return testing::AssertionFailure() << "no EOleError thrown";
 }

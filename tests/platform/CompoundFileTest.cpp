@@ -32,20 +32,6 @@ std::vector<std::string> ElementNames(const TCompoundFile& file)
   return names;
 }
 
-testing::AssertionResult ThrowsOle(const std::function<void()>& action, std::int32_t status,
-                                   const std::string& message)
-{
-  try {
-    action();
-  } catch (const EOleError& e) {
-    if (e.Status() == status && e.what() == message)
-      return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "EOleError status " << std::hex << e.Status() << " \"" << e.what()
-                                       << "\", expected status " << status << " \"" << message << "\"";
-  }
-  return testing::AssertionFailure() << "no EOleError thrown";
-}
-
 // ---------------------------------------------------------------------------
 
 TEST(CompoundFileSignature, IsRecognisedOnlyWithAWholeHeader)
