@@ -367,18 +367,24 @@ void TMSExcel::RaiseRecord(const TRecord& record)
     OnRecord(*this, record.Header, record.Data);
 }
 
+bool TMSExcel::NextRecord(TRecordSource& source, TRecord& record)
+{
+  if (!source.Next(record))
+    return false;
+  DoLoadProgress(static_cast<std::int64_t>(source.Position()),
+                 static_cast<std::int64_t>(source.Size()));
+  RaiseRecord(record);
+  // A record cut short by the end of the stream is listed, not decoded, and
+  // ends the load.
+  return !record.Truncated();
+}
+
 void TMSExcel::RunCompoundLoop()
 {
   TRecordSource source(*FStream);
-  const auto size = static_cast<std::int64_t>(source.Size());
   TRecord record;
-  while (source.Next(record)) {
-    DoLoadProgress(static_cast<std::int64_t>(source.Position()), size);
-    RaiseRecord(record);
-    // A record cut short by the end of the stream is listed, not decoded,
-    // and ends the load; one over the length limit is listed and passed over.
-    if (record.Truncated())
-      break;
+  while (NextRecord(source, record)) {
+    // A record over the length limit is listed and passed over.
     if (record.Header.Length > RecordLimit())
       continue;
     if (ProcessRecord(record, source) || TrackSubstream(record))
@@ -398,13 +404,8 @@ void TMSExcel::ReadBIFFStream()
   FHighestRow = 0;
   FHighestColumn = 0;
   TRecordSource source(*FStream);
-  const auto size = static_cast<std::int64_t>(source.Size());
   TRecord record;
-  while (source.Next(record)) {
-    DoLoadProgress(static_cast<std::int64_t>(source.Position()), size);
-    RaiseRecord(record);
-    if (record.Truncated())
-      break;
+  while (NextRecord(source, record)) {
     if (record.Header.Length == 0 || record.Header.Length > RecordLimit())
       continue;
     if (ProcessRecord(record, source))

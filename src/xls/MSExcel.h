@@ -132,6 +132,9 @@ private:
   void ReadWorkbookStorage(const TCompoundFile& storage);
   void RunCompoundLoop();
   void RaiseRecord(const TRecord& record);
+  /// Reads the next record, reports progress and raises OnRecord; false at
+  /// the end of the stream or after a record the end cut short.
+  bool NextRecord(TRecordSource& source, TRecord& record);
   bool ProcessRecord(const TRecord& record, TRecordSource& source);
   void ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop);
   /// Follows BOF and EOF nesting; true when the record opened or closed a
