@@ -794,16 +794,15 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
     if (s.size() < 2)
       return;
     const std::size_t length = U16(s, 0);
-    if (IsBiff8() && s.size() >= 3) {
+    if (!IsBiff8()) {
+      text = BytesToString(Slice(s, 2, s.size()), length, true);
+    } else if (s.size() >= 3) {
       // A long text goes on in CONTINUE records, as in the SST; when they
       // are missing the text ends with the bytes there are.
       std::span<const std::uint8_t> current = s;
       std::size_t p = 3;
       const bool wide = s[2] & 0x01;
       text = ReadCharacters(source, current, p, wide ? 2 * length : length, wide, false);
-    } else {
-      text = IsBiff8() ? UnicodeString(Slice(s, 2, s.size()), length)
-                       : BytesToString(Slice(s, 2, s.size()), length, true);
     }
   }
   ReportCell(row, column, TVariant(std::move(text)), TAlignment::taLeftJustify);
