@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(data, data + size);
+  const TSharedBytes bytes = TSharedBytes::Copy({data, size});
   try {
     const TCompoundFile storage = TCompoundFile::Open(bytes);
     for (const TStorageElement& element : storage.RootElements()) {

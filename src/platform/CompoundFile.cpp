@@ -48,7 +48,6 @@ constexpr std::size_t kSectorEntrySize = 4;
 // sector (so a chain through it fails), a directory entry as an unused one.
 constexpr std::uint8_t kTableFill = 0xFF;
 constexpr std::uint8_t kDirectoryFill = 0x00;
-constexpr std::size_t kFileReadChunk = 1 << 16;
 
 struct THeader {
   std::uint16_t MajorVersion = 0;
@@ -160,7 +159,7 @@ THeader ReadHeader(std::span<const std::uint8_t> bytes)
 }  // namespace
 
 struct TCompoundFile::TImpl {
-  std::shared_ptr<const std::vector<std::uint8_t>> Bytes;
+  TSharedBytes Bytes;
   std::uint16_t MajorVersion = 0;
   std::size_t SectorSize = 0;
   // Sectors with at least one byte in the file (a partial last one counts).
@@ -176,8 +175,8 @@ struct TCompoundFile::TImpl {
   std::span<const std::uint8_t> SectorBytes(std::uint32_t sector) const
   {
     const std::size_t offset = (static_cast<std::size_t>(sector) + 1) * SectorSize;
-    const std::size_t present = std::min(SectorSize, Bytes->size() - offset);
-    return std::span<const std::uint8_t>(*Bytes).subspan(offset, present);
+    const std::size_t present = std::min(SectorSize, Bytes.size() - offset);
+    return Bytes.Span().subspan(offset, present);
   }
 
   /// A whole sector for a structure read, missing bytes set to `fill`.
@@ -254,7 +253,7 @@ struct TCompoundFile::TImpl {
   void LoadDirectory(const THeader& header);
   void LoadMiniFat(const THeader& header);
   std::vector<TStorageElement> WalkRoot() const;
-  std::vector<std::uint8_t> ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const;
+  TSharedBytes ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const;
   std::vector<std::uint8_t> ReadMiniStream(const TDirectoryEntry& entry, std::uint64_t size) const;
 };
 
@@ -396,21 +395,33 @@ std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
   return elements;
 }
 
-std::vector<std::uint8_t> TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry,
-                                                                  std::uint64_t size) const
+TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const
 {
   const auto chain = StreamChain(entry, size);
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+  const auto length = static_cast<std::size_t>(size);
+  // Writers usually lay a big stream out in one run of sectors: then the
+  // stream is a view of the file's bytes, not a second copy of them.
+  const std::size_t needed = std::min<std::size_t>(chain.size(), CeilDiv(length, SectorSize));
+  bool oneRun = needed > 0;
+  for (std::size_t i = 1; i < needed && oneRun; ++i)
+    oneRun = chain[i] == chain[0] + i;
+  const std::size_t start = oneRun ? (static_cast<std::size_t>(chain[0]) + 1) * SectorSize : 0;
+  if (oneRun && start <= Bytes.size() && Bytes.size() - start >= length)
+    return Bytes.Slice(start, length);
+
+  auto data = std::make_unique_for_overwrite<std::uint8_t[]>(length);
   std::size_t offset = 0;
   for (const std::uint32_t sector : chain) {
-    const std::size_t count = std::min(SectorSize, data.size() - offset);
+    if (offset == length)
+      break;
+    const std::size_t count = std::min(SectorSize, length - offset);
     const auto present = SectorBytes(sector);
     if (present.size() < count)
       Corrupt(kMsgCfbFileTruncated);
-    std::copy_n(present.begin(), count, data.begin() + static_cast<std::ptrdiff_t>(offset));
+    std::copy_n(present.begin(), count, data.get() + offset);
     offset += count;
   }
-  return data;
+  return TSharedBytes(std::move(data), length);
 }
 
 // [MS-CFB] 2.4: streams below the cutoff live in 64-byte mini sectors inside
@@ -446,16 +457,16 @@ bool IsCompoundFile(std::span<const std::uint8_t> bytes)
   return bytes.size() >= kHeaderSize && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
 
-TCompoundFile TCompoundFile::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes)
+TCompoundFile TCompoundFile::Open(TSharedBytes bytes)
 {
-  if (!bytes)
+  if (bytes.empty())
     throw EOleError(kStgInvalidPointer, kMsgCfbNoData);
-  const THeader header = ReadHeader(*bytes);
+  const THeader header = ReadHeader(bytes);
   auto impl = std::make_shared<TImpl>();
   impl->MajorVersion = header.MajorVersion;
   impl->SectorSize = std::size_t{1} << header.SectorShift;
   // Sector n starts at (n + 1) * SectorSize: the header takes the first slot.
-  const std::size_t fileSize = bytes->size();
+  const std::size_t fileSize = bytes.size();
   impl->SectorCount = fileSize <= impl->SectorSize
                           ? 0
                           : static_cast<std::size_t>(CeilDiv(fileSize - impl->SectorSize, impl->SectorSize));
@@ -479,15 +490,8 @@ TCompoundFile TCompoundFile::OpenFile(const std::string& path)
     const bool denied = errno == EACCES || errno == EPERM;
     throw EOleError(denied ? kStgAccessDenied : kStgFileNotFound, CfbCannotOpenMessage(path));
   }
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
-  std::vector<std::uint8_t> chunk(kFileReadChunk);
-  for (;;) {
-    const std::size_t count = std::fread(chunk.data(), 1, chunk.size(), file.get());
-    bytes->insert(bytes->end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
-    if (count < chunk.size())
-      break;
-  }
-  if (std::ferror(file.get()))
+  TSharedBytes bytes;
+  if (!ReadAllBytes(file.get(), bytes))
     throw EOleError(kStgReadFault, CfbCannotReadMessage(path));
   return Open(std::move(bytes));
 }
@@ -504,17 +508,17 @@ TCompoundStream TCompoundFile::OpenStream(const std::string& name) const
   TCompoundStream stream;
   // An empty stream owns no sector: its start field means nothing.
   if (size == 0)
-    stream.FData = std::make_shared<const std::vector<std::uint8_t>>();
-  else if (size < kMiniStreamCutoff)
-    stream.FData = std::make_shared<const std::vector<std::uint8_t>>(FImpl->ReadMiniStream(entry, size));
+    return stream;
+  if (size < kMiniStreamCutoff)
+    stream.FData = TSharedBytes(FImpl->ReadMiniStream(entry, size));
   else
-    stream.FData = std::make_shared<const std::vector<std::uint8_t>>(FImpl->ReadRegularStream(entry, size));
+    stream.FData = FImpl->ReadRegularStream(entry, size);
   return stream;
 }
 
 std::uint64_t TCompoundStream::Size() const
 {
-  return FData ? FData->size() : 0;
+  return FData.size();
 }
 
 std::uint64_t TCompoundStream::Position() const
@@ -528,7 +532,7 @@ std::size_t TCompoundStream::Read(std::span<std::uint8_t> buffer)
   if (FPosition >= size)
     return 0;
   const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - FPosition));
-  std::copy_n(FData->begin() + static_cast<std::ptrdiff_t>(FPosition), count, buffer.begin());
+  std::copy_n(FData.begin() + FPosition, count, buffer.begin());
   FPosition += count;
   return count;
 }
@@ -550,7 +554,5 @@ void TCompoundStream::Seek(std::int64_t offset)
 
 std::span<const std::uint8_t> TCompoundStream::Bytes() const&
 {
-  if (!FData)
-    return {};
-  return *FData;
+  return FData.Span();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Errors.h"
+#include "platform/SharedBytes.h"
 
 #include <cstdint>
 #include <memory>
@@ -61,12 +62,14 @@ public:
   std::span<const std::uint8_t> Bytes() const&;
   std::span<const std::uint8_t> Bytes() const&& = delete;
   /// The same block under shared ownership, for a caller that keeps it
-  /// longer than the stream (and lets the file's bytes go first).
-  std::shared_ptr<const std::vector<std::uint8_t>> SharedBytes() const { return FData; }
+  /// longer than the stream. A stream stored in one run of sectors is a
+  /// slice of the file's bytes (no copy); any other is assembled once into a
+  /// block of its own, and the file's bytes can go first.
+  const TSharedBytes& SharedBytes() const { return FData; }
 
 private:
   friend class TCompoundFile;
-  std::shared_ptr<const std::vector<std::uint8_t>> FData;
+  TSharedBytes FData;
   std::uint64_t FPosition = 0;
 };
 
@@ -79,12 +82,12 @@ private:
 class TCompoundFile {
 public:
   /// Takes shared ownership of the file's bytes. Throws kStgInvalidPointer
-  /// (kMsgCfbNoData) for no bytes, kStgInvalidHeader for a header it cannot
+  /// (kMsgCfbNoData) for no bytes at all, kStgInvalidHeader for a header it cannot
   /// read (kMsgCfbNotCompoundFile when the signature or the 512 bytes are
   /// missing), kStgDocFileCorrupt for a damaged FAT, DIFAT, directory or mini
   /// FAT. A minor version it does not know, and a partial last sector, are
   /// accepted.
-  static TCompoundFile Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
+  static TCompoundFile Open(TSharedBytes bytes);
   /// Reads the file at `path` whole, then opens it. Throws kStgFileNotFound
   /// or kStgAccessDenied (CfbCannotOpenMessage) when it cannot be opened,
   /// kStgReadFault (CfbCannotReadMessage) when reading fails.

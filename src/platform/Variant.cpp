@@ -1,24 +1,62 @@
 #include "platform/Variant.h"
 
+#include <memory>
+
+TVariant::TVariant(std::string value) : FType(TVarType::vtString)
+{
+  auto block = std::make_unique<TTextBlock>();
+  block->Text = std::move(value);
+  // The value owns the block from here on, through its count.
+  FPayload.Text = block.release();
+}
+
 TVariant TVariant::Null()
 {
   TVariant v;
-  v.FPayload = TNullValue{};
+  v.FType = TVarType::vtNull;
   return v;
 }
 
 TVariant TVariant::Date(double days)
 {
   TVariant v;
-  v.FPayload = TDateValue{days};
+  v.FType = TVarType::vtDate;
+  v.FPayload.Double = days;
   return v;
 }
 
 TVariant TVariant::Currency(TCurrencyValue value)
 {
   TVariant v;
-  v.FPayload = value;
+  v.FType = TVarType::vtCurrency;
+  v.FPayload.Scaled = value.Scaled;
   return v;
+}
+
+void TVariant::ReleaseText(TTextBlock* block) noexcept
+{
+  // The last holder frees the block; the acquire half makes every other
+  // holder's use of it happen before.
+  if (block->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    std::unique_ptr<TTextBlock>{block};
+}
+
+bool TVariant::operator==(const TVariant& other) const
+{
+  if (FType != other.FType)
+    return false;
+  switch (FType) {
+  case TVarType::vtEmpty:
+  case TVarType::vtNull: return true;
+  case TVarType::vtInteger: return FPayload.Integer == other.FPayload.Integer;
+  case TVarType::vtDouble:
+  case TVarType::vtDate: return FPayload.Double == other.FPayload.Double;
+  case TVarType::vtString:
+    return FPayload.Text == other.FPayload.Text || FPayload.Text->Text == other.FPayload.Text->Text;
+  case TVarType::vtBoolean: return FPayload.Boolean == other.FPayload.Boolean;
+  case TVarType::vtCurrency: return FPayload.Scaled == other.FPayload.Scaled;
+  }
+  return false;
 }
 
 const char* VarTypeName(TVarType type)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <variant>
+#include <utility>
+#include <variant>  // std::bad_variant_access
 
 /// Kinds of a value, in the order of the payload alternatives of TVariant.
 enum class TVarType : std::uint8_t {
@@ -30,46 +32,98 @@ struct TCurrencyValue {
 };
 
 /// The variant value shared by the model and the expression evaluator: a small
-/// value type with copy semantics. Text is UTF-8. The payload is one
-/// std::variant so that a value costs 40 bytes and no heap block unless it
-/// holds a long text.
+/// value type with copy semantics. Text is UTF-8 and immutable; values that
+/// hold the same text share one counted block (copying a text value costs a
+/// count, not a block), so a value is 16 bytes and a cell can hold one in
+/// its row's slot, however long its text.
 class TVariant {
 public:
   TVariant() = default;  // Empty
   static TVariant Null();
   static TVariant Date(double days);
   static TVariant Currency(TCurrencyValue value);
-  TVariant(std::int32_t value) : FPayload(value) {}
-  TVariant(double value) : FPayload(value) {}
-  TVariant(bool value) : FPayload(value) {}
-  TVariant(std::string value) : FPayload(std::move(value)) {}
-  TVariant(std::string_view value) : FPayload(std::string(value)) {}
-  TVariant(const char* value) : FPayload(std::string(value)) {}
+  TVariant(std::int32_t value) : FType(TVarType::vtInteger) { FPayload.Integer = value; }
+  TVariant(double value) : FType(TVarType::vtDouble) { FPayload.Double = value; }
+  TVariant(bool value) : FType(TVarType::vtBoolean) { FPayload.Boolean = value; }
+  TVariant(std::string value);
+  TVariant(std::string_view value) : TVariant(std::string(value)) {}
+  TVariant(const char* value) : TVariant(std::string(value)) {}
 
-  TVarType Type() const { return static_cast<TVarType>(FPayload.index()); }
-  bool IsEmpty() const { return Type() == TVarType::vtEmpty; }
-  bool IsNull() const { return Type() == TVarType::vtNull; }
+  TVariant(const TVariant& other) noexcept : FType(other.FType), FPayload(other.FPayload) { Retain(); }
+  TVariant(TVariant&& other) noexcept : FType(other.FType), FPayload(other.FPayload)
+  {
+    other.FType = TVarType::vtEmpty;
+  }
+  TVariant& operator=(const TVariant& other) noexcept
+  {
+    TVariant copy(other);
+    Swap(copy);
+    return *this;
+  }
+  TVariant& operator=(TVariant&& other) noexcept
+  {
+    TVariant taken(std::move(other));
+    Swap(taken);
+    return *this;
+  }
+  ~TVariant() { Release(); }
+
+  TVarType Type() const { return FType; }
+  bool IsEmpty() const { return FType == TVarType::vtEmpty; }
+  bool IsNull() const { return FType == TVarType::vtNull; }
   /// Null or Empty: the two kinds the model never stores.
   bool IsNullOrEmpty() const { return IsEmpty() || IsNull(); }
 
-  /// Payload accessors; each asserts the kind (a caller's bug otherwise).
-  std::int32_t AsInteger() const { return std::get<std::int32_t>(FPayload); }
-  double AsDouble() const { return std::get<double>(FPayload); }
-  double AsDate() const { return std::get<TDateValue>(FPayload).Days; }
-  const std::string& AsString() const { return std::get<std::string>(FPayload); }
-  bool AsBoolean() const { return std::get<bool>(FPayload); }
-  TCurrencyValue AsCurrency() const { return std::get<TCurrencyValue>(FPayload); }
+  /// Payload accessors; each asserts the kind (a caller's bug otherwise) by
+  /// throwing std::bad_variant_access.
+  std::int32_t AsInteger() const { return Expect(TVarType::vtInteger).Integer; }
+  double AsDouble() const { return Expect(TVarType::vtDouble).Double; }
+  double AsDate() const { return Expect(TVarType::vtDate).Double; }
+  const std::string& AsString() const { return Expect(TVarType::vtString).Text->Text; }
+  bool AsBoolean() const { return Expect(TVarType::vtBoolean).Boolean; }
+  TCurrencyValue AsCurrency() const { return {Expect(TVarType::vtCurrency).Scaled}; }
 
   /// Same kind and same payload (a Date never equals a Double).
-  bool operator==(const TVariant& other) const = default;
+  bool operator==(const TVariant& other) const;
 
 private:
-  struct TNullValue {
-    bool operator==(const TNullValue&) const = default;
+  struct TTextBlock {
+    std::atomic<std::size_t> Refs{1};
+    std::string Text;
   };
-  using TPayload = std::variant<std::monostate, TNullValue, std::int32_t, double, TDateValue,
-                                std::string, bool, TCurrencyValue>;
-  TPayload FPayload;
+  union TPayload {
+    std::int64_t Scaled;  // first, so that {0} clears all 8 bytes
+    std::int32_t Integer;
+    double Double;  // Double and Date
+    bool Boolean;
+    TTextBlock* Text;
+  };
+
+  const TPayload& Expect(TVarType type) const
+  {
+    if (FType != type)
+      throw std::bad_variant_access();
+    return FPayload;
+  }
+  void Swap(TVariant& other) noexcept
+  {
+    std::swap(FType, other.FType);
+    std::swap(FPayload, other.FPayload);
+  }
+  void Retain() const noexcept
+  {
+    if (FType == TVarType::vtString)
+      FPayload.Text->Refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Release() noexcept
+  {
+    if (FType == TVarType::vtString)
+      ReleaseText(FPayload.Text);
+  }
+  static void ReleaseText(TTextBlock* block) noexcept;
+
+  TVarType FType = TVarType::vtEmpty;
+  TPayload FPayload{0};
 };
 
 /// Lower-case name of a kind: "empty", "null", "integer", "double", "date",

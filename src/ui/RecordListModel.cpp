@@ -49,7 +49,7 @@ TRecordListModel::TLoadGuard::TLoadGuard(TRecordListModel& model) : FModel(model
   FModel.beginResetModel();
   FModel.FResetting = true;
   FModel.FRows.clear();
-  FModel.FStream.reset();
+  FModel.FStream = {};
   FModel.FChunks.clear();
   FModel.FChunkSizes.clear();
   FModel.FChunkUsed = 0;
@@ -68,7 +68,7 @@ void TRecordListModel::Clear()
 
 void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
                               std::uint64_t offset,
-                              const std::shared_ptr<const std::vector<std::uint8_t>>& stream)
+                              const TSharedBytes& stream)
 {
   TRecordRow row;
   row.Offset = offset;
@@ -79,15 +79,16 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
   if (!data.empty()) {
     // Rows slice one stream; bytes from anywhere else (another stream, a
     // reader's scratch block) are copied, so no slice can dangle.
-    if (stream && (!FStream || FStream == stream) && Contains(*stream, data)) {
-      if (!FStream && FRows.empty()) {
+    const bool sameStream = FStream.data() == stream.data() && FStream.size() == stream.size();
+    if (!stream.empty() && (FStream.empty() || sameStream) && Contains(stream, data)) {
+      if (FStream.empty() && FRows.empty()) {
         // A record takes 4 header bytes and, in real workbooks, about a dozen
         // more: room for that many rows at once spares the list its
         // regrowth copies; it never asks for more than the stream justifies.
-        FRows.reserve(stream->size() / kTypicalRecordBytes);
+        FRows.reserve(stream.size() / kTypicalRecordBytes);
       }
       FStream = stream;
-      row.DataPos = static_cast<std::uint64_t>(data.data() - stream->data());
+      row.DataPos = static_cast<std::uint64_t>(data.data() - stream.data());
     } else {
       row.InArena = true;
       row.DataPos = CopyToArena(data);
@@ -137,10 +138,9 @@ std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
     return {};
   if (r.InArena)
     return ArenaSlice(r.DataPos, r.DataSize);
-  if (!FStream || r.DataPos > FStream->size() || r.DataSize > FStream->size() - r.DataPos)
+  if (r.DataPos > FStream.size() || r.DataSize > FStream.size() - r.DataPos)
     return {};
-  return std::span<const std::uint8_t>(*FStream).subspan(static_cast<std::size_t>(r.DataPos),
-                                                         r.DataSize);
+  return FStream.Span().subspan(static_cast<std::size_t>(r.DataPos), r.DataSize);
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const

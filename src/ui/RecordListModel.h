@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SpreadSheetFile.h"
+#include "platform/SharedBytes.h"
 
 #include <QAbstractTableModel>
 
@@ -55,11 +56,11 @@ public:
   };
 
   /// Appends a row for a record whose header lies at `offset` of the
-  /// workbook stream `stream` (may be null). `data` is the record's data as
+  /// workbook stream `stream` (may be empty). `data` is the record's data as
   /// the reader raised it: when it lies inside `stream`, the row keeps a slice
   /// of it; otherwise the bytes are copied into the arena.
   void Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data, std::uint64_t offset,
-              const std::shared_ptr<const std::vector<std::uint8_t>>& stream);
+              const TSharedBytes& stream);
   /// Drops every row and the bytes they refer to. Whoever shows row bytes
   /// lets go of them first.
   void Clear();
@@ -80,7 +81,7 @@ private:
   std::uint64_t CopyToArena(std::span<const std::uint8_t> bytes);
 
   std::vector<TRecordRow> FRows;
-  std::shared_ptr<const std::vector<std::uint8_t>> FStream;
+  TSharedBytes FStream;
   // The arena: chunks of kArenaChunk bytes (bigger for a bigger record), never
   // reallocated, so slices handed out stay put while rows are appended.
   std::vector<std::unique_ptr<std::uint8_t[]>> FChunks;

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 namespace {
 
@@ -82,20 +81,13 @@ TAlignment Biff2Alignment(std::span<const std::uint8_t> data)
   }
 }
 
-std::shared_ptr<const std::vector<std::uint8_t>> ReadWholeFile(const std::string& fileName)
+TSharedBytes ReadWholeFile(const std::string& fileName)
 {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
+  errno = 0;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
+  TSharedBytes bytes;
+  if (!file || !ReadAllBytes(file.get(), bytes))
     throw EBiffLensError(Fill(kMsgCannotOpenFile, fileName, std::strerror(errno)));
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
-  in.seekg(0, std::ios::end);
-  const auto size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size > 0) {
-    bytes->resize(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
-    bytes->resize(static_cast<std::size_t>(in.gcount()));
-  }
   return bytes;
 }
 
@@ -316,24 +308,25 @@ void TMSExcel::LoadFromFile(const std::string& fileName)
 void TMSExcel::LoadFromStream(std::span<const std::uint8_t> bytes)
 {
   TSpreadSheetFile::LoadFromStream(bytes);
-  LoadBytes(std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end()), false);
+  LoadBytes(TSharedBytes::Copy(bytes), false);
 }
 
 void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
 {
   TSpreadSheetFile::LoadFromStream(bytes);
-  LoadBytes(std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end()), true);
+  LoadBytes(TSharedBytes::Copy(bytes), true);
 }
 
-void TMSExcel::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, bool allowBare)
+void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
 {
-  FStream.reset();
-  if (IsCompoundFile(*file) || !allowBare) {
+  FStream = {};
+  if (IsCompoundFile(file) || !allowBare) {
     {
       const TCompoundFile storage = TCompoundFile::Open(std::move(file));
       ReadWorkbookStorage(storage);
     }
-    // The compound file's bytes are gone now; only the workbook stream stays.
+    // Only the workbook stream stays: a view of the file's bytes when it lies
+    // in one run of sectors, else a block of its own, the file's bytes gone.
     RunCompoundLoop();
     return;
   }
@@ -381,7 +374,7 @@ bool TMSExcel::NextRecord(TRecordSource& source, TRecord& record)
 
 void TMSExcel::RunCompoundLoop()
 {
-  TRecordSource source(*FStream);
+  TRecordSource source(FStream);
   TRecord record;
   while (NextRecord(source, record)) {
     // A record over the length limit is listed and passed over.
@@ -403,7 +396,7 @@ void TMSExcel::ReadBIFFStream()
   FDimLastColumn = 0;
   FHighestRow = 0;
   FHighestColumn = 0;
-  TRecordSource source(*FStream);
+  TRecordSource source(FStream);
   TRecord record;
   while (NextRecord(source, record)) {
     if (record.Header.Length == 0 || record.Header.Length > RecordLimit())
@@ -502,7 +495,7 @@ void TMSExcel::ApplySheetRules(const TRecord& record, TRecordSource& source, boo
   source.Seek(target);
 }
 
-void TMSExcel::ReportCell(int row, int column, TVariant value, TAlignment alignment)
+void TMSExcel::ReportCell(int row, int column, const TVariant& value, TAlignment alignment)
 {
   OnCellValue(*this, SheetIndex, row, column, 0, value, alignment);
   FHighestRow = std::max(FHighestRow, row);
@@ -667,7 +660,8 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
       const std::uint32_t index = U32(d, 6);
       if (index >= FSharedStrings.size())
         throw EListError(index);
-      ReportCell(U16(d, 0), U16(d, 2), TVariant(FSharedStrings[index]), TAlignment::taLeftJustify);
+      // The cell shares the table's text: a count, not a copy.
+      ReportCell(U16(d, 0), U16(d, 2), FSharedStrings[index], TAlignment::taLeftJustify);
     }
     return true;
   case kRecExcel9:
@@ -917,7 +911,7 @@ void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
       p += 4;
     }
     const bool wide = options & 0x01;
-    FSharedStrings.push_back(
+    FSharedStrings.emplace_back(
         ReadCharacters(source, current, p, wide ? 2 * chars : chars, wide, true));
     if (runs > 0 && (options & 0x08)) {
       if (current.size() - p < 4 * runs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SpreadSheetFile.h"
+#include "platform/SharedBytes.h"
 #include "xls/TextCodec.h"
 
 #include <cstdint>
@@ -96,7 +97,7 @@ public:
   std::uint64_t RecordOffset() const { return FRecordOffset; }
   /// The workbook stream of the last load (empty before the first).
   /// A reference, so a handler that asks for it per record pays no count.
-  const std::shared_ptr<const std::vector<std::uint8_t>>& StreamBuffer() const { return FStream; }
+  const TSharedBytes& StreamBuffer() const { return FStream; }
   /// Records raised through OnRecord during the last load.
   std::uint64_t RecordCount() const { return FRecordCount; }
 
@@ -106,7 +107,7 @@ public:
   const std::vector<TXLSName>& Names() const { return FNames; }
   const std::vector<TXLSFont>& Fonts() const { return FFonts; }
   const std::vector<TSheetName>& SheetNames() const { return FSheetNames; }
-  const std::vector<std::string>& SharedStrings() const { return FSharedStrings; }
+  const std::vector<TVariant>& SharedStrings() const { return FSharedStrings; }
   int CodePage() const { return FDecoder.CodePage(); }
   bool Date1904() const { return FDate1904; }
 
@@ -126,7 +127,7 @@ private:
   class TRecordSource;
 
   void LoadBuiltInFormats();
-  void LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> file, bool allowBare);
+  void LoadBytes(TSharedBytes file, bool allowBare);
   void ReadBIFFStream();
   /// Chooses the workbook stream and the version; the caller runs the loop.
   void ReadWorkbookStorage(const TCompoundFile& storage);
@@ -143,7 +144,7 @@ private:
   std::uint32_t RecordLimit() const;
 
   // Decoders.
-  void ReportCell(int row, int column, TVariant value, TAlignment alignment);
+  void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
   TVariant TypedNumber(double value, int xfIndex) const;
   void DecodeFormula(const TRecord& record, TRecordSource& source);
   void DecodeSst(const TRecord& record, TRecordSource& source);
@@ -175,7 +176,7 @@ private:
   /// A BIFF8 string whose option byte is at `source[0]`.
   std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t count);
 
-  std::shared_ptr<const std::vector<std::uint8_t>> FStream;
+  TSharedBytes FStream;
   std::uint64_t FRecordOffset = 0;
   std::uint64_t FRecordCount = 0;
   int FHighestRow = 0;
@@ -197,7 +198,7 @@ private:
   std::vector<bool> FFormatIsDate;
   std::vector<TXLSName> FNames;
   std::vector<TSheetName> FSheetNames;
-  std::vector<std::string> FSharedStrings;
+  std::vector<TVariant> FSharedStrings;  // text values, shared by the cells
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records
 };

@@ -13,7 +13,6 @@
 
 namespace {
 
-using TStream = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // A stream of back-to-back records (code, declared length, bytes present).
 struct TFakeRecord {
@@ -23,7 +22,8 @@ struct TFakeRecord {
 };
 
 struct TFakeStream {
-  TStream Bytes;
+  std::shared_ptr<const std::vector<std::uint8_t>> Owner;
+  TSharedBytes Bytes;
   std::vector<std::size_t> Offsets;
 };
 
@@ -41,7 +41,8 @@ TFakeStream MakeStream(const std::vector<TFakeRecord>& records)
     for (std::size_t i = 0; i < r.Present; ++i)
       bytes->push_back(fill++);
   }
-  result.Bytes = bytes;
+  result.Owner = bytes;
+  result.Bytes = TSharedBytes(result.Owner);
   return result;
 }
 
@@ -51,7 +52,7 @@ void Load(TRecordListModel& model, const TFakeStream& stream,
   const TRecordListModel::TLoadGuard guard(model);
   for (std::size_t i = 0; i < records.size(); ++i) {
     const std::size_t at = stream.Offsets[i];
-    const std::span<const std::uint8_t> data(stream.Bytes->data() + at + 4, records[i].Present);
+    const std::span<const std::uint8_t> data(stream.Bytes.data() + at + 4, records[i].Present);
     model.Append({records[i].Code, records[i].Length}, data, at, stream.Bytes);
   }
 }
@@ -129,7 +130,7 @@ private slots:
     const std::span<const std::uint8_t> second = model.RowBytes(1);
     QCOMPARE(second.size(), std::size_t{14});
     // No copy: the very bytes of the stream, just after the header.
-    QCOMPARE(second.data(), stream.Bytes->data() + stream.Offsets[1] + 4);
+    QCOMPARE(second.data(), stream.Bytes.data() + stream.Offsets[1] + 4);
     QVERIFY(!model.Row(1).InArena);
     QVERIFY(model.RowBytes(2).empty());
     QVERIFY(model.RowBytes(-1).empty());
@@ -142,10 +143,11 @@ private slots:
     TFakeStream stream = MakeStream(records);
     TRecordListModel model;
     Load(model, stream, records);
-    const std::uint8_t first = (*stream.Bytes)[stream.Offsets[1] + 4];
+    const std::uint8_t first = stream.Bytes[stream.Offsets[1] + 4];
     // The reader drops its buffer (a new load); the rows keep theirs.
-    const std::weak_ptr<const std::vector<std::uint8_t>> watch = stream.Bytes;
-    stream.Bytes.reset();
+    const std::weak_ptr<const std::vector<std::uint8_t>> watch = stream.Owner;
+    stream.Owner.reset();
+    stream.Bytes = {};
     QVERIFY(!watch.expired());
     QCOMPARE(model.RowBytes(1)[0], first);
     model.Clear();
@@ -170,14 +172,14 @@ private slots:
     std::iota(scratch.begin(), scratch.end(), std::uint8_t{1});
     {
       const TRecordListModel::TLoadGuard guard(model);
-      model.Append({0x0009, 40}, scratch, 0, nullptr);
+      model.Append({0x0009, 40}, scratch, 0, TSharedBytes{});
     }
     const std::span<const std::uint8_t> held = model.RowBytes(0);
     QVERIFY(model.Row(0).InArena);
     QVERIFY(held.data() != scratch.data());
     // Many more rows: the first row's bytes do not move.
     for (int i = 0; i < 100000; ++i)
-      model.Append({0x0203, 40}, scratch, 44, nullptr);
+      model.Append({0x0203, 40}, scratch, 44, TSharedBytes{});
     QCOMPARE(model.RowBytes(0).data(), held.data());
     scratch.assign(scratch.size(), 0);
     QCOMPARE(model.RowBytes(0)[39], std::uint8_t{40});
@@ -191,10 +193,10 @@ private slots:
     const TFakeStream two = MakeStream(records);
     TRecordListModel model;
     Load(model, one, records);
-    model.Append({0x0809, 16}, std::span(two.Bytes->data() + 4, 16), 0, two.Bytes);
+    model.Append({0x0809, 16}, std::span(two.Bytes.data() + 4, 16), 0, two.Bytes);
     QVERIFY(!model.Row(0).InArena);
     QVERIFY(model.Row(1).InArena);
-    QVERIFY(model.RowBytes(1).data() != two.Bytes->data() + 4);
+    QVERIFY(model.RowBytes(1).data() != two.Bytes.data() + 4);
   }
 
   void bulkLoadIsOneResetAndStartsNumberingAgain()
@@ -229,14 +231,14 @@ private slots:
     const TFakeStream stream = MakeStream(records);
     try {
       const TRecordListModel::TLoadGuard guard(model);
-      model.Append({0x0809, 16}, std::span(stream.Bytes->data() + 4, 16), 0, stream.Bytes);
+      model.Append({0x0809, 16}, std::span(stream.Bytes.data() + 4, 16), 0, stream.Bytes);
       throw std::runtime_error("stop");
     } catch (const std::runtime_error&) {
     }
     QCOMPARE(resets.count(), 1);
     QCOMPARE(model.rowCount(), 1);
     // Usable afterwards: one more row is a plain insert.
-    model.Append({0x002F, 6}, std::span(stream.Bytes->data() + 24, 6), 20, stream.Bytes);
+    model.Append({0x002F, 6}, std::span(stream.Bytes.data() + 24, 6), 20, stream.Bytes);
     QCOMPARE(model.rowCount(), 2);
   }
 };

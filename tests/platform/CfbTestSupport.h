@@ -25,7 +25,7 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed)
 
 inline TCompoundFile OpenBytes(std::vector<std::uint8_t> bytes)
 {
-  return TCompoundFile::Open(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)));
+  return TCompoundFile::Open(TSharedBytes(std::move(bytes)));
 }
 
 /// Success when `action` throws EOleError with exactly this status and text.

@@ -391,7 +391,7 @@ TEST_F(CompoundFileOnDisk, ReportsAFileThatIsNotACompoundFile)
 
 TEST(CompoundFileInMemory, RefusesAMissingBuffer)
 {
-  EXPECT_TRUE(ThrowsOle([] { TCompoundFile::Open(nullptr); }, kStgInvalidPointer, kMsgCfbNoData));
+  EXPECT_TRUE(ThrowsOle([] { TCompoundFile::Open(TSharedBytes{}); }, kStgInvalidPointer, kMsgCfbNoData));
 }
 
 TEST(CompoundFileMessages, FormatTheNameIntoTheText)

@@ -24,7 +24,10 @@ std::unique_ptr<TLoad> LoadSst(const TSstBuilder& sst, const TBuildStep& sheet =
 
 std::vector<std::string> Strings(const TLoad& load)
 {
-  return load.Reader.SharedStrings();
+  std::vector<std::string> texts;
+  for (const TVariant& text : load.Reader.SharedStrings())
+    texts.push_back(text.AsString());
+  return texts;
 }
 
 std::size_t ContinueCount(const TLoad& load)
