@@ -35,7 +35,7 @@ const TZymCell* TSpreadSheetCols::GetCell(int column) const
     const auto it = FSparseItems.find(column);
     return it == FSparseItems.end() ? nullptr : &it->second;
   }
-  if (static_cast<std::size_t>(column) >= FItems.size())
+  if (static_cast<std::size_t>(column) >= FCount)
     return nullptr;
   const TZymCell& cell = FItems[static_cast<std::size_t>(column)];
   return cell.Value.IsEmpty() ? nullptr : &cell;
@@ -46,12 +46,12 @@ TZymCell* TSpreadSheetCols::GetCell(int column)
   return const_cast<TZymCell*>(std::as_const(*this).GetCell(column));
 }
 
-TZymCell& TSpreadSheetCols::CellAt(int column, std::size_t widthHint)
+TZymCell& TSpreadSheetCols::CellAtGrowing(int column, std::size_t widthHint)
 {
   if (column < 0)
     throw EListError(column);
   const auto index = static_cast<std::size_t>(column);
-  if (!FSparse && index >= FItems.size() &&
+  if (!FSparse && index >= FCount &&
       index + 1 > kDenseSlotsPerCell * (FHanded + 1) + kDenseAllowance)
     MakeSparse();
   if (FSparse) {
@@ -59,10 +59,11 @@ TZymCell& TSpreadSheetCols::CellAt(int column, std::size_t widthHint)
     return FSparseItems[column];
   }
   if (index >= FItems.size()) {
-    if (index >= FItems.capacity() && index < widthHint)
-      FItems.reserve(widthHint);
-    FItems.resize(index + 1);
+    if (index >= FItems.capacity())
+      FItems.reserve(std::max({index + 1, widthHint, 2 * FItems.capacity()}));
+    FItems.resize(FItems.capacity());
   }
+  FCount = std::max(FCount, index + 1);
   TZymCell& cell = FItems[index];
   if (cell.Value.IsEmpty())
     ++FHanded;
@@ -74,8 +75,9 @@ void TSpreadSheetCols::MakeSparse()
   for (std::size_t c = 0; c < FItems.size(); ++c)
     if (!FItems[c].Value.IsEmpty())
       FSparseItems.emplace(static_cast<int>(c), std::move(FItems[c]));
-  FSparseCount = FItems.size();
+  FSparseCount = FCount;
   FItems = std::vector<TZymCell>();
+  FCount = 0;
   FSparse = true;
 }
 
@@ -84,6 +86,7 @@ void TSpreadSheetCols::Clear()
   while (!FItems.empty())
     FItems.pop_back();
   FItems.shrink_to_fit();
+  FCount = 0;
   while (!FSparseItems.empty())
     FSparseItems.erase(std::prev(FSparseItems.end()));
   FHanded = 0;
@@ -163,14 +166,18 @@ void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::i
 {
   if (value.IsNullOrEmpty())
     return;
-  EnsureRow(row);
-  if (row < 0)
-    throw EListError(row);
-  // Rows of a sheet tend to share a width; the row above's is the hint, so
-  // the hint never asks for more than what the sheet already holds.
-  const TSpreadSheetRow* above = row > 0 ? FindRow(static_cast<std::size_t>(row) - 1) : nullptr;
-  const std::size_t widthHint = above ? above->Cols.Count() : 0;
-  TZymCell& cell = Row(row).Cols.CellAt(column, widthHint);
+  if (row != FLastRowIndex || !FLastRow) {
+    EnsureRow(row);
+    if (row < 0)
+      throw EListError(row);
+    // Rows of a sheet tend to share a width; the row above's is the hint, so
+    // the hint never asks for more than what the sheet already holds.
+    const TSpreadSheetRow* above = row > 0 ? FindRow(static_cast<std::size_t>(row) - 1) : nullptr;
+    FLastWidthHint = above ? above->Cols.Count() : 0;
+    FLastRow = &Row(row);
+    FLastRowIndex = row;
+  }
+  TZymCell& cell = FLastRow->Cols.CellAt(column, FLastWidthHint);
   cell.Value = std::move(value);
   cell.Alignment = alignment;
   cell.FormatIndex = formatIndex;
@@ -180,6 +187,12 @@ void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::i
     ColCount = column + 1;
   if (row >= RowCount)
     RowCount = row + 1;
+}
+
+void TSpreadSheetCells::ForgetLastRow()
+{
+  FLastRowIndex = -1;
+  FLastRow = nullptr;
 }
 
 const TZymCell* TSpreadSheetCells::FindCell(int column, int row) const
@@ -204,6 +217,7 @@ void TSpreadSheetCells::Delete(int index)
 {
   if (index < 0 || static_cast<std::size_t>(index) >= FCount)
     throw EListError(index);
+  ForgetLastRow();
   if (!FSparse) {
     if (FRows[static_cast<std::size_t>(index)])
       --FRealRows;
@@ -224,6 +238,7 @@ void TSpreadSheetCells::Delete(int index)
 
 void TSpreadSheetCells::Clear()
 {
+  ForgetLastRow();
   while (!FRows.empty())
     FRows.pop_back();
   FRows.shrink_to_fit();

@@ -13,7 +13,8 @@
 enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 
 /// One stored cell. A new cell holds Empty, left-justified, format index 0.
-class TZymCell : public TPersistent {
+/// Final, so that rows destroy their cells without a virtual call each.
+class TZymCell final : public TPersistent {
 public:
   TVariant Value;
   TAlignment Alignment = TAlignment::taLeftJustify;
@@ -36,7 +37,7 @@ public:
 /// logarithmic instead of constant time.
 class TSpreadSheetCols {
 public:
-  std::size_t Count() const { return FSparse ? FSparseCount : FItems.size(); }
+  std::size_t Count() const { return FSparse ? FSparseCount : FCount; }
   /// The cell at Column, or nullptr for a gap or a column at or past the end.
   /// Throws EListError for a negative column.
   const TZymCell* GetCell(int column) const;
@@ -44,7 +45,20 @@ public:
   /// The cell at Column, growing the list with gaps as needed. `widthHint`
   /// is the width rows of this sheet tend to have (the row above's): growing
   /// to it at once avoids doubling a row's block past the width it ends at.
-  TZymCell& CellAt(int column, std::size_t widthHint = 0);
+  TZymCell& CellAt(int column, std::size_t widthHint = 0)
+  {
+    // Inline for the common case, a slot already made in a dense row: such
+    // a slot costs no memory however far it lies.
+    const auto index = static_cast<std::size_t>(column);
+    if (FSparse || column < 0 || index >= FItems.size())
+      return CellAtGrowing(column, widthHint);
+    TZymCell& cell = FItems[index];
+    if (cell.Value.IsEmpty())
+      ++FHanded;
+    if (index >= FCount)
+      FCount = index + 1;
+    return cell;
+  }
   /// Calls f(column, cell) for every stored cell, in column order; costs the
   /// cells, not the width.
   template <typename F>
@@ -55,7 +69,7 @@ public:
         f(column, cell);
       return;
     }
-    for (std::size_t c = 0; c < FItems.size(); ++c)
+    for (std::size_t c = 0; c < FCount; ++c)
       if (!FItems[c].Value.IsEmpty())
         f(static_cast<int>(c), FItems[c]);
   }
@@ -63,9 +77,14 @@ public:
   void Clear();
 
 private:
+  TZymCell& CellAtGrowing(int column, std::size_t widthHint);
   void MakeSparse();
 
+  // Slots are made a block at a time (the width hint, else the vector's
+  // capacity), so a row does not grow by one slot per cell; FCount is the
+  // list's length, the slots past it are spare.
   std::vector<TZymCell> FItems;
+  std::size_t FCount = 0;
   std::size_t FHanded = 0;  // slots handed out by CellAt: an upper bound on the cells
   bool FSparse = false;
   std::map<int, TZymCell> FSparseItems;
@@ -143,12 +162,19 @@ public:
 private:
   const TSpreadSheetRow* FindRow(std::size_t index) const;
   void MakeSparse();
+  void ForgetLastRow();
 
   std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;  // null: an empty row
   std::map<int, std::unique_ptr<TSpreadSheetRow>> FSparseRows;
   bool FSparse = false;
   std::size_t FCount = 0;
   std::size_t FRealRows = 0;  // rows made real, dense or sparse
+  // The row the last cell went to: readers store a row's cells one after
+  // another, so the next cell usually needs no row lookup at all. Row
+  // objects never move, so the pointer stays good until rows are removed.
+  int FLastRowIndex = -1;
+  TSpreadSheetRow* FLastRow = nullptr;
+  std::size_t FLastWidthHint = 0;
 };
 
 /// One sheet: its caption, cells and column widths (in characters, 0 = none).

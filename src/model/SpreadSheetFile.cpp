@@ -86,9 +86,3 @@ void TSpreadSheetFile::LoadFromStream(std::span<const std::uint8_t>)
 {
   Clear();
 }
-
-void TSpreadSheetFile::DoLoadProgress(std::int64_t position, std::int64_t totalSize)
-{
-  if (OnLoadProgress)
-    OnLoadProgress(*this, position, totalSize);
-}

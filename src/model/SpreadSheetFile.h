@@ -84,7 +84,12 @@ public:
   /// bytes are used only during the call.
   virtual void LoadFromStream(std::span<const std::uint8_t> bytes);
   /// Raises OnLoadProgress when it is assigned.
-  void DoLoadProgress(std::int64_t position, std::int64_t totalSize);
+  /// Inline: readers call it once per record.
+  void DoLoadProgress(std::int64_t position, std::int64_t totalSize)
+  {
+    if (OnLoadProgress)
+      OnLoadProgress(*this, position, totalSize);
+  }
 
 private:
   TSpreadSheets FSheets;

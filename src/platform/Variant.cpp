@@ -33,12 +33,9 @@ TVariant TVariant::Currency(TCurrencyValue value)
   return v;
 }
 
-void TVariant::ReleaseText(TTextBlock* block) noexcept
+void TVariant::FreeText(TTextBlock* block) noexcept
 {
-  // The last holder frees the block; the acquire half makes every other
-  // holder's use of it happen before.
-  if (block->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-    std::unique_ptr<TTextBlock>{block};
+  std::unique_ptr<TTextBlock>{block};
 }
 
 bool TVariant::operator==(const TVariant& other) const

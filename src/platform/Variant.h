@@ -117,10 +117,12 @@ private:
   }
   void Release() noexcept
   {
-    if (FType == TVarType::vtString)
-      ReleaseText(FPayload.Text);
+    // The last holder frees the block; the acquire half makes every other
+    // holder's use of it happen before.
+    if (FType == TVarType::vtString && FPayload.Text->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+      FreeText(FPayload.Text);
   }
-  static void ReleaseText(TTextBlock* block) noexcept;
+  static void FreeText(TTextBlock* block) noexcept;
 
   TVarType FType = TVarType::vtEmpty;
   TPayload FPayload{0};

@@ -238,7 +238,7 @@ void TMSExcel::AddFormat(bool isFormatText, const std::string& text, int index, 
   const auto at = static_cast<std::size_t>(index);
   if (FFormats.size() <= at) {
     FFormats.resize(at + 1);
-    FFormatIsDate.resize(at + 1, false);
+    FFormatIsDate.resize(at + 1, 0);
   }
   FFormats[at] = text;
   FFormatIsDate[at] = IsDateFormat(AsciiLower(text));
@@ -262,7 +262,7 @@ bool TMSExcel::IsDateXF(int xfIndex) const
   }
   if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
     return false;
-  return FFormatIsDate[static_cast<std::size_t>(index)];
+  return FFormatIsDate[static_cast<std::size_t>(index)] != 0;
 }
 
 std::string TMSExcel::ErrorCodeText(int code)

@@ -195,7 +195,7 @@ private:
   std::vector<std::string> FFormats;
   // IsDateFormat of each lower-cased entry of FFormats, worked out when the
   // entry is set: every number cell asks.
-  std::vector<bool> FFormatIsDate;
+  std::vector<std::uint8_t> FFormatIsDate;  // bytes, not bits: read per number cell
   std::vector<TXLSName> FNames;
   std::vector<TSheetName> FSheetNames;
   std::vector<TVariant> FSharedStrings;  // text values, shared by the cells
