@@ -131,6 +131,58 @@ TEST(CellStore, DeletingARowMovesTheLaterRowsUpAndKeepsTheExtent)
   EXPECT_THROW(cells.Delete(5), EListError);
 }
 
+TEST(CellStore, ARowSizedFromTheRowAboveStillCountsOnlyItsOwnCells)
+{
+  // Row 1's slots are made for the width of row 0 at once; the spare ones
+  // are gaps and the row's length is its own.
+  TSpreadSheetCells cells;
+  for (int c = 0; c < 10; ++c)
+    cells.SetCellValue(c, 0, Num(c), 0, TAlignment::taLeftJustify);
+  cells.SetCellValue(2, 1, Num(7), 0, TAlignment::taLeftJustify);
+  const TSpreadSheetCols& second = cells.Row(1).Cols;
+  EXPECT_EQ(second.Count(), 3u);
+  EXPECT_EQ(second.GetCell(3), nullptr);
+  EXPECT_EQ(second.GetCell(9), nullptr);
+  int visited = 0;
+  second.ForEachCell([&](int column, const TZymCell&) {
+    EXPECT_EQ(column, 2);
+    ++visited;
+  });
+  EXPECT_EQ(visited, 1);
+  cells.SetCellValue(8, 1, Num(8), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(second.Count(), 9u);
+  EXPECT_EQ(cells.GetCellValue(8, 1), Num(8));
+  EXPECT_EQ(cells.GetCellValue(2, 1), Num(7));
+}
+
+TEST(CellStore, StoresAfterARowIsDeletedOrClearedGoToALiveRow)
+{
+  // The store remembers the last row it wrote to; removing rows must make
+  // it forget, or the next store would write into a freed row.
+  TSpreadSheetCells cells;
+  cells.SetCellValue(0, 2, TVariant("a"), 0, TAlignment::taLeftJustify);
+  cells.Delete(2);
+  cells.SetCellValue(1, 2, TVariant("b"), 0, TAlignment::taLeftJustify);
+  EXPECT_TRUE(cells.GetCellValue(0, 2).IsNull());
+  EXPECT_EQ(cells.GetCellValue(1, 2), TVariant("b"));
+  cells.Delete(0);
+  cells.SetCellValue(0, 1, TVariant("c"), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.GetCellValue(0, 1), TVariant("c"));
+  EXPECT_EQ(cells.GetCellValue(1, 1), TVariant("b"));
+  cells.Clear();
+  cells.SetCellValue(3, 1, TVariant("d"), 0, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.Row(1).Cols.Count(), 4u);
+  EXPECT_TRUE(cells.GetCellValue(1, 1).IsNull());
+}
+
+TEST(CellStore, ACellIsSmallEnoughToLiveInItsRowsSlot)
+{
+  // Memory on big sheets is cells times this size: a value is a tag and
+  // 8 bytes, its text shared elsewhere.
+  EXPECT_LE(sizeof(TVariant), 16u);
+  EXPECT_LE(sizeof(TZymCell), 32u);
+}
+
 TEST(SheetList, AddNamesTheSheetByItsPosition)
 {
   TSpreadSheets sheets;

@@ -131,6 +131,46 @@ TEST(CompoundFileFat, ReadsAFileWhoseLastSectorIsPartial)
   EXPECT_EQ(StreamBytes(file, "Workbook"), Pattern(5000, 4));
 }
 
+TEST(CompoundFileStreamBlock, AStreamInOneRunOfSectorsIsAViewOfTheFile)
+{
+  const TBytes content = Pattern(20000, 8);
+  const TSharedBytes file(TCompoundFileBuilder().AddStream("Workbook", content).Build());
+  const TCompoundStream stream = TCompoundFile::Open(file).OpenStream("Workbook");
+  EXPECT_TRUE(stream.SharedBytes().SharesBlockWith(file));
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
+}
+
+TEST(CompoundFileStreamBlock, AStreamWhoseSectorsAreOutOfOrderIsAssembledIntoItsOwnBlock)
+{
+  // Swap the stream's third and fourth sectors on disk and relink the chain
+  // through them: the stream reads the same but is no longer one run.
+  const TBytes content = Pattern(5000, 9);
+  auto image = TCompoundFileBuilder().AddStream("Workbook", content).BuildImage();
+  const auto& sectors = image.Layout.Stream("Workbook").Sectors;
+  ASSERT_GE(sectors.size(), 5u);
+  const std::size_t third = image.Layout.SectorOffset(sectors[2]);
+  const std::size_t fourth = image.Layout.SectorOffset(sectors[3]);
+  std::swap_ranges(image.Bytes.begin() + static_cast<std::ptrdiff_t>(third),
+                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(third + 512),
+                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(fourth));
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[1]), sectors[3]);
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[3]), sectors[2]);
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[2]), sectors[4]);
+  const TSharedBytes file(image.Bytes);
+  const TCompoundStream stream = TCompoundFile::Open(file).OpenStream("Workbook");
+  EXPECT_FALSE(stream.SharedBytes().SharesBlockWith(file));
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
+}
+
+TEST(CompoundFileStreamBlock, AOneRunStreamCutShortByTheFileEndIsStillRefused)
+{
+  auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(5000, 4)).BuildImage();
+  const std::uint32_t last = image.Layout.Stream("Workbook").Sectors.back();
+  image.Bytes.resize(image.Layout.SectorOffset(last) + 5000 % 512 - 1);
+  const TCompoundFile file = OpenBytes(image.Bytes);
+  EXPECT_TRUE(ThrowsOle([&] { file.OpenStream("Workbook"); }, kStgDocFileCorrupt, kMsgCfbFileTruncated));
+}
+
 TEST(CompoundFileVersion, IgnoresTheHighDwordOfAVersion3StreamSize)
 {
   auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(6000, 5)).BuildImage();
