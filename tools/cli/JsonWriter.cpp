@@ -1,7 +1,10 @@
 #include "JsonWriter.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -41,46 +44,122 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
   return n;
 }
 
+constexpr std::array<double, 16> kPowersOf10 = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+int DecimalDigits(std::uint64_t value)
+{
+  int digits = 1;
+  while (value >= 10) {
+    value /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
 }  // namespace
+
+char* WriteShortestDouble(char* out, double value)
+{
+  // The shortest decimal that reads back as `value`, found directly when it
+  // has at most 15 significant digits: m / 10^k is tried for k = 0, 1, ...
+  // Below 10^15 the decimal grid is coarser than the doubles, so the first
+  // m that divides back to exactly `value` (IEEE division is correctly
+  // rounded) is the one shortest text, the same one to_chars picks; and m
+  // is the rounded product, as the product's error stays far below 1/2.
+  const double magnitude = std::fabs(value);
+  if (magnitude > 0 && magnitude < 1e15) {
+    for (std::size_t k = 0; k < kPowersOf10.size(); ++k) {
+      const double scaled = magnitude * kPowersOf10[k];
+      if (scaled >= 1e15)
+        break;
+      const auto m = static_cast<std::uint64_t>(scaled + 0.5);
+      if (static_cast<double>(m) / kPowersOf10[k] != magnitude)
+        continue;
+      // to_chars prints the shorter of the fixed and the exponent form,
+      // fixed on a tie; the exponent form is left to it.
+      const int digits = DecimalDigits(m);
+      const int decimals = static_cast<int>(k);
+      const int fixedLength = digits > decimals ? digits + (decimals > 0 ? 1 : 0) : 2 + decimals;
+      std::uint64_t significand = m;
+      int significant = digits;
+      while (significand % 10 == 0) {
+        significand /= 10;
+        --significant;
+      }
+      const int exponent = std::abs(digits - 1 - decimals);
+      const int exponentLength = significant + (significant > 1 ? 1 : 0) + 2 + (exponent >= 100 ? 3 : 2);
+      if (fixedLength > exponentLength)
+        break;
+      if (value < 0)
+        *out++ = '-';
+      char text[24];
+      char* const end = std::to_chars(text, text + sizeof text, m).ptr;
+      if (decimals == 0)
+        return std::copy(text, end, out);
+      if (digits > decimals) {
+        out = std::copy(text, end - decimals, out);
+        *out++ = '.';
+        return std::copy(end - decimals, end, out);
+      }
+      *out++ = '0';
+      *out++ = '.';
+      out = std::fill_n(out, decimals - digits, '0');
+      return std::copy(text, end, out);
+    }
+  }
+  return std::to_chars(out, out + 32, value).ptr;
+}
 
 TJsonLineWriter::TJsonLineWriter(std::ostream& out) : FOut(out)
 {
   // Lines are flushed once the buffer passes kFlushSize, so it never grows
   // past that plus one line: no regrowth on the way.
-  FBuffer.reserve(2 * kFlushSize);
+  FCapacity = 2 * kFlushSize;
+  FData = std::make_unique_for_overwrite<char[]>(FCapacity);
+}
+
+void TJsonLineWriter::Grow(std::size_t count)
+{
+  // Only a line longer than kFlushSize (a huge text) gets here.
+  const std::size_t capacity = std::max(2 * FCapacity, FSize + count);
+  auto data = std::make_unique_for_overwrite<char[]>(capacity);
+  std::memcpy(data.get(), FData.get(), FSize);
+  FData = std::move(data);
+  FCapacity = capacity;
 }
 
 void TJsonLineWriter::Separator()
 {
   if (!FFirst)
-    FBuffer += ',';
+    Put(',');
   FFirst = false;
 }
 
 void TJsonLineWriter::BeginObject()
 {
-  FBuffer += '{';
+  Put('{');
   FFirst = true;
 }
 
 void TJsonLineWriter::EndObject()
 {
-  FBuffer += "}\n";
+  Raw("}\n");
   FFirst = false;
-  if (FBuffer.size() >= kFlushSize)
+  if (FSize >= kFlushSize)
     Flush();
 }
 
 void TJsonLineWriter::BeginArray(std::string_view key)
 {
   Key(key);
-  FBuffer += '[';
+  Put('[');
   FFirst = true;
 }
 
 void TJsonLineWriter::EndArray()
 {
-  FBuffer += ']';
+  Put(']');
   FFirst = false;
 }
 
@@ -88,9 +167,9 @@ void TJsonLineWriter::Key(std::string_view key)
 {
   Separator();
   // Keys are the tool's own names: nothing in them needs escaping.
-  FBuffer += '"';
-  FBuffer += key;
-  FBuffer += "\":";
+  Put('"');
+  Raw(key);
+  Raw("\":");
 }
 
 void TJsonLineWriter::Field(std::string_view key, std::string_view value)
@@ -114,19 +193,7 @@ void TJsonLineWriter::Field(std::string_view key, double value)
 void TJsonLineWriter::Field(std::string_view key, bool value)
 {
   Key(key);
-  FBuffer += value ? "true" : "false";
-}
-
-void TJsonLineWriter::Raw(std::string_view text)
-{
-  FBuffer += text;
-}
-
-void TJsonLineWriter::Number(std::int64_t value)
-{
-  char text[24];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  FBuffer.append(text, result.ptr);
+  Raw(value ? "true" : "false");
 }
 
 void TJsonLineWriter::Number(double value)
@@ -134,18 +201,17 @@ void TJsonLineWriter::Number(double value)
   // JSON has no infinities or NaN; a cell never holds one, but a damaged
   // file could, and the output must stay valid.
   if (!std::isfinite(value)) {
-    FBuffer += "null";
+    Raw("null");
     return;
   }
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value);
-  FBuffer.append(text, result.ptr);
+  char* at = Room(kNumberRoom);
+  FSize += static_cast<std::size_t>(WriteShortestDouble(at, value) - at);
 }
 
 void TJsonLineWriter::String(std::string_view text)
 {
   static constexpr char kHex[] = "0123456789abcdef";
-  FBuffer += '"';
+  Put('"');
   std::size_t i = 0;
   while (i < text.size()) {
     // Copy the run of characters that need no escaping in one go.
@@ -163,40 +229,40 @@ void TJsonLineWriter::String(std::string_view text)
       }
       ++run;
     }
-    FBuffer.append(text.data() + i, run - i);
+    Raw(text.substr(i, run - i));
     i = run;
     if (i == text.size())
       break;
     const auto c = static_cast<unsigned char>(text[i]);
     ++i;
     if (c == '"' || c == '\\') {
-      FBuffer += '\\';
-      FBuffer += static_cast<char>(c);
+      Put('\\');
+      Put(static_cast<char>(c));
       continue;
     }
     if (c >= 0x80) {
-      FBuffer += "\xEF\xBF\xBD";  // a byte that is no valid UTF-8: U+FFFD
+      Raw("\xEF\xBF\xBD");  // a byte that is no valid UTF-8: U+FFFD
       continue;
     }
     switch (c) {
-    case '\n': FBuffer += "\\n"; break;
-    case '\r': FBuffer += "\\r"; break;
-    case '\t': FBuffer += "\\t"; break;
-    case '\b': FBuffer += "\\b"; break;
-    case '\f': FBuffer += "\\f"; break;
+    case '\n': Raw("\\n"); break;
+    case '\r': Raw("\\r"); break;
+    case '\t': Raw("\\t"); break;
+    case '\b': Raw("\\b"); break;
+    case '\f': Raw("\\f"); break;
     default:
-      FBuffer += "\\u00";
-      FBuffer += kHex[c >> 4];
-      FBuffer += kHex[c & 0x0F];
+      Raw("\\u00");
+      Put(kHex[c >> 4]);
+      Put(kHex[c & 0x0F]);
     }
   }
-  FBuffer += '"';
+  Put('"');
 }
 
 void TJsonLineWriter::Flush()
 {
-  if (FBuffer.empty())
+  if (FSize == 0)
     return;
-  FOut.write(FBuffer.data(), static_cast<std::streamsize>(FBuffer.size()));
-  FBuffer.clear();
+  FOut.write(FData.get(), static_cast<std::streamsize>(FSize));
+  FSize = 0;
 }
