@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,4 +95,55 @@ TEST(StatsOutput, GivesVersionRecordCountAndEachSheetsExtent)
   ASSERT_EQ(stats["sheets"].size(), 2u);
   EXPECT_EQ(stats["sheets"][0], json::parse(R"({"caption":"Data","rows":5,"cols":3,"cells":2})"));
   EXPECT_EQ(stats["sheets"][1], json::parse(R"({"caption":"Empty","rows":0,"cols":0,"cells":0})"));
+}
+
+namespace {
+
+struct TProcessResult {
+  int ExitCode = -1;
+  std::string Output;
+};
+
+/// Runs the built tool as its own process; stdout and stderr together.
+TProcessResult RunTool(const std::string& arguments)
+{
+  TProcessResult result;
+  const std::string command = std::string(BIFFLENS_CLI_PATH) + " " + arguments + " 2>&1";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe)
+    return result;
+  char chunk[1 << 16];
+  while (const std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe))
+    result.Output.append(chunk, n);
+  const int status = ::pclose(pipe);
+  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace
+
+TEST(ToolProcess, EndsWithEveryLineWrittenAndTheRightExitCode)
+{
+  // The tool ends its process without freeing the model: every buffered
+  // line must still reach the pipe, over many buffer flushes.
+  TBiffBuilder book;
+  book.Bof(TExcelVersion::evExcel2).Format(0, "General").Xf(0);
+  constexpr int kRows = 20000;
+  for (int r = 0; r < kRows; ++r)
+    book.Number2(r, 0, r + 0.5);
+  book.Eof();
+  const std::string file = WriteTemp("bifflens-tool-process.xls", book.Build());
+  const TProcessResult cells = RunTool("cells " + file);
+  EXPECT_EQ(cells.ExitCode, kExitOk);
+  std::istringstream in(cells.Output);
+  int count = 0;
+  std::string line;
+  for (std::string next; std::getline(in, next); ++count)
+    line = next;
+  EXPECT_EQ(count, kRows);
+  EXPECT_EQ(json::parse(line)["value"], kRows - 1 + 0.5);
+
+  const TProcessResult missing = RunTool("stats " + file + ".missing");
+  EXPECT_EQ(missing.ExitCode, kExitFailure);
+  EXPECT_NE(missing.Output.find("File is not exists."), std::string::npos) << missing.Output;
 }

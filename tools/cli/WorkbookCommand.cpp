@@ -8,12 +8,38 @@
 
 #include <charconv>
 #include <exception>
+#include <memory>
 #include <sstream>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kHexLineBytes = 16;
+
+bool GKeepReaders = false;
+
+/// A command's reader. Leaving the command frees it, unless the tool keeps
+/// readers until the process ends; then it is parked here instead.
+class TCommandReader {
+public:
+  TCommandReader() : FReader(std::make_unique<TMSExcel>()) {}
+  TCommandReader(const TCommandReader&) = delete;
+  TCommandReader& operator=(const TCommandReader&) = delete;
+  ~TCommandReader()
+  {
+    if (GKeepReaders)
+      Parked().push_back(std::move(FReader));
+  }
+  TMSExcel& operator*() const { return *FReader; }
+
+private:
+  static std::vector<std::unique_ptr<TMSExcel>>& Parked()
+  {
+    static std::vector<std::unique_ptr<TMSExcel>> parked;
+    return parked;
+  }
+  std::unique_ptr<TMSExcel> FReader;
+};
 
 /// Loads the workbook; on failure prints the message by the "." rule on
 /// `err` and returns false. What was read before the failure stays.
@@ -79,6 +105,11 @@ void WriteCell(TJsonLineWriter& json, std::string_view prefix, int row, int colu
 
 }  // namespace
 
+void KeepReadersUntilExit()
+{
+  GKeepReaders = true;
+}
+
 std::string HexDumpLine(std::size_t address, std::span<const std::uint8_t> bytes)
 {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -105,7 +136,8 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
 {
   if (!CheckArgs(args, 1, "records FILE", err))
     return kExitUsage;
-  TMSExcel reader;
+  const TCommandReader held;
+  TMSExcel& reader = *held;
   TJsonLineWriter json(out);
   std::uint64_t number = 0;
   reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
@@ -127,7 +159,8 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
 {
   if (!CheckArgs(args, 1, "cells FILE", err))
     return kExitUsage;
-  TMSExcel reader;
+  const TCommandReader held;
+  TMSExcel& reader = *held;
   const bool ok = Load(reader, args[0], err);
   // The cells the model kept are printed also after a failure; the message
   // went to stderr already.
@@ -157,7 +190,8 @@ int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ost
         << "'\n";
     return kExitUsage;
   }
-  TMSExcel reader;
+  const TCommandReader held;
+  TMSExcel& reader = *held;
   std::vector<std::uint8_t> bytes;
   bool found = false;
   std::uint64_t number = 0;
@@ -186,7 +220,8 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
 {
   if (!CheckArgs(args, 1, "stats FILE", err))
     return kExitUsage;
-  TMSExcel reader;
+  const TCommandReader held;
+  TMSExcel& reader = *held;
   const bool ok = Load(reader, args[0], err);
   TJsonLineWriter json(out);
   json.BeginObject();

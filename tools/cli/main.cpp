@@ -2,6 +2,8 @@
 #include "Commands.h"
 #include "platform/Environment.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,5 +13,10 @@ int main(int argc, char** argv)
   // Numbers and dates in `eval` read and print the way the user's locale does.
   SetSystemLocale(LocaleFromEnvironment());
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return RunCli(args, std::cout, std::cerr);
+  KeepReadersUntilExit();
+  const int code = RunCli(args, std::cout, std::cerr);
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(code);
 }
