@@ -253,7 +253,8 @@ struct TCompoundFile::TImpl {
   void LoadDirectory(const THeader& header);
   void LoadMiniFat(const THeader& header);
   std::vector<TStorageElement> WalkRoot() const;
-  TSharedBytes ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const;
+  /// `writable`: the file's bytes when this reader may rearrange them.
+  TSharedBytes ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size, std::uint8_t* writable) const;
   std::vector<std::uint8_t> ReadMiniStream(const TDirectoryEntry& entry, std::uint64_t size) const;
 };
 
@@ -395,7 +396,8 @@ std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
   return elements;
 }
 
-TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size) const
+TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size,
+                                                     std::uint8_t* writable) const
 {
   const auto chain = StreamChain(entry, size);
   const auto length = static_cast<std::size_t>(size);
@@ -403,11 +405,32 @@ TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entr
   // stream is a view of the file's bytes, not a second copy of them.
   const std::size_t needed = std::min<std::size_t>(chain.size(), CeilDiv(length, SectorSize));
   bool oneRun = needed > 0;
-  for (std::size_t i = 1; i < needed && oneRun; ++i)
-    oneRun = chain[i] == chain[0] + i;
-  const std::size_t start = oneRun ? (static_cast<std::size_t>(chain[0]) + 1) * SectorSize : 0;
+  bool forward = needed > 0;
+  for (std::size_t i = 1; i < needed && forward; ++i) {
+    oneRun = oneRun && chain[i] == chain[0] + i;
+    forward = chain[i] > chain[i - 1];
+  }
+  const std::size_t start = needed > 0 ? (static_cast<std::size_t>(chain[0]) + 1) * SectorSize : 0;
   if (oneRun && start <= Bytes.size() && Bytes.size() - start >= length)
     return Bytes.Slice(start, length);
+
+  if (writable && forward) {
+    // Big streams often run forward with other sectors in between (FAT
+    // sectors every so often). When the file's bytes are ours alone, the
+    // stream's sectors slide back over those gaps, in order: sector i goes
+    // to start + i sectors, never past where it was, so no sector is
+    // overwritten before it has moved. Everything is checked first, so a
+    // failure leaves the bytes as they were.
+    for (std::size_t i = 0; i < needed; ++i)
+      if (SectorBytes(chain[i]).size() < std::min(SectorSize, length - i * SectorSize))
+        Corrupt(kMsgCfbFileTruncated);
+    for (std::size_t i = 0; i < needed; ++i) {
+      const std::size_t count = std::min(SectorSize, length - i * SectorSize);
+      std::memmove(writable + start + i * SectorSize, writable + (static_cast<std::size_t>(chain[i]) + 1) * SectorSize,
+                   count);
+    }
+    return Bytes.Slice(start, length);
+  }
 
   auto data = std::make_unique_for_overwrite<std::uint8_t[]>(length);
   std::size_t offset = 0;
@@ -498,6 +521,19 @@ TCompoundFile TCompoundFile::OpenFile(const std::string& path)
 
 TCompoundStream TCompoundFile::OpenStream(const std::string& name) const
 {
+  return OpenStream(name, nullptr);
+}
+
+TCompoundStream TCompoundFile::TakeStream(const std::string& name) &&
+{
+  // Only a sole holder may rearrange: no copy of this object shares the
+  // directory, and nothing else holds the file's bytes.
+  std::uint8_t* writable = FImpl && FImpl.use_count() == 1 ? FImpl->Bytes.ExclusiveData() : nullptr;
+  return OpenStream(name, writable);
+}
+
+TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
+{
   const auto found = std::find_if(FRootElements.begin(), FRootElements.end(), [&](const TStorageElement& e) {
     return e.Type == kTypeStream && e.Name == name;
   });
@@ -512,7 +548,7 @@ TCompoundStream TCompoundFile::OpenStream(const std::string& name) const
   if (size < kMiniStreamCutoff)
     stream.FData = TSharedBytes(FImpl->ReadMiniStream(entry, size));
   else
-    stream.FData = FImpl->ReadRegularStream(entry, size);
+    stream.FData = FImpl->ReadRegularStream(entry, size, writable);
   return stream;
 }
 

@@ -103,8 +103,16 @@ public:
   /// file). A chain longer than the size needs is accepted. In a version 3
   /// file the size's high dword is ignored, as writers leave garbage there.
   TCompoundStream OpenStream(const std::string& name) const;
+  /// OpenStream for the last use of a compound file. When nothing else
+  /// holds the file's bytes and the stream's sectors run forward through
+  /// the file with gaps, they are slid together inside those bytes, so the
+  /// stream is a view of them instead of a second block; the file's other
+  /// contents are then lost, which is why this consumes the object.
+  TCompoundStream TakeStream(const std::string& name) &&;
 
 private:
+  TCompoundStream OpenStream(const std::string& name, std::uint8_t* writable) const;
+
   struct TImpl;
   std::shared_ptr<const TImpl> FImpl;
   std::vector<TStorageElement> FRootElements;

@@ -5,8 +5,13 @@
 #include <sys/stat.h>
 
 TSharedBytes::TSharedBytes(std::vector<std::uint8_t> bytes)
-    : TSharedBytes(std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)))
 {
+  if (bytes.empty())
+    return;
+  const auto owner = std::make_shared<std::vector<std::uint8_t>>(std::move(bytes));
+  FSize = owner->size();
+  FData = std::shared_ptr<const std::uint8_t>(owner, owner->data());
+  FOwnBlock = true;
 }
 
 TSharedBytes::TSharedBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes)
@@ -25,6 +30,7 @@ TSharedBytes::TSharedBytes(std::unique_ptr<std::uint8_t[]> bytes, std::size_t si
   const std::shared_ptr<const std::uint8_t[]> owner(std::move(bytes));
   FData = std::shared_ptr<const std::uint8_t>(owner, start);
   FSize = size;
+  FOwnBlock = true;
 }
 
 TSharedBytes TSharedBytes::Copy(std::span<const std::uint8_t> bytes)
@@ -45,12 +51,22 @@ TSharedBytes TSharedBytes::Slice(std::size_t offset, std::size_t count) const
     return slice;
   slice.FData = std::shared_ptr<const std::uint8_t>(FData, FData.get() + offset);
   slice.FSize = count;
+  slice.FOwnBlock = FOwnBlock;
   return slice;
 }
 
 bool TSharedBytes::SharesBlockWith(const TSharedBytes& other) const
 {
   return FData && !FData.owner_before(other.FData) && !other.FData.owner_before(FData);
+}
+
+std::uint8_t* TSharedBytes::ExclusiveData() const
+{
+  // The block was allocated writable by this class; const is only the
+  // sharing contract, which a sole holder may set aside.
+  if (!FOwnBlock || FData.use_count() != 1)
+    return nullptr;
+  return const_cast<std::uint8_t*>(FData.get());
 }
 
 bool ReadAllBytes(std::FILE* file, TSharedBytes& bytes)

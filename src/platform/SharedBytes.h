@@ -35,12 +35,17 @@ public:
   TSharedBytes Slice(std::size_t offset, std::size_t count) const;
   /// True when both share one underlying block (a slice and its source do).
   bool SharesBlockWith(const TSharedBytes& other) const;
+  /// Write access to the bytes, for rearranging them in place: only while
+  /// this is the block's one holder (no copy or slice exists anywhere) and
+  /// the block was made here, else nullptr. Nobody else can see the change.
+  std::uint8_t* ExclusiveData() const;
 
 private:
   // Points into the owned block (an aliasing pointer), so a slice needs no
   // owner of its own.
   std::shared_ptr<const std::uint8_t> FData;
   std::size_t FSize = 0;
+  bool FOwnBlock = false;  // made writable here, not shared in from outside
 };
 
 /// Reads `file` from its position to its end into one block, without first

@@ -321,12 +321,10 @@ void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
 {
   FStream = {};
   if (IsCompoundFile(file) || !allowBare) {
-    {
-      const TCompoundFile storage = TCompoundFile::Open(std::move(file));
-      ReadWorkbookStorage(storage);
-    }
-    // Only the workbook stream stays: a view of the file's bytes when it lies
-    // in one run of sectors, else a block of its own, the file's bytes gone.
+    ReadWorkbookStorage(TCompoundFile::Open(std::move(file)));
+    // Only the workbook stream stays: a view of the file's bytes when its
+    // sectors lie in one run or could be slid together in place, else a
+    // block of its own, the file's bytes gone.
     RunCompoundLoop();
     return;
   }
@@ -334,7 +332,7 @@ void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
   ReadBIFFStream();
 }
 
-void TMSExcel::ReadWorkbookStorage(const TCompoundFile& storage)
+void TMSExcel::ReadWorkbookStorage(TCompoundFile&& storage)
 {
   const TStorageElement* chosen = nullptr;
   for (const TStorageElement& element : storage.RootElements()) {
@@ -348,7 +346,8 @@ void TMSExcel::ReadWorkbookStorage(const TCompoundFile& storage)
     throw EBiffLensError(kMsgNotValidWorkbook);
   // Excel 5 and 95 name the stream "Book"; later versions "Workbook".
   Version = chosen->Name == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
-  FStream = storage.OpenStream(chosen->Name).SharedBytes();
+  // The compound file is not needed after this: its bytes may be reused.
+  FStream = std::move(storage).TakeStream(chosen->Name).SharedBytes();
 }
 
 void TMSExcel::RaiseRecord(const TRecord& record)

@@ -130,7 +130,7 @@ private:
   void LoadBytes(TSharedBytes file, bool allowBare);
   void ReadBIFFStream();
   /// Chooses the workbook stream and the version; the caller runs the loop.
-  void ReadWorkbookStorage(const TCompoundFile& storage);
+  void ReadWorkbookStorage(TCompoundFile&& storage);
   void RunCompoundLoop();
   void RaiseRecord(const TRecord& record);
   /// Reads the next record, reports progress and raises OnRecord; false at

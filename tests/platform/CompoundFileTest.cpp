@@ -162,6 +162,112 @@ TEST(CompoundFileStreamBlock, AStreamWhoseSectorsAreOutOfOrderIsAssembledIntoIts
   EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
 }
 
+namespace {
+
+/// A file whose "Workbook" stream runs forward through the file with one
+/// foreign sector in between, as FAT sectors sit inside big streams.
+struct TGappedFile {
+  TBytes Bytes;
+  TBytes Content;
+};
+
+TGappedFile GappedFile()
+{
+  auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(5120, 11)).BuildImage();
+  const auto sectors = image.Layout.Stream("Workbook").Sectors;
+  std::vector<std::uint32_t> path(sectors.begin(), sectors.begin() + 5);
+  path.insert(path.end(), sectors.begin() + 6, sectors.end());
+  TGappedFile file{std::move(image.Bytes), Pattern(4500, 12)};
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const std::size_t count = std::min<std::size_t>(512, file.Content.size() - i * 512);
+    std::copy_n(file.Content.begin() + static_cast<std::ptrdiff_t>(i * 512), count,
+                file.Bytes.begin() + static_cast<std::ptrdiff_t>(image.Layout.SectorOffset(path[i])));
+  }
+  std::fill_n(file.Bytes.begin() + static_cast<std::ptrdiff_t>(image.Layout.SectorOffset(sectors[5])), 512, 0xEE);
+  CfbPutU32(file.Bytes, image.Layout.FatEntryOffset(sectors[4]), sectors[6]);
+  CfbPutU32(file.Bytes, image.Layout.FatEntryOffset(sectors[5]), kCfbFreeSect);
+  CfbPutU64(file.Bytes, image.Layout.EntryOffset(image.Layout.Stream("Workbook").EntryId) + kCfbEntrySize, 4500);
+  return file;
+}
+
+bool Inside(std::span<const std::uint8_t> part, const std::uint8_t* start, std::size_t size)
+{
+  return part.data() >= start && part.data() + part.size() <= start + size;
+}
+
+}  // namespace
+
+TEST(CompoundFileStreamBlock, TakingAStreamWithGapsFromBytesHeldByNoOneElseSlidesItTogetherInPlace)
+{
+  const TGappedFile gapped = GappedFile();
+  TSharedBytes bytes = TSharedBytes::Copy(gapped.Bytes);
+  const std::uint8_t* start = bytes.data();
+  const std::size_t size = bytes.size();
+  TCompoundFile file = TCompoundFile::Open(std::move(bytes));
+  const TCompoundStream stream = std::move(file).TakeStream("Workbook");
+  EXPECT_TRUE(Inside(stream.Bytes(), start, size));
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), gapped.Content);
+}
+
+TEST(CompoundFileStreamBlock, BytesOrAFileSharedWithOthersAreNeverRearranged)
+{
+  const TGappedFile gapped = GappedFile();
+  {
+    // Someone else holds the bytes: they must stay as they are.
+    const TSharedBytes held = TSharedBytes::Copy(gapped.Bytes);
+    const TCompoundStream stream = TCompoundFile::Open(held).TakeStream("Workbook");
+    EXPECT_FALSE(stream.SharedBytes().SharesBlockWith(held));
+    EXPECT_EQ(TBytes(held.begin(), held.end()), gapped.Bytes);
+    EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), gapped.Content);
+  }
+  {
+    // A copy of the compound file still reads its streams afterwards.
+    TCompoundFile file = TCompoundFile::Open(TSharedBytes::Copy(gapped.Bytes));
+    const TCompoundFile copy = file;
+    const TCompoundStream taken = std::move(file).TakeStream("Workbook");
+    EXPECT_EQ(StreamBytes(copy, "Workbook"), gapped.Content);
+    EXPECT_EQ(TBytes(taken.Bytes().begin(), taken.Bytes().end()), gapped.Content);
+  }
+  {
+    // Opening, as opposed to taking, leaves the file whole.
+    const TCompoundFile file = TCompoundFile::Open(TSharedBytes::Copy(gapped.Bytes));
+    EXPECT_EQ(StreamBytes(file, "Workbook"), gapped.Content);
+    EXPECT_EQ(StreamBytes(file, "Workbook"), gapped.Content);
+  }
+}
+
+TEST(CompoundFileStreamBlock, AStreamThatRunsBackwardsIsAssembledEvenWhenItCouldBeTaken)
+{
+  const TBytes content = Pattern(5000, 9);
+  auto image = TCompoundFileBuilder().AddStream("Workbook", content).BuildImage();
+  const auto& sectors = image.Layout.Stream("Workbook").Sectors;
+  const std::size_t third = image.Layout.SectorOffset(sectors[2]);
+  const std::size_t fourth = image.Layout.SectorOffset(sectors[3]);
+  std::swap_ranges(image.Bytes.begin() + static_cast<std::ptrdiff_t>(third),
+                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(third + 512),
+                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(fourth));
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[1]), sectors[3]);
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[3]), sectors[2]);
+  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[2]), sectors[4]);
+  TSharedBytes bytes = TSharedBytes::Copy(image.Bytes);
+  const std::uint8_t* start = bytes.data();
+  const std::size_t size = bytes.size();
+  const TCompoundStream stream = TCompoundFile::Open(std::move(bytes)).TakeStream("Workbook");
+  EXPECT_FALSE(Inside(stream.Bytes(), start, size));
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
+}
+
+TEST(CompoundFileStreamBlock, TakingAStreamCutShortByTheFileEndFailsBeforeMovingAnything)
+{
+  TGappedFile gapped = GappedFile();
+  gapped.Bytes.resize(gapped.Bytes.size() - 200);
+  TSharedBytes bytes = TSharedBytes::Copy(gapped.Bytes);
+  const std::uint8_t* start = bytes.data();
+  TCompoundFile file = TCompoundFile::Open(std::move(bytes));
+  EXPECT_TRUE(ThrowsOle([&] { std::move(file).TakeStream("Workbook"); }, kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  EXPECT_TRUE(std::equal(gapped.Bytes.begin(), gapped.Bytes.end(), start));
+}
+
 TEST(CompoundFileStreamBlock, AOneRunStreamCutShortByTheFileEndIsStillRefused)
 {
   auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(5000, 4)).BuildImage();
