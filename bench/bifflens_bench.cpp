@@ -5,6 +5,7 @@
 // alone. Figures are medians over the runs.
 #include "Commands.h"
 #include "WorkbookCommand.h"
+#include "platform/AsciiText.h"
 #include "platform/CompoundFile.h"
 #include "xls/MSExcel.h"
 #ifdef BIFFLENS_BENCH_GENERATOR
@@ -87,14 +88,13 @@ TMeasured RunInChild(const TPhase& phase, const std::string& file)
 TPhaseResult OpenStream(const std::string& file)
 {
   const double start = Now();
-  const TCompoundFile storage = TCompoundFile::OpenFile(file);
+  TCompoundFile storage = TCompoundFile::OpenFile(file);
   std::uint64_t size = 0;
   for (const TStorageElement& element : storage.RootElements()) {
-    std::string upper = element.Name;
-    for (char& c : upper)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = AsciiUpper(element.Name);
     if (upper == "WORKBOOK" || upper == "BOOK") {
-      const TCompoundStream stream = storage.OpenStream(element.Name);
+      // Taken, as a load takes it: the file is not needed afterwards.
+      const TCompoundStream stream = std::move(storage).TakeStream(element.Name);
       size = stream.Bytes().size();
       break;
     }
