@@ -140,14 +140,15 @@ TEST(CompoundFileStreamBlock, AStreamInOneRunOfSectorsIsAViewOfTheFile)
   EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
 }
 
-TEST(CompoundFileStreamBlock, AStreamWhoseSectorsAreOutOfOrderIsAssembledIntoItsOwnBlock)
+namespace {
+
+/// A file whose "Workbook" stream (5000 bytes of Pattern(.., 9)) has its
+/// third and fourth sectors swapped on disk and the chain relinked through
+/// them: the stream reads the same but runs backwards once.
+TBytes FileWithABackwardStep()
 {
-  // Swap the stream's third and fourth sectors on disk and relink the chain
-  // through them: the stream reads the same but is no longer one run.
-  const TBytes content = Pattern(5000, 9);
-  auto image = TCompoundFileBuilder().AddStream("Workbook", content).BuildImage();
+  auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(5000, 9)).BuildImage();
   const auto& sectors = image.Layout.Stream("Workbook").Sectors;
-  ASSERT_GE(sectors.size(), 5u);
   const std::size_t third = image.Layout.SectorOffset(sectors[2]);
   const std::size_t fourth = image.Layout.SectorOffset(sectors[3]);
   std::swap_ranges(image.Bytes.begin() + static_cast<std::ptrdiff_t>(third),
@@ -156,10 +157,17 @@ TEST(CompoundFileStreamBlock, AStreamWhoseSectorsAreOutOfOrderIsAssembledIntoIts
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[1]), sectors[3]);
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[3]), sectors[2]);
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[2]), sectors[4]);
-  const TSharedBytes file(image.Bytes);
+  return image.Bytes;
+}
+
+}  // namespace
+
+TEST(CompoundFileStreamBlock, AStreamWhoseSectorsAreOutOfOrderIsAssembledIntoItsOwnBlock)
+{
+  const TSharedBytes file(FileWithABackwardStep());
   const TCompoundStream stream = TCompoundFile::Open(file).OpenStream("Workbook");
   EXPECT_FALSE(stream.SharedBytes().SharesBlockWith(file));
-  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), Pattern(5000, 9));
 }
 
 namespace {
@@ -238,23 +246,12 @@ TEST(CompoundFileStreamBlock, BytesOrAFileSharedWithOthersAreNeverRearranged)
 
 TEST(CompoundFileStreamBlock, AStreamThatRunsBackwardsIsAssembledEvenWhenItCouldBeTaken)
 {
-  const TBytes content = Pattern(5000, 9);
-  auto image = TCompoundFileBuilder().AddStream("Workbook", content).BuildImage();
-  const auto& sectors = image.Layout.Stream("Workbook").Sectors;
-  const std::size_t third = image.Layout.SectorOffset(sectors[2]);
-  const std::size_t fourth = image.Layout.SectorOffset(sectors[3]);
-  std::swap_ranges(image.Bytes.begin() + static_cast<std::ptrdiff_t>(third),
-                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(third + 512),
-                   image.Bytes.begin() + static_cast<std::ptrdiff_t>(fourth));
-  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[1]), sectors[3]);
-  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[3]), sectors[2]);
-  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[2]), sectors[4]);
-  TSharedBytes bytes = TSharedBytes::Copy(image.Bytes);
+  TSharedBytes bytes = TSharedBytes::Copy(FileWithABackwardStep());
   const std::uint8_t* start = bytes.data();
   const std::size_t size = bytes.size();
   const TCompoundStream stream = TCompoundFile::Open(std::move(bytes)).TakeStream("Workbook");
   EXPECT_FALSE(Inside(stream.Bytes(), start, size));
-  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), content);
+  EXPECT_EQ(TBytes(stream.Bytes().begin(), stream.Bytes().end()), Pattern(5000, 9));
 }
 
 TEST(CompoundFileStreamBlock, TakingAStreamCutShortByTheFileEndFailsBeforeMovingAnything)
