@@ -414,37 +414,25 @@ TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entr
   if (oneRun && start <= Bytes.size() && Bytes.size() - start >= length)
     return Bytes.Slice(start, length);
 
-  if (writable && forward) {
-    // Big streams often run forward with other sectors in between (FAT
-    // sectors every so often). When the file's bytes are ours alone, the
-    // stream's sectors slide back over those gaps, in order: sector i goes
-    // to start + i sectors, never past where it was, so no sector is
-    // overwritten before it has moved. Everything is checked first, so a
-    // failure leaves the bytes as they were.
-    for (std::size_t i = 0; i < needed; ++i)
-      if (SectorBytes(chain[i]).size() < std::min(SectorSize, length - i * SectorSize))
-        Corrupt(kMsgCfbFileTruncated);
-    for (std::size_t i = 0; i < needed; ++i) {
-      const std::size_t count = std::min(SectorSize, length - i * SectorSize);
-      std::memmove(writable + start + i * SectorSize, writable + (static_cast<std::size_t>(chain[i]) + 1) * SectorSize,
-                   count);
-    }
-    return Bytes.Slice(start, length);
-  }
-
-  auto data = std::make_unique_for_overwrite<std::uint8_t[]>(length);
-  std::size_t offset = 0;
-  for (const std::uint32_t sector : chain) {
-    if (offset == length)
-      break;
-    const std::size_t count = std::min(SectorSize, length - offset);
-    const auto present = SectorBytes(sector);
-    if (present.size() < count)
+  // Big streams often run forward with other sectors in between (FAT
+  // sectors every so often). When the file's bytes are ours alone, the
+  // stream's sectors slide back over those gaps, in order: sector i goes to
+  // start + i sectors, never past where it was, so no sector is overwritten
+  // before it has moved. Otherwise they are gathered into a block of their
+  // own. Every sector is checked first, so a failure leaves the bytes as
+  // they were.
+  const bool inPlace = writable && forward;
+  std::unique_ptr<std::uint8_t[]> block;
+  if (!inPlace)
+    block = std::make_unique_for_overwrite<std::uint8_t[]>(length);
+  std::uint8_t* const target = inPlace ? writable + start : block.get();
+  const auto count = [&](std::size_t i) { return std::min(SectorSize, length - i * SectorSize); };
+  for (std::size_t i = 0; i < needed; ++i)
+    if (SectorBytes(chain[i]).size() < count(i))
       Corrupt(kMsgCfbFileTruncated);
-    std::copy_n(present.begin(), count, data.get() + offset);
-    offset += count;
-  }
-  return TSharedBytes(std::move(data), length);
+  for (std::size_t i = 0; i < needed; ++i)
+    std::memmove(target + i * SectorSize, SectorBytes(chain[i]).data(), count(i));
+  return inPlace ? Bytes.Slice(start, length) : TSharedBytes(std::move(block), length);
 }
 
 // [MS-CFB] 2.4: streams below the cutoff live in 64-byte mini sectors inside
