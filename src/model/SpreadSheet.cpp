@@ -31,9 +31,9 @@ const TZymCell* TSpreadSheetCols::GetCell(int column) const
 {
   if (column < 0)
     throw EListError(column);
-  if (FSparse) {
-    const auto it = FSparseItems.find(column);
-    return it == FSparseItems.end() ? nullptr : &it->second;
+  if (FSparseItems) {
+    const auto it = FSparseItems->find(column);
+    return it == FSparseItems->end() ? nullptr : &it->second;
   }
   if (static_cast<std::size_t>(column) >= FCount)
     return nullptr;
@@ -51,12 +51,12 @@ TZymCell& TSpreadSheetCols::CellAtGrowing(int column, std::size_t widthHint)
   if (column < 0)
     throw EListError(column);
   const auto index = static_cast<std::size_t>(column);
-  if (!FSparse && index >= FCount &&
+  if (!FSparseItems && index >= FCount &&
       index + 1 > kDenseSlotsPerCell * (FHanded + 1) + kDenseAllowance)
     MakeSparse();
-  if (FSparse) {
-    FSparseCount = std::max(FSparseCount, index + 1);
-    return FSparseItems[column];
+  if (FSparseItems) {
+    FCount = std::max(FCount, index + 1);
+    return (*FSparseItems)[column];
   }
   if (index >= FItems.size()) {
     if (index >= FItems.capacity())
@@ -72,13 +72,12 @@ TZymCell& TSpreadSheetCols::CellAtGrowing(int column, std::size_t widthHint)
 
 void TSpreadSheetCols::MakeSparse()
 {
+  auto sparse = std::make_unique<std::map<int, TZymCell>>();
   for (std::size_t c = 0; c < FItems.size(); ++c)
     if (!FItems[c].Value.IsEmpty())
-      FSparseItems.emplace(static_cast<int>(c), std::move(FItems[c]));
-  FSparseCount = FCount;
+      sparse->emplace(static_cast<int>(c), std::move(FItems[c]));
   FItems = std::vector<TZymCell>();
-  FCount = 0;
-  FSparse = true;
+  FSparseItems = std::move(sparse);
 }
 
 void TSpreadSheetCols::Clear()
@@ -87,11 +86,12 @@ void TSpreadSheetCols::Clear()
     FItems.pop_back();
   FItems.shrink_to_fit();
   FCount = 0;
-  while (!FSparseItems.empty())
-    FSparseItems.erase(std::prev(FSparseItems.end()));
+  if (FSparseItems) {
+    while (!FSparseItems->empty())
+      FSparseItems->erase(std::prev(FSparseItems->end()));
+    FSparseItems.reset();
+  }
   FHanded = 0;
-  FSparse = false;
-  FSparseCount = 0;
 }
 
 namespace {

@@ -37,7 +37,7 @@ public:
 /// logarithmic instead of constant time.
 class TSpreadSheetCols {
 public:
-  std::size_t Count() const { return FSparse ? FSparseCount : FCount; }
+  std::size_t Count() const { return FCount; }
   /// The cell at Column, or nullptr for a gap or a column at or past the end.
   /// Throws EListError for a negative column.
   const TZymCell* GetCell(int column) const;
@@ -50,7 +50,7 @@ public:
     // Inline for the common case, a slot already made in a dense row: such
     // a slot costs no memory however far it lies.
     const auto index = static_cast<std::size_t>(column);
-    if (FSparse || column < 0 || index >= FItems.size())
+    if (FSparseItems || column < 0 || index >= FItems.size())
       return CellAtGrowing(column, widthHint);
     TZymCell& cell = FItems[index];
     if (cell.Value.IsEmpty())
@@ -64,8 +64,8 @@ public:
   template <typename F>
   void ForEachCell(F&& f) const
   {
-    if (FSparse) {
-      for (const auto& [column, cell] : FSparseItems)
+    if (FSparseItems) {
+      for (const auto& [column, cell] : *FSparseItems)
         f(column, cell);
       return;
     }
@@ -73,7 +73,7 @@ public:
       if (!FItems[c].Value.IsEmpty())
         f(static_cast<int>(c), FItems[c]);
   }
-  bool IsSparse() const { return FSparse; }
+  bool IsSparse() const { return FSparseItems != nullptr; }
   void Clear();
 
 private:
@@ -82,13 +82,13 @@ private:
 
   // Slots are made a block at a time (the width hint, else the vector's
   // capacity), so a row does not grow by one slot per cell; FCount is the
-  // list's length, the slots past it are spare.
+  // list's length (dense or sparse), the slots past it are spare.
   std::vector<TZymCell> FItems;
   std::size_t FCount = 0;
   std::size_t FHanded = 0;  // slots handed out by CellAt: an upper bound on the cells
-  bool FSparse = false;
-  std::map<int, TZymCell> FSparseItems;
-  std::size_t FSparseCount = 0;
+  // Set once the row turns sparse; behind a pointer, so the dense rows that
+  // make up nearly every sheet do not each carry an empty map.
+  std::unique_ptr<std::map<int, TZymCell>> FSparseItems;
 };
 
 /// One row of a sheet.
