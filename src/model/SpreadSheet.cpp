@@ -161,24 +161,14 @@ void TSpreadSheetCells::MakeSparse()
   FSparse = true;
 }
 
-void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::int32_t formatIndex,
+void TSpreadSheetCells::SetCellValue(int column, int row, const TVariant& value, std::int32_t formatIndex,
                                      TAlignment alignment)
 {
   if (value.IsNullOrEmpty())
     return;
-  if (row != FLastRowIndex || !FLastRow) {
-    EnsureRow(row);
-    if (row < 0)
-      throw EListError(row);
-    // Rows of a sheet tend to share a width; the row above's is the hint, so
-    // the hint never asks for more than what the sheet already holds.
-    const TSpreadSheetRow* above = row > 0 ? FindRow(static_cast<std::size_t>(row) - 1) : nullptr;
-    FLastWidthHint = above ? above->Cols.Count() : 0;
-    FLastRow = &Row(row);
-    FLastRowIndex = row;
-  }
-  TZymCell& cell = FLastRow->Cols.CellAt(column, FLastWidthHint);
-  cell.Value = std::move(value);
+  TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
+  TZymCell& cell = target.Cols.CellAt(column, FLastWidthHint);
+  cell.Value = value;
   cell.Alignment = alignment;
   cell.FormatIndex = formatIndex;
   if (!TrackExtent)
@@ -187,6 +177,20 @@ void TSpreadSheetCells::SetCellValue(int column, int row, TVariant value, std::i
     ColCount = column + 1;
   if (row >= RowCount)
     RowCount = row + 1;
+}
+
+TSpreadSheetRow& TSpreadSheetCells::EnterRow(int row)
+{
+  EnsureRow(row);
+  if (row < 0)
+    throw EListError(row);
+  // Rows of a sheet tend to share a width; the row above's is the hint, so
+  // the hint never asks for more than what the sheet already holds.
+  const TSpreadSheetRow* above = row > 0 ? FindRow(static_cast<std::size_t>(row) - 1) : nullptr;
+  FLastWidthHint = above ? above->Cols.Count() : 0;
+  FLastRow = &Row(row);
+  FLastRowIndex = row;
+  return *FLastRow;
 }
 
 void TSpreadSheetCells::ForgetLastRow()

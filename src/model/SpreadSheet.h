@@ -146,7 +146,7 @@ public:
   /// Stores one cell. Null and Empty are dropped (nothing is created and an
   /// earlier value at the place stays). Throws EListError for a negative
   /// row or column; rows appended for a valid row stay.
-  void SetCellValue(int column, int row, TVariant value, std::int32_t formatIndex,
+  void SetCellValue(int column, int row, const TVariant& value, std::int32_t formatIndex,
                     TAlignment alignment);
   /// A copy of the stored value, or Null where no cell is stored. Throws
   /// EListError for a negative row or column. Never grows anything.
@@ -163,6 +163,8 @@ private:
   const TSpreadSheetRow* FindRow(std::size_t index) const;
   void MakeSparse();
   void ForgetLastRow();
+  /// Finds or makes row `row` for SetCellValue and remembers it.
+  TSpreadSheetRow& EnterRow(int row);
 
   std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;  // null: an empty row
   std::map<int, std::unique_ptr<TSpreadSheetRow>> FSparseRows;

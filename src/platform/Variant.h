@@ -56,8 +56,10 @@ public:
   }
   TVariant& operator=(const TVariant& other) noexcept
   {
-    TVariant copy(other);
-    Swap(copy);
+    other.Retain();  // first, so that assigning a value to itself keeps its text
+    Release();
+    FType = other.FType;
+    FPayload = other.FPayload;
     return *this;
   }
   TVariant& operator=(TVariant&& other) noexcept
