@@ -166,17 +166,47 @@ void TSpreadSheetCells::SetCellValue(int column, int row, const TVariant& value,
 {
   if (value.IsNullOrEmpty())
     return;
+  PlaceCell(column, row, formatIndex, alignment).Value = value;
+}
+
+void TSpreadSheetCells::SetCellSharedText(int column, int row, const TVariant& text,
+                                          const std::shared_ptr<const void>& owner,
+                                          TAlignment alignment)
+{
+  if (!owner || text.Type() != TVarType::vtString) {
+    SetCellValue(column, row, text, 0, alignment);
+    return;
+  }
+  TZymCell& cell = PlaceCell(column, row, 0, alignment);
+  // Kept before the text is shared: a cell never holds a text whose owner
+  // these cells do not keep.
+  if (FTextOwners.empty() || FTextOwners.back() != owner)
+    KeepTextOwner(owner);
+  cell.Value.AssignUncounted(text);
+}
+
+TZymCell& TSpreadSheetCells::PlaceCell(int column, int row, std::int32_t formatIndex,
+                                       TAlignment alignment)
+{
   TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
   TZymCell& cell = target.Cols.CellAt(column, FLastWidthHint);
-  cell.Value = value;
   cell.Alignment = alignment;
   cell.FormatIndex = formatIndex;
-  if (!TrackExtent)
-    return;
-  if (column >= ColCount)
-    ColCount = column + 1;
-  if (row >= RowCount)
-    RowCount = row + 1;
+  if (TrackExtent) {
+    if (column >= ColCount)
+      ColCount = column + 1;
+    if (row >= RowCount)
+      RowCount = row + 1;
+  }
+  return cell;
+}
+
+void TSpreadSheetCells::KeepTextOwner(const std::shared_ptr<const void>& owner)
+{
+  const auto kept = std::find(FTextOwners.begin(), FTextOwners.end(), owner);
+  if (kept != FTextOwners.end())
+    FTextOwners.erase(kept);
+  FTextOwners.push_back(owner);
 }
 
 TSpreadSheetRow& TSpreadSheetCells::EnterRow(int row)
@@ -248,6 +278,7 @@ void TSpreadSheetCells::Clear()
   FRows.shrink_to_fit();
   while (!FSparseRows.empty())
     FSparseRows.erase(std::prev(FSparseRows.end()));
+  FTextOwners.clear();
   FSparse = false;
   FCount = 0;
   FRealRows = 0;
@@ -265,7 +296,7 @@ int TSpreadSheets::Add()
   return Count() - 1;
 }
 
-TSpreadSheet& TSpreadSheets::GetSheet(int index)
+TSpreadSheet& TSpreadSheets::GetSheetGrowing(int index)
 {
   if (index < 0)
     index = 0;

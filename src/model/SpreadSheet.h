@@ -148,6 +148,13 @@ public:
   /// row or column; rows appended for a valid row stay.
   void SetCellValue(int column, int row, const TVariant& value, std::int32_t formatIndex,
                     TAlignment alignment);
+  /// Stores a cell (format index 0) whose text stays in `owner`, a table of
+  /// texts that a reader stores into many cells: the cell shares the text
+  /// without counting it, and these cells keep `owner` alive until Clear.
+  /// `owner` must keep `text` unchanged for as long as it lives. Without an
+  /// owner, or for a value that is not text, this is SetCellValue.
+  void SetCellSharedText(int column, int row, const TVariant& text,
+                         const std::shared_ptr<const void>& owner, TAlignment alignment);
   /// A copy of the stored value, or Null where no cell is stored. Throws
   /// EListError for a negative row or column. Never grows anything.
   TVariant GetCellValue(int column, int row) const;
@@ -165,6 +172,13 @@ private:
   void ForgetLastRow();
   /// Finds or makes row `row` for SetCellValue and remembers it.
   TSpreadSheetRow& EnterRow(int row);
+  /// The cell a store goes to, with its format and alignment set.
+  TZymCell& PlaceCell(int column, int row, std::int32_t formatIndex, TAlignment alignment);
+  void KeepTextOwner(const std::shared_ptr<const void>& owner);
+
+  // Declared before the rows, so that they outlive every cell sharing their
+  // texts even without Clear; FTextOwners.back() is the latest.
+  std::vector<std::shared_ptr<const void>> FTextOwners;
 
   std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;  // null: an empty row
   std::map<int, std::unique_ptr<TSpreadSheetRow>> FSparseRows;
@@ -202,7 +216,13 @@ public:
   int Add();
   /// The sheet at Index; a negative Index means 0, and an Index at or past
   /// the end appends one sheet (only one) and returns it. Never null.
-  TSpreadSheet& GetSheet(int index);
+  TSpreadSheet& GetSheet(int index)
+  {
+    // Inline for the common case: readers ask for the sheet of every cell.
+    if (index >= 0 && index < Count())
+      return *FItems[static_cast<std::size_t>(index)];
+    return GetSheetGrowing(index);
+  }
   /// The sheet at Index; throws EListError outside the list.
   const TSpreadSheet& Items(int index) const;
   /// Frees sheet Index; throws EListError outside the list.
@@ -211,5 +231,7 @@ public:
   void Clear();
 
 private:
+  TSpreadSheet& GetSheetGrowing(int index);
+
   std::vector<std::unique_ptr<TSpreadSheet>> FItems;
 };

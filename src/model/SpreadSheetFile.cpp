@@ -44,14 +44,7 @@ void TSpreadSheetFile::Clear()
       }
     };
   if (!OnCellValue)
-    OnCellValue = [this](TCustomSpreadSheetFile&, int sheetIndex, int row, int column,
-                         int formatIndex, const TVariant& value, TAlignment alignment) {
-      // The sheet is taken even for a blank: a sheet that only announces
-      // blanks still exists in the model.
-      TSpreadSheetCells& cells = FSheets.GetSheet(sheetIndex).Cells;
-      if (!value.IsNullOrEmpty())
-        cells.SetCellValue(column, row, value, formatIndex, alignment);
-    };
+    OnCellValue = TStoreCellValue(FSheets);
   if (!OnGetCellValue)
     OnGetCellValue = [this](TCustomSpreadSheetFile&, int sheetIndex, int row, int column,
                             TVariant& value) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -72,6 +73,33 @@ public:
 
   TSpreadSheets& Sheets() { return FSheets; }
   const TSpreadSheets& Sheets() const { return FSheets; }
+
+  /// The handler Clear installs on OnCellValue: stores the cell in the
+  /// model. A named type, so that a reader finding it installed
+  /// (`OnCellValue.target<TStoreCellValue>()`) may call it directly, and
+  /// hand it shared texts without counting them (StoreSharedText).
+  class TStoreCellValue {
+  public:
+    explicit TStoreCellValue(TSpreadSheets& sheets) : FSheets(&sheets) {}
+    void operator()(TCustomSpreadSheetFile&, int sheetIndex, int row, int column, int formatIndex,
+                    const TVariant& value, TAlignment alignment) const
+    {
+      // The sheet is taken even for a blank: a sheet that only announces
+      // blanks still exists in the model.
+      TSpreadSheetCells& cells = FSheets->GetSheet(sheetIndex).Cells;
+      if (!value.IsNullOrEmpty())
+        cells.SetCellValue(column, row, value, formatIndex, alignment);
+    }
+    /// Stores a text that `owner` keeps (TSpreadSheetCells::SetCellSharedText).
+    void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
+                         const std::shared_ptr<const void>& owner, TAlignment alignment) const
+    {
+      FSheets->GetSheet(sheetIndex).Cells.SetCellSharedText(column, row, text, owner, alignment);
+    }
+
+  private:
+    TSpreadSheets* FSheets;
+  };
 
   /// Empties the model, then installs the default handlers where none is
   /// assigned: OnDimensions, OnCellValue, OnGetCellValue, OnSheet, OnColumnWidth.

@@ -50,9 +50,14 @@ public:
   TVariant(const char* value) : TVariant(std::string(value)) {}
 
   TVariant(const TVariant& other) noexcept : FType(other.FType), FPayload(other.FPayload) { Retain(); }
+  // Moving an uncounted text takes a count: only its first holder, a store
+  // that keeps the text's owner, may hold the text without one.
   TVariant(TVariant&& other) noexcept : FType(other.FType), FPayload(other.FPayload)
   {
+    if (other.FUncounted)
+      Retain();
     other.FType = TVarType::vtEmpty;
+    other.FUncounted = false;
   }
   TVariant& operator=(const TVariant& other) noexcept
   {
@@ -60,6 +65,7 @@ public:
     Release();
     FType = other.FType;
     FPayload = other.FPayload;
+    FUncounted = false;
     return *this;
   }
   TVariant& operator=(TVariant&& other) noexcept
@@ -67,6 +73,22 @@ public:
     TVariant taken(std::move(other));
     Swap(taken);
     return *this;
+  }
+  /// Makes this value share `text`'s block without taking a count, so that
+  /// storing it does not touch the block. Only for a store that keeps
+  /// whatever owns `text` alive for as long as it holds this value (a
+  /// model keeping its reader's string table); copies and moves of this
+  /// value are ordinary counted values. Any other kind is assigned as usual.
+  void AssignUncounted(const TVariant& text) noexcept
+  {
+    if (text.FType != TVarType::vtString || &text == this) {
+      *this = text;
+      return;
+    }
+    Release();
+    FType = TVarType::vtString;
+    FPayload = text.FPayload;
+    FUncounted = true;
   }
   ~TVariant() { Release(); }
 
@@ -110,6 +132,7 @@ private:
   void Swap(TVariant& other) noexcept
   {
     std::swap(FType, other.FType);
+    std::swap(FUncounted, other.FUncounted);
     std::swap(FPayload, other.FPayload);
   }
   void Retain() const noexcept
@@ -121,12 +144,14 @@ private:
   {
     // The last holder frees the block; the acquire half makes every other
     // holder's use of it happen before.
-    if (FType == TVarType::vtString && FPayload.Text->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (FType == TVarType::vtString && !FUncounted &&
+        FPayload.Text->Refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
       FreeText(FPayload.Text);
   }
   static void FreeText(TTextBlock* block) noexcept;
 
   TVarType FType = TVarType::vtEmpty;
+  bool FUncounted = false;  // a text held without a count (AssignUncounted)
   TPayload FPayload{0};
 };
 

@@ -209,7 +209,8 @@ void TMSExcel::Clear()
   LoadBuiltInFormats();
   SheetIndex = -1;
   FSheetNames.clear();
-  FSharedStrings.clear();
+  FSharedStrings = std::make_shared<std::vector<TVariant>>();
+  FStringTableOwner = FSharedStrings;
   // Fonts belong to one workbook like the other lists; keeping them across
   // loads would only grow the list and mix fonts of different files.
   FFonts.clear();
@@ -496,9 +497,25 @@ void TMSExcel::ApplySheetRules(const TRecord& record, TRecordSource& source, boo
 
 void TMSExcel::ReportCell(int row, int column, const TVariant& value, TAlignment alignment)
 {
-  OnCellValue(*this, SheetIndex, row, column, 0, value, alignment);
-  FHighestRow = std::max(FHighestRow, row);
-  FHighestColumn = std::max(FHighestColumn, column);
+  // The model's own handler is called directly when it is the one
+  // installed: the same store, without a call through the event per cell.
+  if (const auto* store = OnCellValue.target<TStoreCellValue>())
+    (*store)(*this, SheetIndex, row, column, 0, value, alignment);
+  else
+    OnCellValue(*this, SheetIndex, row, column, 0, value, alignment);
+  NoteCellPosition(row, column);
+}
+
+void TMSExcel::ReportSharedString(int row, int column, const TVariant& text)
+{
+  const auto* store = OnCellValue.target<TStoreCellValue>();
+  if (!store) {
+    ReportCell(row, column, text, TAlignment::taLeftJustify);
+    return;
+  }
+  store->StoreSharedText(SheetIndex, row, column, text, FStringTableOwner,
+                         TAlignment::taLeftJustify);
+  NoteCellPosition(row, column);
 }
 
 TVariant TMSExcel::TypedNumber(double value, int xfIndex) const
@@ -657,10 +674,9 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
   case kRecLabelSst:
     if (cells && n >= 10) {
       const std::uint32_t index = U32(d, 6);
-      if (index >= FSharedStrings.size())
+      if (index >= FSharedStrings->size())
         throw EListError(index);
-      // The cell shares the table's text: a count, not a copy.
-      ReportCell(U16(d, 0), U16(d, 2), FSharedStrings[index], TAlignment::taLeftJustify);
+      ReportSharedString(U16(d, 0), U16(d, 2), (*FSharedStrings)[index]);
     }
     return true;
   case kRecExcel9:
@@ -884,6 +900,14 @@ void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
     return;
   const auto count = static_cast<std::int32_t>(U32(current, 4));
   std::size_t p = 8;
+  if (count > 0) {
+    // The table is sized at once. Every string takes at least 3 bytes, of
+    // this record or of those after it, so a damaged count asks for no more
+    // than the stream could hold.
+    const std::size_t room = (current.size() - p + source.Size() - source.Position()) / 3;
+    FSharedStrings->reserve(FSharedStrings->size() +
+                            std::min(static_cast<std::size_t>(count), room));
+  }
   auto need = [&](std::size_t bytes) {
     if (current.size() - p < bytes)
       throw EBiffLensError(kMsgNoContinue);
@@ -910,7 +934,7 @@ void TMSExcel::DecodeSst(const TRecord& record, TRecordSource& source)
       p += 4;
     }
     const bool wide = options & 0x01;
-    FSharedStrings.emplace_back(
+    FSharedStrings->emplace_back(
         ReadCharacters(source, current, p, wide ? 2 * chars : chars, wide, true));
     if (runs > 0 && (options & 0x08)) {
       if (current.size() - p < 4 * runs)

@@ -4,6 +4,7 @@
 #include "platform/SharedBytes.h"
 #include "xls/TextCodec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -107,7 +108,7 @@ public:
   const std::vector<TXLSName>& Names() const { return FNames; }
   const std::vector<TXLSFont>& Fonts() const { return FFonts; }
   const std::vector<TSheetName>& SheetNames() const { return FSheetNames; }
-  const std::vector<TVariant>& SharedStrings() const { return FSharedStrings; }
+  const std::vector<TVariant>& SharedStrings() const { return *FSharedStrings; }
   int CodePage() const { return FDecoder.CodePage(); }
   bool Date1904() const { return FDate1904; }
 
@@ -145,6 +146,14 @@ private:
 
   // Decoders.
   void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
+  /// ReportCell for a cell of the shared-string table: the model's own
+  /// store shares the table's text without counting it.
+  void ReportSharedString(int row, int column, const TVariant& text);
+  void NoteCellPosition(int row, int column)
+  {
+    FHighestRow = std::max(FHighestRow, row);
+    FHighestColumn = std::max(FHighestColumn, column);
+  }
   TVariant TypedNumber(double value, int xfIndex) const;
   void DecodeFormula(const TRecord& record, TRecordSource& source);
   void DecodeSst(const TRecord& record, TRecordSource& source);
@@ -198,7 +207,11 @@ private:
   std::vector<std::uint8_t> FFormatIsDate;  // bytes, not bits: read per number cell
   std::vector<TXLSName> FNames;
   std::vector<TSheetName> FSheetNames;
-  std::vector<TVariant> FSharedStrings;  // text values, shared by the cells
+  // The shared-string table. Cells of the model share its texts without a
+  // count and keep the table (FStringTableOwner, the same table) instead, so
+  // a load starts a new table rather than emptying the one cells may hold.
+  std::shared_ptr<std::vector<TVariant>> FSharedStrings = std::make_shared<std::vector<TVariant>>();
+  std::shared_ptr<const void> FStringTableOwner = FSharedStrings;
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records
 };

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -98,7 +99,15 @@ void AppendUtf16LeBytesAsUtf8(std::span<const std::uint8_t> bytes, std::string& 
 
 void AppendLatin1AsUtf8(std::span<const std::uint8_t> bytes, std::string& out)
 {
-  for (const std::uint8_t b : bytes) {
+  // Most text is ASCII, which is its own UTF-8: one append, not one per byte.
+  const auto firstHigh =
+      std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b >= 0x80; });
+  out.append(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::size_t>(firstHigh - bytes.begin()));
+  if (firstHigh == bytes.end())
+    return;
+  out.reserve(out.size() + 2 * static_cast<std::size_t>(bytes.end() - firstHigh));
+  for (const std::uint8_t b : bytes.subspan(static_cast<std::size_t>(firstHigh - bytes.begin()))) {
     if (b < 0x80) {
       out += static_cast<char>(b);
     } else {

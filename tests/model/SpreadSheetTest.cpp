@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
@@ -173,6 +177,50 @@ TEST(CellStore, StoresAfterARowIsDeletedOrClearedGoToALiveRow)
   cells.SetCellValue(3, 1, TVariant("d"), 0, TAlignment::taLeftJustify);
   EXPECT_EQ(cells.Row(1).Cols.Count(), 4u);
   EXPECT_TRUE(cells.GetCellValue(1, 1).IsNull());
+}
+
+TEST(CellStore, CellsSharingATableKeepItUntilClearedAndOutliveNoOtherHolder)
+{
+  auto table = std::make_shared<std::vector<TVariant>>();
+  table->emplace_back(std::string(40, 'a'));
+  table->emplace_back(std::string(40, 'b'));
+  const std::weak_ptr<std::vector<TVariant>> watch = table;
+  TSpreadSheetCells cells;
+  cells.SetCellSharedText(0, 0, (*table)[0], table, TAlignment::taCenter);
+  cells.SetCellSharedText(1, 3, (*table)[1], table, TAlignment::taLeftJustify);
+  cells.SetCellSharedText(2, 3, (*table)[1], table, TAlignment::taLeftJustify);
+  // The reader lets go of its table (a new load starts another one): the
+  // cells still read their texts, and a copy taken now outlives the cells.
+  table.reset();
+  ASSERT_FALSE(watch.expired());
+  EXPECT_EQ(cells.FindCell(0, 0)->Value.AsString(), std::string(40, 'a'));
+  EXPECT_EQ(cells.FindCell(0, 0)->Alignment, TAlignment::taCenter);
+  EXPECT_EQ(cells.RowCount, 4);
+  EXPECT_EQ(cells.ColCount, 3);
+  const TVariant copied = cells.GetCellValue(2, 3);
+  // Deleting rows keeps the table for the rows left; Clear lets it go.
+  cells.Delete(0);
+  EXPECT_EQ(cells.GetCellValue(1, 2), copied);
+  cells.Clear();
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(copied.AsString(), std::string(40, 'b'));
+}
+
+TEST(CellStore, TheSharedStoreFallsBackToAPlainStoreForOtherValuesOrNoOwner)
+{
+  TSpreadSheetCells cells;
+  const std::shared_ptr<const void> none;
+  auto owner = std::make_shared<int>(0);
+  cells.SetCellSharedText(0, 0, TVariant(2.5), owner, TAlignment::taLeftJustify);
+  cells.SetCellSharedText(1, 0, TVariant::Null(), owner, TAlignment::taLeftJustify);
+  cells.SetCellSharedText(2, 0, TVariant("own"), none, TAlignment::taLeftJustify);
+  EXPECT_EQ(cells.GetCellValue(0, 0), TVariant(2.5));
+  EXPECT_EQ(cells.FindCell(1, 0), nullptr);
+  EXPECT_EQ(cells.GetCellValue(2, 0), TVariant("own"));
+  EXPECT_THROW(cells.SetCellSharedText(-1, 0, TVariant("x"), owner, TAlignment::taLeftJustify),
+               EListError);
+  // A value that is not text takes no part in the owner's life.
+  EXPECT_EQ(owner.use_count(), 1);
 }
 
 TEST(CellStore, ACellIsSmallEnoughToLiveInItsRowsSlot)

@@ -419,4 +419,47 @@ TEST(LabelSst, SecondWorkbookInTheSameReaderUsesItsOwnStrings)
   EXPECT_EQ(load.Error, "List index out of bounds (1)");
 }
 
+TEST(LabelSst, CellTextsOutliveTheTableGrowingAndTheReader)
+{
+  // A second table in the sheet grows the list after a cell took a text
+  // from it; a value copied out of the model outlives the reader.
+  TSstBuilder more;
+  for (int k = 0; k < 40; ++k)
+    more.String("more " + std::to_string(k));
+  auto load = std::make_unique<TLoad>(
+      Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String(std::string(30, 'g'))); },
+            [&](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 0).Sst(more).LabelSst(1, 0, 0, 40); }));
+  ASSERT_EQ(load->Error, "");
+  EXPECT_EQ(load->Cell(0, 0, 0), TVariant(std::string(30, 'g')));
+  EXPECT_EQ(load->Cell(0, 1, 0), Text("more 39"));
+  const TVariant kept = load->Cell(0, 0, 0);
+  load.reset();
+  EXPECT_EQ(kept.AsString(), std::string(30, 'g'));
+}
+
+TEST(LabelSst, AHandlerAssignedDuringTheLoadGetsTheLaterCells)
+{
+  std::vector<TReportedCell> seen;
+  auto book = Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("x").String("y")); },
+                    [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 0).Number(1, 0, 0, 2).LabelSst(2, 0, 0, 1); });
+  TLoad load(book, [&](TLoad& l) {
+    auto listing = l.Reader.OnRecord;
+    l.Reader.OnRecord = [&, listing](TCustomSpreadSheetFile& sender, TBIFFRecordHeader header,
+                                     std::span<const std::uint8_t> data) {
+      listing(sender, header, data);
+      if (header.Code == kRecNumber)
+        l.Reader.OnCellValue = [&](TCustomSpreadSheetFile&, int sheet, int row, int column, int,
+                                   const TVariant& value, TAlignment) {
+          seen.push_back(TReportedCell{sheet, row, column, value});
+        };
+    };
+  });
+  ASSERT_EQ(load.Error, "");
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("x"));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].Value, TVariant(2.0));
+  EXPECT_EQ(seen[1].Value, Text("y"));
+  EXPECT_TRUE(load.Cell(0, 2, 0).IsNull());
+}
+
 }  // namespace

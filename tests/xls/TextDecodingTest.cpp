@@ -130,6 +130,20 @@ TEST(Utf16Text, ConversionHelpersAgreeOnPairs)
   EXPECT_EQ(fromBytes, "\xF0\x9F\x98\x80");
 }
 
+TEST(EightBitText, Latin1AppendsAsciiRunsAndEncodesEveryHighByte)
+{
+  // Text already in the string stays; ASCII before, between and after high
+  // bytes is kept in order.
+  std::string out = "x";
+  const std::vector<std::uint8_t> bytes{'a', 'b', 0xE9, 'c', 0x80, 0xFF, 'd'};
+  AppendLatin1AsUtf8(bytes, out);
+  EXPECT_EQ(out, "xab\xC3\xA9" "c\xC2\x80\xC3\xBF" "d");
+  AppendLatin1AsUtf8(std::vector<std::uint8_t>{'e', 'f'}, out);
+  EXPECT_EQ(out.substr(out.size() - 3), "def");
+  AppendLatin1AsUtf8({}, out);
+  EXPECT_EQ(out.size(), 13u);
+}
+
 TEST(EightBitText, LeadingZeroIsPassedOverBeforeBiff8)
 {
   // 00 41 42 with count 2 gives AB; 41 42 43 with count 2 gives AB too.
