@@ -161,14 +161,6 @@ void TSpreadSheetCells::MakeSparse()
   FSparse = true;
 }
 
-void TSpreadSheetCells::SetCellValue(int column, int row, const TVariant& value, std::int32_t formatIndex,
-                                     TAlignment alignment)
-{
-  if (value.IsNullOrEmpty())
-    return;
-  PlaceCell(column, row, formatIndex, alignment).Value = value;
-}
-
 void TSpreadSheetCells::SetCellSharedText(int column, int row, const TVariant& text,
                                           const std::shared_ptr<const void>& owner,
                                           TAlignment alignment)
@@ -183,22 +175,6 @@ void TSpreadSheetCells::SetCellSharedText(int column, int row, const TVariant& t
   if (FTextOwners.empty() || FTextOwners.back() != owner)
     KeepTextOwner(owner);
   cell.Value.AssignUncounted(text);
-}
-
-TZymCell& TSpreadSheetCells::PlaceCell(int column, int row, std::int32_t formatIndex,
-                                       TAlignment alignment)
-{
-  TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
-  TZymCell& cell = target.Cols.CellAt(column, FLastWidthHint);
-  cell.Alignment = alignment;
-  cell.FormatIndex = formatIndex;
-  if (TrackExtent) {
-    if (column >= ColCount)
-      ColCount = column + 1;
-    if (row >= RowCount)
-      RowCount = row + 1;
-  }
-  return cell;
 }
 
 void TSpreadSheetCells::KeepTextOwner(const std::shared_ptr<const void>& owner)

@@ -146,8 +146,14 @@ public:
   /// Stores one cell. Null and Empty are dropped (nothing is created and an
   /// earlier value at the place stays). Throws EListError for a negative
   /// row or column; rows appended for a valid row stay.
+  /// Inline: readers store every cell through it.
   void SetCellValue(int column, int row, const TVariant& value, std::int32_t formatIndex,
-                    TAlignment alignment);
+                    TAlignment alignment)
+  {
+    if (value.IsNullOrEmpty())
+      return;
+    PlaceCell(column, row, formatIndex, alignment).Value = value;
+  }
   /// Stores a cell (format index 0) whose text stays in `owner`, a table of
   /// texts that a reader stores into many cells: the cell shares the text
   /// without counting it, and these cells keep `owner` alive until Clear.
@@ -173,7 +179,20 @@ private:
   /// Finds or makes row `row` for SetCellValue and remembers it.
   TSpreadSheetRow& EnterRow(int row);
   /// The cell a store goes to, with its format and alignment set.
-  TZymCell& PlaceCell(int column, int row, std::int32_t formatIndex, TAlignment alignment);
+  TZymCell& PlaceCell(int column, int row, std::int32_t formatIndex, TAlignment alignment)
+  {
+    TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
+    TZymCell& cell = target.Cols.CellAt(column, FLastWidthHint);
+    cell.Alignment = alignment;
+    cell.FormatIndex = formatIndex;
+    if (TrackExtent) {
+      if (column >= ColCount)
+        ColCount = column + 1;
+      if (row >= RowCount)
+        RowCount = row + 1;
+    }
+    return cell;
+  }
   void KeepTextOwner(const std::shared_ptr<const void>& owner);
 
   // Declared before the rows, so that they outlive every cell sharing their

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr std::size_t kTypicalRecordBytes = 16;
+constexpr std::uint64_t kRecordHeaderBytes = 4;
 
 constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
 constexpr int kChunkShift = 32;
@@ -49,6 +50,7 @@ TRecordListModel::TLoadGuard::TLoadGuard(TRecordListModel& model) : FModel(model
   FModel.beginResetModel();
   FModel.FResetting = true;
   FModel.FRows.clear();
+  FModel.FArenaRefs.clear();
   FModel.FStream = {};
   FModel.FChunks.clear();
   FModel.FChunkSizes.clear();
@@ -75,12 +77,16 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
   row.Code = header.Code;
   row.Length = header.Length;
   data = data.first(std::min<std::size_t>(data.size(), header.Length));
-  row.DataSize = static_cast<std::uint32_t>(data.size());
+  row.DataSize = static_cast<std::uint16_t>(data.size());
   if (!data.empty()) {
-    // Rows slice one stream; bytes from anywhere else (another stream, a
-    // reader's scratch block) are copied, so no slice can dangle.
+    // Rows slice one stream, at the place their header says; bytes from
+    // anywhere else (another stream, a reader's scratch block) are copied,
+    // so no slice can dangle.
     const bool sameStream = FStream.data() == stream.data() && FStream.size() == stream.size();
-    if (!stream.empty() && (FStream.empty() || sameStream) && Contains(stream, data)) {
+    const bool afterHeader = !stream.empty() && Contains(stream, data) &&
+                             static_cast<std::uint64_t>(data.data() - stream.data()) ==
+                                 offset + kRecordHeaderBytes;
+    if (afterHeader && (FStream.empty() || sameStream)) {
       if (FStream.empty() && FRows.empty()) {
         // A record takes 4 header bytes and, in real workbooks, about a dozen
         // more: room for that many rows at once spares the list its
@@ -88,10 +94,9 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
         FRows.reserve(stream.size() / kTypicalRecordBytes);
       }
       FStream = stream;
-      row.DataPos = static_cast<std::uint64_t>(data.data() - stream.data());
     } else {
       row.InArena = true;
-      row.DataPos = CopyToArena(data);
+      FArenaRefs.push_back({FRows.size(), CopyToArena(data)});
     }
   }
   if (FResetting) {
@@ -136,11 +141,18 @@ std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
   const TRecordRow& r = FRows[static_cast<std::size_t>(row)];
   if (r.DataSize == 0)
     return {};
-  if (r.InArena)
-    return ArenaSlice(r.DataPos, r.DataSize);
-  if (r.DataPos > FStream.size() || r.DataSize > FStream.size() - r.DataPos)
+  if (r.InArena) {
+    const auto ref = std::lower_bound(
+        FArenaRefs.begin(), FArenaRefs.end(), static_cast<std::size_t>(row),
+        [](const TArenaRef& a, std::size_t index) { return a.Row < index; });
+    if (ref == FArenaRefs.end() || ref->Row != static_cast<std::size_t>(row))
+      return {};
+    return ArenaSlice(ref->Pos, r.DataSize);
+  }
+  const std::uint64_t at = r.Offset + kRecordHeaderBytes;
+  if (at < r.Offset || at > FStream.size() || r.DataSize > FStream.size() - at)
     return {};
-  return FStream.Span().subspan(static_cast<std::size_t>(r.DataPos), r.DataSize);
+  return FStream.Span().subspan(static_cast<std::size_t>(at), r.DataSize);
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const

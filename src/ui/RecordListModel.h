@@ -16,14 +16,14 @@ std::string RecordCodeText(std::uint16_t code);
 /// "0x" and the offset as at least 8 uppercase hexadecimal digits.
 std::string RecordOffsetText(std::uint64_t offset);
 
-/// One listed record. Its bytes are a slice of the workbook stream (or of the
-/// model's own arena), not a block of their own.
+/// One listed record: 16 bytes, as a workbook lists millions. Its bytes are
+/// the stream's, just after its header; only bytes from elsewhere are copied
+/// into the model's own arena.
 struct TRecordRow {
   std::uint64_t Offset = 0;    // of the record's header in the workbook stream
-  std::uint64_t DataPos = 0;   // of the data in the stream or the arena
-  std::uint32_t DataSize = 0;  // bytes that exist: Length, or less when cut short
   std::uint16_t Code = 0;
   std::uint16_t Length = 0;    // as the header says
+  std::uint16_t DataSize = 0;  // bytes that exist: Length, or less when cut short
   bool InArena = false;
 };
 
@@ -80,7 +80,15 @@ private:
   std::span<const std::uint8_t> ArenaSlice(std::uint64_t pos, std::uint32_t size) const;
   std::uint64_t CopyToArena(std::span<const std::uint8_t> bytes);
 
+  /// Where an arena row's bytes are; kept apart, in row order, since nearly
+  /// every row is in the stream and needs none.
+  struct TArenaRef {
+    std::size_t Row = 0;
+    std::uint64_t Pos = 0;
+  };
+
   std::vector<TRecordRow> FRows;
+  std::vector<TArenaRef> FArenaRefs;
   TSharedBytes FStream;
   // The arena: chunks of kArenaChunk bytes (bigger for a bigger record), never
   // reallocated, so slices handed out stay put while rows are appended.

@@ -252,20 +252,6 @@ bool TMSExcel::IsDateFormat(std::string_view lowerText)
          lowerText.find("yy") != std::string_view::npos;
 }
 
-bool TMSExcel::IsDateXF(int xfIndex) const
-{
-  int index = xfIndex;
-  if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size()) {
-    const int formatIndex = FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
-    if (formatIndex <= 0)
-      return false;
-    index = formatIndex;
-  }
-  if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
-    return false;
-  return FFormatIsDate[static_cast<std::size_t>(index)] != 0;
-}
-
 std::string TMSExcel::ErrorCodeText(int code)
 {
   switch (code) {

@@ -112,8 +112,21 @@ public:
   int CodePage() const { return FDecoder.CodePage(); }
   bool Date1904() const { return FDate1904; }
 
-  /// The date decision for a number cell's XF index.
-  bool IsDateXF(int xfIndex) const;
+  /// The date decision for a number cell's XF index; inline, as every
+  /// number cell asks.
+  bool IsDateXF(int xfIndex) const
+  {
+    int index = xfIndex;
+    if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size()) {
+      const int formatIndex = FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
+      if (formatIndex <= 0)
+        return false;
+      index = formatIndex;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
+      return false;
+    return FFormatIsDate[static_cast<std::size_t>(index)] != 0;
+  }
   /// True when the (lower-cased) format text holds "dd", "mm" or "yy".
   static bool IsDateFormat(std::string_view lowerText);
   /// "#NULL!", "#DIV/0!", ... or "Unknown error code N".

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -197,6 +198,32 @@ private slots:
     QVERIFY(!model.Row(0).InArena);
     QVERIFY(model.Row(1).InArena);
     QVERIFY(model.RowBytes(1).data() != two.Bytes.data() + 4);
+  }
+
+  void streamBytesAwayFromTheirHeaderAreCopiedAndArenaRowsMixWithStreamRows()
+  {
+    // A row's stream bytes are found from its header's offset, so bytes of
+    // the stream that do not follow their header are copied, not sliced.
+    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}, {0x0203, 14, 14}};
+    const TFakeStream stream = MakeStream(records);
+    TRecordListModel model;
+    Load(model, stream, records);
+    const auto elsewhere = stream.Bytes.Span().subspan(stream.Offsets[1] + 4, 14);
+    model.Append({0x0203, 14}, elsewhere, stream.Offsets[0], stream.Bytes);
+    model.Append({0x0203, 14}, stream.Bytes.Span().subspan(stream.Offsets[1] + 4, 14),
+                 stream.Offsets[1], stream.Bytes);
+    model.Append({0x0203, 3}, elsewhere.first(3), 0x7000, stream.Bytes);
+    QVERIFY(model.Row(2).InArena);
+    QVERIFY(!model.Row(3).InArena);
+    QVERIFY(model.Row(4).InArena);
+    QVERIFY(model.RowBytes(2).data() != elsewhere.data());
+    QVERIFY(std::equal(elsewhere.begin(), elsewhere.end(), model.RowBytes(2).begin()));
+    QCOMPARE(model.RowBytes(3).data(), elsewhere.data());
+    QCOMPARE(model.RowBytes(4).size(), std::size_t{3});
+    QCOMPARE(model.RowBytes(4)[2], elsewhere[2]);
+    QCOMPARE(Cell(model, 4, TRecordListModel::rcOffset), QStringLiteral("0x00007000"));
+    // Millions of rows: one row must stay small.
+    QVERIFY(sizeof(TRecordRow) <= 16);
   }
 
   void bulkLoadIsOneResetAndStartsNumberingAgain()
