@@ -462,4 +462,22 @@ TEST(LabelSst, AHandlerAssignedDuringTheLoadGetsTheLaterCells)
   EXPECT_TRUE(load.Cell(0, 2, 0).IsNull());
 }
 
+TEST(LabelSst, AnotherReadersModelHandlerStoresIntoThatReadersModel)
+{
+  // The model's handler, copied from one reader to another, keeps storing
+  // where it was made for, as any handler would.
+  const auto book = Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("s")); },
+                          [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 0).Number(1, 0, 0, 7); });
+  TLoad first(book);
+  TLoad second(book, [&](TLoad& l) {
+    l.Reader.OnSheet = [](TCustomSpreadSheetFile&, const std::string&, int, bool&) {};
+    l.Reader.OnCellValue = first.Reader.OnCellValue;
+  });
+  ASSERT_EQ(second.Error, "");
+  EXPECT_EQ(second.Reader.Sheets().Count(), 0);
+  ASSERT_EQ(first.Reader.Sheets().Count(), 1);
+  EXPECT_EQ(first.Cell(0, 0, 0), Text("s"));
+  EXPECT_EQ(first.Cell(0, 1, 0), TVariant(7.0));
+}
+
 }  // namespace
