@@ -16,7 +16,9 @@ enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter }
 /// Final, so that rows destroy their cells without a virtual call each.
 class TZymCell final : public TPersistent {
 public:
-  TVariant Value;
+  // The alignment and format index sit in the value's tail padding: a cell
+  // is 24 bytes, and a big sheet holds millions.
+  [[no_unique_address]] TVariant Value;
   TAlignment Alignment = TAlignment::taLeftJustify;
   std::int32_t FormatIndex = 0;
 

@@ -49,10 +49,10 @@ public:
   TVariant(std::string_view value) : TVariant(std::string(value)) {}
   TVariant(const char* value) : TVariant(std::string(value)) {}
 
-  TVariant(const TVariant& other) noexcept : FType(other.FType), FPayload(other.FPayload) { Retain(); }
+  TVariant(const TVariant& other) noexcept : FPayload(other.FPayload), FType(other.FType) { Retain(); }
   // Moving an uncounted text takes a count: only its first holder, a store
   // that keeps the text's owner, may hold the text without one.
-  TVariant(TVariant&& other) noexcept : FType(other.FType), FPayload(other.FPayload)
+  TVariant(TVariant&& other) noexcept : FPayload(other.FPayload), FType(other.FType)
   {
     if (other.FUncounted)
       Retain();
@@ -150,9 +150,12 @@ private:
   }
   static void FreeText(TTextBlock* block) noexcept;
 
+  // The payload first: the two bytes after it leave 6 bytes of tail
+  // padding, which a holder may use for small fields of its own (a cell
+  // keeps its format and alignment there).
+  TPayload FPayload{0};
   TVarType FType = TVarType::vtEmpty;
   bool FUncounted = false;  // a text held without a count (AssignUncounted)
-  TPayload FPayload{0};
 };
 
 /// Lower-case name of a kind: "empty", "null", "integer", "double", "date",
