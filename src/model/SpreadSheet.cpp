@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <utility>
 
 void TZymCell::Assign(const TPersistent& source)
@@ -109,6 +110,29 @@ const TSpreadSheetRow& EmptyRow()
 
 }  // namespace
 
+TRowPool::TRowPtr TRowPool::Make()
+{
+  if (FUsed == FCapacity) {
+    // Blocks grow with the sheet, so a small sheet takes little.
+    const std::size_t capacity = std::clamp<std::size_t>(2 * FCapacity, 8, 1024);
+    FBlocks.push_back(
+        std::make_unique_for_overwrite<std::byte[]>(capacity * sizeof(TSpreadSheetRow)));
+    FCapacity = capacity;
+    FUsed = 0;
+  }
+  std::byte* place = FBlocks.back().get() + FUsed * sizeof(TSpreadSheetRow);
+  TRowPtr row(::new (static_cast<void*>(place)) TSpreadSheetRow());
+  ++FUsed;
+  return row;
+}
+
+void TRowPool::Release()
+{
+  FBlocks.clear();
+  FUsed = 0;
+  FCapacity = 0;
+}
+
 const TSpreadSheetRow* TSpreadSheetCells::FindRow(std::size_t index) const
 {
   if (FSparse) {
@@ -122,10 +146,9 @@ TSpreadSheetRow& TSpreadSheetCells::Row(int index)
 {
   if (index < 0 || static_cast<std::size_t>(index) >= FCount)
     throw EListError(index);
-  std::unique_ptr<TSpreadSheetRow>& slot =
-      FSparse ? FSparseRows[index] : FRows[static_cast<std::size_t>(index)];
+  TRowPool::TRowPtr& slot = FSparse ? FSparseRows[index] : FRows[static_cast<std::size_t>(index)];
   if (!slot) {
-    slot = std::make_unique<TSpreadSheetRow>();
+    slot = FRowPool.Make();
     ++FRealRows;
   }
   return *slot;
@@ -157,7 +180,7 @@ void TSpreadSheetCells::MakeSparse()
   for (std::size_t r = 0; r < FRows.size(); ++r)
     if (FRows[r])
       FSparseRows.emplace(static_cast<int>(r), std::move(FRows[r]));
-  FRows = std::vector<std::unique_ptr<TSpreadSheetRow>>();
+  FRows = std::vector<TRowPool::TRowPtr>();
   FSparse = true;
 }
 
@@ -233,7 +256,7 @@ void TSpreadSheetCells::Delete(int index)
       --FRealRows;
     FRows.erase(FRows.begin() + index);
   } else {
-    std::map<int, std::unique_ptr<TSpreadSheetRow>> moved;
+    std::map<int, TRowPool::TRowPtr> moved;
     for (auto& [r, row] : FSparseRows) {
       if (r == index) {
         --FRealRows;
@@ -254,6 +277,7 @@ void TSpreadSheetCells::Clear()
   FRows.shrink_to_fit();
   while (!FSparseRows.empty())
     FSparseRows.erase(std::prev(FSparseRows.end()));
+  FRowPool.Release();
   FTextOwners.clear();
   FSparse = false;
   FCount = 0;

@@ -3,6 +3,7 @@
 #include "platform/Persistent.h"
 #include "platform/Variant.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -97,6 +98,30 @@ private:
 class TSpreadSheetRow {
 public:
   TSpreadSheetCols Cols;
+};
+
+/// Storage for one sheet's rows, many rows to a block, so that a row costs
+/// no heap block of its own. A row is made in the next free place and
+/// destroyed by its owner (TRowPool::TDestroy); its place is not reused
+/// until Release, which frees the blocks once every row is destroyed.
+class TRowPool {
+public:
+  struct TDestroy {
+    void operator()(TSpreadSheetRow* row) const noexcept { std::destroy_at(row); }
+  };
+  using TRowPtr = std::unique_ptr<TSpreadSheetRow, TDestroy>;
+
+  TRowPool() = default;
+  TRowPool(const TRowPool&) = delete;
+  TRowPool& operator=(const TRowPool&) = delete;
+
+  TRowPtr Make();
+  void Release();
+
+private:
+  std::vector<std::unique_ptr<std::byte[]>> FBlocks;  // raw places, rows made in them
+  std::size_t FUsed = 0;      // places taken in the last block
+  std::size_t FCapacity = 0;  // places in the last block
 };
 
 /// The rows of one sheet, rows 0 up to the highest stored row, without gaps:
@@ -201,8 +226,10 @@ private:
   // texts even without Clear; FTextOwners.back() is the latest.
   std::vector<std::shared_ptr<const void>> FTextOwners;
 
-  std::vector<std::unique_ptr<TSpreadSheetRow>> FRows;  // null: an empty row
-  std::map<int, std::unique_ptr<TSpreadSheetRow>> FSparseRows;
+  // Declared before the rows, which it must outlive.
+  TRowPool FRowPool;
+  std::vector<TRowPool::TRowPtr> FRows;  // null: an empty row
+  std::map<int, TRowPool::TRowPtr> FSparseRows;
   bool FSparse = false;
   std::size_t FCount = 0;
   std::size_t FRealRows = 0;  // rows made real, dense or sparse
