@@ -77,7 +77,7 @@ void TSpreadSheetCols::MakeSparse()
   for (std::size_t c = 0; c < FItems.size(); ++c)
     if (!FItems[c].Value.IsEmpty())
       sparse->emplace(static_cast<int>(c), std::move(FItems[c]));
-  FItems = std::vector<TZymCell>();
+  FItems = decltype(FItems)(FItems.get_allocator());
   FSparseItems = std::move(sparse);
 }
 
@@ -110,27 +110,45 @@ const TSpreadSheetRow& EmptyRow()
 
 }  // namespace
 
-TRowPool::TRowPtr TRowPool::Make()
+void* TCellArena::Allocate(std::size_t bytes)
 {
-  if (FUsed == FCapacity) {
+  // Everything cut is kept aligned like the heap's blocks.
+  constexpr std::size_t kAlign = alignof(std::max_align_t);
+  constexpr std::size_t kFirstBlock = std::size_t{4} << 10;
+  constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
+  static_assert(alignof(TZymCell) <= kAlign && alignof(TSpreadSheetRow) <= kAlign);
+  if (bytes > static_cast<std::size_t>(-1) - kAlign)
+    throw std::bad_alloc();
+  bytes = (bytes + kAlign - 1) / kAlign * kAlign;
+  if (bytes > kLargestBlock / 4) {
+    // A big request gets a block of its own, put before the one being cut.
+    auto own = std::make_unique_for_overwrite<std::byte[]>(bytes);
+    void* result = own.get();
+    FBlocks.insert(FBlocks.empty() ? FBlocks.end() : std::prev(FBlocks.end()), std::move(own));
+    return result;
+  }
+  if (FSize - FUsed < bytes) {
     // Blocks grow with the sheet, so a small sheet takes little.
-    const std::size_t capacity = std::clamp<std::size_t>(2 * FCapacity, 8, 1024);
-    FBlocks.push_back(
-        std::make_unique_for_overwrite<std::byte[]>(capacity * sizeof(TSpreadSheetRow)));
-    FCapacity = capacity;
+    const std::size_t size = std::clamp(std::max(2 * FSize, bytes), kFirstBlock, kLargestBlock);
+    FBlocks.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
+    FSize = size;
     FUsed = 0;
   }
-  std::byte* place = FBlocks.back().get() + FUsed * sizeof(TSpreadSheetRow);
-  TRowPtr row(::new (static_cast<void*>(place)) TSpreadSheetRow());
-  ++FUsed;
-  return row;
+  void* result = FBlocks.back().get() + FUsed;
+  FUsed += bytes;
+  return result;
 }
 
-void TRowPool::Release()
+void TCellArena::Release()
 {
   FBlocks.clear();
   FUsed = 0;
-  FCapacity = 0;
+  FSize = 0;
+}
+
+TRowPtr TSpreadSheetCells::MakeRow()
+{
+  return TRowPtr(::new (FArena.Allocate(sizeof(TSpreadSheetRow))) TSpreadSheetRow(&FArena));
 }
 
 const TSpreadSheetRow* TSpreadSheetCells::FindRow(std::size_t index) const
@@ -146,9 +164,9 @@ TSpreadSheetRow& TSpreadSheetCells::Row(int index)
 {
   if (index < 0 || static_cast<std::size_t>(index) >= FCount)
     throw EListError(index);
-  TRowPool::TRowPtr& slot = FSparse ? FSparseRows[index] : FRows[static_cast<std::size_t>(index)];
+  TRowPtr& slot = FSparse ? FSparseRows[index] : FRows[static_cast<std::size_t>(index)];
   if (!slot) {
-    slot = FRowPool.Make();
+    slot = MakeRow();
     ++FRealRows;
   }
   return *slot;
@@ -180,7 +198,7 @@ void TSpreadSheetCells::MakeSparse()
   for (std::size_t r = 0; r < FRows.size(); ++r)
     if (FRows[r])
       FSparseRows.emplace(static_cast<int>(r), std::move(FRows[r]));
-  FRows = std::vector<TRowPool::TRowPtr>();
+  FRows = std::vector<TRowPtr>();
   FSparse = true;
 }
 
@@ -256,7 +274,7 @@ void TSpreadSheetCells::Delete(int index)
       --FRealRows;
     FRows.erase(FRows.begin() + index);
   } else {
-    std::map<int, TRowPool::TRowPtr> moved;
+    std::map<int, TRowPtr> moved;
     for (auto& [r, row] : FSparseRows) {
       if (r == index) {
         --FRealRows;
@@ -277,7 +295,7 @@ void TSpreadSheetCells::Clear()
   FRows.shrink_to_fit();
   while (!FSparseRows.empty())
     FSparseRows.erase(std::prev(FSparseRows.end()));
-  FRowPool.Release();
+  FArena.Release();
   FTextOwners.clear();
   FSparse = false;
   FCount = 0;

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 /// Horizontal alignment a reader reports for a cell.
@@ -29,6 +31,63 @@ public:
   void Assign(const TPersistent& source) override;
 };
 
+/// Memory for one sheet's rows and cell slots, cut from large blocks and
+/// freed all at once by Release: a row and its slots cost no heap blocks of
+/// their own. Memory given back before Release is not reused, which costs
+/// little as rows are sized from the row above and rarely regrow.
+class TCellArena {
+public:
+  TCellArena() = default;
+  TCellArena(const TCellArena&) = delete;
+  TCellArena& operator=(const TCellArena&) = delete;
+
+  /// `bytes` bytes aligned for any cell or row.
+  void* Allocate(std::size_t bytes);
+  /// Frees every block; nothing cut from them may be used afterwards.
+  void Release();
+
+private:
+  std::vector<std::unique_ptr<std::byte[]>> FBlocks;  // the last one is being cut
+  std::size_t FUsed = 0;
+  std::size_t FSize = 0;
+};
+
+/// Allocator of a row's slots: from its sheet's arena, or from the heap for
+/// a row made outside a sheet.
+template <typename T>
+class TCellAllocator {
+public:
+  using value_type = T;
+  using propagate_on_container_move_assignment = std::true_type;
+  using propagate_on_container_swap = std::true_type;
+
+  TCellAllocator() = default;
+  explicit TCellAllocator(TCellArena* arena) : FArena(arena) {}
+  template <typename U>
+  TCellAllocator(const TCellAllocator<U>& other) : FArena(other.Arena())
+  {
+  }
+
+  T* allocate(std::size_t n)
+  {
+    if (!FArena)
+      return std::allocator<T>().allocate(n);
+    if (n > static_cast<std::size_t>(-1) / sizeof(T))
+      throw std::bad_array_new_length();
+    return static_cast<T*>(FArena->Allocate(n * sizeof(T)));
+  }
+  void deallocate(T* p, std::size_t n) noexcept
+  {
+    if (!FArena)
+      std::allocator<T>().deallocate(p, n);
+  }
+  TCellArena* Arena() const { return FArena; }
+  bool operator==(const TCellAllocator& other) const { return FArena == other.FArena; }
+
+private:
+  TCellArena* FArena = nullptr;
+};
+
 /// The cells of one row. Column c is slot c; a slot whose value is Empty is a
 /// gap (the model never stores Empty, so a slot needs no flag of its own).
 /// Cells live inside the slots: a row costs one block, not one per cell.
@@ -40,6 +99,10 @@ public:
 /// logarithmic instead of constant time.
 class TSpreadSheetCols {
 public:
+  TSpreadSheetCols() = default;
+  /// A row whose slots come from `arena`, which must outlive it.
+  explicit TSpreadSheetCols(TCellArena* arena) : FItems(TCellAllocator<TZymCell>(arena)) {}
+
   std::size_t Count() const { return FCount; }
   /// The cell at Column, or nullptr for a gap or a column at or past the end.
   /// Throws EListError for a negative column.
@@ -86,7 +149,7 @@ private:
   // Slots are made a block at a time (the width hint, else the vector's
   // capacity), so a row does not grow by one slot per cell; FCount is the
   // list's length (dense or sparse), the slots past it are spare.
-  std::vector<TZymCell> FItems;
+  std::vector<TZymCell, TCellAllocator<TZymCell>> FItems;
   std::size_t FCount = 0;
   std::size_t FHanded = 0;  // slots handed out by CellAt: an upper bound on the cells
   // Set once the row turns sparse; behind a pointer, so the dense rows that
@@ -97,32 +160,17 @@ private:
 /// One row of a sheet.
 class TSpreadSheetRow {
 public:
+  TSpreadSheetRow() = default;
+  explicit TSpreadSheetRow(TCellArena* arena) : Cols(arena) {}
   TSpreadSheetCols Cols;
 };
 
-/// Storage for one sheet's rows, many rows to a block, so that a row costs
-/// no heap block of its own. A row is made in the next free place and
-/// destroyed by its owner (TRowPool::TDestroy); its place is not reused
-/// until Release, which frees the blocks once every row is destroyed.
-class TRowPool {
-public:
-  struct TDestroy {
-    void operator()(TSpreadSheetRow* row) const noexcept { std::destroy_at(row); }
-  };
-  using TRowPtr = std::unique_ptr<TSpreadSheetRow, TDestroy>;
-
-  TRowPool() = default;
-  TRowPool(const TRowPool&) = delete;
-  TRowPool& operator=(const TRowPool&) = delete;
-
-  TRowPtr Make();
-  void Release();
-
-private:
-  std::vector<std::unique_ptr<std::byte[]>> FBlocks;  // raw places, rows made in them
-  std::size_t FUsed = 0;      // places taken in the last block
-  std::size_t FCapacity = 0;  // places in the last block
+/// Owner of a row made in a sheet's arena: destroys the row, whose memory
+/// goes back with the arena's.
+struct TRowDestroy {
+  void operator()(TSpreadSheetRow* row) const noexcept { std::destroy_at(row); }
 };
+using TRowPtr = std::unique_ptr<TSpreadSheetRow, TRowDestroy>;
 
 /// The rows of one sheet, rows 0 up to the highest stored row, without gaps:
 /// a row below it that never received a cell is present and empty. An empty
@@ -206,6 +254,7 @@ private:
   /// Finds or makes row `row` for SetCellValue and remembers it.
   TSpreadSheetRow& EnterRow(int row);
   /// The cell a store goes to, with its format and alignment set.
+  TRowPtr MakeRow();
   TZymCell& PlaceCell(int column, int row, std::int32_t formatIndex, TAlignment alignment)
   {
     TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
@@ -227,9 +276,9 @@ private:
   std::vector<std::shared_ptr<const void>> FTextOwners;
 
   // Declared before the rows, which it must outlive.
-  TRowPool FRowPool;
-  std::vector<TRowPool::TRowPtr> FRows;  // null: an empty row
-  std::map<int, TRowPool::TRowPtr> FSparseRows;
+  TCellArena FArena;
+  std::vector<TRowPtr> FRows;  // null: an empty row
+  std::map<int, TRowPtr> FSparseRows;
   bool FSparse = false;
   std::size_t FCount = 0;
   std::size_t FRealRows = 0;  // rows made real, dense or sparse

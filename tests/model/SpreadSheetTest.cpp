@@ -4,8 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using ::testing::StrEq;
@@ -267,6 +271,30 @@ TEST(CellStore, RowsSpreadOverManyBlocksSurviveDeletesAndAreFreedOnce)
   for (int r = 0; r < 40; ++r)
     cells.SetCellValue(0, r, text(r), 0, TAlignment::taLeftJustify);
   EXPECT_EQ(cells.GetCellValue(0, 39), text(39));
+}
+
+TEST(CellArena, PiecesOfEverySizeAreAlignedAndNeverOverlap)
+{
+  // Small pieces, a first piece larger than a first block, pieces that get
+  // blocks of their own, and enough to fill several blocks; each is filled
+  // to its end and must keep its fill.
+  TCellArena arena;
+  const std::vector<std::size_t> sizes = {100000, 1, 24, 300000, 5000, 65536, 7, 1 << 20, 48, 262145};
+  std::vector<std::pair<unsigned char*, std::size_t>> pieces;
+  for (int round = 0; round < 40; ++round)
+    for (const std::size_t size : sizes) {
+      auto* piece = static_cast<unsigned char*>(arena.Allocate(size));
+      ASSERT_EQ(reinterpret_cast<std::uintptr_t>(piece) % alignof(std::max_align_t), 0u);
+      std::memset(piece, static_cast<int>(pieces.size() & 0xFF), size);
+      pieces.emplace_back(piece, size);
+    }
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    const auto [piece, size] = pieces[k];
+    ASSERT_EQ(piece[0], k & 0xFF) << k;
+    ASSERT_EQ(piece[size - 1], k & 0xFF) << k;
+  }
+  arena.Release();
+  EXPECT_NE(arena.Allocate(16), nullptr);
 }
 
 TEST(CellStore, ACellIsSmallEnoughToLiveInItsRowsSlot)
