@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -216,13 +217,16 @@ void TCodePageDecoder::SetCodePage(int codePage)
 void TCodePageDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out)
 {
   if (FSingleByte) {
-    for (const std::uint8_t b : bytes) {
-      if (b < 0x80) {
-        out += static_cast<char>(b);
-        continue;
-      }
-      const auto& entry = FTable[b];
+    // Runs of ASCII, the same in every single-byte page, are appended whole.
+    auto at = bytes.begin();
+    while (at != bytes.end()) {
+      const auto high = std::find_if(at, bytes.end(), [](std::uint8_t b) { return b >= 0x80; });
+      out.append(reinterpret_cast<const char*>(&*at), static_cast<std::size_t>(high - at));
+      if (high == bytes.end())
+        break;
+      const auto& entry = FTable[*high];
       out.append(entry.data(), static_cast<std::size_t>(entry[3]));
+      at = std::next(high);
     }
     return;
   }

@@ -45,6 +45,7 @@ TEST(CodePage, DecodesByTheDeclaredPage)
       {32769, "\x80\xE9", "\xE2\x82\xAC\xC3\xA9"},                   // 1252 by another name
       {10000, "\x8A\xA5\x80", "\xC3\xA4\xE2\x80\xA2\xC3\x84"},       // Mac Roman: ä • Ä
       {1250, "\x8A\xB9", "\xC5\xA0\xC4\x85"},                        // Š ą
+      {1251, "a\xC0" "bc\xE0\xE1" "d", "a\xD0\x90" "bc\xD0\xB0\xD0\xB1" "d"},  // ASCII between
       {932, "\x93\xFA\x96\x7B" "A\xB1", "\xE6\x97\xA5\xE6\x9C\xAC" "A\xEF\xBD\xB1"},  // 日本Aｱ
       {936, "\xD6\xD0\xCE\xC4", "\xE4\xB8\xAD\xE6\x96\x87"},         // 中文
       {12345, "\x80", "\xE2\x82\xAC"},                               // unknown: Windows-1252
