@@ -306,6 +306,15 @@ void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
 
 void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
 {
+  // The label texts are for this load only; the cells keep their own.
+  struct TForgetLabels {
+    TMSExcel& Reader;
+    ~TForgetLabels()
+    {
+      Reader.FLabels = {};
+      Reader.FLabelScratch = TVariant();
+    }
+  } forgetLabels{*this};
   FStream = {};
   if (IsCompoundFile(file) || !allowBare) {
     ReadWorkbookStorage(TCompoundFile::Open(std::move(file)));
@@ -504,6 +513,24 @@ void TMSExcel::ReportSharedString(int row, int column, const TVariant& text)
   NoteCellPosition(row, column);
 }
 
+const TVariant& TMSExcel::LabelValue(std::string&& text)
+{
+  constexpr std::size_t kLongestKept = 255;  // an older file's longest label
+  constexpr std::size_t kMostKept = std::size_t{1} << 16;
+  if (text.size() <= kLongestKept) {
+    if (const auto found = FLabels.find(text); found != FLabels.end())
+      return found->second;
+    if (FLabels.size() < kMostKept) {
+      TVariant value(std::move(text));
+      // The key views the value's own text, which never moves.
+      const std::string_view key = value.AsString();
+      return FLabels.emplace(key, std::move(value)).first->second;
+    }
+  }
+  FLabelScratch = TVariant(std::move(text));
+  return FLabelScratch;
+}
+
 TVariant TMSExcel::TypedNumber(double value, int xfIndex) const
 {
   if (!IsDateXF(xfIndex))
@@ -577,7 +604,7 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     if (cells && n >= 8) {
       std::string text;
       Append8Bit(Slice(d, 8, d[7]), text);
-      ReportCell(U16(d, 0), U16(d, 2), TVariant(std::move(text)), Biff2Alignment(d));
+      ReportCell(U16(d, 0), U16(d, 2), LabelValue(std::move(text)), Biff2Alignment(d));
     }
     return true;
   case kRecBoolErr2:
@@ -683,7 +710,7 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
       const std::size_t length = U16(d, 6);
       std::string text = IsBiff8() ? UnicodeString(Slice(d, 8, n), length)
                                    : BytesToString(Slice(d, 8, n), length, true);
-      ReportCell(U16(d, 0), U16(d, 2), TVariant(std::move(text)), TAlignment::taLeftJustify);
+      ReportCell(U16(d, 0), U16(d, 2), LabelValue(std::move(text)), TAlignment::taLeftJustify);
     }
     return true;
   case kRecBoolErr:

@@ -112,6 +112,28 @@ TEST(LabelCell, TextLongerThanTheRecordIsCutAtTheRecordEnd)
   EXPECT_EQ(load.Cell(0, 1, 0), TVariant(2.0));
 }
 
+TEST(LabelCell, CellsOfOneTextShareItsBlockHoweverManyTextsTheLoadHas)
+{
+  // More distinct texts than are kept for sharing, then texts met before:
+  // every cell keeps its own value whether or not it shares.
+  const int distinct = (1 << 16) + 100;
+  const auto label = [](int k) { return std::to_string(k).append("t"); };
+  TLoad load(Book5({}, [&](TBiffBuilder& b) {
+    b.Label(20000, 2, 0, std::string(255, 'L')).Label(20000, 3, 0, std::string(255, 'L'));
+    for (int k = 0; k < distinct; ++k)
+      b.Label(static_cast<std::uint16_t>(k / 4), static_cast<std::uint16_t>(k % 4), 0, label(k));
+    b.Label(20000, 0, 0, label(7)).Label(20000, 1, 0, label(distinct - 1));
+  }));
+  ASSERT_EQ(load.Error, "");
+  for (int k = 0; k < distinct; k += 997)
+    ASSERT_EQ(load.Cell(0, k / 4, k % 4), TVariant(label(k))) << k;
+  const TSpreadSheetCells& cells = load.Reader.Sheets().Items(0).Cells;
+  EXPECT_EQ(&cells.FindCell(0, 20000)->Value.AsString(), &cells.FindCell(3, 1)->Value.AsString());
+  EXPECT_EQ(load.Cell(0, 20000, 1), TVariant(label(distinct - 1)));
+  EXPECT_EQ(&cells.FindCell(2, 20000)->Value.AsString(), &cells.FindCell(3, 20000)->Value.AsString());
+  EXPECT_EQ(load.Cell(0, 20000, 3), TVariant(std::string(255, 'L')));
+}
+
 TEST(RStringCell, IsReadAsALabelWithItsRunsIgnored)
 {
   const auto biff8 = TBytes().U16(0).U16(0).U16(0).U16(3).U8(1).Utf16("\xCE\xB1" "bc").U16(1).U16(0).U16(1);
