@@ -253,8 +253,9 @@ private:
   void ForgetLastRow();
   /// Finds or makes row `row` for SetCellValue and remembers it.
   TSpreadSheetRow& EnterRow(int row);
-  /// The cell a store goes to, with its format and alignment set.
+  /// A new row, made in the sheet's arena.
   TRowPtr MakeRow();
+  /// The cell a store goes to, with its format and alignment set.
   TZymCell& PlaceCell(int column, int row, std::int32_t formatIndex, TAlignment alignment)
   {
     TSpreadSheetRow& target = row == FLastRowIndex && FLastRow ? *FLastRow : EnterRow(row);
