@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -160,6 +161,10 @@ THeader ReadHeader(std::span<const std::uint8_t> bytes)
 
 struct TCompoundFile::TImpl {
   TSharedBytes Bytes;
+  // Set when the file is read a part at a time (OpenReader): Bytes is then
+  // empty and every structure sector is read from here.
+  std::shared_ptr<const TFileReader> File;
+  std::uint64_t FileSize = 0;
   std::uint16_t MajorVersion = 0;
   std::size_t SectorSize = 0;
   // Sectors with at least one byte in the file (a partial last one counts).
@@ -179,11 +184,28 @@ struct TCompoundFile::TImpl {
     return Bytes.Span().subspan(offset, present);
   }
 
+  /// The bytes of `sector` present in the file, as SectorBytes counts them.
+  std::size_t PresentBytes(std::uint32_t sector) const
+  {
+    const std::uint64_t offset = (static_cast<std::uint64_t>(sector) + 1) * SectorSize;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(SectorSize, FileSize - offset));
+  }
+
   /// A whole sector for a structure read, missing bytes set to `fill`.
   std::vector<std::uint8_t> PaddedSector(std::uint32_t sector, std::uint8_t fill) const
   {
     if (sector > kMaxRegularSector || sector >= SectorCount)
       Corrupt(kMsgCfbSectorOutOfRange);
+    if (File) {
+      std::vector<std::uint8_t> out(SectorSize, fill);
+      std::size_t read = 0;
+      const std::size_t present = PresentBytes(sector);
+      if (!File->ReadAt((static_cast<std::uint64_t>(sector) + 1) * SectorSize,
+                        std::span(out).first(present), read) ||
+          read < present)
+        throw EOleError(kStgReadFault, CfbCannotReadMessage(File->Path()));
+      return out;
+    }
     const auto present = SectorBytes(sector);
     std::vector<std::uint8_t> out(present.begin(), present.end());
     out.resize(SectorSize, fill);
@@ -472,25 +494,47 @@ TCompoundFile TCompoundFile::Open(TSharedBytes bytes)
 {
   if (bytes.empty())
     throw EOleError(kStgInvalidPointer, kMsgCfbNoData);
+  return OpenParsed(std::move(bytes), nullptr);
+}
+
+TCompoundFile TCompoundFile::OpenReader(std::shared_ptr<const TFileReader> file)
+{
+  if (!file || file->Size() == 0)
+    throw EOleError(kStgInvalidPointer, kMsgCfbNoData);
+  std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min<std::uint64_t>(file->Size(), kHeaderSize)));
+  std::size_t read = 0;
+  if (!file->ReadAt(0, header, read) || read < header.size())
+    throw EOleError(kStgReadFault, CfbCannotReadMessage(file->Path()));
+  return OpenParsed(TSharedBytes(std::move(header)), std::move(file));
+}
+
+// `bytes` is the whole file, or only its header when `file` is given.
+TCompoundFile TCompoundFile::OpenParsed(TSharedBytes bytes, std::shared_ptr<const TFileReader> file)
+{
   const THeader header = ReadHeader(bytes);
   auto impl = std::make_shared<TImpl>();
   impl->MajorVersion = header.MajorVersion;
   impl->SectorSize = std::size_t{1} << header.SectorShift;
   // Sector n starts at (n + 1) * SectorSize: the header takes the first slot.
-  const std::size_t fileSize = bytes.size();
+  const std::uint64_t fileSize = file ? file->Size() : bytes.size();
   impl->SectorCount = fileSize <= impl->SectorSize
                           ? 0
-                          : static_cast<std::size_t>(CeilDiv(fileSize - impl->SectorSize, impl->SectorSize));
-  impl->SectorCount = std::min<std::size_t>(impl->SectorCount, std::size_t{kMaxRegularSector} + 1);
-  impl->Bytes = std::move(bytes);
+                          : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                CeilDiv(fileSize - impl->SectorSize, impl->SectorSize),
+                                std::uint64_t{kMaxRegularSector} + 1));
+  impl->FileSize = fileSize;
+  if (file)
+    impl->File = std::move(file);
+  else
+    impl->Bytes = std::move(bytes);
   impl->LoadFat(header);
   impl->LoadDirectory(header);
   impl->LoadMiniFat(header);
 
-  TCompoundFile file;
-  file.FRootElements = impl->WalkRoot();
-  file.FImpl = std::move(impl);
-  return file;
+  TCompoundFile result;
+  result.FRootElements = impl->WalkRoot();
+  result.FImpl = std::move(impl);
+  return result;
 }
 
 TCompoundFile TCompoundFile::OpenFile(const std::string& path)
@@ -520,14 +564,21 @@ TCompoundStream TCompoundFile::TakeStream(const std::string& name) &&
   return OpenStream(name, writable);
 }
 
-TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
+std::uint32_t TCompoundFile::StreamEntryId(const std::string& name) const
 {
   const auto found = std::find_if(FRootElements.begin(), FRootElements.end(), [&](const TStorageElement& e) {
     return e.Type == kTypeStream && e.Name == name;
   });
   if (found == FRootElements.end())
     throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(name));
-  const TDirectoryEntry& entry = FImpl->Entries[found->EntryId];
+  return found->EntryId;
+}
+
+TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
+{
+  const TDirectoryEntry& entry = FImpl->Entries[StreamEntryId(name)];
+  if (FImpl->File)
+    throw EOleError(kStgInvalidFunction, kMsgCfbStreamNotInMemory);
   const std::uint64_t size = FImpl->EntrySize(entry);
   TCompoundStream stream;
   // An empty stream owns no sector: its start field means nothing.
@@ -538,6 +589,29 @@ TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t*
   else
     stream.FData = FImpl->ReadRegularStream(entry, size, writable);
   return stream;
+}
+
+std::vector<TCompoundFile::TStreamRun> TCompoundFile::StreamRuns(const std::string& name) const
+{
+  const TDirectoryEntry& entry = FImpl->Entries[StreamEntryId(name)];
+  const std::uint64_t size = FImpl->EntrySize(entry);
+  std::vector<TStreamRun> runs;
+  if (size < kMiniStreamCutoff)
+    return runs;
+  const auto chain = FImpl->StreamChain(entry, size);
+  const std::uint64_t sectorSize = FImpl->SectorSize;
+  const std::size_t needed = static_cast<std::size_t>(CeilDiv(size, sectorSize));
+  for (std::size_t i = 0; i < needed; ++i) {
+    const std::uint64_t length = std::min(sectorSize, size - i * sectorSize);
+    if (FImpl->PresentBytes(chain[i]) < length)
+      Corrupt(kMsgCfbFileTruncated);
+    const std::uint64_t fileOffset = (static_cast<std::uint64_t>(chain[i]) + 1) * sectorSize;
+    if (!runs.empty() && runs.back().FileOffset + runs.back().Length == fileOffset)
+      runs.back().Length += length;
+    else
+      runs.push_back({i * sectorSize, fileOffset, length});
+  }
+  return runs;
 }
 
 std::uint64_t TCompoundStream::Size() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Errors.h"
+#include "platform/FileReader.h"
 #include "platform/SharedBytes.h"
 
 #include <cstdint>
@@ -93,6 +94,24 @@ public:
   /// kStgReadFault (CfbCannotReadMessage) when reading fails.
   static TCompoundFile OpenFile(const std::string& path);
 
+  /// Opens a compound file without reading it whole: only the header, the
+  /// FAT, the directory and the mini FAT are read, with the same checks and
+  /// failures as Open (and kStgReadFault, CfbCannotReadMessage, when a read
+  /// fails). Its streams are then read by their runs (StreamRuns); OpenStream
+  /// and TakeStream throw kStgInvalidFunction.
+  static TCompoundFile OpenReader(std::shared_ptr<const TFileReader> file);
+
+  /// Where a regular stream (one of at least 4096 bytes) lies in the file:
+  /// runs of adjacent sectors, in stream order, ending with the stream's
+  /// last byte. Checked as OpenStream checks the sectors it reads. Empty for
+  /// a smaller stream, which lives inside the mini stream.
+  struct TStreamRun {
+    std::uint64_t StreamOffset = 0;
+    std::uint64_t FileOffset = 0;
+    std::uint64_t Length = 0;
+  };
+  std::vector<TStreamRun> StreamRuns(const std::string& name) const;
+
   /// The children of the root storage, in directory-tree order (an in-order
   /// walk of the red-black tree of siblings).
   const std::vector<TStorageElement>& RootElements() const { return FRootElements; }
@@ -112,6 +131,10 @@ public:
 
 private:
   TCompoundStream OpenStream(const std::string& name, std::uint8_t* writable) const;
+  static TCompoundFile OpenParsed(TSharedBytes bytes, std::shared_ptr<const TFileReader> file);
+  /// The directory entry of the root element named `name`; throws
+  /// kStgFileNotFound when there is none or it is not a stream.
+  std::uint32_t StreamEntryId(const std::string& name) const;
 
   struct TImpl;
   std::shared_ptr<const TImpl> FImpl;

@@ -38,6 +38,8 @@ inline constexpr char kMsgCfbStructureTruncated[] =
 
 // Opening a file, reading a stream.
 inline constexpr char kMsgCfbNoData[] = "No compound file data";  // kStgInvalidPointer
+inline constexpr char kMsgCfbStreamNotInMemory[] =
+    "Compound file is read a part at a time: open its streams by their runs";  // kStgInvalidFunction
 inline constexpr char kMsgCfbSeekBeforeStart[] =
     "Cannot seek before the start of a stream";  // kStgInvalidFunction
 

@@ -2,6 +2,8 @@
 
 #include "platform/AsciiText.h"
 #include "platform/CompoundFile.h"
+#include "platform/CompoundFileMessages.h"
+#include "platform/FileReader.h"
 #include "platform/Errors.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -162,13 +165,136 @@ struct TMSExcel::TRecord {
   bool Truncated() const { return Data.size() < Header.Length; }
 };
 
-/// The record source over the workbook stream in memory. The loop and the
-/// decoders' follow-on reads (CONTINUE, STRING) share it.
+/// The workbook stream read from its file a window at a time, for a load
+/// that keeps no record after raising it. Bytes handed out stay where they
+/// are until Release, which the loop calls between top-level records (a
+/// record's CONTINUE and STRING records are read while it is decoded, so a
+/// window may have to hold several). Released windows are reused, so the
+/// load touches a few windows' worth of memory, not the whole stream.
+class TMSExcel::TStreamWindow {
+public:
+  TStreamWindow(std::shared_ptr<const TFileReader> file,
+                std::vector<TCompoundFile::TStreamRun> runs, std::uint64_t size,
+                std::size_t windowBytes)
+      : FFile(std::move(file)), FRuns(std::move(runs)), FSize(size),
+        FWindowBytes(std::max<std::size_t>(windowBytes, 1))
+  {
+  }
+  std::uint64_t Size() const { return FSize; }
+
+  /// Stream bytes from `from` (at most the stream's size) on, holding at
+  /// least `count` of them or all up to the end; `base` receives the stream
+  /// offset of the span's first byte.
+  std::span<const std::uint8_t> Cover(std::uint64_t from, std::size_t count, std::uint64_t& base)
+  {
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, FSize - from));
+    if (!Holds(FCurrent, from, count)) {
+      TSegment next = TakeSegment(std::max(FWindowBytes, count));
+      next.Base = from;
+      // The part already read moves over; the rest comes from the file.
+      std::size_t have = 0;
+      if (FCurrent.Data && from >= FCurrent.Base && from - FCurrent.Base < FCurrent.Filled) {
+        have = FCurrent.Filled - static_cast<std::size_t>(from - FCurrent.Base);
+        std::memcpy(next.Data.get(), FCurrent.Data.get() + (from - FCurrent.Base), have);
+      }
+      const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(next.Capacity, FSize - from));
+      Read(from + have, std::span(next.Data.get() + have, wanted - have));
+      next.Filled = wanted;
+      if (FCurrent.Data)
+        FHeld.push_back(std::move(FCurrent));
+      FCurrent = std::move(next);
+    }
+    base = FCurrent.Base;
+    return {FCurrent.Data.get(), FCurrent.Filled};
+  }
+
+  /// Nothing handed out before is used any more: superseded windows are
+  /// kept for reuse (two at most, the rest freed).
+  void Release()
+  {
+    if (FHeld.empty())
+      return;
+    for (TSegment& held : FHeld)
+      if (FSpare.size() < 2)
+        FSpare.push_back(std::move(held));
+    FHeld.clear();
+  }
+
+private:
+  struct TSegment {
+    std::unique_ptr<std::uint8_t[]> Data;
+    std::size_t Capacity = 0;
+    std::uint64_t Base = 0;
+    std::size_t Filled = 0;
+  };
+
+  static bool Holds(const TSegment& segment, std::uint64_t from, std::size_t count)
+  {
+    return segment.Data && from >= segment.Base && from - segment.Base <= segment.Filled &&
+           count <= segment.Filled - (from - segment.Base);
+  }
+
+  TSegment TakeSegment(std::size_t capacity)
+  {
+    for (auto spare = FSpare.begin(); spare != FSpare.end(); ++spare)
+      if (spare->Capacity >= capacity) {
+        TSegment segment = std::move(*spare);
+        FSpare.erase(spare);
+        return segment;
+      }
+    TSegment segment;
+    segment.Data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    segment.Capacity = capacity;
+    return segment;
+  }
+
+  /// Stream bytes [from, from + out.size()) from the file, run by run. A
+  /// file shortened since it was opened fails the load.
+  void Read(std::uint64_t from, std::span<std::uint8_t> out)
+  {
+    auto run = std::upper_bound(FRuns.begin(), FRuns.end(), from,
+                                [](std::uint64_t at, const TCompoundFile::TStreamRun& r) {
+                                  return at < r.StreamOffset;
+                                });
+    while (!out.empty()) {
+      if (run == FRuns.begin())
+        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
+      const TCompoundFile::TStreamRun& r = *std::prev(run);
+      const std::uint64_t within = from - r.StreamOffset;
+      if (within >= r.Length)
+        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
+      const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), r.Length - within));
+      std::size_t read = 0;
+      if (!FFile->ReadAt(r.FileOffset + within, out.first(piece), read) || read < piece)
+        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
+      out = out.subspan(piece);
+      from += piece;
+      if (from == r.StreamOffset + r.Length)
+        ++run;
+    }
+  }
+
+  std::shared_ptr<const TFileReader> FFile;
+  std::vector<TCompoundFile::TStreamRun> FRuns;
+  std::uint64_t FSize;
+  std::size_t FWindowBytes;
+  TSegment FCurrent;
+  std::vector<TSegment> FHeld;
+  std::vector<TSegment> FSpare;
+};
+
+/// The record source over the workbook stream, whole in memory or read a
+/// window at a time. The loop and the decoders' follow-on reads (CONTINUE,
+/// STRING) share it.
 class TMSExcel::TRecordSource {
 public:
-  explicit TRecordSource(std::span<const std::uint8_t> stream) : FStream(stream) {}
+  explicit TRecordSource(std::span<const std::uint8_t> stream)
+      : FBytes(stream), FSize(stream.size())
+  {
+  }
+  explicit TRecordSource(TStreamWindow& window) : FWindow(&window), FSize(window.Size()) {}
   std::size_t Position() const { return FPosition; }
-  std::size_t Size() const { return FStream.size(); }
+  std::size_t Size() const { return FSize; }
   /// Reads the record at the position. False (and nothing consumed) when
   /// fewer than 4 bytes are left for a header.
   bool Next(TRecord& record)
@@ -178,21 +304,59 @@ public:
     FPosition = record.Offset + kHeaderSize + record.Data.size();
     return true;
   }
-  bool Peek(TRecord& record) const
+  bool Peek(TRecord& record)
   {
-    if (FStream.size() - FPosition < kHeaderSize)
+    if (FSize - FPosition < kHeaderSize)
       return false;
+    // A position before FBase wraps to a huge offset: nothing at hand.
+    std::size_t offset = FPosition - FBase;
+    std::size_t atHand = offset <= FBytes.size() ? FBytes.size() - offset : 0;
+    if (atHand < kHeaderSize)
+      offset = Refill(FPosition, kHeaderSize, atHand);
     record.Offset = FPosition;
-    record.Header.Code = U16(FStream, FPosition);
-    record.Header.Length = U16(FStream, FPosition + 2);
-    record.Data = Slice(FStream, FPosition + kHeaderSize, record.Header.Length);
+    record.Header.Code = U16(FBytes, offset);
+    record.Header.Length = U16(FBytes, offset + 2);
+    // Header and data in one piece, cut short only by the stream's end.
+    const std::size_t whole =
+        std::min<std::size_t>(kHeaderSize + record.Header.Length, FSize - FPosition);
+    if (atHand < whole)
+      offset = Refill(FPosition, whole, atHand);
+    record.Data = {FBytes.data() + offset + kHeaderSize, whole - kHeaderSize};
     return true;
   }
   /// Moves to an absolute position; past the end means nothing more to read.
-  void Seek(std::size_t position) { FPosition = std::min(position, FStream.size()); }
+  void Seek(std::size_t position) { FPosition = std::min(position, FSize); }
+  /// Between top-level records: no record read before is used any more.
+  void Release()
+  {
+    if (FRefilled) {
+      FRefilled = false;
+      FWindow->Release();
+    }
+  }
 
 private:
-  std::span<const std::uint8_t> FStream;
+  /// Brings stream bytes [at, at + count) to hand; returns where `at` is in
+  /// FBytes and sets `atHand` to the bytes from there on. Only a window
+  /// lacks any (a whole stream is always at hand, and counts stop at its
+  /// end).
+  std::size_t Refill(std::size_t at, std::size_t count, std::size_t& atHand)
+  {
+    if (!FWindow)
+      throw std::logic_error("record source: bytes outside the stream");
+    std::uint64_t base = 0;
+    FBytes = FWindow->Cover(at, count, base);
+    FBase = static_cast<std::size_t>(base);
+    FRefilled = true;
+    atHand = FBytes.size() - (at - FBase);
+    return at - FBase;
+  }
+
+  std::span<const std::uint8_t> FBytes;  // stream bytes from FBase on
+  std::size_t FBase = 0;
+  TStreamWindow* FWindow = nullptr;
+  bool FRefilled = false;  // the window moved since the last Release
+  std::size_t FSize = 0;
   std::size_t FPosition = 0;
 };
 
@@ -289,7 +453,38 @@ std::uint32_t TMSExcel::RecordLimit() const
 void TMSExcel::LoadFromFile(const std::string& fileName)
 {
   TSpreadSheetFile::LoadFromFile(fileName);
+  if (!KeepStreamBuffer && LoadWindowed(fileName))
+    return;
   LoadBytes(ReadWholeFile(fileName), true);
+}
+
+bool TMSExcel::LoadWindowed(const std::string& fileName)
+{
+  errno = 0;
+  auto file = TFileReader::Open(fileName);
+  if (!file)
+    throw EBiffLensError(Fill(kMsgCannotOpenFile, fileName, std::strerror(errno)));
+  // What the whole read would tell a compound file by: its header.
+  std::array<std::uint8_t, 512> header{};
+  std::size_t read = 0;
+  if (!file->ReadAt(0, header, read))
+    throw EBiffLensError(Fill(kMsgCannotOpenFile, fileName, std::strerror(errno)));
+  if (!IsCompoundFile(std::span(header).first(read)))
+    return false;  // a bare stream: read whole
+  const TLoadScope scope(*this);
+  TCompoundFile storage = TCompoundFile::OpenReader(file);
+  const std::string name = ChooseWorkbook(storage);
+  auto runs = storage.StreamRuns(name);
+  if (runs.empty()) {
+    // A small stream lives in the mini stream; the whole file is small
+    // enough to read then.
+    return false;
+  }
+  const std::uint64_t size = runs.back().StreamOffset + runs.back().Length;
+  TStreamWindow window(std::move(file), std::move(runs), size, StreamWindowBytes);
+  TRecordSource source(window);
+  RunCompoundLoop(source);
+  return true;
 }
 
 void TMSExcel::LoadFromStream(std::span<const std::uint8_t> bytes)
@@ -304,31 +499,35 @@ void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
   LoadBytes(TSharedBytes::Copy(bytes), true);
 }
 
-void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
+TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
+{
+  FReader.FStream = {};
+}
+
+TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
-  struct TForgetLabels {
-    TMSExcel& Reader;
-    ~TForgetLabels()
-    {
-      Reader.FLabels = {};
-      Reader.FLabelScratch = TVariant();
-    }
-  } forgetLabels{*this};
-  FStream = {};
+  FReader.FLabels = {};
+  FReader.FLabelScratch = TVariant();
+}
+
+void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
+{
+  const TLoadScope scope(*this);
   if (IsCompoundFile(file) || !allowBare) {
     ReadWorkbookStorage(TCompoundFile::Open(std::move(file)));
     // Only the workbook stream stays: a view of the file's bytes when its
     // sectors lie in one run or could be slid together in place, else a
     // block of its own, the file's bytes gone.
-    RunCompoundLoop();
+    TRecordSource source(FStream);
+    RunCompoundLoop(source);
     return;
   }
   FStream = std::move(file);
   ReadBIFFStream();
 }
 
-void TMSExcel::ReadWorkbookStorage(TCompoundFile&& storage)
+std::string TMSExcel::ChooseWorkbook(const TCompoundFile& storage)
 {
   const TStorageElement* chosen = nullptr;
   for (const TStorageElement& element : storage.RootElements()) {
@@ -342,8 +541,14 @@ void TMSExcel::ReadWorkbookStorage(TCompoundFile&& storage)
     throw EBiffLensError(kMsgNotValidWorkbook);
   // Excel 5 and 95 name the stream "Book"; later versions "Workbook".
   Version = chosen->Name == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
+  return chosen->Name;
+}
+
+void TMSExcel::ReadWorkbookStorage(TCompoundFile&& storage)
+{
+  const std::string name = ChooseWorkbook(storage);
   // The compound file is not needed after this: its bytes may be reused.
-  FStream = std::move(storage).TakeStream(chosen->Name).SharedBytes();
+  FStream = std::move(storage).TakeStream(name).SharedBytes();
 }
 
 void TMSExcel::RaiseRecord(const TRecord& record)
@@ -367,11 +572,14 @@ bool TMSExcel::NextRecord(TRecordSource& source, TRecord& record)
   return !record.Truncated();
 }
 
-void TMSExcel::RunCompoundLoop()
+void TMSExcel::RunCompoundLoop(TRecordSource& source)
 {
-  TRecordSource source(FStream);
   TRecord record;
-  while (NextRecord(source, record)) {
+  for (;;) {
+    // The last record and whatever followed it are done with.
+    source.Release();
+    if (!NextRecord(source, record))
+      break;
     // A record over the length limit is listed and passed over.
     if (record.Header.Length > RecordLimit())
       continue;

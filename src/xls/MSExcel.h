@@ -71,7 +71,8 @@ struct TSheetName {
 ///
 /// The workbook stream is read into memory once; OnRecord's data views point
 /// into that buffer, which StreamBuffer() shares with anyone who wants to keep
-/// record bytes without copying them.
+/// record bytes without copying them. A caller that keeps none can have it
+/// read a window at a time instead (KeepStreamBuffer).
 class TMSExcel : public TSpreadSheetFile {
 public:
   TMSExcel();
@@ -97,6 +98,17 @@ public:
   /// Byte offset of the current record's header in the workbook stream;
   /// inside OnRecord, that of the record being reported.
   std::uint64_t RecordOffset() const { return FRecordOffset; }
+  /// False for a load whose records are used only while they are raised:
+  /// LoadFromFile then reads a compound file's workbook stream a window at
+  /// a time instead of whole (far less memory to touch on a big file), and
+  /// StreamBuffer() stays empty. A bare stream, or a workbook stream small
+  /// enough to live in the mini stream, is still read whole. The records,
+  /// cells and failures are the same either way. True by default.
+  bool KeepStreamBuffer = true;
+  /// The size of one window when KeepStreamBuffer is false (a record larger
+  /// than it gets a window of its own size).
+  std::size_t StreamWindowBytes = std::size_t{1} << 20;
+
   /// The workbook stream of the last load (empty before the first).
   /// A reference, so a handler that asks for it per record pays no count.
   const TSharedBytes& StreamBuffer() const { return FStream; }
@@ -140,13 +152,31 @@ public:
 private:
   struct TRecord;
   class TRecordSource;
+  class TStreamWindow;
+  /// A load's setup and cleanup: the stream dropped first, the load's label
+  /// texts dropped on every exit.
+  class TLoadScope {
+  public:
+    explicit TLoadScope(TMSExcel& reader);
+    ~TLoadScope();
+    TLoadScope(const TLoadScope&) = delete;
+    TLoadScope& operator=(const TLoadScope&) = delete;
+
+  private:
+    TMSExcel& FReader;
+  };
 
   void LoadBuiltInFormats();
   void LoadBytes(TSharedBytes file, bool allowBare);
   void ReadBIFFStream();
+  /// Reads a compound file's workbook stream a window at a time; false,
+  /// with nothing done, for a file that is better read whole.
+  bool LoadWindowed(const std::string& fileName);
+  /// The name of the workbook stream, and the version its name tells.
+  std::string ChooseWorkbook(const TCompoundFile& storage);
   /// Chooses the workbook stream and the version; the caller runs the loop.
   void ReadWorkbookStorage(TCompoundFile&& storage);
-  void RunCompoundLoop();
+  void RunCompoundLoop(TRecordSource& source);
   void RaiseRecord(const TRecord& record);
   /// Reads the next record, reports progress and raises OnRecord; false at
   /// the end of the stream or after a record the end cut short.

@@ -45,6 +45,9 @@ private:
 /// `err` and returns false. What was read before the failure stays.
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
 {
+  // Every command uses a record only while it is raised (or the model
+  // after the load), so the workbook stream is read a window at a time.
+  reader.KeepStreamBuffer = false;
   try {
     reader.LoadFromFile(fileName);
     return true;
