@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::size_t kTypicalRecordBytes = 16;
 constexpr std::uint64_t kRecordHeaderBytes = 4;
+// Rows keep 32-bit offsets: a workbook's own offsets (BOUNDSHEET) are 32-bit.
+constexpr std::uint64_t kMaxStreamOffset = 0xFFFFFFFFu;
 
 constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
 constexpr int kChunkShift = 32;
@@ -72,32 +74,34 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
                               std::uint64_t offset,
                               const TSharedBytes& stream)
 {
-  TRecordRow row;
-  row.Offset = offset;
+  TStoredRow row;
   row.Code = header.Code;
   row.Length = header.Length;
   data = data.first(std::min<std::size_t>(data.size(), header.Length));
-  row.DataSize = static_cast<std::uint16_t>(data.size());
-  if (!data.empty()) {
-    // Rows slice one stream, at the place their header says; bytes from
-    // anywhere else (another stream, a reader's scratch block) are copied,
-    // so no slice can dangle.
-    const bool sameStream = FStream.data() == stream.data() && FStream.size() == stream.size();
-    const bool afterHeader = !stream.empty() && Contains(stream, data) &&
-                             static_cast<std::uint64_t>(data.data() - stream.data()) ==
-                                 offset + kRecordHeaderBytes;
-    if (afterHeader && (FStream.empty() || sameStream)) {
-      if (FStream.empty() && FRows.empty()) {
-        // A record takes 4 header bytes and, in real workbooks, about a dozen
-        // more: room for that many rows at once spares the list its
-        // regrowth copies; it never asks for more than the stream justifies.
-        FRows.reserve(stream.size() / kTypicalRecordBytes);
-      }
-      FStream = stream;
-    } else {
-      row.InArena = true;
-      FArenaRefs.push_back({FRows.size(), CopyToArena(data)});
+  // Rows slice one stream, at the place their header says, with every byte
+  // the stream has for them; bytes from anywhere else (another stream, a
+  // reader's scratch block) are copied, so no slice can dangle.
+  const bool sameStream = FStream.data() == stream.data() && FStream.size() == stream.size();
+  const bool inStream =
+      !stream.empty() && (FStream.empty() || sameStream) && offset <= kMaxStreamOffset &&
+      offset + kRecordHeaderBytes <= stream.size() &&
+      (data.empty() || (Contains(stream, data) &&
+                        static_cast<std::uint64_t>(data.data() - stream.data()) ==
+                            offset + kRecordHeaderBytes)) &&
+      data.size() == std::min<std::uint64_t>(header.Length,
+                                             stream.size() - offset - kRecordHeaderBytes);
+  if (inStream) {
+    if (FStream.empty() && FRows.empty()) {
+      // A record takes 4 header bytes and, in real workbooks, about a dozen
+      // more: room for that many rows at once spares the list its
+      // regrowth copies; it never asks for more than the stream justifies.
+      FRows.reserve(stream.size() / kTypicalRecordBytes);
     }
+    FStream = stream;
+    row.Offset = static_cast<std::uint32_t>(offset);
+  } else {
+    FArenaRefs.push_back({FRows.size(), data.empty() ? 0 : CopyToArena(data), offset,
+                          static_cast<std::uint16_t>(data.size())});
   }
   if (FResetting) {
     FRows.push_back(row);
@@ -134,25 +138,48 @@ std::span<const std::uint8_t> TRecordListModel::ArenaSlice(std::uint64_t pos,
   return {FChunks[chunk].get() + at, size};
 }
 
+const TRecordListModel::TArenaRef* TRecordListModel::ArenaRef(std::size_t row) const
+{
+  if (FArenaRefs.empty())
+    return nullptr;
+  const auto ref = std::lower_bound(FArenaRefs.begin(), FArenaRefs.end(), row,
+                                    [](const TArenaRef& a, std::size_t index) { return a.Row < index; });
+  return ref != FArenaRefs.end() && ref->Row == row ? &*ref : nullptr;
+}
+
+std::size_t TRecordListModel::StreamDataSize(std::uint64_t offset, std::uint16_t length) const
+{
+  const std::uint64_t at = offset + kRecordHeaderBytes;
+  return at > FStream.size() ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, FStream.size() - at));
+}
+
+TRecordRow TRecordListModel::Row(int row) const
+{
+  const TStoredRow& stored = FRows.at(static_cast<std::size_t>(row));
+  TRecordRow result;
+  result.Code = stored.Code;
+  result.Length = stored.Length;
+  if (const TArenaRef* ref = ArenaRef(static_cast<std::size_t>(row))) {
+    result.Offset = ref->Offset;
+    result.DataSize = ref->DataSize;
+    result.InArena = true;
+  } else {
+    result.Offset = stored.Offset;
+    result.DataSize = static_cast<std::uint16_t>(StreamDataSize(stored.Offset, stored.Length));
+  }
+  return result;
+}
+
 std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
 {
   if (row < 0 || row >= Count())
     return {};
-  const TRecordRow& r = FRows[static_cast<std::size_t>(row)];
+  const TRecordRow r = Row(row);
   if (r.DataSize == 0)
     return {};
-  if (r.InArena) {
-    const auto ref = std::lower_bound(
-        FArenaRefs.begin(), FArenaRefs.end(), static_cast<std::size_t>(row),
-        [](const TArenaRef& a, std::size_t index) { return a.Row < index; });
-    if (ref == FArenaRefs.end() || ref->Row != static_cast<std::size_t>(row))
-      return {};
-    return ArenaSlice(ref->Pos, r.DataSize);
-  }
-  const std::uint64_t at = r.Offset + kRecordHeaderBytes;
-  if (at < r.Offset || at > FStream.size() || r.DataSize > FStream.size() - at)
-    return {};
-  return FStream.Span().subspan(static_cast<std::size_t>(at), r.DataSize);
+  if (r.InArena)
+    return ArenaSlice(ArenaRef(static_cast<std::size_t>(row))->Pos, r.DataSize);
+  return FStream.Span().subspan(static_cast<std::size_t>(r.Offset + kRecordHeaderBytes), r.DataSize);
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const
@@ -169,7 +196,6 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
 {
   if (!index.isValid() || index.row() >= Count() || index.column() >= rcColumnCount)
     return {};
-  const TRecordRow& r = FRows[static_cast<std::size_t>(index.row())];
   if (role == Qt::TextAlignmentRole) {
     switch (index.column()) {
     case rcCode:
@@ -183,6 +209,7 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
   }
   if (role != Qt::DisplayRole)
     return {};
+  const TRecordRow r = Row(index.row());
   switch (index.column()) {
   case rcNumber:
     return QString::number(index.row() + 1);

@@ -16,9 +16,9 @@ std::string RecordCodeText(std::uint16_t code);
 /// "0x" and the offset as at least 8 uppercase hexadecimal digits.
 std::string RecordOffsetText(std::uint64_t offset);
 
-/// One listed record: 16 bytes, as a workbook lists millions. Its bytes are
-/// the stream's, just after its header; only bytes from elsewhere are copied
-/// into the model's own arena.
+/// One listed record, as Row() describes it. Its bytes are the stream's,
+/// just after its header; only bytes from elsewhere are copied into the
+/// model's own arena.
 struct TRecordRow {
   std::uint64_t Offset = 0;    // of the record's header in the workbook stream
   std::uint16_t Code = 0;
@@ -66,7 +66,8 @@ public:
   void Clear();
 
   int Count() const { return static_cast<int>(FRows.size()); }
-  const TRecordRow& Row(int row) const { return FRows.at(static_cast<std::size_t>(row)); }
+  /// Row `row`; throws std::out_of_range outside the list.
+  TRecordRow Row(int row) const;
   /// The bytes of row `row` that exist (empty for Length 0 or a bad row).
   std::span<const std::uint8_t> RowBytes(int row) const;
 
@@ -80,14 +81,26 @@ private:
   std::span<const std::uint8_t> ArenaSlice(std::uint64_t pos, std::uint32_t size) const;
   std::uint64_t CopyToArena(std::span<const std::uint8_t> bytes);
 
-  /// Where an arena row's bytes are; kept apart, in row order, since nearly
+  /// A row as kept: 8 bytes, as a workbook lists millions. A stream row's
+  /// data size follows from its length and the stream's end.
+  struct TStoredRow {
+    std::uint32_t Offset = 0;
+    std::uint16_t Code = 0;
+    std::uint16_t Length = 0;
+  };
+  /// What an arena row has besides: kept apart, in row order, since nearly
   /// every row is in the stream and needs none.
   struct TArenaRef {
     std::size_t Row = 0;
     std::uint64_t Pos = 0;
+    std::uint64_t Offset = 0;
+    std::uint16_t DataSize = 0;
   };
+  const TArenaRef* ArenaRef(std::size_t row) const;
+  /// The data bytes a stream row's header at `offset` has in the stream.
+  std::size_t StreamDataSize(std::uint64_t offset, std::uint16_t length) const;
 
-  std::vector<TRecordRow> FRows;
+  std::vector<TStoredRow> FRows;
   std::vector<TArenaRef> FArenaRefs;
   TSharedBytes FStream;
   // The arena: chunks of kArenaChunk bytes (bigger for a bigger record), never

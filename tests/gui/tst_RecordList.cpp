@@ -222,8 +222,14 @@ private slots:
     QCOMPARE(model.RowBytes(4).size(), std::size_t{3});
     QCOMPARE(model.RowBytes(4)[2], elsewhere[2]);
     QCOMPARE(Cell(model, 4, TRecordListModel::rcOffset), QStringLiteral("0x00007000"));
-    // Millions of rows: one row must stay small.
-    QVERIFY(sizeof(TRecordRow) <= 16);
+    // Fewer bytes than the stream has after the header are copied too: a
+    // stream row's size is what the stream holds for it.
+    model.Append({0x0203, 14}, elsewhere.first(10), stream.Offsets[1], stream.Bytes);
+    QVERIFY(model.Row(5).InArena);
+    QCOMPARE(model.Row(5).DataSize, std::uint16_t{10});
+    QCOMPARE(model.Row(5).Offset, std::uint64_t{stream.Offsets[1]});
+    QCOMPARE(model.RowBytes(5).size(), std::size_t{10});
+    QCOMPARE(model.Row(3).DataSize, std::uint16_t{14});
   }
 
   void bulkLoadIsOneResetAndStartsNumberingAgain()
