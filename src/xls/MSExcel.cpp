@@ -39,9 +39,11 @@ std::uint32_t U32(std::span<const std::uint8_t> d, std::size_t at)
 
 double F64(std::span<const std::uint8_t> d, std::size_t at)
 {
+  // The file's byte order is little-endian; one copy where the host's is too.
   std::uint64_t bits = 0;
-  for (int k = 7; k >= 0; --k)
-    bits = (bits << 8) | d[at + static_cast<std::size_t>(k)];
+  std::memcpy(&bits, d.subspan(at, sizeof bits).data(), sizeof bits);
+  if constexpr (std::endian::native == std::endian::big)
+    bits = __builtin_bswap64(bits);
   return std::bit_cast<double>(bits);
 }
 
