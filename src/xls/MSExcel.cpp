@@ -316,8 +316,11 @@ public:
     if (atHand < kHeaderSize)
       offset = Refill(FPosition, kHeaderSize, atHand);
     record.Offset = FPosition;
-    record.Header.Code = U16(FBytes, offset);
-    record.Header.Length = U16(FBytes, offset + 2);
+    // Both header words in one read and one store: a header written half by
+    // half and then read whole (RecordHeader) would wait for both halves.
+    const std::uint32_t words = U32(FBytes, offset);
+    record.Header = TBIFFRecordHeader{static_cast<std::uint16_t>(words),
+                                      static_cast<std::uint16_t>(words >> 16)};
     // Header and data in one piece, cut short only by the stream's end.
     const std::size_t whole =
         std::min<std::size_t>(kHeaderSize + record.Header.Length, FSize - FPosition);
