@@ -365,6 +365,71 @@ private:
   std::size_t FPosition = 0;
 };
 
+/// Label texts by the bytes they come from: open addressing over a table of
+/// a power-of-two size, as a lookup per label cell must cost little.
+class TMSExcel::TLabelTable {
+public:
+  static constexpr std::size_t kLongestKey = 300;
+  static constexpr std::size_t kMostKept = std::size_t{1} << 16;
+
+  static std::uint64_t Hash(std::string_view key)
+  {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : key)
+      hash = (hash ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    return hash;
+  }
+  const TVariant* Find(std::string_view key, std::uint64_t hash) const
+  {
+    if (FSlots.empty())
+      return nullptr;
+    for (std::size_t slot = hash & (FSlots.size() - 1);; slot = (slot + 1) & (FSlots.size() - 1)) {
+      const std::uint32_t at = FSlots[slot];
+      if (at == 0)
+        return nullptr;
+      const TEntry& entry = FEntries[at - 1];
+      if (entry.Hash == hash && entry.Key == key)
+        return &entry.Value;
+    }
+  }
+  /// Keeps `value` for `key` (not yet kept); nullptr once the table is full.
+  const TVariant* Add(std::string_view key, std::uint64_t hash, TVariant&& value)
+  {
+    if (FEntries.size() >= kMostKept)
+      return nullptr;
+    if (2 * (FEntries.size() + 1) > FSlots.size())
+      Grow();
+    FEntries.push_back(TEntry{std::string(key), std::move(value), hash});
+    Place(FEntries.size() - 1);
+    return &FEntries.back().Value;
+  }
+
+private:
+  struct TEntry {
+    std::string Key;
+    TVariant Value;
+    std::uint64_t Hash = 0;
+  };
+  void Grow()
+  {
+    FSlots.assign(std::max<std::size_t>(1024, 2 * FSlots.size()), 0);
+    for (std::size_t k = 0; k < FEntries.size(); ++k)
+      Place(k);
+  }
+  void Place(std::size_t index)
+  {
+    std::size_t slot = FEntries[index].Hash & (FSlots.size() - 1);
+    while (FSlots[slot] != 0)
+      slot = (slot + 1) & (FSlots.size() - 1);
+    FSlots[slot] = static_cast<std::uint32_t>(index + 1);
+  }
+
+  // Entries are reached through FSlots by index, so their growing moves
+  // nothing a caller holds past the next call.
+  std::vector<TEntry> FEntries;
+  std::vector<std::uint32_t> FSlots;  // entry index + 1; 0 for a free slot
+};
+
 TMSExcel::TMSExcel() = default;
 TMSExcel::~TMSExcel() = default;
 
@@ -512,7 +577,7 @@ TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
 TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
-  FReader.FLabels = {};
+  FReader.FLabels.reset();
   FReader.FLabelScratch = TVariant();
 }
 
@@ -726,20 +791,35 @@ void TMSExcel::ReportSharedString(int row, int column, const TVariant& text)
   NoteCellPosition(row, column);
 }
 
-const TVariant& TMSExcel::LabelValue(std::string&& text)
+template <typename TDecode>
+const TVariant& TMSExcel::LabelValue(std::uint8_t kind, std::size_t length,
+                                     std::span<const std::uint8_t> raw, TDecode&& decode)
 {
-  constexpr std::size_t kLongestKept = 255;  // an older file's longest label
-  constexpr std::size_t kMostKept = std::size_t{1} << 16;
-  if (text.size() <= kLongestKept) {
-    if (const auto found = FLabels.find(text); found != FLabels.end())
-      return found->second;
-    if (FLabels.size() < kMostKept) {
-      TVariant value(std::move(text));
-      // The key views the value's own text, which never moves.
-      const std::string_view key = value.AsString();
-      return FLabels.emplace(key, std::move(value)).first->second;
-    }
+  // The key: what the text depends on, the code page included.
+  FLabelKey.clear();
+  const auto codePage = static_cast<std::uint32_t>(FDecoder.CodePage());
+  const char head[] = {static_cast<char>(kind),
+                       static_cast<char>(length & 0xFF),
+                       static_cast<char>(length >> 8 & 0xFF),
+                       static_cast<char>(codePage & 0xFF),
+                       static_cast<char>(codePage >> 8 & 0xFF),
+                       static_cast<char>(codePage >> 16 & 0xFF)};
+  FLabelKey.append(head, sizeof head);
+  FLabelKey.append(reinterpret_cast<const char*>(raw.data()), raw.size());
+  if (FLabelKey.size() <= TLabelTable::kLongestKey) {
+    if (!FLabels)
+      FLabels = std::make_unique<TLabelTable>();
+    const std::uint64_t hash = TLabelTable::Hash(FLabelKey);
+    if (const TVariant* found = FLabels->Find(FLabelKey, hash))
+      return *found;
+    std::string text;
+    decode(text);
+    if (const TVariant* kept = FLabels->Add(FLabelKey, hash, TVariant(std::move(text))))
+      return *kept;
+    // Full: decoded again below, as a label of its own.
   }
+  std::string text;
+  decode(text);
   FLabelScratch = TVariant(std::move(text));
   return FLabelScratch;
 }
@@ -815,9 +895,11 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     return true;
   case kRecLabel2:
     if (cells && n >= 8) {
-      std::string text;
-      Append8Bit(Slice(d, 8, d[7]), text);
-      ReportCell(U16(d, 0), U16(d, 2), LabelValue(std::move(text)), Biff2Alignment(d));
+      const auto raw = Slice(d, 8, d[7]);
+      ReportCell(U16(d, 0), U16(d, 2),
+                 LabelValue(IsBiff8() ? 1 : 0, raw.size(), raw,
+                            [&](std::string& text) { Append8Bit(raw, text); }),
+                 Biff2Alignment(d));
     }
     return true;
   case kRecBoolErr2:
@@ -921,9 +1003,14 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
   case kRecRString:  // a LABEL with formatting runs after the text
     if (cells && n >= 8) {
       const std::size_t length = U16(d, 6);
-      std::string text = IsBiff8() ? UnicodeString(Slice(d, 8, n), length)
-                                   : BytesToString(Slice(d, 8, n), length, true);
-      ReportCell(U16(d, 0), U16(d, 2), LabelValue(std::move(text)), TAlignment::taLeftJustify);
+      const auto raw = Slice(d, 8, n);
+      ReportCell(U16(d, 0), U16(d, 2),
+                 LabelValue(IsBiff8() ? 3 : 2, length, raw,
+                            [&](std::string& text) {
+                              text = IsBiff8() ? UnicodeString(raw, length)
+                                               : BytesToString(raw, length, true);
+                            }),
+                 TAlignment::taLeftJustify);
     }
     return true;
   case kRecBoolErr:

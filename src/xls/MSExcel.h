@@ -10,7 +10,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class TCompoundFile;
@@ -190,9 +189,13 @@ private:
 
   // Decoders.
   void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
-  /// The value of a LABEL cell's text: the block of an earlier cell of this
-  /// load with the same text when there is one. Valid until the next call.
-  const TVariant& LabelValue(std::string&& text);
+  /// The value of a LABEL cell whose text `decode` makes from `raw`: that of
+  /// an earlier cell of this load with the same bytes (and so the same text)
+  /// when there is one, without decoding again. `kind` tells the decoders
+  /// apart. Valid until the next call.
+  template <typename TDecode>
+  const TVariant& LabelValue(std::uint8_t kind, std::size_t length,
+                             std::span<const std::uint8_t> raw, TDecode&& decode);
   /// ReportCell for a cell of the shared-string table: the model's own
   /// store shares the table's text without counting it.
   void ReportSharedString(int row, int column, const TVariant& text);
@@ -259,11 +262,14 @@ private:
   // a load starts a new table rather than emptying the one cells may hold.
   std::shared_ptr<std::vector<TVariant>> FSharedStrings = std::make_shared<std::vector<TVariant>>();
   std::shared_ptr<const void> FStringTableOwner = FSharedStrings;
-  // Texts of the load's LABEL cells. Older files have no shared-string
-  // table, yet their labels repeat as much: cells with the same text share
-  // one block. Short texts only and a bounded count, and emptied when the
-  // load ends, so it never costs much more than the cells themselves.
-  std::unordered_map<std::string_view, TVariant> FLabels;
+  // Texts of the load's LABEL cells, by the bytes they were read from.
+  // Older files have no shared-string table, yet their labels repeat as
+  // much: cells with the same bytes share one block, decoded once. Short
+  // texts only and a bounded count, and dropped when the load ends, so it
+  // never costs much more than the cells themselves.
+  class TLabelTable;
+  std::unique_ptr<TLabelTable> FLabels;
+  std::string FLabelKey;   // scratch: the bytes a label is found by
   TVariant FLabelScratch;  // a text not kept in FLabels
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records

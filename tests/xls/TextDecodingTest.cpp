@@ -58,6 +58,22 @@ TEST(CodePage, DecodesByTheDeclaredPage)
   }
 }
 
+TEST(CodePage, TheSameLabelBytesUnderAnotherPageGiveAnotherText)
+{
+  // Labels of one load share what was decoded from the same bytes, but
+  // only under the same code page.
+  TBiffBuilder b;
+  b.Bof(evExcel5, TBofType::btGlobals).CodePage(1251);
+  b.BoundSheet("S", 1).Eof().Bof(evExcel5).Label(0, 0, 0, "\xC0").Label(1, 0, 0, "\xC0");
+  b.CodePage(1252).Label(2, 0, 0, "\xC0").Label(3, 0, 0, "\xC0").Eof();
+  const TLoad load(InCompoundFile(b.Build(), "Book"));
+  ASSERT_EQ(load.Error, "");
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("\xD0\x90"));  // А
+  EXPECT_EQ(load.Cell(0, 1, 0), Text("\xD0\x90"));
+  EXPECT_EQ(load.Cell(0, 2, 0), Text("\xC3\x80"));  // À
+  EXPECT_EQ(load.Cell(0, 3, 0), Text("\xC3\x80"));
+}
+
 TEST(CodePage, Page32769IsReportedAs1252)
 {
   EXPECT_EQ(Biff5Label(32769, "a")->Reader.CodePage(), 1252);
