@@ -10,8 +10,6 @@ namespace {
 
 constexpr std::size_t kTypicalRecordBytes = 16;
 constexpr std::uint64_t kRecordHeaderBytes = 4;
-// Rows keep 32-bit offsets: a workbook's own offsets (BOUNDSHEET) are 32-bit.
-constexpr std::uint64_t kMaxStreamOffset = 0xFFFFFFFFu;
 
 constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
 constexpr int kChunkShift = 32;
@@ -70,13 +68,9 @@ void TRecordListModel::Clear()
   const TLoadGuard guard(*this);
 }
 
-void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
-                              std::uint64_t offset,
-                              const TSharedBytes& stream)
+void TRecordListModel::AppendRow(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
+                                 std::uint64_t offset, const TSharedBytes& stream)
 {
-  TStoredRow row;
-  row.Code = header.Code;
-  row.Length = header.Length;
   data = data.first(std::min<std::size_t>(data.size(), header.Length));
   // Rows slice one stream, at the place their header says, with every byte
   // the stream has for them; bytes from anywhere else (another stream, a
@@ -85,11 +79,14 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
   const bool inStream =
       !stream.empty() && (FStream.empty() || sameStream) && offset <= kMaxStreamOffset &&
       offset + kRecordHeaderBytes <= stream.size() &&
+      StoredHeader(stream, offset).Code == header.Code &&
+      StoredHeader(stream, offset).Length == header.Length &&
       (data.empty() || (Contains(stream, data) &&
                         static_cast<std::uint64_t>(data.data() - stream.data()) ==
                             offset + kRecordHeaderBytes)) &&
       data.size() == std::min<std::uint64_t>(header.Length,
                                              stream.size() - offset - kRecordHeaderBytes);
+  TStoredRow row = kArenaRow;
   if (inStream) {
     if (FStream.empty() && FRows.empty()) {
       // A record takes 4 header bytes and, in real workbooks, about a dozen
@@ -98,10 +95,10 @@ void TRecordListModel::Append(TBIFFRecordHeader header, std::span<const std::uin
       FRows.reserve(stream.size() / kTypicalRecordBytes);
     }
     FStream = stream;
-    row.Offset = static_cast<std::uint32_t>(offset);
+    row = static_cast<TStoredRow>(offset);
   } else {
     FArenaRefs.push_back({FRows.size(), data.empty() ? 0 : CopyToArena(data), offset,
-                          static_cast<std::uint16_t>(data.size())});
+                          header, static_cast<std::uint16_t>(data.size())});
   }
   if (FResetting) {
     FRows.push_back(row);
@@ -153,20 +150,32 @@ std::size_t TRecordListModel::StreamDataSize(std::uint64_t offset, std::uint16_t
   return at > FStream.size() ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, FStream.size() - at));
 }
 
+TBIFFRecordHeader TRecordListModel::StoredHeader(const TSharedBytes& stream, std::uint64_t offset)
+{
+  const auto at = static_cast<std::size_t>(offset);
+  return {static_cast<std::uint16_t>(stream[at] | stream[at + 1] << 8),
+          static_cast<std::uint16_t>(stream[at + 2] | stream[at + 3] << 8)};
+}
+
 TRecordRow TRecordListModel::Row(int row) const
 {
-  const TStoredRow& stored = FRows.at(static_cast<std::size_t>(row));
+  const TStoredRow stored = FRows.at(static_cast<std::size_t>(row));
   TRecordRow result;
-  result.Code = stored.Code;
-  result.Length = stored.Length;
-  if (const TArenaRef* ref = ArenaRef(static_cast<std::size_t>(row))) {
-    result.Offset = ref->Offset;
-    result.DataSize = ref->DataSize;
+  if (stored == kArenaRow) {
+    const TArenaRef& ref = *ArenaRef(static_cast<std::size_t>(row));
+    result.Offset = ref.Offset;
+    result.Code = ref.Header.Code;
+    result.Length = ref.Header.Length;
+    result.DataSize = ref.DataSize;
     result.InArena = true;
-  } else {
-    result.Offset = stored.Offset;
-    result.DataSize = static_cast<std::uint16_t>(StreamDataSize(stored.Offset, stored.Length));
+    return result;
   }
+  // A stream row's header is the stream's own four bytes at its offset.
+  const TBIFFRecordHeader header = StoredHeader(FStream, stored);
+  result.Offset = stored;
+  result.Code = header.Code;
+  result.Length = header.Length;
+  result.DataSize = static_cast<std::uint16_t>(StreamDataSize(stored, header.Length));
   return result;
 }
 

@@ -60,7 +60,22 @@ public:
   /// the reader raised it: when it lies inside `stream`, the row keeps a slice
   /// of it; otherwise the bytes are copied into the arena.
   void Append(TBIFFRecordHeader header, std::span<const std::uint8_t> data, std::uint64_t offset,
-              const TSharedBytes& stream);
+              const TSharedBytes& stream)
+  {
+    // Inline for the common case, a bulk load's next row of the stream
+    // already listed: the same checks as AppendRow's, in its order.
+    const std::size_t size = FStream.size();
+    if (FResetting && size != 0 && stream.data() == FStream.data() && stream.size() == size &&
+        offset <= kMaxStreamOffset && offset + 4 <= size &&
+        data.size() == std::min<std::uint64_t>(header.Length, size - offset - 4) &&
+        (data.empty() || data.data() == FStream.data() + offset + 4) &&
+        FStream[offset] == (header.Code & 0xFF) && FStream[offset + 1] == (header.Code >> 8) &&
+        FStream[offset + 2] == (header.Length & 0xFF) && FStream[offset + 3] == (header.Length >> 8)) {
+      FRows.push_back(static_cast<TStoredRow>(offset));
+      return;
+    }
+    AppendRow(header, data, offset, stream);
+  }
   /// Drops every row and the bytes they refer to. Whoever shows row bytes
   /// lets go of them first.
   void Clear();
@@ -78,25 +93,31 @@ public:
                       int role = Qt::DisplayRole) const override;
 
 private:
+  void AppendRow(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
+                 std::uint64_t offset, const TSharedBytes& stream);
   std::span<const std::uint8_t> ArenaSlice(std::uint64_t pos, std::uint32_t size) const;
   std::uint64_t CopyToArena(std::span<const std::uint8_t> bytes);
 
-  /// A row as kept: 8 bytes, as a workbook lists millions. A stream row's
-  /// data size follows from its length and the stream's end.
-  struct TStoredRow {
-    std::uint32_t Offset = 0;
-    std::uint16_t Code = 0;
-    std::uint16_t Length = 0;
-  };
-  /// What an arena row has besides: kept apart, in row order, since nearly
-  /// every row is in the stream and needs none.
+  /// A row as kept: the offset of its header in the stream, 4 bytes, as a
+  /// workbook lists millions; its code and length are the stream's own
+  /// header bytes there. kArenaRow marks a row kept in FArenaRefs.
+  using TStoredRow = std::uint32_t;
+  static constexpr TStoredRow kArenaRow = 0xFFFFFFFFu;
+  // Rows keep 32-bit offsets: a workbook's own offsets (BOUNDSHEET) are
+  // 32-bit. The largest is kArenaRow's.
+  static constexpr std::uint64_t kMaxStreamOffset = kArenaRow - 1;
+  /// What an arena row has: kept apart, in row order, since nearly every row
+  /// is in the stream and needs none.
   struct TArenaRef {
     std::size_t Row = 0;
     std::uint64_t Pos = 0;
     std::uint64_t Offset = 0;
+    TBIFFRecordHeader Header;
     std::uint16_t DataSize = 0;
   };
   const TArenaRef* ArenaRef(std::size_t row) const;
+  /// The header in `stream` at `offset` (four bytes that exist there).
+  static TBIFFRecordHeader StoredHeader(const TSharedBytes& stream, std::uint64_t offset);
   /// The data bytes a stream row's header at `offset` has in the stream.
   std::size_t StreamDataSize(std::uint64_t offset, std::uint16_t length) const;
 

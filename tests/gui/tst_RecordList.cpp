@@ -232,6 +232,30 @@ private slots:
     QCOMPARE(model.Row(3).DataSize, std::uint16_t{14});
   }
 
+  void aHeaderTheStreamDoesNotHoldIsKeptWithItsRowInABulkLoad()
+  {
+    // A row's code and length are read back from the stream, so a header
+    // that differs from the stream's bytes there is kept apart, as given.
+    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}, {0x0203, 14, 14}};
+    const TFakeStream stream = MakeStream(records);
+    TRecordListModel model;
+    {
+      const TRecordListModel::TLoadGuard guard(model);
+      const auto at = stream.Offsets[1];
+      model.Append({0x0809, 16}, stream.Bytes.Span().subspan(4, 16), 0, stream.Bytes);
+      model.Append({0x0203, 14}, stream.Bytes.Span().subspan(at + 4, 14), at, stream.Bytes);
+      model.Append({0x1234, 14}, stream.Bytes.Span().subspan(at + 4, 14), at, stream.Bytes);
+      model.Append({0x0203, 13}, stream.Bytes.Span().subspan(at + 4, 13), at, stream.Bytes);
+    }
+    QVERIFY(!model.Row(1).InArena);
+    QVERIFY(model.Row(2).InArena);
+    QCOMPARE(Cell(model, 2, TRecordListModel::rcCode), QStringLiteral("0x1234"));
+    QCOMPARE(model.RowBytes(2).size(), std::size_t{14});
+    QVERIFY(model.Row(3).InArena);
+    QCOMPARE(Cell(model, 3, TRecordListModel::rcLength), QStringLiteral("13"));
+    QCOMPARE(Cell(model, 3, TRecordListModel::rcOffset), Cell(model, 1, TRecordListModel::rcOffset));
+  }
+
   void bulkLoadIsOneResetAndStartsNumberingAgain()
   {
     TRecordListModel model;
