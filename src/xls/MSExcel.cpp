@@ -167,6 +167,37 @@ struct TMSExcel::TRecord {
   bool Truncated() const { return Data.size() < Header.Length; }
 };
 
+namespace {
+
+/// Stream bytes [from, from + out.size()) from `file`, run by run. A file
+/// shortened since it was opened fails the load.
+void ReadStreamRuns(const TFileReader& file, const std::vector<TCompoundFile::TStreamRun>& runs,
+                    std::uint64_t from, std::span<std::uint8_t> out)
+{
+  auto run = std::upper_bound(runs.begin(), runs.end(), from,
+                              [](std::uint64_t at, const TCompoundFile::TStreamRun& r) {
+                                return at < r.StreamOffset;
+                              });
+  while (!out.empty()) {
+    if (run == runs.begin())
+      throw EOleError(kStgReadFault, CfbCannotReadMessage(file.Path()));
+    const TCompoundFile::TStreamRun& r = *std::prev(run);
+    const std::uint64_t within = from - r.StreamOffset;
+    if (within >= r.Length)
+      throw EOleError(kStgReadFault, CfbCannotReadMessage(file.Path()));
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), r.Length - within));
+    std::size_t read = 0;
+    if (!file.ReadAt(r.FileOffset + within, out.first(piece), read) || read < piece)
+      throw EOleError(kStgReadFault, CfbCannotReadMessage(file.Path()));
+    out = out.subspan(piece);
+    from += piece;
+    if (from == r.StreamOffset + r.Length)
+      ++run;
+  }
+}
+
+}  // namespace
+
 /// The workbook stream read from its file a window at a time, for a load
 /// that keeps no record after raising it. Bytes handed out stay where they
 /// are until Release, which the loop calls between top-level records (a
@@ -250,30 +281,9 @@ private:
     return segment;
   }
 
-  /// Stream bytes [from, from + out.size()) from the file, run by run. A
-  /// file shortened since it was opened fails the load.
-  void Read(std::uint64_t from, std::span<std::uint8_t> out)
+  void Read(std::uint64_t from, std::span<std::uint8_t> out) const
   {
-    auto run = std::upper_bound(FRuns.begin(), FRuns.end(), from,
-                                [](std::uint64_t at, const TCompoundFile::TStreamRun& r) {
-                                  return at < r.StreamOffset;
-                                });
-    while (!out.empty()) {
-      if (run == FRuns.begin())
-        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
-      const TCompoundFile::TStreamRun& r = *std::prev(run);
-      const std::uint64_t within = from - r.StreamOffset;
-      if (within >= r.Length)
-        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
-      const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), r.Length - within));
-      std::size_t read = 0;
-      if (!FFile->ReadAt(r.FileOffset + within, out.first(piece), read) || read < piece)
-        throw EOleError(kStgReadFault, CfbCannotReadMessage(FFile->Path()));
-      out = out.subspan(piece);
-      from += piece;
-      if (from == r.StreamOffset + r.Length)
-        ++run;
-    }
+    ReadStreamRuns(*FFile, FRuns, from, out);
   }
 
   std::shared_ptr<const TFileReader> FFile;
@@ -523,12 +533,12 @@ std::uint32_t TMSExcel::RecordLimit() const
 void TMSExcel::LoadFromFile(const std::string& fileName)
 {
   TSpreadSheetFile::LoadFromFile(fileName);
-  if (!KeepStreamBuffer && LoadWindowed(fileName))
+  if (LoadByRuns(fileName))
     return;
   LoadBytes(ReadWholeFile(fileName), true);
 }
 
-bool TMSExcel::LoadWindowed(const std::string& fileName)
+bool TMSExcel::LoadByRuns(const std::string& fileName)
 {
   errno = 0;
   auto file = TFileReader::Open(fileName);
@@ -551,6 +561,16 @@ bool TMSExcel::LoadWindowed(const std::string& fileName)
     return false;
   }
   const std::uint64_t size = runs.back().StreamOffset + runs.back().Length;
+  if (KeepStreamBuffer) {
+    // Only the stream's own sectors are read, straight into one block: no
+    // copy of the rest of the file, no sectors moved together afterwards.
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+    ReadStreamRuns(*file, runs, 0, std::span(block.get(), static_cast<std::size_t>(size)));
+    FStream = TSharedBytes(std::move(block), static_cast<std::size_t>(size));
+    TRecordSource source(FStream);
+    RunCompoundLoop(source);
+    return true;
+  }
   TStreamWindow window(std::move(file), std::move(runs), size, StreamWindowBytes);
   TRecordSource source(window);
   RunCompoundLoop(source);

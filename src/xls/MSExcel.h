@@ -168,9 +168,10 @@ private:
   void LoadBuiltInFormats();
   void LoadBytes(TSharedBytes file, bool allowBare);
   void ReadBIFFStream();
-  /// Reads a compound file's workbook stream a window at a time; false,
-  /// with nothing done, for a file that is better read whole.
-  bool LoadWindowed(const std::string& fileName);
+  /// Reads a compound file's workbook stream by its runs of sectors, whole
+  /// or (KeepStreamBuffer false) a window at a time; false, with nothing
+  /// done, for a file that is read whole (a bare stream, a small stream).
+  bool LoadByRuns(const std::string& fileName);
   /// The name of the workbook stream, and the version its name tells.
   std::string ChooseWorkbook(const TCompoundFile& storage);
   /// Chooses the workbook stream and the version; the caller runs the loop.
