@@ -402,16 +402,15 @@ public:
         return &entry.Value;
     }
   }
-  /// Keeps `value` for `key` (not yet kept); nullptr once the table is full.
-  const TVariant* Add(std::string_view key, std::uint64_t hash, TVariant&& value)
+  bool Full() const { return FEntries.size() >= kMostKept; }
+  /// Keeps `value` for `key` (not yet kept) in a table that is not full.
+  const TVariant& Add(std::string_view key, std::uint64_t hash, TVariant&& value)
   {
-    if (FEntries.size() >= kMostKept)
-      return nullptr;
     if (2 * (FEntries.size() + 1) > FSlots.size())
       Grow();
     FEntries.push_back(TEntry{std::string(key), std::move(value), hash});
     Place(FEntries.size() - 1);
-    return &FEntries.back().Value;
+    return FEntries.back().Value;
   }
 
 private:
@@ -815,28 +814,29 @@ template <typename TDecode>
 const TVariant& TMSExcel::LabelValue(std::uint8_t kind, std::size_t length,
                                      std::span<const std::uint8_t> raw, TDecode&& decode)
 {
-  // The key: what the text depends on, the code page included.
-  FLabelKey.clear();
-  const auto codePage = static_cast<std::uint32_t>(FDecoder.CodePage());
-  const char head[] = {static_cast<char>(kind),
-                       static_cast<char>(length & 0xFF),
-                       static_cast<char>(length >> 8 & 0xFF),
-                       static_cast<char>(codePage & 0xFF),
-                       static_cast<char>(codePage >> 8 & 0xFF),
-                       static_cast<char>(codePage >> 16 & 0xFF)};
-  FLabelKey.append(head, sizeof head);
-  FLabelKey.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  if (FLabelKey.size() <= TLabelTable::kLongestKey) {
+  // The key: what the text depends on, the code page included. A label too
+  // long to keep is decoded as one of its own, with no key built for it.
+  constexpr std::size_t kHeadBytes = 6;
+  if (kHeadBytes + raw.size() <= TLabelTable::kLongestKey) {
+    const auto codePage = static_cast<std::uint32_t>(FDecoder.CodePage());
+    const char head[kHeadBytes] = {static_cast<char>(kind),
+                                   static_cast<char>(length & 0xFF),
+                                   static_cast<char>(length >> 8 & 0xFF),
+                                   static_cast<char>(codePage & 0xFF),
+                                   static_cast<char>(codePage >> 8 & 0xFF),
+                                   static_cast<char>(codePage >> 16 & 0xFF)};
+    FLabelKey.assign(head, kHeadBytes);
+    FLabelKey.append(reinterpret_cast<const char*>(raw.data()), raw.size());
     if (!FLabels)
       FLabels = std::make_unique<TLabelTable>();
     const std::uint64_t hash = TLabelTable::Hash(FLabelKey);
     if (const TVariant* found = FLabels->Find(FLabelKey, hash))
       return *found;
-    std::string text;
-    decode(text);
-    if (const TVariant* kept = FLabels->Add(FLabelKey, hash, TVariant(std::move(text))))
-      return *kept;
-    // Full: decoded again below, as a label of its own.
+    if (!FLabels->Full()) {
+      std::string text;
+      decode(text);
+      return FLabels->Add(FLabelKey, hash, TVariant(std::move(text)));
+    }
   }
   std::string text;
   decode(text);
