@@ -1,6 +1,7 @@
 #include "model/SpreadSheet.h"
 
 #include "platform/Errors.h"
+#include "platform/Memory.h"
 
 #include <algorithm>
 #include <iterator>
@@ -116,6 +117,7 @@ void* TCellArena::Allocate(std::size_t bytes)
   constexpr std::size_t kAlign = alignof(std::max_align_t);
   constexpr std::size_t kFirstBlock = std::size_t{4} << 10;
   constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
+  constexpr std::size_t kPrefaultFrom = std::size_t{64} << 10;
   static_assert(alignof(TZymCell) <= kAlign && alignof(TSpreadSheetRow) <= kAlign);
   if (bytes > static_cast<std::size_t>(-1) - kAlign)
     throw std::bad_alloc();
@@ -131,6 +133,11 @@ void* TCellArena::Allocate(std::size_t bytes)
     // Blocks grow with the sheet, so a small sheet takes little.
     const std::size_t size = std::clamp(std::max(2 * FSize, bytes), kFirstBlock, kLargestBlock);
     FBlocks.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
+    // A block is cut from start to end as the sheet fills, so its pages are
+    // mapped in one go: on a big sheet most of the load's page faults were
+    // cell slots.
+    if (size >= kPrefaultFrom)
+      PrefaultForWriting(FBlocks.back().get(), size);
     FSize = size;
     FUsed = 0;
   }
@@ -220,10 +227,13 @@ void TSpreadSheetCells::SetCellSharedText(int column, int row, const TVariant& t
 
 void TSpreadSheetCells::KeepTextOwner(const std::shared_ptr<const void>& owner)
 {
+  // Moved to the back, not copied there: a sheet whose cells take turns
+  // between two owners (shared strings and labels) touches no count.
   const auto kept = std::find(FTextOwners.begin(), FTextOwners.end(), owner);
   if (kept != FTextOwners.end())
-    FTextOwners.erase(kept);
-  FTextOwners.push_back(owner);
+    std::rotate(kept, std::next(kept), FTextOwners.end());
+  else
+    FTextOwners.push_back(owner);
 }
 
 TSpreadSheetRow& TSpreadSheetCells::EnterRow(int row)

@@ -376,30 +376,55 @@ private:
 };
 
 /// Label texts by the bytes they come from: open addressing over a table of
-/// a power-of-two size, as a lookup per label cell must cost little.
+/// a power-of-two size, as a lookup per label cell must cost little. A slot
+/// holds part of its key's hash beside the entry's index, so a probe that
+/// misses does not touch the entry; the keys lie end to end in one buffer.
+/// The texts are in a list of their own that cells may keep (TextOwner)
+/// after the table is gone.
 class TMSExcel::TLabelTable {
 public:
   static constexpr std::size_t kLongestKey = 300;
   static constexpr std::size_t kMostKept = std::size_t{1} << 16;
 
+  /// Eight bytes a step, then mixed so that the low bits, which pick the
+  /// slot, depend on every byte.
   static std::uint64_t Hash(std::string_view key)
   {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const char c : key)
-      hash = (hash ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    std::uint64_t hash = key.size() * kMul;
+    std::size_t i = 0;
+    for (; i + 8 <= key.size(); i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, key.data() + i, 8);
+      hash = (hash ^ word) * kMul;
+      hash ^= hash >> 32;
+    }
+    if (i < key.size()) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, key.data() + i, key.size() - i);
+      hash = (hash ^ word) * kMul;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
     return hash;
   }
   const TVariant* Find(std::string_view key, std::uint64_t hash) const
   {
     if (FSlots.empty())
       return nullptr;
+    const std::uint64_t tag = hash & kTagMask;
     for (std::size_t slot = hash & (FSlots.size() - 1);; slot = (slot + 1) & (FSlots.size() - 1)) {
-      const std::uint32_t at = FSlots[slot];
-      if (at == 0)
+      const std::uint64_t held = FSlots[slot];
+      if (held == 0)
         return nullptr;
-      const TEntry& entry = FEntries[at - 1];
-      if (entry.Hash == hash && entry.Key == key)
-        return &entry.Value;
+      if ((held & kTagMask) != tag)
+        continue;
+      const std::size_t index = (held & ~kTagMask) - 1;
+      const TEntry& entry = FEntries[index];
+      if (entry.KeyLength == key.size() &&
+          std::memcmp(FKeyBytes.data() + entry.KeyOffset, key.data(), key.size()) == 0)
+        return &(*FTexts)[index];
     }
   }
   bool Full() const { return FEntries.size() >= kMostKept; }
@@ -408,16 +433,25 @@ public:
   {
     if (2 * (FEntries.size() + 1) > FSlots.size())
       Grow();
-    FEntries.push_back(TEntry{std::string(key), std::move(value), hash});
+    FEntries.push_back(TEntry{static_cast<std::uint32_t>(FKeyBytes.size()),
+                              static_cast<std::uint32_t>(key.size()), hash});
+    FKeyBytes.insert(FKeyBytes.end(), key.begin(), key.end());
+    FTexts->push_back(std::move(value));
     Place(FEntries.size() - 1);
-    return FEntries.back().Value;
+    return FTexts->back();
   }
+  /// What keeps the texts Find and Add return: a new list for each table,
+  /// so cells of an earlier load keep theirs.
+  const std::shared_ptr<const void>& TextOwner() const { return FTextOwner; }
 
 private:
+  // The hash's high half is kept in a slot; entry indexes fit the low half.
+  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+  static_assert(kMostKept < (std::uint64_t{1} << 32));
   struct TEntry {
-    std::string Key;
-    TVariant Value;
-    std::uint64_t Hash = 0;
+    std::uint32_t KeyOffset;  // in FKeyBytes
+    std::uint32_t KeyLength;
+    std::uint64_t Hash;
   };
   void Grow()
   {
@@ -427,16 +461,20 @@ private:
   }
   void Place(std::size_t index)
   {
-    std::size_t slot = FEntries[index].Hash & (FSlots.size() - 1);
+    const std::uint64_t hash = FEntries[index].Hash;
+    std::size_t slot = hash & (FSlots.size() - 1);
     while (FSlots[slot] != 0)
       slot = (slot + 1) & (FSlots.size() - 1);
-    FSlots[slot] = static_cast<std::uint32_t>(index + 1);
+    FSlots[slot] = (hash & kTagMask) | (index + 1);
   }
 
-  // Entries are reached through FSlots by index, so their growing moves
-  // nothing a caller holds past the next call.
+  // Entries, keys and texts are reached by index, so their growing moves
+  // nothing a caller holds past the next call (a text's block stays put).
   std::vector<TEntry> FEntries;
-  std::vector<std::uint32_t> FSlots;  // entry index + 1; 0 for a free slot
+  std::vector<char> FKeyBytes;
+  std::vector<std::uint64_t> FSlots;  // hash tag | entry index + 1; 0 for a free slot
+  std::shared_ptr<std::vector<TVariant>> FTexts = std::make_shared<std::vector<TVariant>>();
+  std::shared_ptr<const void> FTextOwner = FTexts;
 };
 
 TMSExcel::TMSExcel() = default;
@@ -597,7 +635,6 @@ TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
   FReader.FLabels.reset();
-  FReader.FLabelScratch = TVariant();
 }
 
 void TMSExcel::LoadBytes(TSharedBytes file, bool allowBare)
@@ -798,25 +835,27 @@ void TMSExcel::ReportCell(int row, int column, const TVariant& value, TAlignment
   NoteCellPosition(row, column);
 }
 
-void TMSExcel::ReportSharedString(int row, int column, const TVariant& text)
+void TMSExcel::ReportSharedText(int row, int column, const TVariant& text,
+                                const std::shared_ptr<const void>& owner, TAlignment alignment)
 {
   const auto* store = OnCellValue.target<TStoreCellValue>();
   if (!store) {
-    ReportCell(row, column, text, TAlignment::taLeftJustify);
+    ReportCell(row, column, text, alignment);
     return;
   }
-  store->StoreSharedText(SheetIndex, row, column, text, FStringTableOwner,
-                         TAlignment::taLeftJustify);
+  store->StoreSharedText(SheetIndex, row, column, text, owner, alignment);
   NoteCellPosition(row, column);
 }
 
 template <typename TDecode>
-const TVariant& TMSExcel::LabelValue(std::uint8_t kind, std::size_t length,
-                                     std::span<const std::uint8_t> raw, TDecode&& decode)
+void TMSExcel::ReportLabel(int row, int column, std::uint8_t kind, std::size_t length,
+                           std::span<const std::uint8_t> raw, TAlignment alignment,
+                           TDecode&& decode)
 {
   // The key: what the text depends on, the code page included. A label too
   // long to keep is decoded as one of its own, with no key built for it.
   constexpr std::size_t kHeadBytes = 6;
+  static_assert(std::tuple_size_v<decltype(FLabelKey)> >= TLabelTable::kLongestKey);
   if (kHeadBytes + raw.size() <= TLabelTable::kLongestKey) {
     const auto codePage = static_cast<std::uint32_t>(FDecoder.CodePage());
     const char head[kHeadBytes] = {static_cast<char>(kind),
@@ -825,23 +864,28 @@ const TVariant& TMSExcel::LabelValue(std::uint8_t kind, std::size_t length,
                                    static_cast<char>(codePage & 0xFF),
                                    static_cast<char>(codePage >> 8 & 0xFF),
                                    static_cast<char>(codePage >> 16 & 0xFF)};
-    FLabelKey.assign(head, kHeadBytes);
-    FLabelKey.append(reinterpret_cast<const char*>(raw.data()), raw.size());
+    std::memcpy(FLabelKey.data(), head, kHeadBytes);
+    if (!raw.empty())
+      std::memcpy(FLabelKey.data() + kHeadBytes, raw.data(), raw.size());
+    const std::string_view key(FLabelKey.data(), kHeadBytes + raw.size());
     if (!FLabels)
       FLabels = std::make_unique<TLabelTable>();
-    const std::uint64_t hash = TLabelTable::Hash(FLabelKey);
-    if (const TVariant* found = FLabels->Find(FLabelKey, hash))
-      return *found;
-    if (!FLabels->Full()) {
+    const std::uint64_t hash = TLabelTable::Hash(key);
+    const TVariant* kept = FLabels->Find(key, hash);
+    if (!kept && !FLabels->Full()) {
       std::string text;
       decode(text);
-      return FLabels->Add(FLabelKey, hash, TVariant(std::move(text)));
+      kept = &FLabels->Add(key, hash, TVariant(std::move(text)));
+    }
+    if (kept) {
+      // Cells share the table's text as they share the SST's.
+      ReportSharedText(row, column, *kept, FLabels->TextOwner(), alignment);
+      return;
     }
   }
   std::string text;
   decode(text);
-  FLabelScratch = TVariant(std::move(text));
-  return FLabelScratch;
+  ReportCell(row, column, TVariant(std::move(text)), alignment);
 }
 
 TVariant TMSExcel::TypedNumber(double value, int xfIndex) const
@@ -916,10 +960,8 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
   case kRecLabel2:
     if (cells && n >= 8) {
       const auto raw = Slice(d, 8, d[7]);
-      ReportCell(U16(d, 0), U16(d, 2),
-                 LabelValue(IsBiff8() ? 1 : 0, raw.size(), raw,
-                            [&](std::string& text) { Append8Bit(raw, text); }),
-                 Biff2Alignment(d));
+      ReportLabel(U16(d, 0), U16(d, 2), IsBiff8() ? 1 : 0, raw.size(), raw, Biff2Alignment(d),
+                  [&](std::string& text) { Append8Bit(raw, text); });
     }
     return true;
   case kRecBoolErr2:
@@ -1004,7 +1046,8 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
       const std::uint32_t index = U32(d, 6);
       if (index >= FSharedStrings->size())
         throw EListError(index);
-      ReportSharedString(U16(d, 0), U16(d, 2), (*FSharedStrings)[index]);
+      ReportSharedText(U16(d, 0), U16(d, 2), (*FSharedStrings)[index], FStringTableOwner,
+                       TAlignment::taLeftJustify);
     }
     return true;
   case kRecExcel9:
@@ -1024,13 +1067,10 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     if (cells && n >= 8) {
       const std::size_t length = U16(d, 6);
       const auto raw = Slice(d, 8, n);
-      ReportCell(U16(d, 0), U16(d, 2),
-                 LabelValue(IsBiff8() ? 3 : 2, length, raw,
-                            [&](std::string& text) {
-                              text = IsBiff8() ? UnicodeString(raw, length)
-                                               : BytesToString(raw, length, true);
-                            }),
-                 TAlignment::taLeftJustify);
+      ReportLabel(U16(d, 0), U16(d, 2), IsBiff8() ? 3 : 2, length, raw,
+                  TAlignment::taLeftJustify, [&](std::string& text) {
+                    text = IsBiff8() ? UnicodeString(raw, length) : BytesToString(raw, length, true);
+                  });
     }
     return true;
   case kRecBoolErr:

@@ -5,6 +5,7 @@
 #include "xls/TextCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -190,16 +191,17 @@ private:
 
   // Decoders.
   void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
-  /// The value of a LABEL cell whose text `decode` makes from `raw`: that of
-  /// an earlier cell of this load with the same bytes (and so the same text)
-  /// when there is one, without decoding again. `kind` tells the decoders
-  /// apart. Valid until the next call.
+  /// Reports a LABEL cell whose text `decode` makes from `raw`. The text of
+  /// an earlier cell of this load with the same bytes (and so the same
+  /// text) is shared when there is one, without decoding again. `kind`
+  /// tells the decoders apart.
   template <typename TDecode>
-  const TVariant& LabelValue(std::uint8_t kind, std::size_t length,
-                             std::span<const std::uint8_t> raw, TDecode&& decode);
-  /// ReportCell for a cell of the shared-string table: the model's own
-  /// store shares the table's text without counting it.
-  void ReportSharedString(int row, int column, const TVariant& text);
+  void ReportLabel(int row, int column, std::uint8_t kind, std::size_t length,
+                   std::span<const std::uint8_t> raw, TAlignment alignment, TDecode&& decode);
+  /// ReportCell for a text that `owner` keeps (the shared-string table, the
+  /// label texts): the model's own store shares it without counting it.
+  void ReportSharedText(int row, int column, const TVariant& text,
+                        const std::shared_ptr<const void>& owner, TAlignment alignment);
   void NoteCellPosition(int row, int column)
   {
     FHighestRow = std::max(FHighestRow, row);
@@ -270,8 +272,7 @@ private:
   // never costs much more than the cells themselves.
   class TLabelTable;
   std::unique_ptr<TLabelTable> FLabels;
-  std::string FLabelKey;   // scratch: the bytes a label is found by
-  TVariant FLabelScratch;  // a text not kept in FLabels
+  std::array<char, 300> FLabelKey;  // scratch: the bytes a label is found by
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records
 };

@@ -210,6 +210,30 @@ TEST(CellStore, CellsSharingATableKeepItUntilClearedAndOutliveNoOtherHolder)
   EXPECT_EQ(copied.AsString(), std::string(40, 'b'));
 }
 
+TEST(CellStore, CellsTakingTurnsBetweenTwoOwnersKeepEachOnceAndBothTexts)
+{
+  // A sheet of shared strings and labels side by side: each owner is kept
+  // once however often the cells switch, and each lives while cells use it.
+  auto strings = std::make_shared<std::vector<TVariant>>(1, TVariant(std::string(30, 's')));
+  auto labels = std::make_shared<std::vector<TVariant>>(1, TVariant(std::string(30, 'l')));
+  const std::weak_ptr<std::vector<TVariant>> watchStrings = strings;
+  const std::weak_ptr<std::vector<TVariant>> watchLabels = labels;
+  TSpreadSheetCells cells;
+  for (int row = 0; row < 50; ++row) {
+    cells.SetCellSharedText(0, row, (*strings)[0], strings, TAlignment::taLeftJustify);
+    cells.SetCellSharedText(1, row, (*labels)[0], labels, TAlignment::taLeftJustify);
+  }
+  EXPECT_EQ(strings.use_count(), 2);
+  EXPECT_EQ(labels.use_count(), 2);
+  strings.reset();
+  labels.reset();
+  EXPECT_EQ(cells.GetCellValue(0, 49).AsString(), std::string(30, 's'));
+  EXPECT_EQ(cells.GetCellValue(1, 49).AsString(), std::string(30, 'l'));
+  cells.Clear();
+  EXPECT_TRUE(watchStrings.expired());
+  EXPECT_TRUE(watchLabels.expired());
+}
+
 TEST(CellStore, TheSharedStoreFallsBackToAPlainStoreForOtherValuesOrNoOwner)
 {
   TSpreadSheetCells cells;

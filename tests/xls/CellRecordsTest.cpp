@@ -134,6 +134,35 @@ TEST(LabelCell, CellsOfOneTextShareItsBlockHoweverManyTextsTheLoadHas)
   EXPECT_EQ(load.Cell(0, 20000, 3), TVariant(std::string(255, 'L')));
 }
 
+TEST(LabelCell, SharedTextsOutliveTheTableGrowingAndTheReader)
+{
+  // The first text is taken before a thousand others grow the table; labels
+  // and shared strings take turns in one sheet; a value copied out of the
+  // model outlives the reader, and a second load leaves the copy alone.
+  const std::string first(40, 'f');
+  auto load = std::make_unique<TLoad>(
+      Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String(std::string(30, 's'))); },
+            [&](TBiffBuilder& b) {
+              b.Label(0, 0, 0, first);
+              for (std::uint16_t k = 1; k <= 1000; ++k)
+                b.Label(k, 0, 0, "label " + std::to_string(k)).LabelSst(k, 1, 0, 0);
+              b.Label(1001, 0, 0, first);
+            }));
+  ASSERT_EQ(load->Error, "");
+  EXPECT_EQ(load->Cell(0, 0, 0), TVariant(first));
+  EXPECT_EQ(load->Cell(0, 1001, 0), TVariant(first));
+  EXPECT_EQ(load->Cell(0, 500, 0), Text("label 500"));
+  EXPECT_EQ(load->Cell(0, 1000, 1), TVariant(std::string(30, 's')));
+  const TVariant kept = load->Cell(0, 0, 0);
+  load->Run(Book8({}, [](TBiffBuilder& b) { b.Label(0, 0, 0, "other"); }));
+  EXPECT_EQ(load->Cell(0, 0, 0), Text("other"));
+  EXPECT_EQ(kept.AsString(), first);
+  const TVariant second = load->Cell(0, 0, 0);
+  load.reset();
+  EXPECT_EQ(kept.AsString(), first);
+  EXPECT_EQ(second.AsString(), "other");
+}
+
 TEST(RStringCell, IsReadAsALabelWithItsRunsIgnored)
 {
   const auto biff8 = TBytes().U16(0).U16(0).U16(0).U16(3).U8(1).Utf16("\xCE\xB1" "bc").U16(1).U16(0).U16(1);
