@@ -376,11 +376,13 @@ private:
 };
 
 /// Label texts by the bytes they come from: open addressing over a table of
-/// a power-of-two size, as a lookup per label cell must cost little. A slot
-/// holds part of its key's hash beside the entry's index, so a probe that
-/// misses does not touch the entry; the keys lie end to end in one buffer.
-/// The texts are in a list of their own that cells may keep (TextOwner)
-/// after the table is gone.
+/// a power-of-two size, as a lookup per label cell must cost little. A key
+/// is a word of what the text depends on besides its bytes (`head`) and the
+/// record's bytes, read where they lie. A slot holds part of the key's hash
+/// beside where the key is kept, so a probe that misses touches nothing
+/// else; a kept key is its head, its length and its bytes, together in one
+/// buffer. The texts are in a list of their own that cells may keep
+/// (TextOwner) after the table is gone.
 class TMSExcel::TLabelTable {
 public:
   static constexpr std::size_t kLongestKey = 300;
@@ -388,20 +390,20 @@ public:
 
   /// Eight bytes a step, then mixed so that the low bits, which pick the
   /// slot, depend on every byte.
-  static std::uint64_t Hash(std::string_view key)
+  static std::uint64_t Hash(std::uint64_t head, std::span<const std::uint8_t> raw)
   {
     constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t hash = key.size() * kMul;
+    std::uint64_t hash = (head ^ raw.size()) * kMul;
     std::size_t i = 0;
-    for (; i + 8 <= key.size(); i += 8) {
+    for (; i + 8 <= raw.size(); i += 8) {
       std::uint64_t word;
-      std::memcpy(&word, key.data() + i, 8);
+      std::memcpy(&word, raw.data() + i, 8);
       hash = (hash ^ word) * kMul;
       hash ^= hash >> 32;
     }
-    if (i < key.size()) {
+    if (i < raw.size()) {
       std::uint64_t word = 0;
-      std::memcpy(&word, key.data() + i, key.size() - i);
+      std::memcpy(&word, raw.data() + i, raw.size() - i);
       hash = (hash ^ word) * kMul;
     }
     hash ^= hash >> 33;
@@ -409,7 +411,8 @@ public:
     hash ^= hash >> 33;
     return hash;
   }
-  const TVariant* Find(std::string_view key, std::uint64_t hash) const
+  const TVariant* Find(std::uint64_t head, std::span<const std::uint8_t> raw,
+                       std::uint64_t hash) const
   {
     if (FSlots.empty())
       return nullptr;
@@ -420,24 +423,31 @@ public:
         return nullptr;
       if ((held & kTagMask) != tag)
         continue;
-      const std::size_t index = (held & ~kTagMask) - 1;
-      const TEntry& entry = FEntries[index];
-      if (entry.KeyLength == key.size() &&
-          std::memcmp(FKeyBytes.data() + entry.KeyOffset, key.data(), key.size()) == 0)
-        return &(*FTexts)[index];
+      const std::uint8_t* kept = FKeys.data() + 8 * ((held & ~kTagMask) - 1);
+      TKeyHeader header;
+      std::memcpy(&header, kept, sizeof header);
+      if (header.Head == head && header.Length == raw.size() &&
+          (raw.empty() || std::memcmp(kept + sizeof header, raw.data(), raw.size()) == 0))
+        return &(*FTexts)[header.Text];
     }
   }
-  bool Full() const { return FEntries.size() >= kMostKept; }
-  /// Keeps `value` for `key` (not yet kept) in a table that is not full.
-  const TVariant& Add(std::string_view key, std::uint64_t hash, TVariant&& value)
+  bool Full() const { return FTexts->size() >= kMostKept; }
+  /// Keeps `value` for a key not yet kept, in a table that is not full.
+  const TVariant& Add(std::uint64_t head, std::span<const std::uint8_t> raw, std::uint64_t hash,
+                      TVariant&& value)
   {
-    if (2 * (FEntries.size() + 1) > FSlots.size())
+    if (2 * (FTexts->size() + 1) > FSlots.size())
       Grow();
-    FEntries.push_back(TEntry{static_cast<std::uint32_t>(FKeyBytes.size()),
-                              static_cast<std::uint32_t>(key.size()), hash});
-    FKeyBytes.insert(FKeyBytes.end(), key.begin(), key.end());
+    const std::size_t at = FKeys.size();
+    const TKeyHeader header{head, static_cast<std::uint32_t>(raw.size()),
+                            static_cast<std::uint32_t>(FTexts->size())};
+    // Keys start on 8-byte steps, so a slot can count in them.
+    FKeys.resize(at + (sizeof header + raw.size() + 7) / 8 * 8);
+    std::memcpy(FKeys.data() + at, &header, sizeof header);
+    if (!raw.empty())
+      std::memcpy(FKeys.data() + at + sizeof header, raw.data(), raw.size());
     FTexts->push_back(std::move(value));
-    Place(FEntries.size() - 1);
+    Place(at, hash);
     return FTexts->back();
   }
   /// What keeps the texts Find and Add return: a new list for each table,
@@ -445,34 +455,37 @@ public:
   const std::shared_ptr<const void>& TextOwner() const { return FTextOwner; }
 
 private:
-  // The hash's high half is kept in a slot; entry indexes fit the low half.
+  // The hash's high half is kept in a slot; where the key is fits the low
+  // half (at most kMostKept keys of at most 8 + kLongestKey bytes).
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
-  static_assert(kMostKept < (std::uint64_t{1} << 32));
-  struct TEntry {
-    std::uint32_t KeyOffset;  // in FKeyBytes
-    std::uint32_t KeyLength;
-    std::uint64_t Hash;
+  static_assert(kMostKept * (sizeof(std::uint64_t) * 2 + kLongestKey) / 8 < (std::uint64_t{1} << 32));
+  struct TKeyHeader {
+    std::uint64_t Head;
+    std::uint32_t Length;  // of the bytes after the header
+    std::uint32_t Text;    // index in FTexts
   };
   void Grow()
   {
     FSlots.assign(std::max<std::size_t>(1024, 2 * FSlots.size()), 0);
-    for (std::size_t k = 0; k < FEntries.size(); ++k)
-      Place(k);
+    for (std::size_t at = 0; at < FKeys.size();) {
+      TKeyHeader header;
+      std::memcpy(&header, FKeys.data() + at, sizeof header);
+      Place(at, Hash(header.Head, std::span(FKeys.data() + at + sizeof header, header.Length)));
+      at += (sizeof header + header.Length + 7) / 8 * 8;
+    }
   }
-  void Place(std::size_t index)
+  void Place(std::size_t at, std::uint64_t hash)
   {
-    const std::uint64_t hash = FEntries[index].Hash;
     std::size_t slot = hash & (FSlots.size() - 1);
     while (FSlots[slot] != 0)
       slot = (slot + 1) & (FSlots.size() - 1);
-    FSlots[slot] = (hash & kTagMask) | (index + 1);
+    FSlots[slot] = (hash & kTagMask) | (at / 8 + 1);
   }
 
-  // Entries, keys and texts are reached by index, so their growing moves
+  // Keys and texts are reached by offset and index, so their growing moves
   // nothing a caller holds past the next call (a text's block stays put).
-  std::vector<TEntry> FEntries;
-  std::vector<char> FKeyBytes;
-  std::vector<std::uint64_t> FSlots;  // hash tag | entry index + 1; 0 for a free slot
+  std::vector<std::uint8_t> FKeys;
+  std::vector<std::uint64_t> FSlots;  // hash tag | key offset / 8 + 1; 0 for a free slot
   std::shared_ptr<std::vector<TVariant>> FTexts = std::make_shared<std::vector<TVariant>>();
   std::shared_ptr<const void> FTextOwner = FTexts;
 };
@@ -853,29 +866,19 @@ void TMSExcel::ReportLabel(int row, int column, std::uint8_t kind, std::size_t l
                            TDecode&& decode)
 {
   // The key: what the text depends on, the code page included. A label too
-  // long to keep is decoded as one of its own, with no key built for it.
-  constexpr std::size_t kHeadBytes = 6;
-  static_assert(std::tuple_size_v<decltype(FLabelKey)> >= TLabelTable::kLongestKey);
-  if (kHeadBytes + raw.size() <= TLabelTable::kLongestKey) {
+  // long to keep is decoded as one of its own.
+  if (raw.size() <= TLabelTable::kLongestKey) {
     const auto codePage = static_cast<std::uint32_t>(FDecoder.CodePage());
-    const char head[kHeadBytes] = {static_cast<char>(kind),
-                                   static_cast<char>(length & 0xFF),
-                                   static_cast<char>(length >> 8 & 0xFF),
-                                   static_cast<char>(codePage & 0xFF),
-                                   static_cast<char>(codePage >> 8 & 0xFF),
-                                   static_cast<char>(codePage >> 16 & 0xFF)};
-    std::memcpy(FLabelKey.data(), head, kHeadBytes);
-    if (!raw.empty())
-      std::memcpy(FLabelKey.data() + kHeadBytes, raw.data(), raw.size());
-    const std::string_view key(FLabelKey.data(), kHeadBytes + raw.size());
+    const std::uint64_t head = kind | static_cast<std::uint64_t>(length & 0xFFFF) << 8 |
+                               static_cast<std::uint64_t>(codePage) << 24;
     if (!FLabels)
       FLabels = std::make_unique<TLabelTable>();
-    const std::uint64_t hash = TLabelTable::Hash(key);
-    const TVariant* kept = FLabels->Find(key, hash);
+    const std::uint64_t hash = TLabelTable::Hash(head, raw);
+    const TVariant* kept = FLabels->Find(head, raw, hash);
     if (!kept && !FLabels->Full()) {
       std::string text;
       decode(text);
-      kept = &FLabels->Add(key, hash, TVariant(std::move(text)));
+      kept = &FLabels->Add(head, raw, hash, TVariant(std::move(text)));
     }
     if (kept) {
       // Cells share the table's text as they share the SST's.

@@ -5,7 +5,6 @@
 #include "xls/TextCodec.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -272,7 +271,6 @@ private:
   // never costs much more than the cells themselves.
   class TLabelTable;
   std::unique_ptr<TLabelTable> FLabels;
-  std::array<char, 300> FLabelKey;  // scratch: the bytes a label is found by
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records
 };
