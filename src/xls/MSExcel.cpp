@@ -4,17 +4,23 @@
 #include "platform/CompoundFile.h"
 #include "platform/CompoundFileMessages.h"
 #include "platform/FileReader.h"
+#include "platform/Memory.h"
 #include "platform/Errors.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -295,6 +301,102 @@ private:
   std::vector<TSegment> FSpare;
 };
 
+/// The workbook stream read into one block, in pieces, by a thread of its
+/// own while the record loop decodes the part already there: the read and
+/// the mapping of the block's pages then overlap the decoding instead of
+/// coming before it. The loop reaches bytes through Cover, which waits for
+/// them; Finish waits for the whole block, so a load fails on a read error
+/// anywhere in the stream, as when the stream was read before the loop.
+class TMSExcel::TStreamFill {
+public:
+  TStreamFill(std::shared_ptr<const TFileReader> file,
+              std::vector<TCompoundFile::TStreamRun> runs, std::uint8_t* block, std::size_t size)
+      : FFile(std::move(file)), FRuns(std::move(runs)), FBlock(block), FSize(size)
+  {
+    try {
+      FThread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+      Run();  // no thread to be had: the block is read here and now
+    }
+  }
+  ~TStreamFill()
+  {
+    // A load that ends early (an error, a handler's exception) stops the
+    // reading at the next piece; the block outlives the thread.
+    FStop.store(true, std::memory_order_relaxed);
+    if (FThread.joinable())
+      FThread.join();
+  }
+  TStreamFill(const TStreamFill&) = delete;
+  TStreamFill& operator=(const TStreamFill&) = delete;
+  std::size_t Size() const { return FSize; }
+
+  /// The block's bytes from its start on: at least `end` of them (at most
+  /// the block's size), waiting for the reading to bring them. Throws the
+  /// reading's error when it failed before them.
+  std::span<const std::uint8_t> Cover(std::size_t end)
+  {
+    end = std::min(end, FSize);
+    std::unique_lock lock(FLock);
+    FChanged.wait(lock, [&] { return FFilled >= end || FDone; });
+    if (FFilled < end)
+      std::rethrow_exception(FError);
+    return {FBlock, FFilled};
+  }
+  /// Waits for the whole block; throws the reading's error.
+  void Finish()
+  {
+    {
+      std::unique_lock lock(FLock);
+      FChanged.wait(lock, [&] { return FDone; });
+      if (FError)
+        std::rethrow_exception(FError);
+    }
+    if (FThread.joinable())
+      FThread.join();
+  }
+
+private:
+  void Run()
+  {
+    // A small first piece, so the loop starts soon; then larger ones.
+    constexpr std::size_t kFirstPiece = std::size_t{64} << 10;
+    constexpr std::size_t kLargestPiece = std::size_t{1} << 20;
+    std::exception_ptr error;
+    try {
+      for (std::size_t at = 0; at < FSize && !FStop.load(std::memory_order_relaxed);) {
+        const std::size_t piece = std::min(FSize - at, std::clamp(at, kFirstPiece, kLargestPiece));
+        PrefaultForWriting(FBlock + at, piece);
+        ReadStreamRuns(*FFile, FRuns, at, std::span(FBlock + at, piece));
+        at += piece;
+        const std::lock_guard lock(FLock);
+        FFilled = at;
+        FChanged.notify_all();
+      }
+    } catch (...) {
+      error = std::current_exception();
+    }
+    const std::lock_guard lock(FLock);
+    FError = error;
+    if (!FError && FFilled < FSize)
+      FError = std::make_exception_ptr(std::logic_error("stream reading stopped"));
+    FDone = true;
+    FChanged.notify_all();
+  }
+
+  std::shared_ptr<const TFileReader> FFile;
+  std::vector<TCompoundFile::TStreamRun> FRuns;
+  std::uint8_t* FBlock;
+  std::size_t FSize;
+  std::atomic<bool> FStop{false};
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  std::size_t FFilled = 0;  // under FLock, as are the two below
+  bool FDone = false;
+  std::exception_ptr FError;
+  std::thread FThread;  // last: it starts once everything above is set
+};
+
 /// The record source over the workbook stream, whole in memory or read a
 /// window at a time. The loop and the decoders' follow-on reads (CONTINUE,
 /// STRING) share it.
@@ -305,6 +407,7 @@ public:
   {
   }
   explicit TRecordSource(TStreamWindow& window) : FWindow(&window), FSize(window.Size()) {}
+  explicit TRecordSource(TStreamFill& fill) : FFill(&fill), FSize(fill.Size()) {}
   std::size_t Position() const { return FPosition; }
   std::size_t Size() const { return FSize; }
   /// Reads the record at the position. False (and nothing consumed) when
@@ -357,6 +460,12 @@ private:
   /// end).
   std::size_t Refill(std::size_t at, std::size_t count, std::size_t& atHand)
   {
+    if (FFill) {
+      // The block fills from its start: only the end moves.
+      FBytes = FFill->Cover(at + count);
+      atHand = FBytes.size() - std::min(at, FBytes.size());
+      return at;
+    }
     if (!FWindow)
       throw std::logic_error("record source: bytes outside the stream");
     std::uint64_t base = 0;
@@ -370,6 +479,7 @@ private:
   std::span<const std::uint8_t> FBytes;  // stream bytes from FBase on
   std::size_t FBase = 0;
   TStreamWindow* FWindow = nullptr;
+  TStreamFill* FFill = nullptr;
   bool FRefilled = false;  // the window moved since the last Release
   std::size_t FSize = 0;
   std::size_t FPosition = 0;
@@ -612,13 +722,16 @@ bool TMSExcel::LoadByRuns(const std::string& fileName)
   }
   const std::uint64_t size = runs.back().StreamOffset + runs.back().Length;
   if (KeepStreamBuffer) {
-    // Only the stream's own sectors are read, straight into one block: no
-    // copy of the rest of the file, no sectors moved together afterwards.
+    // Only the stream's own sectors are read, straight into one block (no
+    // copy of the rest of the file, no sectors moved together afterwards),
+    // while the loop decodes what has arrived.
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
-    ReadStreamRuns(*file, runs, 0, std::span(block.get(), static_cast<std::size_t>(size)));
+    std::uint8_t* bytes = block.get();
     FStream = TSharedBytes(std::move(block), static_cast<std::size_t>(size));
-    TRecordSource source(FStream);
+    TStreamFill fill(std::move(file), std::move(runs), bytes, static_cast<std::size_t>(size));
+    TRecordSource source(fill);
     RunCompoundLoop(source);
+    fill.Finish();
     return true;
   }
   TStreamWindow window(std::move(file), std::move(runs), size, StreamWindowBytes);

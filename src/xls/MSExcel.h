@@ -152,6 +152,7 @@ private:
   struct TRecord;
   class TRecordSource;
   class TStreamWindow;
+  class TStreamFill;
   /// A load's setup and cleanup: the stream dropped first, the load's label
   /// texts dropped on every exit.
   class TLoadScope {

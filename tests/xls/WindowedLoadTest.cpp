@@ -9,6 +9,7 @@
 #include "platform/CompoundFile.h"
 #include "xls/RecordCodes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -134,7 +135,7 @@ protected:
 /// A BIFF8 workbook with a shared-string table long enough to run through
 /// many CONTINUE records, text formula results, and enough cells to make the
 /// stream a regular (not mini) stream.
-std::vector<std::uint8_t> BusyBook()
+std::vector<std::uint8_t> BusyBook(int rows = 300)
 {
   TSstBuilder sst;
   for (int k = 0; k < 1500; ++k) {
@@ -143,9 +144,9 @@ std::vector<std::uint8_t> BusyBook()
     sst.String("shared text number " + std::to_string(k), k % 3 == 0);
   }
   return Book8([&](TBiffBuilder& b) { b.Sst(sst); },
-                              [](TBiffBuilder& b) {
-                                for (int r = 0; r < 300; ++r) {
-                                  const auto row = static_cast<std::uint16_t>(r);
+                              [&](TBiffBuilder& b) {
+                                for (int r = 0; r < rows; ++r) {
+                                  const auto row = static_cast<std::uint16_t>(r % 65536);
                                   b.LabelSst(row, 0, 0, static_cast<std::uint32_t>(r * 5 % 1500));
                                   b.Number(row, 1, 0, r * 0.25);
                                   b.FormulaSpecial(row, 2, 0, 0).String("result " + std::to_string(r));
@@ -282,4 +283,80 @@ TEST_F(WindowedLoadTest, ACompoundFileReadByPartsListsTheSameStreamsAndRuns)
     EXPECT_EQ(e.Status(), kStgInvalidFunction);
   }
   EXPECT_THROW(parts.StreamRuns("Missing"), EOleError);
+}
+
+TEST_F(WindowedLoadTest, AStreamDecodedWhileItIsReadGivesWhatItGivesReadFirst)
+{
+  // Megabytes of stream: the whole-stream load decodes while the rest is
+  // still being read, in pieces of growing size.
+  const fs::path path = Write("big.xls", BusyBook(30000));
+  ASSERT_GT(fs::file_size(path), std::uintmax_t{2} << 20);
+  const TSnapshot reference = Load(path, TWay::Memory);
+  ASSERT_EQ(reference.Error, "");
+  for (int run = 0; run < 3; ++run) {
+    const TSnapshot whole = Load(path, TWay::Whole);
+    ExpectSame(reference, whole);
+    EXPECT_TRUE(whole.KeptStream);
+  }
+}
+
+TEST_F(WindowedLoadTest, AHandlerThrowingWhileTheStreamIsReadEndsTheLoadAndTheNextOneWorks)
+{
+  const fs::path path = Write("big.xls", BusyBook(30000));
+  const TSnapshot reference = Load(path, TWay::Memory);
+  for (const int stopAt : {1, 50, 20000}) {
+    SCOPED_TRACE(stopAt);
+    TMSExcel reader;
+    int seen = 0;
+    reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader, std::span<const std::uint8_t>) {
+      if (++seen == stopAt)
+        throw std::runtime_error("handler gave up");
+    };
+    EXPECT_THROW(
+        {
+          try {
+            reader.LoadFromFile(path.string());
+          } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "handler gave up");
+            throw;
+          }
+        },
+        std::runtime_error);
+    EXPECT_EQ(seen, stopAt);
+    reader.OnRecord = nullptr;
+    reader.LoadFromFile(path.string());
+    EXPECT_EQ(reader.Sheets().Items(0).Cells.RowCount, 30000);
+  }
+  ExpectSame(reference, Load(path, TWay::Whole));
+}
+
+TEST_F(WindowedLoadTest, AFileShortenedWhileTheStreamIsReadFailsOrGivesEveryByteItHad)
+{
+  // The reading may be done before the file shrinks: then the load has all
+  // of the stream and gives what the file gave. Otherwise it fails with the
+  // same message as a windowed load, never with a part of the stream.
+  const auto bytes = BusyBook(30000);
+  for (const std::uintmax_t newSize : {std::uintmax_t{2048}, std::uintmax_t{1} << 20}) {
+    SCOPED_TRACE(newSize);
+    const fs::path path = Write("shrinking.xls", bytes);
+    TMSExcel reader;
+    bool shortened = false;
+    reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader, std::span<const std::uint8_t>) {
+      if (!shortened) {
+        fs::resize_file(path, newSize);
+        shortened = true;
+      }
+    };
+    try {
+      reader.LoadFromFile(path.string());
+      const TSharedBytes stream =
+          TCompoundFile::Open(TSharedBytes(bytes)).OpenStream("Workbook").SharedBytes();
+      EXPECT_TRUE(std::ranges::equal(reader.StreamBuffer().Span(), stream.Span()));
+      EXPECT_EQ(reader.Sheets().Items(0).Cells.RowCount, 30000);
+    } catch (const EOleError& e) {
+      EXPECT_EQ(e.Status(), kStgReadFault);
+      EXPECT_EQ(std::string(e.what()), "Cannot read the file \"" + path.string() + "\"");
+    }
+    EXPECT_TRUE(shortened);
+  }
 }
