@@ -227,12 +227,10 @@ void TSpreadSheetCells::SetCellSharedText(int column, int row, const TVariant& t
 
 void TSpreadSheetCells::KeepTextOwner(const std::shared_ptr<const void>& owner)
 {
-  // Moved to the back, not copied there: a sheet whose cells take turns
-  // between two owners (shared strings and labels) touches no count.
-  const auto kept = std::find(FTextOwners.begin(), FTextOwners.end(), owner);
-  if (kept != FTextOwners.end())
-    std::rotate(kept, std::next(kept), FTextOwners.end());
-  else
+  // A sheet has a few owners at most (shared strings, labels, error texts),
+  // whose cells take turns: a look through them costs less than moving one
+  // to the back, and touches no count.
+  if (std::find(FTextOwners.begin(), FTextOwners.end(), owner) == FTextOwners.end())
     FTextOwners.push_back(owner);
 }
 

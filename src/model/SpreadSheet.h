@@ -229,6 +229,14 @@ public:
       return;
     PlaceCell(column, row, formatIndex, alignment).Value = value;
   }
+  /// The same for a value the caller gives up: it moves into the cell.
+  void SetCellValue(int column, int row, TVariant&& value, std::int32_t formatIndex,
+                    TAlignment alignment)
+  {
+    if (value.IsNullOrEmpty())
+      return;
+    PlaceCell(column, row, formatIndex, alignment).Value = std::move(value);
+  }
   /// Stores a cell (format index 0) whose text stays in `owner`, a table of
   /// texts that a reader stores into many cells: the cell shares the text
   /// without counting it, and these cells keep `owner` alive until Clear.
@@ -273,7 +281,7 @@ private:
   void KeepTextOwner(const std::shared_ptr<const void>& owner);
 
   // Declared before the rows, so that they outlive every cell sharing their
-  // texts even without Clear; FTextOwners.back() is the latest.
+  // texts even without Clear; each owner once, the latest kept last.
   std::vector<std::shared_ptr<const void>> FTextOwners;
 
   // Declared before the rows, which it must outlive.

@@ -90,6 +90,14 @@ public:
       if (!value.IsNullOrEmpty())
         cells.SetCellValue(column, row, value, formatIndex, alignment);
     }
+    /// The call above for a value made for this cell, which moves into it.
+    void StoreValue(int sheetIndex, int row, int column, TVariant&& value,
+                    TAlignment alignment) const
+    {
+      TSpreadSheetCells& cells = FSheets->GetSheet(sheetIndex).Cells;
+      if (!value.IsNullOrEmpty())
+        cells.SetCellValue(column, row, std::move(value), 0, alignment);
+    }
     /// Stores a text that `owner` keeps (TSpreadSheetCells::SetCellSharedText).
     void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
                          const std::shared_ptr<const void>& owner, TAlignment alignment) const

@@ -961,6 +961,31 @@ void TMSExcel::ReportCell(int row, int column, const TVariant& value, TAlignment
   NoteCellPosition(row, column);
 }
 
+void TMSExcel::ReportCell(int row, int column, TVariant&& value, TAlignment alignment)
+{
+  // A value made for this cell (a formula's text) moves into it: no count
+  // taken on its text, none dropped with the temporary.
+  if (const auto* store = OnCellValue.target<TStoreCellValue>())
+    store->StoreValue(SheetIndex, row, column, std::move(value), alignment);
+  else
+    OnCellValue(*this, SheetIndex, row, column, 0, value, alignment);
+  NoteCellPosition(row, column);
+}
+
+void TMSExcel::ReportErrorCell(int row, int column, std::uint8_t code, TAlignment alignment)
+{
+  // An error code has one text, made the first time a cell has the code and
+  // shared by every cell with it after.
+  if (!FErrorTexts) {
+    FErrorTexts = std::make_shared<std::array<TVariant, 256>>();
+    FErrorTextsOwner = FErrorTexts;
+  }
+  TVariant& text = (*FErrorTexts)[code];
+  if (text.IsEmpty())
+    text = TVariant(ErrorCodeText(code));
+  ReportSharedText(row, column, text, FErrorTextsOwner, alignment);
+}
+
 void TMSExcel::ReportSharedText(int row, int column, const TVariant& text,
                                 const std::shared_ptr<const void>& owner, TAlignment alignment)
 {
@@ -1081,10 +1106,12 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     }
     return true;
   case kRecBoolErr2:
-    if (cells && n >= 9)
-      ReportCell(U16(d, 0), U16(d, 2),
-                 d[8] == 0 ? TVariant(d[7] != 0) : TVariant(ErrorCodeText(d[7])),
-                 Biff2Alignment(d));
+    if (cells && n >= 9) {
+      if (d[8] == 0)
+        ReportCell(U16(d, 0), U16(d, 2), TVariant(d[7] != 0), Biff2Alignment(d));
+      else
+        ReportErrorCell(U16(d, 0), U16(d, 2), d[7], Biff2Alignment(d));
+    }
     return true;
   case kRecFormula:
   case kRecFormula3:
@@ -1190,10 +1217,12 @@ bool TMSExcel::ProcessRecord(const TRecord& record, TRecordSource& source)
     }
     return true;
   case kRecBoolErr:
-    if (cells && n >= 8)
-      ReportCell(U16(d, 0), U16(d, 2),
-                 d[7] == 0 ? TVariant(d[6] != 0) : TVariant(ErrorCodeText(d[6])),
-                 TAlignment::taLeftJustify);
+    if (cells && n >= 8) {
+      if (d[7] == 0)
+        ReportCell(U16(d, 0), U16(d, 2), TVariant(d[6] != 0), TAlignment::taLeftJustify);
+      else
+        ReportErrorCell(U16(d, 0), U16(d, 2), d[6], TAlignment::taLeftJustify);
+    }
     return true;
   case kRecRow:
     if (OnRowHeight && sheetRecords && n >= 8)
@@ -1250,7 +1279,7 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
     ReportCell(row, column, TVariant(d[8] == 1), TAlignment::taLeftJustify);
     return;
   case 2:
-    ReportCell(row, column, TVariant(ErrorCodeText(d[8])), TAlignment::taLeftJustify);
+    ReportErrorCell(row, column, d[8], TAlignment::taLeftJustify);
     return;
   case 3:
     // The cached result is the empty text: a value like any other, which

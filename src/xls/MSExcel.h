@@ -5,6 +5,7 @@
 #include "xls/TextCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -191,6 +192,9 @@ private:
 
   // Decoders.
   void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
+  void ReportCell(int row, int column, TVariant&& value, TAlignment alignment);
+  /// Reports an error cell: the code's text ("#DIV/0!"...).
+  void ReportErrorCell(int row, int column, std::uint8_t code, TAlignment alignment);
   /// Reports a LABEL cell whose text `decode` makes from `raw`. The text of
   /// an earlier cell of this load with the same bytes (and so the same
   /// text) is shared when there is one, without decoding again. `kind`
@@ -272,6 +276,10 @@ private:
   // never costs much more than the cells themselves.
   class TLabelTable;
   std::unique_ptr<TLabelTable> FLabels;
+  // The texts of error cells by code, made when first met; cells share them
+  // without a count and keep the list (FErrorTextsOwner, the same list).
+  std::shared_ptr<std::array<TVariant, 256>> FErrorTexts;
+  std::shared_ptr<const void> FErrorTextsOwner;
   TCodePageDecoder FDecoder;
   std::u16string FUnits;  // scratch for SST strings split across records
 };

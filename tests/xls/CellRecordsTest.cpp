@@ -184,6 +184,33 @@ TEST(BoolErrCell, BooleanOrErrorTextByTheErrorFlag)
   EXPECT_EQ(load.Cell(0, 0, 3), Text("Unknown error code 43"));
 }
 
+TEST(BoolErrCell, CellsOfOneErrorShareOneTextThatOutlivesTheReader)
+{
+  // BOOLERR cells and formula results with the same code share one text,
+  // between shared-string cells too; the texts stay right across loads (of
+  // another version) and after the reader is gone.
+  const auto book = Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("shared")); },
+                          [](TBiffBuilder& b) {
+    b.BoolErr(0, 0, 0, 0x07, true).FormulaSpecial(1, 0, 0, 2, 0x07).BoolErr(2, 0, 0, 0xC8, true);
+    b.BoolErr(3, 0, 0, 0x2A, true).LabelSst(4, 0, 0, 0).BoolErr(5, 0, 0, 0x07, true);
+  });
+  auto load = std::make_unique<TLoad>(book);
+  ASSERT_EQ(load->Error, "");
+  const TSpreadSheetCells& cells = load->Reader.Sheets().Items(0).Cells;
+  EXPECT_EQ(load->Cell(0, 0, 0), Text("#DIV/0!"));
+  EXPECT_EQ(&cells.FindCell(0, 0)->Value.AsString(), &cells.FindCell(0, 1)->Value.AsString());
+  EXPECT_EQ(&cells.FindCell(0, 0)->Value.AsString(), &cells.FindCell(0, 5)->Value.AsString());
+  EXPECT_EQ(load->Cell(0, 2, 0), Text("Unknown error code 200"));
+  EXPECT_EQ(load->Cell(0, 3, 0), Text("#N/A"));
+  EXPECT_EQ(load->Cell(0, 4, 0), Text("shared"));
+  const TVariant kept = load->Cell(0, 0, 0);
+  load->Run(Book5({}, [](TBiffBuilder& b) { b.BoolErr(0, 0, 0, 0x2A, true).BoolErr(0, 1, 0, 0x07, true); }));
+  EXPECT_EQ(load->Cell(0, 0, 0), Text("#N/A"));
+  EXPECT_EQ(load->Cell(0, 0, 1), Text("#DIV/0!"));
+  load.reset();
+  EXPECT_EQ(kept.AsString(), "#DIV/0!");
+}
+
 TEST(FormulaCell, NumberResultIsTypedByTheDateRule)
 {
   TLoad load(Book8(DateXfs, [](TBiffBuilder& b) { b.FormulaNumber(0, 0, 0, 2.5).FormulaNumber(0, 1, 1, 2.5); }));
