@@ -31,26 +31,31 @@ constexpr std::size_t kHeaderSize = 4;
 // A 1904-system serial plus this is the same day in the 1900 system.
 constexpr double kDate1904Offset = 1462.0;
 
+// The file's byte order is little-endian: one load where the host's is too
+// (the compiler does not always join byte-by-byte reads into one).
+template <typename T>
+T LittleEndian(std::span<const std::uint8_t> d, std::size_t at)
+{
+  std::array<std::uint8_t, sizeof(T)> bytes;
+  std::memcpy(bytes.data(), d.subspan(at, sizeof(T)).data(), sizeof(T));
+  if constexpr (std::endian::native == std::endian::big)
+    std::reverse(bytes.begin(), bytes.end());
+  return std::bit_cast<T>(bytes);
+}
+
 std::uint16_t U16(std::span<const std::uint8_t> d, std::size_t at)
 {
-  return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+  return LittleEndian<std::uint16_t>(d, at);
 }
 
 std::uint32_t U32(std::span<const std::uint8_t> d, std::size_t at)
 {
-  return static_cast<std::uint32_t>(d[at]) | (static_cast<std::uint32_t>(d[at + 1]) << 8) |
-         (static_cast<std::uint32_t>(d[at + 2]) << 16) |
-         (static_cast<std::uint32_t>(d[at + 3]) << 24);
+  return LittleEndian<std::uint32_t>(d, at);
 }
 
 double F64(std::span<const std::uint8_t> d, std::size_t at)
 {
-  // The file's byte order is little-endian; one copy where the host's is too.
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, d.subspan(at, sizeof bits).data(), sizeof bits);
-  if constexpr (std::endian::native == std::endian::big)
-    bits = __builtin_bswap64(bits);
-  return std::bit_cast<double>(bits);
+  return std::bit_cast<double>(LittleEndian<std::uint64_t>(d, at));
 }
 
 /// The bytes from `at` on, at most `count` of them; empty when `at` lies past
@@ -961,10 +966,10 @@ void TMSExcel::ReportCell(int row, int column, const TVariant& value, TAlignment
   NoteCellPosition(row, column);
 }
 
-void TMSExcel::ReportCell(int row, int column, TVariant&& value, TAlignment alignment)
+void TMSExcel::ReportTextCell(int row, int column, TVariant&& value, TAlignment alignment)
 {
-  // A value made for this cell (a formula's text) moves into it: no count
-  // taken on its text, none dropped with the temporary.
+  // A text made for this cell (a formula's result) moves into it: no count
+  // taken on it, none dropped with the temporary.
   if (const auto* store = OnCellValue.target<TStoreCellValue>())
     store->StoreValue(SheetIndex, row, column, std::move(value), alignment);
   else
@@ -1026,7 +1031,7 @@ void TMSExcel::ReportLabel(int row, int column, std::uint8_t kind, std::size_t l
   }
   std::string text;
   decode(text);
-  ReportCell(row, column, TVariant(std::move(text)), alignment);
+  ReportTextCell(row, column, TVariant(std::move(text)), alignment);
 }
 
 TVariant TMSExcel::TypedNumber(double value, int xfIndex) const
@@ -1284,7 +1289,7 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
   case 3:
     // The cached result is the empty text: a value like any other, which
     // would be lost if the cell were not reported.
-    ReportCell(row, column, TVariant(std::string()), TAlignment::taLeftJustify);
+    ReportTextCell(row, column, TVariant(std::string()), TAlignment::taLeftJustify);
     return;
   case 0:
     break;
@@ -1332,7 +1337,7 @@ void TMSExcel::DecodeFormula(const TRecord& record, TRecordSource& source)
       text = ReadCharacters(source, current, p, wide ? 2 * length : length, wide, false);
     }
   }
-  ReportCell(row, column, TVariant(std::move(text)), TAlignment::taLeftJustify);
+  ReportTextCell(row, column, TVariant(std::move(text)), TAlignment::taLeftJustify);
 }
 
 bool TMSExcel::NextContinue(TRecordSource& source, std::span<const std::uint8_t>& current,

@@ -192,7 +192,8 @@ private:
 
   // Decoders.
   void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
-  void ReportCell(int row, int column, TVariant&& value, TAlignment alignment);
+  /// ReportCell for a text made for this cell alone, which moves into it.
+  void ReportTextCell(int row, int column, TVariant&& value, TAlignment alignment);
   /// Reports an error cell: the code's text ("#DIV/0!"...).
   void ReportErrorCell(int row, int column, std::uint8_t code, TAlignment alignment);
   /// Reports a LABEL cell whose text `decode` makes from `raw`. The text of
