@@ -4,7 +4,6 @@
 #include "platform/CompoundFile.h"
 #include "platform/CompoundFileMessages.h"
 #include "platform/FileReader.h"
-#include "platform/Memory.h"
 #include "platform/Errors.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
@@ -309,7 +308,8 @@ private:
 /// The workbook stream read into one block, in pieces, by a thread of its
 /// own while the record loop decodes the part already there: the read and
 /// the mapping of the block's pages then overlap the decoding instead of
-/// coming before it. The loop reaches bytes through Cover, which waits for
+/// coming before it. (The pages fault in inside the reads: prefaulting them
+/// here contends with the loop's own prefaulting, and measured slower.) The loop reaches bytes through Cover, which waits for
 /// them; Finish waits for the whole block, so a load fails on a read error
 /// anywhere in the stream, as when the stream was read before the loop.
 class TMSExcel::TStreamFill {
@@ -371,7 +371,6 @@ private:
     try {
       for (std::size_t at = 0; at < FSize && !FStop.load(std::memory_order_relaxed);) {
         const std::size_t piece = std::min(FSize - at, std::clamp(at, kFirstPiece, kLargestPiece));
-        PrefaultForWriting(FBlock + at, piece);
         ReadStreamRuns(*FFile, FRuns, at, std::span(FBlock + at, piece));
         at += piece;
         const std::lock_guard lock(FLock);
