@@ -14,13 +14,13 @@ class QPushButton;
 class QSplitter;
 class QTabBar;
 class QTabWidget;
-class QTableView;
 class QToolBar;
 class THexDump;
 class TLinkLabel;
 class TMSExcel;
 class TPreviewGrid;
 class TRecordListModel;
+class TRecordListView;
 
 /// Shows an error to the user: caption and the finished text (closing "."
 /// already applied). The default is QMessageBox::critical; tests replace it.
@@ -86,7 +86,7 @@ public:
   TPreviewGrid* sgXLS;
   QTabBar* tsSheets;
   QWidget* tsRecord;
-  QTableView* lvRecords;
+  TRecordListView* lvRecords;
   QSplitter* SplitterHex;
   THexDump* Dump;
 

@@ -8,6 +8,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordListModel.h"
+#include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
 #include "xls/MSExcel.h"
 #include "support/CompoundFileBuilder.h"

@@ -7,6 +7,7 @@
 #include "ui/MainWindow.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordListModel.h"
+#include "ui/RecordListView.h"
 
 #include <QApplication>
 #include <QDir>
