@@ -309,9 +309,10 @@ private:
 /// own while the record loop decodes the part already there: the read and
 /// the mapping of the block's pages then overlap the decoding instead of
 /// coming before it. (The pages fault in inside the reads: prefaulting them
-/// here contends with the loop's own prefaulting, and measured slower.) The loop reaches bytes through Cover, which waits for
-/// them; Finish waits for the whole block, so a load fails on a read error
-/// anywhere in the stream, as when the stream was read before the loop.
+/// here contends with the loop's own prefaulting, and measured slower.)
+/// The loop reaches bytes through Cover, which waits for them; Finish waits
+/// for the whole block, so a load fails on a read error anywhere in the
+/// stream, as when the stream was read before the loop.
 class TMSExcel::TStreamFill {
 public:
   TStreamFill(std::shared_ptr<const TFileReader> file,
