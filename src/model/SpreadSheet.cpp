@@ -117,7 +117,10 @@ void* TCellArena::Allocate(std::size_t bytes)
   constexpr std::size_t kAlign = alignof(std::max_align_t);
   constexpr std::size_t kFirstBlock = std::size_t{4} << 10;
   constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
-  constexpr std::size_t kPrefaultFrom = std::size_t{64} << 10;
+  // Pages are mapped ahead of the cut a stretch at a time: one call per
+  // stretch instead of a fault per page, and a sheet's last block is not
+  // mapped far past what the sheet uses.
+  constexpr std::size_t kPrefaultStretch = std::size_t{128} << 10;
   static_assert(alignof(TZymCell) <= kAlign && alignof(TSpreadSheetRow) <= kAlign);
   if (bytes > static_cast<std::size_t>(-1) - kAlign)
     throw std::bad_alloc();
@@ -133,16 +136,19 @@ void* TCellArena::Allocate(std::size_t bytes)
     // Blocks grow with the sheet, so a small sheet takes little.
     const std::size_t size = std::clamp(std::max(2 * FSize, bytes), kFirstBlock, kLargestBlock);
     FBlocks.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
-    // A block is cut from start to end as the sheet fills, so its pages are
-    // mapped in one go: on a big sheet most of the load's page faults were
-    // cell slots.
-    if (size >= kPrefaultFrom)
-      PrefaultForWriting(FBlocks.back().get(), size);
     FSize = size;
     FUsed = 0;
+    // Small blocks (small sheets) fault in as they are used.
+    FPrefaulted = size >= 2 * kPrefaultStretch ? 0 : size;
   }
   void* result = FBlocks.back().get() + FUsed;
   FUsed += bytes;
+  if (FUsed > FPrefaulted) {
+    // On a big sheet most of the load's page faults were cell slots.
+    const std::size_t to = std::min(FSize, FUsed + kPrefaultStretch);
+    PrefaultForWriting(FBlocks.back().get() + FPrefaulted, to - FPrefaulted);
+    FPrefaulted = to;
+  }
   return result;
 }
 
@@ -151,6 +157,7 @@ void TCellArena::Release()
   FBlocks.clear();
   FUsed = 0;
   FSize = 0;
+  FPrefaulted = 0;
 }
 
 TRowPtr TSpreadSheetCells::MakeRow()

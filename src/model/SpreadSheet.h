@@ -50,6 +50,7 @@ private:
   std::vector<std::unique_ptr<std::byte[]>> FBlocks;  // the last one is being cut
   std::size_t FUsed = 0;
   std::size_t FSize = 0;
+  std::size_t FPrefaulted = 0;  // of the last block, mapped ahead of FUsed
 };
 
 /// Allocator of a row's slots: from its sheet's arena, or from the heap for
