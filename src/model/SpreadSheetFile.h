@@ -90,13 +90,12 @@ public:
       if (!value.IsNullOrEmpty())
         cells.SetCellValue(column, row, value, formatIndex, alignment);
     }
-    /// The call above for a value made for this cell, which moves into it.
+    /// The call above for a value made for this cell, which moves into it
+    /// (SetCellValue passes over Null and Empty itself).
     void StoreValue(int sheetIndex, int row, int column, TVariant&& value,
                     TAlignment alignment) const
     {
-      TSpreadSheetCells& cells = FSheets->GetSheet(sheetIndex).Cells;
-      if (!value.IsNullOrEmpty())
-        cells.SetCellValue(column, row, std::move(value), 0, alignment);
+      FSheets->GetSheet(sheetIndex).Cells.SetCellValue(column, row, std::move(value), 0, alignment);
     }
     /// Stores a text that `owner` keeps (TSpreadSheetCells::SetCellSharedText).
     void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,

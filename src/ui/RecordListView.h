@@ -18,7 +18,6 @@ public:
   void setModel(QAbstractItemModel* model) override;
 
   QHeaderView* horizontalHeader() const { return FHeader; }
-  int RowHeight() const { return FRowHeight; }
   void SetRowHeight(int height);
   int columnWidth(int column) const;
   void setColumnWidth(int column, int width);
