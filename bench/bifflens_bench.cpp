@@ -5,7 +5,7 @@
 // alone. Figures are medians over the runs.
 #include "Commands.h"
 #include "WorkbookCommand.h"
-#include "platform/AsciiText.h"
+#include "platform/text/AsciiText.h"
 #include "platform/CompoundFile.h"
 #include "xls/MSExcel.h"
 #ifdef BIFFLENS_BENCH_GENERATOR

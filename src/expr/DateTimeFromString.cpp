@@ -1,6 +1,6 @@
 #include "expr/DateTimeFromString.h"
 
-#include "platform/AsciiText.h"
+#include "platform/text/AsciiText.h"
 #include "platform/DateTime.h"
 #include "platform/Environment.h"
 #include "platform/VariantOps.h"

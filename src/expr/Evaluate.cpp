@@ -1,6 +1,5 @@
 #include "expr/Evaluate.h"
 
-#include "platform/AsciiText.h"
 #include "expr/DateTimeFromString.h"
 #include "expr/ExprMessages.h"
 #include "platform/DateTime.h"
@@ -8,6 +7,8 @@
 #include "platform/Errors.h"
 #include "platform/VariantMessages.h"
 #include "platform/VariantOps.h"
+#include "platform/text/AsciiText.h"
+#include "platform/text/TextFormat.h"
 
 #include <charconv>
 #include <cmath>
@@ -71,25 +72,6 @@ std::string CharFromLatin1(unsigned code)
   if (code < 0x80)
     return std::string(1, static_cast<char>(code));
   return {static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
-}
-
-bool IsControlOrBlank(char c)
-{
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view TrimLeft(std::string_view text)
-{
-  while (!text.empty() && IsControlOrBlank(text.front()))
-    text.remove_prefix(1);
-  return text;
-}
-
-std::string_view TrimRight(std::string_view text)
-{
-  while (!text.empty() && IsControlOrBlank(text.back()))
-    text.remove_suffix(1);
-  return text;
 }
 
 // ---- Arguments ----

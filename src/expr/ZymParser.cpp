@@ -1,6 +1,6 @@
 #include "expr/ZymParser.h"
 
-#include "platform/AsciiText.h"
+#include "platform/text/AsciiText.h"
 #include "expr/Evaluate.h"
 #include "expr/ExprMessages.h"
 #include "platform/Errors.h"

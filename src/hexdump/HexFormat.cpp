@@ -1,25 +1,11 @@
 #include "hexdump/HexFormat.h"
 
+#include "platform/text/HexText.h"
+
 #include <algorithm>
 #include <cassert>
 
 namespace HexFormat {
-
-namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// Windows-1252 for 0x80..0x9F, where it differs from Latin-1. The five codes
-// it leaves undefined keep their own value, so every byte still shows as
-// something the font can draw or box.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-}  // namespace
 
 int LineBytesForWidth(int clientWidth, int cellWidth, bool showAddress, bool showCharacters)
 {
@@ -137,13 +123,7 @@ int FormatChars(std::span<const std::uint8_t> bytes, std::span<char16_t, kMaxLin
 {
   const std::size_t count = std::min<std::size_t>(bytes.size(), kMaxLineBytes);
   for (std::size_t k = 0; k < count; ++k) {
-    const std::uint8_t b = bytes[k];
-    if (b < 0x20)
-      out[k] = u'.';
-    else if (b >= 0x80 && b < 0xA0)
-      out[k] = kCp1252High[b - 0x80];
-    else
-      out[k] = b;
+    out[k] = HexColumnChar(bytes[k]);
   }
   return static_cast<int>(count);
 }

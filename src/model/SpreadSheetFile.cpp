@@ -2,23 +2,11 @@
 
 #include "model/ModelMessages.h"
 #include "platform/Errors.h"
+#include "platform/text/TextFormat.h"
 
 #include <filesystem>
 
 namespace {
-
-bool IsBlankOrControl(char c)
-{
-  return static_cast<unsigned char>(c) <= ' ';
-}
-
-bool IsBlankName(const std::string& name)
-{
-  for (const char c : name)
-    if (!IsBlankOrControl(c))
-      return false;
-  return true;
-}
 
 bool IsExistingFile(const std::string& name)
 {
@@ -43,8 +31,13 @@ void TSpreadSheetFile::Clear()
         cells.ColCount = lastColumn;
       }
     };
-  if (!OnCellValue)
-    OnCellValue = TStoreCellValue(FSheets);
+  if (!OnCellValue) {
+    OnCellValue = [store = &FStore](TCustomSpreadSheetFile&, int sheetIndex, int row, int column,
+                                    int, const TVariant& value, TAlignment alignment) {
+      store->StoreValue(sheetIndex, row, column, value, alignment);
+    };
+    FStoreGeneration = OnCellValue.Generation();
+  }
   if (!OnGetCellValue)
     OnGetCellValue = [this](TCustomSpreadSheetFile&, int sheetIndex, int row, int column,
                             TVariant& value) {
@@ -67,7 +60,7 @@ void TSpreadSheetFile::Clear()
 
 void TSpreadSheetFile::LoadFromFile(const std::string& fileName)
 {
-  if (IsBlankName(fileName))
+  if (Trim(fileName).empty())
     throw EBiffLensError(kMsgFileNotDefined);
   if (!IsExistingFile(fileName))
     throw EBiffLensError(kMsgFileNotExists);
@@ -78,4 +71,25 @@ void TSpreadSheetFile::LoadFromFile(const std::string& fileName)
 void TSpreadSheetFile::LoadFromStream(std::span<const std::uint8_t>)
 {
   Clear();
+}
+
+void TSpreadSheetFile::TEventSink::StoreValue(int sheetIndex, int row, int column,
+                                             const TVariant& value, TAlignment alignment)
+{
+  if (FFile.OnCellValue)
+    FFile.OnCellValue(FFile, sheetIndex, row, column, 0, value, alignment);
+}
+
+void TSpreadSheetFile::TEventSink::StoreMovedValue(int sheetIndex, int row, int column,
+                                                  TVariant&& value, TAlignment alignment)
+{
+  StoreValue(sheetIndex, row, column, value, alignment);
+}
+
+void TSpreadSheetFile::TEventSink::StoreSharedText(int sheetIndex, int row, int column,
+                                                  const TVariant& text,
+                                                  const std::shared_ptr<const void>&,
+                                                  TAlignment alignment)
+{
+  StoreValue(sheetIndex, row, column, text, alignment);
 }

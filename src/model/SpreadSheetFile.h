@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Event.h"
 #include "model/SpreadSheet.h"
 
 #include <cstdint>
@@ -25,8 +26,8 @@ using TOnDimensions = std::function<void(TCustomSpreadSheetFile& sender, int she
                                          int firstRow, int lastRow, int firstColumn, int lastColumn)>;
 /// The value is read-only for the handler; a handler that keeps it copies it.
 using TOnCellValue =
-    std::function<void(TCustomSpreadSheetFile& sender, int sheetIndex, int row, int column,
-                       int formatIndex, const TVariant& value, TAlignment alignment)>;
+    TEvent<void(TCustomSpreadSheetFile& sender, int sheetIndex, int row, int column,
+                int formatIndex, const TVariant& value, TAlignment alignment)>;
 using TOnGetCellValue = std::function<void(TCustomSpreadSheetFile& sender, int sheetIndex,
                                            int row, int column, TVariant& value)>;
 using TOnSheet = std::function<void(TCustomSpreadSheetFile& sender, const std::string& caption,
@@ -37,6 +38,25 @@ using TOnRecord = std::function<void(TCustomSpreadSheetFile& sender, TBIFFRecord
                                      std::span<const std::uint8_t> data)>;
 using TOnLoadProgress = std::function<void(TCustomSpreadSheetFile& sender, std::int64_t position,
                                            std::int64_t totalSize)>;
+
+/// What a reader hands each cell it decodes to. The row and column count
+/// from 0; Null and Empty values are stored as nothing (the sheet is still
+/// made).
+class TCellSink {
+public:
+  virtual void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
+                          TAlignment alignment) = 0;
+  /// The same for a value made for this cell, which may move into it.
+  virtual void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
+                               TAlignment alignment) = 0;
+  /// The same for a text that `owner` keeps alive (a string table): a model
+  /// may share it without a count of its own.
+  virtual void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
+                               const std::shared_ptr<const void>& owner, TAlignment alignment) = 0;
+
+protected:
+  ~TCellSink() = default;
+};
 
 /// Format-neutral base of a spreadsheet file reader: the file name and the
 /// events through which a reader reports what it decodes. Events are raised
@@ -74,39 +94,51 @@ public:
   TSpreadSheets& Sheets() { return FSheets; }
   const TSpreadSheets& Sheets() const { return FSheets; }
 
-  /// The handler Clear installs on OnCellValue: stores the cell in the
-  /// model. A named type, so that a reader finding it installed
-  /// (`OnCellValue.target<TStoreCellValue>()`) may call it directly, and
-  /// hand it shared texts without counting them (StoreSharedText).
-  class TStoreCellValue {
+  /// Stores cells in a model; the handler Clear installs calls it too.
+  /// Final, and inline: a reader holding one stores without a virtual call.
+  class TStoreSink final : public TCellSink {
   public:
-    explicit TStoreCellValue(TSpreadSheets& sheets) : FSheets(&sheets) {}
-    void operator()(TCustomSpreadSheetFile&, int sheetIndex, int row, int column, int formatIndex,
-                    const TVariant& value, TAlignment alignment) const
+    explicit TStoreSink(TSpreadSheets& sheets) : FSheets(sheets) {}
+    void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
+                    TAlignment alignment) override
     {
       // The sheet is taken even for a blank: a sheet that only announces
       // blanks still exists in the model.
-      TSpreadSheetCells& cells = FSheets->GetSheet(sheetIndex).Cells;
+      TSpreadSheetCells& cells = FSheets.GetSheet(sheetIndex).Cells;
       if (!value.IsNullOrEmpty())
-        cells.SetCellValue(column, row, value, formatIndex, alignment);
+        cells.SetCellValue(column, row, value, 0, alignment);
     }
-    /// The call above for a value made for this cell, which moves into it
-    /// (SetCellValue passes over Null and Empty itself).
-    void StoreValue(int sheetIndex, int row, int column, TVariant&& value,
-                    TAlignment alignment) const
+    void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
+                         TAlignment alignment) override
     {
-      FSheets->GetSheet(sheetIndex).Cells.SetCellValue(column, row, std::move(value), 0, alignment);
+      // SetCellValue passes over Null and Empty itself.
+      FSheets.GetSheet(sheetIndex).Cells.SetCellValue(column, row, std::move(value), 0, alignment);
     }
-    /// Stores a text that `owner` keeps (TSpreadSheetCells::SetCellSharedText).
     void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
-                         const std::shared_ptr<const void>& owner, TAlignment alignment) const
+                         const std::shared_ptr<const void>& owner, TAlignment alignment) override
     {
-      FSheets->GetSheet(sheetIndex).Cells.SetCellSharedText(column, row, text, owner, alignment);
+      FSheets.GetSheet(sheetIndex).Cells.SetCellSharedText(column, row, text, owner, alignment);
     }
 
   private:
-    TSpreadSheets* FSheets;
+    TSpreadSheets& FSheets;
   };
+
+  /// The model's own store while OnCellValue holds the handler Clear
+  /// installed (a reader may then store without raising the event); nullptr
+  /// once another handler is assigned. Asked per record, so a handler
+  /// assigned during a load gets the cells after it.
+  TStoreSink* ModelStore()
+  {
+    return OnCellValue.Generation() == FStoreGeneration ? &FStore : nullptr;
+  }
+  /// Where a reader hands its cells: the model's store, else the event.
+  TCellSink& CellSink()
+  {
+    if (TStoreSink* store = ModelStore())
+      return *store;
+    return FEventSink;
+  }
 
   /// Empties the model, then installs the default handlers where none is
   /// assigned: OnDimensions, OnCellValue, OnGetCellValue, OnSheet, OnColumnWidth.
@@ -127,5 +159,25 @@ public:
   }
 
 private:
+  /// Raises OnCellValue, when it has a handler.
+  class TEventSink final : public TCellSink {
+  public:
+    explicit TEventSink(TSpreadSheetFile& file) : FFile(file) {}
+    void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
+                    TAlignment alignment) override;
+    void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
+                         TAlignment alignment) override;
+    void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
+                         const std::shared_ptr<const void>& owner, TAlignment alignment) override;
+
+  private:
+    TSpreadSheetFile& FFile;
+  };
+
   TSpreadSheets FSheets;
+  TStoreSink FStore{FSheets};
+  TEventSink FEventSink{*this};
+  // OnCellValue's generation when Clear installed the store's handler; one
+  // no generation has before that.
+  std::uint64_t FStoreGeneration = ~std::uint64_t{0};
 };

@@ -2,6 +2,7 @@
 
 #include "platform/CfbByteCursor.h"
 #include "platform/CompoundFileMessages.h"
+#include "platform/text/Utf.h"
 
 #include <algorithm>
 #include <array>
@@ -73,47 +74,6 @@ struct TDirectoryEntry {
 [[noreturn]] void Corrupt(const std::string& message)
 {
   throw EOleError(kStgDocFileCorrupt, message);
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code)
-{
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// UTF-16 to UTF-8: a surrogate pair becomes one four-byte sequence; a lone
-// surrogate, which UTF-8 cannot carry, becomes U+FFFD.
-std::string Utf16ToUtf8(const std::vector<std::uint16_t>& units)
-{
-  constexpr std::uint32_t kReplacement = 0xFFFD;
-  std::string out;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const std::uint32_t unit = units[i];
-    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
-      ++i;
-    } else if (high || low) {
-      AppendUtf8(out, kReplacement);
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
-  return out;
 }
 
 std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor)
@@ -189,6 +149,21 @@ struct TCompoundFile::TImpl {
   {
     const std::uint64_t offset = (static_cast<std::uint64_t>(sector) + 1) * SectorSize;
     return static_cast<std::size_t>(std::min<std::uint64_t>(SectorSize, FileSize - offset));
+  }
+
+  /// The bytes of `sector` present in the file, from the file's bytes or,
+  /// for a file read a part at a time, read into `scratch`.
+  std::span<const std::uint8_t> ContainerSector(std::uint32_t sector,
+                                                std::vector<std::uint8_t>& scratch) const
+  {
+    if (!File)
+      return SectorBytes(sector);
+    scratch.resize(PresentBytes(sector));
+    std::size_t read = 0;
+    if (!File->ReadAt((static_cast<std::uint64_t>(sector) + 1) * SectorSize, scratch, read) ||
+        read < scratch.size())
+      throw EOleError(kStgReadFault, CfbCannotReadMessage(File->Path()));
+    return scratch;
   }
 
   /// A whole sector for a structure read, missing bytes set to `fill`.
@@ -349,12 +324,12 @@ void TCompoundFile::TImpl::LoadDirectory(const THeader& header)
       // one: read at most that many units and stop at the first NUL.
       TCfbByteCursor nameCursor(nameField);
       const std::size_t unitCount = std::min<std::size_t>(nameLength / 2, kNameFieldUnits);
-      std::vector<std::uint16_t> units;
+      std::vector<char16_t> units;
       for (std::size_t i = 0; i < unitCount; ++i) {
         const std::uint16_t unit = nameCursor.ReadU16();
         if (unit == 0)
           break;
-        units.push_back(unit);
+        units.push_back(static_cast<char16_t>(unit));
       }
       entry.Name = Utf16ToUtf8(units);
       Entries.push_back(std::move(entry));
@@ -469,12 +444,20 @@ std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(const TDirectoryE
   const auto chain = WalkChain(MiniFat, miniSectorCount, entry.StartSector,
                                CeilDiv(size, kMiniSectorSize), entry.Name, kMsgCfbSectorOutOfRange);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+  std::vector<std::uint8_t> scratch;
+  std::span<const std::uint8_t> present;
+  std::uint32_t heldSector = kFreeSector;  // no regular sector has this number
   std::size_t offset = 0;
   for (const std::uint32_t miniSector : chain) {
     const std::size_t count = std::min(kMiniSectorSize, data.size() - offset);
     // A mini sector never straddles two sectors: both sizes are powers of two.
     const std::size_t position = static_cast<std::size_t>(miniSector) * kMiniSectorSize;
-    const auto present = SectorBytes(container[position / SectorSize]);
+    // Consecutive mini sectors mostly share a sector: it is fetched once.
+    const std::uint32_t sector = container[position / SectorSize];
+    if (sector != heldSector) {
+      present = ContainerSector(sector, scratch);
+      heldSector = sector;
+    }
     const std::size_t within = position % SectorSize;
     if (within > present.size() || count > present.size() - within)
       Corrupt(kMsgCfbFileTruncated);
@@ -577,8 +560,6 @@ std::uint32_t TCompoundFile::StreamEntryId(const std::string& name) const
 TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
 {
   const TDirectoryEntry& entry = FImpl->Entries[StreamEntryId(name)];
-  if (FImpl->File)
-    throw EOleError(kStgInvalidFunction, kMsgCfbStreamNotInMemory);
   const std::uint64_t size = FImpl->EntrySize(entry);
   TCompoundStream stream;
   // An empty stream owns no sector: its start field means nothing.
@@ -586,6 +567,8 @@ TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t*
     return stream;
   if (size < kMiniStreamCutoff)
     stream.FData = TSharedBytes(FImpl->ReadMiniStream(entry, size));
+  else if (FImpl->File)
+    throw EOleError(kStgInvalidFunction, kMsgCfbStreamNotInMemory);
   else
     stream.FData = FImpl->ReadRegularStream(entry, size, writable);
   return stream;

@@ -97,8 +97,10 @@ public:
   /// Opens a compound file without reading it whole: only the header, the
   /// FAT, the directory and the mini FAT are read, with the same checks and
   /// failures as Open (and kStgReadFault, CfbCannotReadMessage, when a read
-  /// fails). Its streams are then read by their runs (StreamRuns); OpenStream
-  /// and TakeStream throw kStgInvalidFunction.
+  /// fails). Its regular streams are then read by their runs (StreamRuns);
+  /// a small stream, which lives in the mini stream, OpenStream reads from
+  /// the file. OpenStream and TakeStream of a regular stream throw
+  /// kStgInvalidFunction.
   static TCompoundFile OpenReader(std::shared_ptr<const TFileReader> file);
 
   /// Where a regular stream (one of at least 4096 bytes) lies in the file:

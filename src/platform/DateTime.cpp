@@ -1,9 +1,10 @@
 #include "platform/DateTime.h"
 
-#include "platform/AsciiText.h"
+#include "platform/text/AsciiText.h"
 #include "platform/Environment.h"
 #include "platform/Errors.h"
-#include "platform/VariantOps.h"
+#include "platform/FloatText.h"
+#include "platform/text/TextFormat.h"
 #include "platform/VariantMessages.h"
 
 #include <algorithm>
@@ -312,13 +313,4 @@ double StrToDate(std::string_view text, const TLocaleSettings& locale, int curre
   if (!IsValidDate(year, month, day))
     return fail();
   return EncodeDate(year, month, day);
-}
-
-std::string FormatMessage(std::string_view pattern, std::string_view argument)
-{
-  std::string text(pattern);
-  const std::size_t at = text.find("%s");
-  if (at != std::string::npos)
-    text.replace(at, 2, argument);
-  return text;
 }

@@ -69,6 +69,3 @@ double StrToDate(std::string_view text, const TLocaleSettings& locale, int curre
 /// The window of two-digit years shared by StrToDate and DateTimeFromString:
 /// a year below 100 moves into [currentYear - 50, currentYear + 50).
 int ExpandTwoDigitYear(int year, int currentYear);
-
-/// The message text with its "%s" replaced by `argument`.
-std::string FormatMessage(std::string_view pattern, std::string_view argument);

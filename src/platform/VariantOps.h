@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FloatText.h"
 #include "platform/Locale.h"
 #include "platform/Variant.h"
 
@@ -71,10 +72,6 @@ bool VarToBoolean(const TVariant& value);
 /// Rounds to the nearest integer, halves to the even neighbour.
 double RoundHalfEven(double value);
 
-/// General number format: up to 15 significant digits, no trailing zeros,
-/// scientific ("1.5E20", "1E-5") below 1E-4 and from 1E15 on, with the
-/// locale's decimal separator.
-std::string FloatToStr(double value, const TLocaleSettings& locale);
 /// Currency text: up to 4 decimals, no trailing zeros.
 std::string CurrToStr(TCurrencyValue value, const TLocaleSettings& locale);
 

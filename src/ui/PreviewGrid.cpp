@@ -1,34 +1,9 @@
 #include "ui/PreviewGrid.h"
 
-#include "platform/VariantOps.h"
-
 #include <QFontMetrics>
 #include <QHeaderView>
 
 #include <algorithm>
-
-std::string ColumnName(int column)
-{
-  std::string name;
-  for (int n = column; n > 0; n = (n - 1) / 26)
-    name.insert(name.begin(), static_cast<char>('A' + (n - 1) % 26));
-  return name;
-}
-
-std::string CellText(const TVariant& value)
-{
-  switch (value.Type()) {
-  case TVarType::vtEmpty:
-  case TVarType::vtNull:
-    return {};
-  case TVarType::vtBoolean:
-    return value.AsBoolean() ? "True" : "False";
-  case TVarType::vtString:
-    return value.AsString();
-  default:
-    return VarToStr(value);
-  }
-}
 
 TPreviewModel::TPreviewModel(QObject* parent) : QAbstractTableModel(parent) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/CellText.h"
 #include "model/SpreadSheet.h"
 
 #include <QAbstractTableModel>
@@ -8,13 +9,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-/// Header text of grid column `column` (1 for the first sheet column): "A" to
-/// "Z", then "AA", "AB", ... "AZ", "BA", ... as spreadsheets name columns.
-std::string ColumnName(int column);
-/// Text a cell value shows: "True"/"False", nothing for Null or Empty, a
-/// string as it is, numbers and dates in their general text form.
-std::string CellText(const TVariant& value);
 
 /// Values of one sheet for the preview: a row for every row of the sheet's
 /// extent, values for the first kPreviewRowLimit rows only. The texts are

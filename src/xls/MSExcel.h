@@ -1,86 +1,81 @@
 #pragma once
 
 #include "model/SpreadSheetFile.h"
+#include "platform/Errors.h"
 #include "platform/SharedBytes.h"
-#include "xls/TextCodec.h"
+#include "platform/text/CodePage.h"
+#include "xls/ExcelVersion.h"
+#include "xls/decode/CellRecords.h"
+#include "xls/decode/DecodeContext.h"
+#include "xls/decode/FieldList.h"
+#include "xls/decode/GlobalRecords.h"
+#include "xls/records/RecordRef.h"
+#include "xls/records/RecordTable.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
-class TCompoundFile;
+class TLabelTable;
+class TRecordReader;
+struct TRecordUse;
+struct TStreamRecordView;
+struct TWorkbookStream;
 
-/// Workbook versions, compared by order: "before BIFF8" is below evExcel8;
-/// evExcel9 is a BIFF8 workbook written by a later Excel.
-enum class TExcelVersion : std::uint8_t {
-  evUnknown,
-  evExcel2,
-  evExcel3,
-  evExcel4,
-  evExcel5,
-  evExcel7,
-  evExcel8,
-  evExcel9,
+/// A record as listeners get it: its number, where it stands, its header and
+/// bytes, and the stream they lie in.
+struct TStreamRecord : TRecordRef {
+  /// The whole workbook stream under shared ownership, when the load keeps
+  /// it (KeepStreamBuffer); empty otherwise.
+  const TSharedBytes* Stream = nullptr;
+
+  /// The record's data bytes under shared ownership: a slice of the stream
+  /// when the load keeps it, else a copy.
+  TSharedBytes Share() const;
 };
+using TOnStreamRecord = std::function<void(const TStreamRecord& record)>;
 
-/// Name of a version as the tools print it ("evExcel8").
-const char* ExcelVersionName(TExcelVersion version);
-
-/// One number format (from an XF record: only the indexes are set).
-struct TXLSFormat {
-  std::string FormatText;
-  std::int32_t FormatIndex = 0;
-  std::int32_t FontIndex = 0;
-  bool IsDate = false;
-};
-
-/// One NAME record: the name, its formula bytes, its option flags.
-struct TXLSName {
-  std::string Name;
-  std::string Definition;
-  std::int32_t Options = 0;
-};
-
-/// One FONT record.
-struct TXLSFont {
-  std::string Name;
-  int Size = 0;  // points
-  bool Bold = false;
-  bool Italic = false;
-  bool Underline = false;
-  bool StrikeOut = false;
-  int CharSet = 0;
-  int Color = 0;
-};
-
-/// One BOUNDSHEET entry: sheet name and the stream offset of its BOF.
-struct TSheetName {
-  std::string Name;
-  std::uint32_t BofOffset = 0;
+/// A stretch of records that decode against one context: from FirstRecord
+/// on, up to the next stretch.
+struct TContextStretch {
+  std::uint64_t FirstRecord = 0;
+  std::shared_ptr<const TDecodeContext> Context;
 };
 
 /// The BIFF reader. Loads a workbook (BIFF2 to BIFF8) from an OLE2 compound
 /// file or a bare BIFF stream and raises the component's events: every record
-/// through OnRecord, in stream order, exactly once; sheets, dimensions, widths,
-/// row heights and cell values through the model-filling events.
+/// through OnRecord (and OnStreamRecord), in stream order, exactly once;
+/// sheets, dimensions, widths, row heights and cell values through the
+/// model-filling events.
 ///
-/// The workbook stream is read into memory once; OnRecord's data views point
-/// into that buffer, which StreamBuffer() shares with anyone who wants to keep
-/// record bytes without copying them. A caller that keeps none can have it
-/// read a window at a time instead (KeepStreamBuffer).
+/// The reader keeps the load's plan, the record loop, the substreams and the
+/// sheet rules; what a record means is its decoder's business (the record
+/// table, src/xls/records), and every decoder reads through a bounded cursor.
 class TMSExcel : public TSpreadSheetFile {
 public:
   TMSExcel();
   ~TMSExcel() override;
 
-  TExcelVersion Version = TExcelVersion::evUnknown;
+private:
+  TDecodeContext FContext;  // first: Version below refers into it
+
+public:
+  /// The version the records are decoded with: from the stream's name or
+  /// its BOF records. Read and written like a field.
+  TExcelVersion& Version = FContext.Version;
   /// Index of the worksheet whose records are read; -1 before the first.
   int SheetIndex = -1;
+
+  /// Raised for every record, after OnRecord, with its number, offset and
+  /// bytes in one call.
+  TOnStreamRecord OnStreamRecord;
 
   /// Empties the model and the per-workbook lists, loads the built-in formats.
   void Clear() override;
@@ -116,30 +111,26 @@ public:
   std::uint64_t RecordCount() const { return FRecordCount; }
 
   // Per-workbook lists, for inspection and tests.
-  const std::vector<std::string>& FormatTable() const { return FFormats; }
-  const std::vector<TXLSFormat>& XFList() const { return FXFs; }
-  const std::vector<TXLSName>& Names() const { return FNames; }
-  const std::vector<TXLSFont>& Fonts() const { return FFonts; }
-  const std::vector<TSheetName>& SheetNames() const { return FSheetNames; }
+  const std::vector<std::string>& FormatTable() const { return FFormats->Formats(); }
+  const std::vector<TXLSFormat>& XFList() const { return FFormats->XFs(); }
+  const std::vector<TXLSName>& Names() const { return FContext.Tables->Names; }
+  const std::vector<TXLSFont>& Fonts() const { return FContext.Tables->Fonts; }
+  const std::vector<TSheetName>& SheetNames() const { return FContext.Tables->SheetNames; }
   const std::vector<TVariant>& SharedStrings() const { return *FSharedStrings; }
-  int CodePage() const { return FDecoder.CodePage(); }
-  bool Date1904() const { return FDate1904; }
+  int CodePage() const { return FContext.CodePage; }
+  bool Date1904() const { return FContext.Date1904; }
 
-  /// The date decision for a number cell's XF index; inline, as every
-  /// number cell asks.
-  bool IsDateXF(int xfIndex) const
-  {
-    int index = xfIndex;
-    if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size()) {
-      const int formatIndex = FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
-      if (formatIndex <= 0)
-        return false;
-      index = formatIndex;
-    }
-    if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
-      return false;
-    return FFormatIsDate[static_cast<std::size_t>(index)] != 0;
-  }
+  /// The context record `recordNumber` (from 1) of the last load was decoded
+  /// with; the first one for a number before the first record.
+  std::shared_ptr<const TDecodeContext> ContextAt(std::uint64_t recordNumber) const;
+  /// The fields of a record as its decoder reads them, decoded with the
+  /// context it had during the load (ContextAt). `record` holds the record
+  /// and the CONTINUE records that belong to it. Empty for a record no
+  /// decoder knows. Throws what decoding the record throws.
+  std::vector<TRecordField> DescribeRecord(const TLogicalRecord& record) const;
+
+  /// The date decision for a number cell's XF index.
+  bool IsDateXF(int xfIndex) const { return FFormats->IsDateXF(xfIndex); }
   /// True when the (lower-cased) format text holds "dd", "mm" or "yy".
   static bool IsDateFormat(std::string_view lowerText);
   /// "#NULL!", "#DIV/0!", ... or "Unknown error code N".
@@ -150,10 +141,8 @@ public:
   void AddFormat(bool isFormatText, const std::string& text, int index, int fontIndex);
 
 private:
-  struct TRecord;
-  class TRecordSource;
-  class TStreamWindow;
-  class TStreamFill;
+  friend struct TRecordUse;
+
   /// A load's setup and cleanup: the stream dropped first, the load's label
   /// texts dropped on every exit.
   class TLoadScope {
@@ -166,82 +155,108 @@ private:
   private:
     TMSExcel& FReader;
   };
+  struct TPendingText {
+    bool Waiting = false;
+    int Row = 0;
+    int Column = 0;
+  };
 
-  void LoadBuiltInFormats();
-  void LoadBytes(TSharedBytes file, bool allowBare);
-  void ReadBIFFStream();
-  /// Reads a compound file's workbook stream by its runs of sectors, whole
-  /// or (KeepStreamBuffer false) a window at a time; false, with nothing
-  /// done, for a file that is read whole (a bare stream, a small stream).
-  bool LoadByRuns(const std::string& fileName);
-  /// The name of the workbook stream, and the version its name tells.
-  std::string ChooseWorkbook(const TCompoundFile& storage);
-  /// Chooses the workbook stream and the version; the caller runs the loop.
-  void ReadWorkbookStorage(TCompoundFile&& storage);
-  void RunCompoundLoop(TRecordSource& source);
-  void RaiseRecord(const TRecord& record);
-  /// Reads the next record, reports progress and raises OnRecord; false at
-  /// the end of the stream or after a record the end cut short.
-  bool NextRecord(TRecordSource& source, TRecord& record);
-  bool ProcessRecord(const TRecord& record, TRecordSource& source);
-  void ApplySheetRules(const TRecord& record, TRecordSource& source, bool& stop);
+  void Load(TWorkbookStream&& stream);
+  void RunCompoundLoop(TRecordReader& reader);
+  void RunBareLoop(TRecordReader& reader);
+  /// Reads the next record, reports progress and raises it; false at the end
+  /// of the stream or after a record the end cut short.
+  bool NextRecord(TRecordReader& reader, TRecordRef& record);
+  void RaiseRecord(const TRecordRef& record)
+  {
+    ++FRecordCount;
+    RecordHeader = record.Header;
+    FRecordOffset = record.Offset;
+    if (OnRecord)
+      OnRecord(*this, record.Header, record.Data);
+    if (OnStreamRecord)
+      RaiseStreamRecord(record);
+  }
+  void RaiseStreamRecord(const TRecordRef& record);
+  /// The record's decoder does with it what a load does; CONTINUE records
+  /// that carry on its data are read and raised first. Inline: once per
+  /// record.
+  void ApplyRecord(TRecordReader& reader, const TRecordRef& record)
+  {
+    const TRecordType* type = FindRecordType(record.Header.Code);
+    if (!type || !type->Apply)
+      return;
+    if (type->Continued)
+      ApplyContinued(reader, *type, record);
+    else
+      type->Apply(*this, TLogicalRecord{std::span(&record, 1)});
+  }
+  void ApplyContinued(TRecordReader& reader, const TRecordType& type, const TRecordRef& record);
+  /// A STRING record after a formula with a text result: true when the
+  /// record was taken for it.
+  bool TakePendingText(TRecordReader& reader, const TRecordRef& record);
+  /// Reads and raises the CONTINUE records after `record` into FParts.
+  void GatherContinues(TRecordReader& reader, const TRecordRef& record);
+  void ApplySheetRules(const TRecordRef& record, TRecordReader& reader, bool& stop);
   /// Follows BOF and EOF nesting; true when the record opened or closed a
   /// substream that is not a worksheet (the sheet rules do not apply to it).
-  bool TrackSubstream(const TRecord& record);
-  std::uint32_t RecordLimit() const;
+  bool TrackSubstream(const TRecordRef& record);
+  /// Records that the context changes from the next record on.
+  void ContextChanged();
 
-  // Decoders.
-  void ReportCell(int row, int column, const TVariant& value, TAlignment alignment);
-  /// ReportCell for a text made for this cell alone, which moves into it.
-  void ReportTextCell(int row, int column, TVariant&& value, TAlignment alignment);
-  /// Reports an error cell: the code's text ("#DIV/0!"...).
-  void ReportErrorCell(int row, int column, std::uint8_t code, TAlignment alignment);
-  /// Reports a LABEL cell whose text `decode` makes from `raw`. The text of
-  /// an earlier cell of this load with the same bytes (and so the same
-  /// text) is shared when there is one, without decoding again. `kind`
-  /// tells the decoders apart.
-  template <typename TDecode>
-  void ReportLabel(int row, int column, std::uint8_t kind, std::size_t length,
-                   std::span<const std::uint8_t> raw, TAlignment alignment, TDecode&& decode);
-  /// ReportCell for a text that `owner` keeps (the shared-string table, the
-  /// label texts): the model's own store shares it without counting it.
-  void ReportSharedText(int row, int column, const TVariant& text,
-                        const std::shared_ptr<const void>& owner, TAlignment alignment);
+  // What the records do with what their decoders read.
+  /// Inline: the load stores millions of cells, and each record's decoder
+  /// knows the kind of its cells, so the switch folds away where it is used.
+  void StoreCell(const TCellRecord& cell);
+  /// A value for the cell: straight into the model's store when it is the
+  /// one to take it (no virtual call), else through the cell sink.
+  template <typename TValue>
+  [[gnu::always_inline]] void StoreValue(const TCellRecord& cell, TValue&& value)
+  {
+    if (TStoreSink* store = ModelStore()) {
+      if constexpr (std::is_rvalue_reference_v<TValue&&>)
+        store->StoreMovedValue(SheetIndex, cell.Row, cell.Column, std::move(value), cell.Alignment);
+      else
+        store->StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment);
+    } else {
+      CellSink().StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment);
+    }
+  }
+  /// A text that `owner` keeps, shared by the cell.
+  void StoreSharedText(const TCellRecord& cell, const TVariant& text,
+                       const std::shared_ptr<const void>& owner)
+  {
+    if (TStoreSink* store = ModelStore())
+      store->StoreSharedText(SheetIndex, cell.Row, cell.Column, text, owner, cell.Alignment);
+    else
+      CellSink().StoreSharedText(SheetIndex, cell.Row, cell.Column, text, owner, cell.Alignment);
+  }
+  void StoreSharedString(const TCellRecord& cell)
+  {
+    if (cell.Code >= FSharedStrings->size())
+      throw EListError(cell.Code);
+    StoreSharedText(cell, (*FSharedStrings)[cell.Code], FStringTableOwner);
+  }
+  /// Stores a LABEL cell: the text of an earlier cell of this load with the
+  /// same bytes (and so the same text) is shared when there is one.
+  void StoreLabel(const TCellRecord& cell);
+  void StoreErrorCell(const TCellRecord& cell);
   void NoteCellPosition(int row, int column)
   {
     FHighestRow = std::max(FHighestRow, row);
     FHighestColumn = std::max(FHighestColumn, column);
   }
-  TVariant TypedNumber(double value, int xfIndex) const;
-  void DecodeFormula(const TRecord& record, TRecordSource& source);
-  void DecodeSst(const TRecord& record, TRecordSource& source);
-  /// Moves to the next record, which must be a CONTINUE: raises it and makes
-  /// it current. When it is not one: throws kMsgNoContinue if `required`,
-  /// else leaves the record to the loop and returns false.
-  bool NextContinue(TRecordSource& source, std::span<const std::uint8_t>& current, std::size_t& p,
-                    bool required);
-  /// `remaining` bytes of characters from current[p] on, going on into
-  /// CONTINUE records as NextContinue allows; UTF-8.
-  std::string ReadCharacters(TRecordSource& source, std::span<const std::uint8_t>& current,
-                             std::size_t& p, std::size_t remaining, bool wide, bool required);
-  void DecodeBoundSheet(std::span<const std::uint8_t> data);
-  void DecodeName(std::uint16_t code, std::span<const std::uint8_t> data);
-  void DecodeFont(std::uint16_t code, std::span<const std::uint8_t> data);
-  void DecodeDimensions(std::span<const std::uint8_t> data);
-  void DecodeColumnWidths(std::uint16_t code, std::span<const std::uint8_t> data);
-
-  // Text helpers.
-  bool IsBiff8() const { return Version >= TExcelVersion::evExcel8; }
-  /// 8-bit text of the workbook's code page (Latin-1 in BIFF8).
-  void Append8Bit(std::span<const std::uint8_t> bytes, std::string& out);
-  /// Text inside one record, as the reader's string helper reads it: 8-bit
-  /// (a leading 0 option byte passed over) before BIFF8 or when forced,
-  /// otherwise the option byte and `count` UTF-16 characters. Reads only
-  /// bytes that exist.
-  std::string BytesToString(std::span<const std::uint8_t> source, std::size_t count,
-                            bool force8Bit);
-  /// A BIFF8 string whose option byte is at `source[0]`.
-  std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t count);
+  TVariant TypedNumber(double value, int xfIndex) const
+  {
+    if (!FFormats->IsDateXF(xfIndex))
+      return TVariant(value);
+    return DateNumber(value);
+  }
+  TVariant DateNumber(double value) const;
+  void ApplySst(const TLogicalRecord& record);
+  void SetCodePage(int codePage);
+  void SetDimensions(const TDimensionsRecord& dimensions);
+  void SetColumnWidths(const TColumnWidthRecord& widths);
 
   TSharedBytes FStream;
   std::uint64_t FRecordOffset = 0;
@@ -251,20 +266,15 @@ private:
   bool FDimensionsSeen = false;
   int FDimLastRow = 0;
   int FDimLastColumn = 0;
-  bool FDate1904 = false;
-  int FFormat2Count = 0;  // BIFF2/3 FORMAT records seen, which number them
   // Depth of chart, macro and other non-worksheet substreams the reader is
   // inside. Their NUMBER and LABEL records are a chart's cached series, not
   // cells of the sheet around them, so cells are decoded only at depth 0.
   int FForeignDepth = 0;
-  std::vector<TXLSFont> FFonts;
-  std::vector<TXLSFormat> FXFs;
-  std::vector<std::string> FFormats;
-  // IsDateFormat of each lower-cased entry of FFormats, worked out when the
-  // entry is set: every number cell asks.
-  std::vector<std::uint8_t> FFormatIsDate;  // bytes, not bits: read per number cell
-  std::vector<TXLSName> FNames;
-  std::vector<TSheetName> FSheetNames;
+  TPendingText FPendingText;
+  TRecordReader* FLoopReader = nullptr;  // during a load
+  TFormatTables* FFormats = &FContext.Tables->Formats;  // the hot path's way in
+  std::vector<TContextStretch> FContexts;
+  std::vector<TRecordRef> FParts;  // a logical record's parts, reused
   // The shared-string table. Cells of the model share its texts without a
   // count and keep the table (FStringTableOwner, the same table) instead, so
   // a load starts a new table rather than emptying the one cells may hold.
@@ -275,12 +285,33 @@ private:
   // much: cells with the same bytes share one block, decoded once. Short
   // texts only and a bounded count, and dropped when the load ends, so it
   // never costs much more than the cells themselves.
-  class TLabelTable;
   std::unique_ptr<TLabelTable> FLabels;
   // The texts of error cells by code, made when first met; cells share them
   // without a count and keep the list (FErrorTextsOwner, the same list).
   std::shared_ptr<std::array<TVariant, 256>> FErrorTexts;
   std::shared_ptr<const void> FErrorTextsOwner;
   TCodePageDecoder FDecoder;
-  std::u16string FUnits;  // scratch for SST strings split across records
 };
+
+[[gnu::always_inline]] inline void TMSExcel::StoreCell(const TCellRecord& cell)
+{
+  // A chart's NUMBER and LABEL records are its cached series, not cells.
+  if (FForeignDepth != 0 || !OnCellValue)
+    return;
+  switch (cell.Kind) {
+  case TCellKind::ckBlank: StoreValue(cell, TVariant::Null()); break;
+  case TCellKind::ckInteger: StoreValue(cell, TVariant(static_cast<std::int32_t>(cell.Code))); break;
+  case TCellKind::ckNumber:
+    StoreValue(cell, cell.DateRule ? TypedNumber(cell.Number, cell.Xf) : TVariant(cell.Number));
+    break;
+  case TCellKind::ckBoolean: StoreValue(cell, TVariant(cell.Code != 0)); break;
+  case TCellKind::ckError: StoreErrorCell(cell); break;
+  case TCellKind::ckEmptyText: StoreValue(cell, TVariant(std::string())); break;
+  case TCellKind::ckLabel: StoreLabel(cell); break;
+  case TCellKind::ckSharedString: StoreSharedString(cell); break;
+  case TCellKind::ckTextFollows:
+    FPendingText = {true, cell.Row, cell.Column};
+    return;
+  }
+  NoteCellPosition(cell.Row, cell.Column);
+}

@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "WorkbookCommand.h"
+#include "platform/text/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -92,9 +93,11 @@ TEST(CliHex, PrintsTheNumberedRecordsBytesSixteenALine)
   EXPECT_EQ(missing.Err, "Record 3 does not exist: the workbook has 2 records.\n");
 }
 
-TEST(CliHex, ShowsControlAndHighBytesAsDots)
+TEST(CliHex, ShowsCharactersAsTheDumpDoes)
 {
-  const std::uint8_t bytes[] = {0x00, 0x1F, 0x20, 0x7E, 0x7F, 0xFF};
+  // Control bytes are dots; the others are their Windows-1252 characters,
+  // in UTF-8 (0x80 the euro sign, 0xFF y with diaeresis).
+  const std::uint8_t bytes[] = {0x00, 0x1F, 0x20, 0x7E, 0x7F, 0x80, 0xFF};
   EXPECT_EQ(HexDumpLine(0x20, bytes),
-            "00000020: 00 1F 20 7E 7F FF                                .. ~..");
+            "00000020: 00 1F 20 7E 7F 80 FF                             .. ~\x7F\u20AC\u00FF");
 }

@@ -3,6 +3,7 @@
 #include "expr/ExprMessages.h"
 #include "platform/Errors.h"
 #include "platform/VariantMessages.h"
+#include "platform/text/TextFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 
 #include "expr/DateTimeFromString.h"
 #include "platform/VariantMessages.h"
+#include "platform/text/TextFormat.h"
 
 #include <gtest/gtest.h>
 

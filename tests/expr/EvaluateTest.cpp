@@ -2,6 +2,7 @@
 
 #include "expr/ExprMessages.h"
 #include "platform/VariantMessages.h"
+#include "platform/text/TextFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,8 @@
 #include "XlsTestSupport.h"
 
 #include "xls/RecordCodes.h"
-#include "xls/TextCodec.h"
+#include "platform/text/CodePage.h"
+#include "platform/text/Utf.h"
 
 namespace {
 

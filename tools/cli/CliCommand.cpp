@@ -7,46 +7,66 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: bifflens-cli COMMAND ARGS...\n"
-    "Looks inside legacy binary Excel workbooks (.xls, BIFF2 to BIFF8).\n"
-    "\n"
-    "Commands:\n"
-    "  records FILE         one JSON line per BIFF record, in stream order\n"
-    "  cells FILE           one JSON line per stored cell value\n"
-    "  hex FILE N           the bytes of record N (from 1) as hex dump lines\n"
-    "  stats FILE           version, record count and sheet extents as JSON\n"
-    "  eval EXPR [--define \"NAME(args)=body\"]...\n"
-    "                       evaluate an expression; prints its kind, a tab, its text\n"
-    "  --help               show this text\n"
-    "\n"
-    "Exit status: 0 success, 1 the file could not be read or the expression\n"
-    "failed (what was read is printed, the message goes to stderr), 2 bad usage.\n";
+using TRunCommand = int (*)(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+struct TCliCommand {
+  const char* Name;
+  const char* Usage;    // the arguments, as the help shows them
+  const char* Summary;  // one line; a second one may follow after "\n"
+  TRunCommand Run;
+};
+
+// The help lists the commands in this order.
+constexpr TCliCommand kCommands[] = {
+    {"records", "records FILE", "one JSON line per BIFF record, in stream order", RunRecordsCommand},
+    {"cells", "cells FILE", "one JSON line per stored cell value", RunCellsCommand},
+    {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
+    {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
+    {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
+     "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
+};
+
+constexpr std::size_t kUsageColumn = 23;
+
+void WriteUsage(std::ostream& out)
+{
+  out << "Usage: bifflens-cli COMMAND ARGS...\n"
+         "Looks inside legacy binary Excel workbooks (.xls, BIFF2 to BIFF8).\n"
+         "\n"
+         "Commands:\n";
+  for (const TCliCommand& command : kCommands) {
+    const std::string_view usage = command.Usage;
+    out << "  " << usage;
+    // A usage too long for its column puts the summary on a line of its own.
+    if (usage.size() + 2 < kUsageColumn)
+      out << std::string(kUsageColumn - 2 - usage.size(), ' ');
+    else
+      out << '\n' << std::string(kUsageColumn, ' ');
+    out << command.Summary << '\n';
+  }
+  out << "  --help" << std::string(kUsageColumn - 8, ' ') << "show this text\n"
+      << "\n"
+         "Exit status: 0 success, 1 the file could not be read or the expression\n"
+         "failed (what was read is printed, the message goes to stderr), 2 bad usage.\n";
+}
 
 }  // namespace
 
 int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (args.empty()) {
-    err << kUsage;
+    WriteUsage(err);
     return kExitUsage;
   }
-  const std::string_view command = args[0];
-  if (command == "--help" || command == "-h" || command == "help") {
-    out << kUsage;
+  const std::string_view name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    WriteUsage(out);
     return kExitOk;
   }
-  const auto rest = args.subspan(1);
-  if (command == "records")
-    return RunRecordsCommand(rest, out, err);
-  if (command == "cells")
-    return RunCellsCommand(rest, out, err);
-  if (command == "hex")
-    return RunHexCommand(rest, out, err);
-  if (command == "stats")
-    return RunStatsCommand(rest, out, err);
-  if (command == "eval")
-    return RunEvalCommand(rest, out, err);
-  err << "bifflens-cli: unknown command '" << command << "'\n" << kUsage;
+  for (const TCliCommand& command : kCommands)
+    if (name == command.Name)
+      return command.Run(args.subspan(1), out, err);
+  err << "bifflens-cli: unknown command '" << name << "'\n";
+  WriteUsage(err);
   return kExitUsage;
 }

@@ -1,6 +1,7 @@
 #include "JsonWriter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -129,23 +130,41 @@ void TJsonLineWriter::Grow(std::size_t count)
   FCapacity = capacity;
 }
 
-void TJsonLineWriter::Separator()
+void TJsonLineWriter::Open(char bracket)
 {
-  if (!FFirst)
-    Put(',');
-  FFirst = false;
+  Put(bracket);
+  // Deeper than any line the tool writes: an assert, not a bound on input.
+  assert(FDepth < kMostDepth && "JSON nested too deep");
+  FFirst[++FDepth] = true;
+}
+
+void TJsonLineWriter::Close(char bracket)
+{
+  assert(FDepth > 0 && "JSON closed more than opened");
+  --FDepth;
+  Put(bracket);
 }
 
 void TJsonLineWriter::BeginObject()
 {
-  Put('{');
-  FFirst = true;
+  if (FDepth > 0)
+    Separator();
+  Open('{');
+}
+
+void TJsonLineWriter::BeginObject(std::string_view key)
+{
+  Key(key);
+  Open('{');
 }
 
 void TJsonLineWriter::EndObject()
 {
-  Raw("}\n");
-  FFirst = false;
+  Close('}');
+  if (FDepth > 0)
+    return;
+  Put('\n');
+  FFirst[0] = true;
   if (FSize >= kFlushSize)
     Flush();
 }
@@ -153,35 +172,24 @@ void TJsonLineWriter::EndObject()
 void TJsonLineWriter::BeginArray(std::string_view key)
 {
   Key(key);
-  Put('[');
-  FFirst = true;
+  Open('[');
+}
+
+void TJsonLineWriter::BeginArray()
+{
+  Separator();
+  Open('[');
 }
 
 void TJsonLineWriter::EndArray()
 {
-  Put(']');
-  FFirst = false;
-}
-
-void TJsonLineWriter::Key(std::string_view key)
-{
-  Separator();
-  // Keys are the tool's own names: nothing in them needs escaping.
-  Put('"');
-  Raw(key);
-  Raw("\":");
+  Close(']');
 }
 
 void TJsonLineWriter::Field(std::string_view key, std::string_view value)
 {
   Key(key);
   String(value);
-}
-
-void TJsonLineWriter::Field(std::string_view key, std::int64_t value)
-{
-  Key(key);
-  Number(value);
 }
 
 void TJsonLineWriter::Field(std::string_view key, double value)
@@ -193,6 +201,36 @@ void TJsonLineWriter::Field(std::string_view key, double value)
 void TJsonLineWriter::Field(std::string_view key, bool value)
 {
   Key(key);
+  Raw(value ? "true" : "false");
+}
+
+void TJsonLineWriter::NullField(std::string_view key)
+{
+  Key(key);
+  Raw("null");
+}
+
+void TJsonLineWriter::Element(std::string_view value)
+{
+  Separator();
+  String(value);
+}
+
+void TJsonLineWriter::Element(std::int64_t value)
+{
+  Separator();
+  Number(value);
+}
+
+void TJsonLineWriter::Element(double value)
+{
+  Separator();
+  Number(value);
+}
+
+void TJsonLineWriter::Element(bool value)
+{
+  Separator();
   Raw(value ? "true" : "false");
 }
 

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "JsonWriter.h"
 #include "platform/ErrorText.h"
+#include "platform/text/HexText.h"
 #include "xls/MSExcel.h"
 #include "xls/RecordNames.h"
 
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::size_t kHexLineBytes = 16;
 
 bool GKeepReaders = false;
 
@@ -66,9 +65,9 @@ bool CheckArgs(std::span<const std::string> args, std::size_t count, const char*
   return false;
 }
 
-/// The start every cell line of a sheet shares, escaped once per sheet:
-/// {"sheet":N,"caption":"...",
-std::string SheetLinePrefix(int sheet, const std::string& caption)
+/// The fields every cell line of a sheet starts with, written once per
+/// sheet: "sheet":N,"caption":"..."
+std::string SheetFields(int sheet, const std::string& caption)
 {
   std::ostringstream text;
   {
@@ -76,32 +75,31 @@ std::string SheetLinePrefix(int sheet, const std::string& caption)
     json.BeginObject();
     json.Field("sheet", sheet);
     json.Field("caption", caption);
+    json.EndObject();
   }
-  return text.str() + ",";
+  const std::string line = text.str();  // {...}\n
+  return line.substr(1, line.size() - 3);
 }
 
-void WriteCell(TJsonLineWriter& json, std::string_view prefix, int row, int column,
+void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int column,
                const TVariant& value)
 {
-  json.Raw(prefix);
-  json.Raw("\"row\":");
-  json.Number(static_cast<std::int64_t>(row));
-  json.Raw(",\"col\":");
-  json.Number(static_cast<std::int64_t>(column));
-  json.Raw(",\"type\":\"");
-  json.Raw(VarTypeName(value.Type()));
-  json.Raw("\",\"value\":");
+  json.BeginObject();
+  json.Fields(sheetFields);
+  json.Field("row", row);
+  json.Field("col", column);
+  json.Field("type", VarTypeName(value.Type()));
   switch (value.Type()) {
-  case TVarType::vtInteger: json.Number(static_cast<std::int64_t>(value.AsInteger())); break;
-  case TVarType::vtDouble: json.Number(value.AsDouble()); break;
-  case TVarType::vtDate: json.Number(value.AsDate()); break;
-  case TVarType::vtString: json.String(value.AsString()); break;
-  case TVarType::vtBoolean: json.Raw(value.AsBoolean() ? "true" : "false"); break;
+  case TVarType::vtInteger: json.Field("value", static_cast<std::int64_t>(value.AsInteger())); break;
+  case TVarType::vtDouble: json.Field("value", value.AsDouble()); break;
+  case TVarType::vtDate: json.Field("value", value.AsDate()); break;
+  case TVarType::vtString: json.Field("value", value.AsString()); break;
+  case TVarType::vtBoolean: json.Field("value", value.AsBoolean()); break;
   case TVarType::vtCurrency:
-    json.Number(static_cast<double>(value.AsCurrency().Scaled) / 10000.0);
+    json.Field("value", static_cast<double>(value.AsCurrency().Scaled) / 10000.0);
     break;
   case TVarType::vtEmpty:
-  case TVarType::vtNull: json.Raw("null"); break;
+  case TVarType::vtNull: json.NullField("value"); break;
   }
   json.EndObject();
 }
@@ -113,28 +111,6 @@ void KeepReadersUntilExit()
   GKeepReaders = true;
 }
 
-std::string HexDumpLine(std::size_t address, std::span<const std::uint8_t> bytes)
-{
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string line(8, '0');
-  for (int k = 7; k >= 0; --k, address >>= 4)
-    line[static_cast<std::size_t>(k)] = kHex[address & 0x0F];
-  line += ": ";
-  for (std::size_t i = 0; i < kHexLineBytes; ++i) {
-    if (i < bytes.size()) {
-      line += kHex[bytes[i] >> 4];
-      line += kHex[bytes[i] & 0x0F];
-    } else {
-      line += "  ";
-    }
-    line += ' ';
-  }
-  line += ' ';
-  for (const std::uint8_t b : bytes)
-    line += (b < 0x20 || b > 0x7E) ? '.' : static_cast<char>(b);
-  return line;
-}
-
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (!CheckArgs(args, 1, "records FILE", err))
@@ -142,15 +118,13 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
   const TCommandReader held;
   TMSExcel& reader = *held;
   TJsonLineWriter json(out);
-  std::uint64_t number = 0;
-  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
-                        std::span<const std::uint8_t>) {
+  reader.OnStreamRecord = [&](const TStreamRecord& record) {
     json.BeginObject();
-    json.Field("n", static_cast<std::int64_t>(++number));
-    json.Field("offset", static_cast<std::int64_t>(reader.RecordOffset()));
-    json.Field("code", static_cast<std::int64_t>(header.Code));
-    json.Field("length", static_cast<std::int64_t>(header.Length));
-    json.Field("name", RecordTypeName(header.Code));
+    json.Field("n", static_cast<std::int64_t>(record.Number));
+    json.Field("offset", static_cast<std::int64_t>(record.Offset));
+    json.Field("code", static_cast<std::int64_t>(record.Header.Code));
+    json.Field("length", static_cast<std::int64_t>(record.Header.Length));
+    json.Field("name", RecordTypeName(record.Header.Code));
     json.EndObject();
   };
   const bool ok = Load(reader, args[0], err);
@@ -172,7 +146,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
   for (int s = 0; s < sheets.Count(); ++s) {
     const TSpreadSheet& sheet = sheets.Items(s);
     const TSpreadSheetCells& cells = sheet.Cells;
-    const std::string prefix = SheetLinePrefix(s, sheet.Caption);
+    const std::string prefix = SheetFields(s, sheet.Caption);
     cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
       row.Cols.ForEachCell([&](int c, const TZymCell& cell) { WriteCell(json, prefix, r, c, cell.Value); });
     });
@@ -197,19 +171,17 @@ int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ost
   TMSExcel& reader = *held;
   std::vector<std::uint8_t> bytes;
   bool found = false;
-  std::uint64_t number = 0;
-  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader,
-                        std::span<const std::uint8_t> data) {
-    if (++number != wanted)
+  reader.OnStreamRecord = [&](const TStreamRecord& record) {
+    if (record.Number != wanted)
       return;
-    bytes.assign(data.begin(), data.end());
+    bytes.assign(record.Data.begin(), record.Data.end());
     found = true;
   };
   const bool ok = Load(reader, args[0], err);
   if (!found) {
     if (ok)
       err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
-                          std::to_string(number) + " records")
+                          std::to_string(reader.RecordCount()) + " records")
           << '\n';
     return kExitFailure;
   }
@@ -239,18 +211,12 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
     sheet.Cells.ForEachRow([&](int, const TSpreadSheetRow& row) {
       row.Cols.ForEachCell([&](int, const TZymCell&) { ++stored; });
     });
-    if (s > 0)
-      json.Raw(",");
-    json.Raw("{");
-    json.Raw("\"caption\":");
-    json.String(sheet.Caption);
-    json.Raw(",\"rows\":");
-    json.Number(static_cast<std::int64_t>(sheet.Cells.RowCount));
-    json.Raw(",\"cols\":");
-    json.Number(static_cast<std::int64_t>(sheet.Cells.ColCount));
-    json.Raw(",\"cells\":");
-    json.Number(stored);
-    json.Raw("}");
+    json.BeginObject();
+    json.Field("caption", sheet.Caption);
+    json.Field("rows", sheet.Cells.RowCount);
+    json.Field("cols", sheet.Cells.ColCount);
+    json.Field("cells", stored);
+    json.EndObject();
   }
   json.EndArray();
   json.EndObject();

@@ -2,18 +2,13 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 
-/// Appends UTF-16LE code units as UTF-8. Surrogate pairs are joined; an
-/// unpaired surrogate becomes U+FFFD, so the result is always valid UTF-8.
-void AppendUtf16AsUtf8(std::span<const char16_t> units, std::string& out);
-/// The same for units stored as little-endian byte pairs (an odd last byte
-/// is ignored).
-void AppendUtf16LeBytesAsUtf8(std::span<const std::uint8_t> bytes, std::string& out);
-/// ISO-8859-1: each byte is the code point of the same value.
-void AppendLatin1AsUtf8(std::span<const std::uint8_t> bytes, std::string& out);
+/// The character a byte stands for in Windows-1252. The five codes that page
+/// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) keep their own value, so
+/// every byte still names something a font can draw or box.
+char16_t Windows1252Char(std::uint8_t byte);
 
 /// Decodes 8-bit text as a workbook's code page declares it. Single-byte code
 /// pages decode through a 256-entry table built once per code page;
@@ -22,6 +17,8 @@ void AppendLatin1AsUtf8(std::span<const std::uint8_t> bytes, std::string& out);
 class TCodePageDecoder {
 public:
   TCodePageDecoder();
+  /// A decoder set to `codePage` (as SetCodePage takes it).
+  explicit TCodePageDecoder(int codePage);
   ~TCodePageDecoder();
   TCodePageDecoder(const TCodePageDecoder&) = delete;
   TCodePageDecoder& operator=(const TCodePageDecoder&) = delete;

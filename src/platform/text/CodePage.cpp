@@ -1,4 +1,6 @@
-#include "xls/TextCodec.h"
+#include "platform/text/CodePage.h"
+
+#include "platform/text/Utf.h"
 
 #include <iconv.h>
 
@@ -11,44 +13,13 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendCodePoint(char32_t cp, std::string& out)
-{
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-template <typename TUnitAt>
-void AppendUtf16(std::size_t count, TUnitAt unitAt, std::string& out)
-{
-  for (std::size_t i = 0; i < count; ++i) {
-    const char32_t u = unitAt(i);
-    if (IsHighSurrogate(u) && i + 1 < count && IsLowSurrogate(unitAt(i + 1))) {
-      const char32_t low = unitAt(i + 1);
-      AppendCodePoint(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
-      ++i;
-    } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-      AppendCodePoint(kReplacement, out);
-    } else {
-      AppendCodePoint(u, out);
-    }
-  }
-}
+// Windows-1252 for 0x80..0x9F, where it differs from Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
 
 // iconv names of the code pages that glibc does not know as "CPnnnn".
 const char* IconvName(int codePage, std::string& scratch)
@@ -86,41 +57,16 @@ bool IsMultiByte(int codePage)
 
 }  // namespace
 
-void AppendUtf16AsUtf8(std::span<const char16_t> units, std::string& out)
+char16_t Windows1252Char(std::uint8_t byte)
 {
-  AppendUtf16(units.size(), [&](std::size_t i) { return char32_t(units[i]); }, out);
+  return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : static_cast<char16_t>(byte);
 }
 
-void AppendUtf16LeBytesAsUtf8(std::span<const std::uint8_t> bytes, std::string& out)
-{
-  AppendUtf16(
-      bytes.size() / 2,
-      [&](std::size_t i) { return char32_t(bytes[2 * i] | (bytes[2 * i + 1] << 8)); }, out);
-}
+TCodePageDecoder::TCodePageDecoder() : TCodePageDecoder(1252) {}
 
-void AppendLatin1AsUtf8(std::span<const std::uint8_t> bytes, std::string& out)
+TCodePageDecoder::TCodePageDecoder(int codePage)
 {
-  // Most text is ASCII, which is its own UTF-8: one append, not one per byte.
-  const auto firstHigh =
-      std::find_if(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b >= 0x80; });
-  out.append(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::size_t>(firstHigh - bytes.begin()));
-  if (firstHigh == bytes.end())
-    return;
-  out.reserve(out.size() + 2 * static_cast<std::size_t>(bytes.end() - firstHigh));
-  for (const std::uint8_t b : bytes.subspan(static_cast<std::size_t>(firstHigh - bytes.begin()))) {
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-    } else {
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-}
-
-TCodePageDecoder::TCodePageDecoder()
-{
-  SetCodePage(1252);
+  SetCodePage(codePage);
 }
 
 TCodePageDecoder::~TCodePageDecoder()
@@ -145,7 +91,7 @@ void TCodePageDecoder::BuildTable(const char* iconvName)
       if (b < 0x80)
         utf8 = static_cast<char>(b);
       else
-        AppendCodePoint(kReplacement, utf8);
+        AppendCodePointAsUtf8(kReplacement, utf8);
     } else {
       char in = static_cast<char>(b);
       char outBuf[8];
@@ -156,7 +102,7 @@ void TCodePageDecoder::BuildTable(const char* iconvName)
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
       if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
           outPtr - outBuf > 3)
-        AppendCodePoint(kReplacement, utf8);
+        AppendCodePointAsUtf8(kReplacement, utf8);
       else
         utf8.assign(outBuf, outPtr);
     }
@@ -185,7 +131,7 @@ void TCodePageDecoder::SetCodePage(int codePage)
     FSingleByte = true;
     for (int b = 0; b < 256; ++b) {
       std::string utf8;
-      AppendCodePoint(static_cast<char32_t>(b), utf8);
+      AppendCodePointAsUtf8(static_cast<char32_t>(b), utf8);
       auto& entry = FTable[static_cast<std::size_t>(b)];
       entry.fill(0);
       for (std::size_t k = 0; k < utf8.size(); ++k)
@@ -246,7 +192,7 @@ void TCodePageDecoder::Append(std::span<const std::uint8_t> bytes, std::string& 
       continue;
     // An invalid or cut-off sequence: show one replacement and go on with
     // the next byte, so damaged text still shows what it can.
-    AppendCodePoint(kReplacement, out);
+    AppendCodePointAsUtf8(kReplacement, out);
     ++inPtr;
     --inLeft;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);

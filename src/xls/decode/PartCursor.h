@@ -1,0 +1,50 @@
+#pragma once
+
+#include "xls/decode/RecordCursor.h"
+#include "xls/records/RecordRef.h"
+
+#include <functional>
+#include <span>
+
+/// Reads a logical record part by part: a bounded cursor over the current
+/// part, and a step to the next. Fields recorded while a part is current
+/// say which part their bytes lie in.
+template <typename TFields>
+class TBasicPartCursor {
+public:
+  explicit TBasicPartCursor(std::span<const TRecordRef> parts, TFields* fields = nullptr)
+      : FParts(parts), FFields(fields), FCurrent(parts.empty() ? std::span<const std::uint8_t>() : parts[0].Data, fields)
+  {
+  }
+
+  TBasicRecordCursor<TFields>& Current() { return FCurrent; }
+  std::size_t PartIndex() const { return FIndex; }
+  /// Moves to the start of the next part; false when there is none (after
+  /// calling Exhausted, when set).
+  bool NextPart()
+  {
+    if (FIndex + 1 >= FParts.size()) {
+      if (Exhausted)
+        Exhausted();
+      return false;
+    }
+    ++FIndex;
+    if constexpr (TBasicRecordCursor<TFields>::kDescribing)
+      if (FFields)
+        FFields->SetPart(static_cast<int>(FIndex));
+    FCurrent = TBasicRecordCursor<TFields>(FParts[FIndex].Data, FFields);
+    return true;
+  }
+
+  /// Called when a decoder asks for a part after the last.
+  std::function<void()> Exhausted;
+
+private:
+  std::span<const TRecordRef> FParts;
+  TFields* FFields;
+  std::size_t FIndex = 0;
+  TBasicRecordCursor<TFields> FCurrent;
+};
+
+using TPartCursor = TBasicPartCursor<TNoFields>;
+using TDescribingPartCursor = TBasicPartCursor<TFieldList>;

@@ -1,0 +1,108 @@
+#pragma once
+
+// Text as BIFF stores it: 8-bit bytes of the workbook's code page before
+// BIFF8; from BIFF8 on strings with an option byte whose characters are
+// compressed (8-bit, the low bytes of UTF-16) or UTF-16, possibly running on
+// into CONTINUE records.
+
+#include "platform/Errors.h"
+#include "platform/text/HexText.h"
+#include "platform/text/TextFormat.h"
+#include "platform/text/Utf.h"
+#include "xls/XlsMessages.h"
+#include "xls/decode/DecodeContext.h"
+#include "xls/decode/PartCursor.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+/// The bytes from `at` on, at most `count` of them; empty when `at` lies past
+/// the end.
+inline std::span<const std::uint8_t> Slice(std::span<const std::uint8_t> d, std::size_t at,
+                                           std::size_t count)
+{
+  if (at >= d.size())
+    return {};
+  return d.subspan(at, std::min(count, d.size() - at));
+}
+
+/// 8-bit text: in BIFF8 only "compressed" UTF-16, whose bytes are Latin-1
+/// whatever the code page says; before, bytes of the workbook's code page.
+void Append8Bit(std::span<const std::uint8_t> bytes, const TDecodeContext& context, std::string& out);
+/// Text inside one record, as the reader's string helper reads it: 8-bit (a
+/// leading 0 option byte passed over) before BIFF8 or when forced, otherwise
+/// the option byte and `count` UTF-16 characters. Reads only bytes that exist.
+std::string BytesToString(std::span<const std::uint8_t> source, std::size_t count, bool force8Bit,
+                          const TDecodeContext& context);
+/// A BIFF8 string whose option byte is at `source[0]` and whose `count`
+/// characters follow (as many as exist).
+std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t count);
+
+/// `remaining` bytes of characters (UTF-16 when `wide`) from the part
+/// cursor's position on, going on into the following parts as the format
+/// says ([MS-XLS] 2.5.293): a continuation opens with one byte for the width
+/// of the rest, 0 for 8-bit, 1 for UTF-16. Where the parts end first, the
+/// text ends there, unless `required`: then kMsgNoContinue. An empty
+/// continuation throws kMsgNoContinue, a bad width byte
+/// kMsgInvalidContinueFlag. Returns UTF-8.
+template <typename TFields>
+std::string ReadCharacters(TBasicPartCursor<TFields>& parts, std::size_t remaining, bool wide,
+                           bool required)
+{
+  auto* cursor = &parts.Current();
+  std::string text;
+  if (cursor->Remaining() >= remaining) {
+    // The whole text in this part: the common case, converted directly.
+    const auto piece = cursor->Bytes("characters", remaining);
+    if (wide)
+      AppendUtf16LeBytesAsUtf8(piece, text);
+    else
+      AppendLatin1AsUtf8(piece, text);
+    cursor->Value([&] { return text; });
+    return text;
+  }
+  // Pieces are joined as UTF-16 units, so a surrogate pair split between
+  // records still makes one character.
+  std::u16string units;
+  auto appendPiece = [&](std::span<const std::uint8_t> piece) {
+    const std::size_t first = units.size();
+    if (wide)
+      for (std::size_t i = 0; i + 1 < piece.size(); i += 2)
+        units.push_back(static_cast<char16_t>(piece[i] | (piece[i + 1] << 8)));
+    else
+      for (const std::uint8_t b : piece)
+        units.push_back(static_cast<char16_t>(b));
+    cursor->Value([&] { return Utf16ToUtf8(std::u16string_view(units).substr(first)); });
+  };
+  while (cursor->Remaining() < remaining) {
+    const std::size_t available = cursor->Remaining();
+    appendPiece(cursor->Bytes("characters", available));
+    remaining -= available;
+    if (!parts.NextPart()) {
+      if (required)
+        throw EBiffLensError(kMsgNoContinue);
+      remaining = 0;
+      break;
+    }
+    cursor = &parts.Current();
+    if (cursor->Remaining() == 0)
+      throw EBiffLensError(kMsgNoContinue);
+    const std::uint8_t flag = cursor->U8("continued options");
+    if (flag == 0) {
+      if (wide)
+        remaining /= 2;
+    } else if (flag == 1) {
+      if (!wide)
+        remaining *= 2;
+    } else {
+      throw EBiffLensError(FormatMessage(kMsgInvalidContinueFlag, HexByte(flag)));
+    }
+    cursor->Meaning([&] { return flag == 1 ? std::string("UTF-16") : std::string("8-bit"); });
+    wide = flag == 1;
+  }
+  appendPiece(cursor->Bytes("characters", remaining));
+  AppendUtf16AsUtf8(units, text);
+  return text;
+}
