@@ -109,12 +109,9 @@ TfrmMain::TfrmMain(QWidget* parent)
 
   BuildPages(FClient);
 
-  // The reader reports every record here, in stream order; the row keeps a
-  // slice of the reader's stream buffer rather than a copy.
-  FExcel->OnRecord = [this](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
-                            std::span<const std::uint8_t> data) {
-    FRecords->Append(header, data, FExcel->RecordOffset(), FExcel->StreamBuffer());
-  };
+  // The reader reports every record here, in stream order; the list keeps
+  // the reader's stream and each row only its record's offset.
+  FExcel->OnStreamRecord = [this](const TStreamRecord& record) { FRecords->Append(record); };
 
   resize(kClientWidth, kClientHeight);
 }

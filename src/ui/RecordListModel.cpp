@@ -1,46 +1,30 @@
 #include "ui/RecordListModel.h"
 
+#include "platform/Errors.h"
+#include "platform/text/HexText.h"
+#include "ui/UiMessages.h"
 #include "xls/RecordNames.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
 constexpr std::size_t kTypicalRecordBytes = 16;
 constexpr std::uint64_t kRecordHeaderBytes = 4;
 
-constexpr std::size_t kArenaChunk = std::size_t{1} << 20;
-constexpr int kChunkShift = 32;
-constexpr std::uint64_t kChunkOffsetMask = (std::uint64_t{1} << kChunkShift) - 1;
-
 constexpr const char* kColumnTitles[TRecordListModel::rcColumnCount] = {"#", "Code", "Length",
                                                                          "Name", "Offset"};
-
-// True when `inner` lies wholly inside `outer`; compares addresses as
-// integers, since pointers into different blocks may not be ordered.
-bool Contains(std::span<const std::uint8_t> outer, std::span<const std::uint8_t> inner)
-{
-  const auto begin = reinterpret_cast<std::uintptr_t>(outer.data());
-  const auto at = reinterpret_cast<std::uintptr_t>(inner.data());
-  return at >= begin && at - begin <= outer.size() && inner.size() <= outer.size() - (at - begin);
-}
 
 }  // namespace
 
 std::string RecordCodeText(std::uint16_t code)
 {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(code));
-  return text;
+  return HexNumber(code, 4);
 }
 
 std::string RecordOffsetText(std::uint64_t offset)
 {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(offset));
-  return text;
+  return HexNumber(offset, 8);
 }
 
 TRecordListModel::TRecordListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -50,11 +34,8 @@ TRecordListModel::TLoadGuard::TLoadGuard(TRecordListModel& model) : FModel(model
   FModel.beginResetModel();
   FModel.FResetting = true;
   FModel.FRows.clear();
-  FModel.FArenaRefs.clear();
   FModel.FStream = {};
-  FModel.FChunks.clear();
-  FModel.FChunkSizes.clear();
-  FModel.FChunkUsed = 0;
+  FModel.FSource = nullptr;
 }
 
 TRecordListModel::TLoadGuard::~TLoadGuard()
@@ -68,38 +49,23 @@ void TRecordListModel::Clear()
   const TLoadGuard guard(*this);
 }
 
-void TRecordListModel::AppendRow(TBIFFRecordHeader header, std::span<const std::uint8_t> data,
-                                 std::uint64_t offset, const TSharedBytes& stream)
+void TRecordListModel::AppendRow(const TStreamRecord& record)
 {
-  data = data.first(std::min<std::size_t>(data.size(), header.Length));
-  // Rows slice one stream, at the place their header says, with every byte
-  // the stream has for them; bytes from anywhere else (another stream, a
-  // reader's scratch block) are copied, so no slice can dangle.
-  const bool sameStream = FStream.data() == stream.data() && FStream.size() == stream.size();
-  const bool inStream =
-      !stream.empty() && (FStream.empty() || sameStream) && offset <= kMaxStreamOffset &&
-      offset + kRecordHeaderBytes <= stream.size() &&
-      StoredHeader(stream, offset).Code == header.Code &&
-      StoredHeader(stream, offset).Length == header.Length &&
-      (data.empty() || (Contains(stream, data) &&
-                        static_cast<std::uint64_t>(data.data() - stream.data()) ==
-                            offset + kRecordHeaderBytes)) &&
-      data.size() == std::min<std::uint64_t>(header.Length,
-                                             stream.size() - offset - kRecordHeaderBytes);
-  TStoredRow row = kArenaRow;
-  if (inStream) {
-    if (FStream.empty() && FRows.empty()) {
-      // A record takes 4 header bytes and, in real workbooks, about a dozen
-      // more: room for that many rows at once spares the list its
-      // regrowth copies; it never asks for more than the stream justifies.
-      FRows.reserve(stream.size() / kTypicalRecordBytes);
-    }
-    FStream = stream;
-    row = static_cast<TStoredRow>(offset);
-  } else {
-    FArenaRefs.push_back({FRows.size(), data.empty() ? 0 : CopyToArena(data), offset,
-                          header, static_cast<std::uint16_t>(data.size())});
+  if (!record.Stream || record.Stream->empty() || record.Offset > kMaxStreamOffset ||
+      record.Offset + kRecordHeaderBytes > record.Stream->size())
+    throw EBiffLensError(kMsgRecordListNeedsStream);
+  if (FRows.empty()) {
+    // A record takes 4 header bytes and, in real workbooks, about a dozen
+    // more: room for that many rows at once spares the list its regrowth
+    // copies; it never asks for more than the stream justifies.
+    if (FResetting)
+      FRows.reserve(record.Stream->size() / kTypicalRecordBytes);
+    FStream = *record.Stream;
+    FSource = record.Stream;
+  } else if (record.Stream->data() != FStream.data()) {
+    throw EBiffLensError(kMsgRecordListNeedsStream);
   }
+  const auto row = static_cast<TStoredRow>(record.Offset);
   if (FResetting) {
     FRows.push_back(row);
     return;
@@ -110,72 +76,17 @@ void TRecordListModel::AppendRow(TBIFFRecordHeader header, std::span<const std::
   endInsertRows();
 }
 
-std::uint64_t TRecordListModel::CopyToArena(std::span<const std::uint8_t> bytes)
-{
-  if (FChunks.empty() || FChunkSizes.back() - FChunkUsed < bytes.size()) {
-    const std::size_t size = std::max(kArenaChunk, bytes.size());
-    FChunks.push_back(std::make_unique<std::uint8_t[]>(size));
-    FChunkSizes.push_back(size);
-    FChunkUsed = 0;
-  }
-  const std::uint64_t pos = (static_cast<std::uint64_t>(FChunks.size() - 1) << kChunkShift) |
-                            static_cast<std::uint64_t>(FChunkUsed);
-  std::memcpy(FChunks.back().get() + FChunkUsed, bytes.data(), bytes.size());
-  FChunkUsed += bytes.size();
-  return pos;
-}
-
-std::span<const std::uint8_t> TRecordListModel::ArenaSlice(std::uint64_t pos,
-                                                           std::uint32_t size) const
-{
-  const std::size_t chunk = static_cast<std::size_t>(pos >> kChunkShift);
-  const std::size_t at = static_cast<std::size_t>(pos & kChunkOffsetMask);
-  if (chunk >= FChunks.size() || at > FChunkSizes[chunk] || size > FChunkSizes[chunk] - at)
-    return {};
-  return {FChunks[chunk].get() + at, size};
-}
-
-const TRecordListModel::TArenaRef* TRecordListModel::ArenaRef(std::size_t row) const
-{
-  if (FArenaRefs.empty())
-    return nullptr;
-  const auto ref = std::lower_bound(FArenaRefs.begin(), FArenaRefs.end(), row,
-                                    [](const TArenaRef& a, std::size_t index) { return a.Row < index; });
-  return ref != FArenaRefs.end() && ref->Row == row ? &*ref : nullptr;
-}
-
-std::size_t TRecordListModel::StreamDataSize(std::uint64_t offset, std::uint16_t length) const
-{
-  const std::uint64_t at = offset + kRecordHeaderBytes;
-  return at > FStream.size() ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, FStream.size() - at));
-}
-
-TBIFFRecordHeader TRecordListModel::StoredHeader(const TSharedBytes& stream, std::uint64_t offset)
-{
-  const auto at = static_cast<std::size_t>(offset);
-  return {static_cast<std::uint16_t>(stream[at] | stream[at + 1] << 8),
-          static_cast<std::uint16_t>(stream[at + 2] | stream[at + 3] << 8)};
-}
-
 TRecordRow TRecordListModel::Row(int row) const
 {
   const TStoredRow stored = FRows.at(static_cast<std::size_t>(row));
+  // A row's header is the stream's own four bytes at its offset.
+  const auto at = static_cast<std::size_t>(stored);
   TRecordRow result;
-  if (stored == kArenaRow) {
-    const TArenaRef& ref = *ArenaRef(static_cast<std::size_t>(row));
-    result.Offset = ref.Offset;
-    result.Code = ref.Header.Code;
-    result.Length = ref.Header.Length;
-    result.DataSize = ref.DataSize;
-    result.InArena = true;
-    return result;
-  }
-  // A stream row's header is the stream's own four bytes at its offset.
-  const TBIFFRecordHeader header = StoredHeader(FStream, stored);
   result.Offset = stored;
-  result.Code = header.Code;
-  result.Length = header.Length;
-  result.DataSize = static_cast<std::uint16_t>(StreamDataSize(stored, header.Length));
+  result.Code = static_cast<std::uint16_t>(FStream[at] | FStream[at + 1] << 8);
+  result.Length = static_cast<std::uint16_t>(FStream[at + 2] | FStream[at + 3] << 8);
+  const std::size_t after = FStream.size() - at - kRecordHeaderBytes;
+  result.DataSize = static_cast<std::uint16_t>(std::min<std::size_t>(result.Length, after));
   return result;
 }
 
@@ -184,10 +95,6 @@ std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
   if (row < 0 || row >= Count())
     return {};
   const TRecordRow r = Row(row);
-  if (r.DataSize == 0)
-    return {};
-  if (r.InArena)
-    return ArenaSlice(ArenaRef(static_cast<std::size_t>(row))->Pos, r.DataSize);
   return FStream.Span().subspan(static_cast<std::size_t>(r.Offset + kRecordHeaderBytes), r.DataSize);
 }
 

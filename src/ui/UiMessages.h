@@ -2,6 +2,9 @@
 
 // Fixed texts of the viewer window.
 
+/// A record handed to the record list from outside the stream it keeps.
+inline constexpr char kMsgRecordListNeedsStream[] =
+    "The record list needs the records of one whole workbook stream";
 /// Selecting a sheet tab that does not exist (a workbook without sheets).
 inline constexpr char kMsgTabIndexOutOfBounds[] = "Tab index out of bounds";
 

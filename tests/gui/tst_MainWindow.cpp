@@ -218,12 +218,11 @@ private slots:
     form.OpenFile(FProfiles);
     // Watch the cursor from inside the load.
     bool waitCursorDuringLoad = false;
-    const TOnRecord windowHandler = form.Excel().OnRecord;
-    form.Excel().OnRecord = [&](TCustomSpreadSheetFile& sender, TBIFFRecordHeader header,
-                                std::span<const std::uint8_t> data) {
+    const TOnStreamRecord windowHandler = form.Excel().OnStreamRecord;
+    form.Excel().OnStreamRecord = [&](const TStreamRecord& record) {
       waitCursorDuringLoad = QApplication::overrideCursor() != nullptr &&
                              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-      windowHandler(sender, header, data);
+      windowHandler(record);
     };
     const QString encrypted = QStringLiteral("calamine__issue_385.xls");
     form.OpenFile(CorpusFile(encrypted));

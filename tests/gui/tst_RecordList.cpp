@@ -3,6 +3,8 @@
 
 #include "ui/RecordListModel.h"
 
+#include "platform/Errors.h"
+
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,15 +49,25 @@ TFakeStream MakeStream(const std::vector<TFakeRecord>& records)
   return result;
 }
 
+/// Record `index` of the stream as the reader hands it over.
+TStreamRecord Listed(const TFakeStream& stream, const std::vector<TFakeRecord>& records,
+                     std::size_t index)
+{
+  TStreamRecord record;
+  record.Number = index + 1;
+  record.Offset = stream.Offsets[index];
+  record.Header = {records[index].Code, records[index].Length};
+  record.Data = std::span(stream.Bytes.data() + record.Offset + 4, records[index].Present);
+  record.Stream = &stream.Bytes;
+  return record;
+}
+
 void Load(TRecordListModel& model, const TFakeStream& stream,
           const std::vector<TFakeRecord>& records)
 {
   const TRecordListModel::TLoadGuard guard(model);
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const std::size_t at = stream.Offsets[i];
-    const std::span<const std::uint8_t> data(stream.Bytes.data() + at + 4, records[i].Present);
-    model.Append({records[i].Code, records[i].Length}, data, at, stream.Bytes);
-  }
+  for (std::size_t i = 0; i < records.size(); ++i)
+    model.Append(Listed(stream, records, i));
 }
 
 QString Cell(const TRecordListModel& model, int row, int column, int role = Qt::DisplayRole)
@@ -132,7 +144,6 @@ private slots:
     QCOMPARE(second.size(), std::size_t{14});
     // No copy: the very bytes of the stream, just after the header.
     QCOMPARE(second.data(), stream.Bytes.data() + stream.Offsets[1] + 4);
-    QVERIFY(!model.Row(1).InArena);
     QVERIFY(model.RowBytes(2).empty());
     QVERIFY(model.RowBytes(-1).empty());
     QVERIFY(model.RowBytes(3).empty());
@@ -166,94 +177,21 @@ private slots:
     QCOMPARE(model.RowBytes(1).size(), std::size_t{5});
   }
 
-  void bytesFromOutsideTheStreamAreCopiedAndStayPut()
+  void recordsFromAnotherStreamAreRefused()
   {
-    TRecordListModel model;
-    std::vector<std::uint8_t> scratch(40);
-    std::iota(scratch.begin(), scratch.end(), std::uint8_t{1});
-    {
-      const TRecordListModel::TLoadGuard guard(model);
-      model.Append({0x0009, 40}, scratch, 0, TSharedBytes{});
-    }
-    const std::span<const std::uint8_t> held = model.RowBytes(0);
-    QVERIFY(model.Row(0).InArena);
-    QVERIFY(held.data() != scratch.data());
-    // Many more rows: the first row's bytes do not move.
-    for (int i = 0; i < 100000; ++i)
-      model.Append({0x0203, 40}, scratch, 44, TSharedBytes{});
-    QCOMPARE(model.RowBytes(0).data(), held.data());
-    scratch.assign(scratch.size(), 0);
-    QCOMPARE(model.RowBytes(0)[39], std::uint8_t{40});
-    QCOMPARE(model.RowBytes(100000)[0], std::uint8_t{1});
-  }
-
-  void bytesOfASecondStreamAreCopiedNotSliced()
-  {
-    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}};
+    // Rows are offsets into the one stream a load keeps: a record of
+    // another stream, or of none (a windowed load), cannot be listed.
+    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}, {0x0203, 14, 14}};
     const TFakeStream one = MakeStream(records);
     const TFakeStream two = MakeStream(records);
     TRecordListModel model;
-    Load(model, one, records);
-    model.Append({0x0809, 16}, std::span(two.Bytes.data() + 4, 16), 0, two.Bytes);
-    QVERIFY(!model.Row(0).InArena);
-    QVERIFY(model.Row(1).InArena);
-    QVERIFY(model.RowBytes(1).data() != two.Bytes.data() + 4);
-  }
-
-  void streamBytesAwayFromTheirHeaderAreCopiedAndArenaRowsMixWithStreamRows()
-  {
-    // A row's stream bytes are found from its header's offset, so bytes of
-    // the stream that do not follow their header are copied, not sliced.
-    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}, {0x0203, 14, 14}};
-    const TFakeStream stream = MakeStream(records);
-    TRecordListModel model;
-    Load(model, stream, records);
-    const auto elsewhere = stream.Bytes.Span().subspan(stream.Offsets[1] + 4, 14);
-    model.Append({0x0203, 14}, elsewhere, stream.Offsets[0], stream.Bytes);
-    model.Append({0x0203, 14}, stream.Bytes.Span().subspan(stream.Offsets[1] + 4, 14),
-                 stream.Offsets[1], stream.Bytes);
-    model.Append({0x0203, 3}, elsewhere.first(3), 0x7000, stream.Bytes);
-    QVERIFY(model.Row(2).InArena);
-    QVERIFY(!model.Row(3).InArena);
-    QVERIFY(model.Row(4).InArena);
-    QVERIFY(model.RowBytes(2).data() != elsewhere.data());
-    QVERIFY(std::equal(elsewhere.begin(), elsewhere.end(), model.RowBytes(2).begin()));
-    QCOMPARE(model.RowBytes(3).data(), elsewhere.data());
-    QCOMPARE(model.RowBytes(4).size(), std::size_t{3});
-    QCOMPARE(model.RowBytes(4)[2], elsewhere[2]);
-    QCOMPARE(Cell(model, 4, TRecordListModel::rcOffset), QStringLiteral("0x00007000"));
-    // Fewer bytes than the stream has after the header are copied too: a
-    // stream row's size is what the stream holds for it.
-    model.Append({0x0203, 14}, elsewhere.first(10), stream.Offsets[1], stream.Bytes);
-    QVERIFY(model.Row(5).InArena);
-    QCOMPARE(model.Row(5).DataSize, std::uint16_t{10});
-    QCOMPARE(model.Row(5).Offset, std::uint64_t{stream.Offsets[1]});
-    QCOMPARE(model.RowBytes(5).size(), std::size_t{10});
-    QCOMPARE(model.Row(3).DataSize, std::uint16_t{14});
-  }
-
-  void aHeaderTheStreamDoesNotHoldIsKeptWithItsRowInABulkLoad()
-  {
-    // A row's code and length are read back from the stream, so a header
-    // that differs from the stream's bytes there is kept apart, as given.
-    const std::vector<TFakeRecord> records = {{0x0809, 16, 16}, {0x0203, 14, 14}};
-    const TFakeStream stream = MakeStream(records);
-    TRecordListModel model;
-    {
-      const TRecordListModel::TLoadGuard guard(model);
-      const auto at = stream.Offsets[1];
-      model.Append({0x0809, 16}, stream.Bytes.Span().subspan(4, 16), 0, stream.Bytes);
-      model.Append({0x0203, 14}, stream.Bytes.Span().subspan(at + 4, 14), at, stream.Bytes);
-      model.Append({0x1234, 14}, stream.Bytes.Span().subspan(at + 4, 14), at, stream.Bytes);
-      model.Append({0x0203, 13}, stream.Bytes.Span().subspan(at + 4, 13), at, stream.Bytes);
-    }
-    QVERIFY(!model.Row(1).InArena);
-    QVERIFY(model.Row(2).InArena);
-    QCOMPARE(Cell(model, 2, TRecordListModel::rcCode), QStringLiteral("0x1234"));
-    QCOMPARE(model.RowBytes(2).size(), std::size_t{14});
-    QVERIFY(model.Row(3).InArena);
-    QCOMPARE(Cell(model, 3, TRecordListModel::rcLength), QStringLiteral("13"));
-    QCOMPARE(Cell(model, 3, TRecordListModel::rcOffset), Cell(model, 1, TRecordListModel::rcOffset));
+    const TRecordListModel::TLoadGuard guard(model);
+    model.Append(Listed(one, records, 0));
+    QVERIFY_THROWS_EXCEPTION(EBiffLensError, model.Append(Listed(two, records, 1)));
+    TStreamRecord windowed = Listed(one, records, 1);
+    windowed.Stream = nullptr;
+    QVERIFY_THROWS_EXCEPTION(EBiffLensError, model.Append(windowed));
+    QCOMPARE(model.Count(), 1);
   }
 
   void bulkLoadIsOneResetAndStartsNumberingAgain()
@@ -269,7 +207,7 @@ private slots:
     QCOMPARE(inserts.count(), 0);
     QCOMPARE(model.rowCount(), 500);
     // Appending outside a load inserts one row, seen by the views.
-    model.Append({0x000A, 0}, {}, 7000, stream.Bytes);
+    model.Append(Listed(stream, records, 499));
     QCOMPARE(inserts.count(), 1);
     QCOMPARE(Cell(model, 500, TRecordListModel::rcNumber), QStringLiteral("501"));
     const std::vector<TFakeRecord> fewer = {{0x0009, 4, 4}, {0x000A, 0, 0}};
@@ -288,14 +226,14 @@ private slots:
     const TFakeStream stream = MakeStream(records);
     try {
       const TRecordListModel::TLoadGuard guard(model);
-      model.Append({0x0809, 16}, std::span(stream.Bytes.data() + 4, 16), 0, stream.Bytes);
+      model.Append(Listed(stream, records, 0));
       throw std::runtime_error("stop");
     } catch (const std::runtime_error&) {
     }
     QCOMPARE(resets.count(), 1);
     QCOMPARE(model.rowCount(), 1);
     // Usable afterwards: one more row is a plain insert.
-    model.Append({0x002F, 6}, std::span(stream.Bytes.data() + 24, 6), 20, stream.Bytes);
+    model.Append(Listed(stream, records, 1));
     QCOMPARE(model.rowCount(), 2);
   }
 };
