@@ -1,16 +1,22 @@
 // Fuzz target: a whole workbook load from memory, as a compound file or a
-// bare BIFF stream, with every event assigned, then the same bytes through
-// LoadFromStream. Any exception must be one of the project's own.
+// bare BIFF stream, with every event assigned and every record described
+// again as the inspector would; then the same bytes through LoadFromStream,
+// and from a file (an in-memory one) read whole while it is decoded and a
+// small window at a time. Any exception must be one of the project's own.
 #include "platform/Errors.h"
 #include "xls/MSExcel.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+namespace {
+
+void Attach(TMSExcel& reader, std::size_t& seen)
 {
-  TMSExcel reader;
-  std::size_t seen = 0;
   reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
                         std::span<const std::uint8_t> bytes) {
     if (bytes.size() > header.Length)
@@ -18,7 +24,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::uint8_t b : bytes)
       seen += b;
   };
+  reader.OnStreamRecord = [&](const TStreamRecord& listed) {
+    const TRecordRef& record = listed;
+    for (const TRecordField& field : reader.DescribeRecord(TLogicalRecord{std::span(&record, 1)}))
+      if (field.Part != 0 || field.Offset + field.Size > record.Data.size())
+        __builtin_trap();  // a field outside its record's bytes
+  };
   reader.OnRowHeight = [](TCustomSpreadSheetFile&, int, int, int) {};
+}
+
+/// The bytes as a file that lives in memory, or an empty name when the
+/// system gives none.
+class TMemoryFile {
+public:
+  explicit TMemoryFile(std::span<const std::uint8_t> bytes) : FDescriptor(memfd_create("fuzz", 0))
+  {
+    if (FDescriptor < 0)
+      return;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t n = write(FDescriptor, bytes.data() + written, bytes.size() - written);
+      if (n <= 0)
+        return;
+      written += static_cast<std::size_t>(n);
+    }
+    FName = "/proc/self/fd/" + std::to_string(FDescriptor);
+  }
+  ~TMemoryFile()
+  {
+    if (FDescriptor >= 0)
+      close(FDescriptor);
+  }
+  TMemoryFile(const TMemoryFile&) = delete;
+  TMemoryFile& operator=(const TMemoryFile&) = delete;
+  const std::string& Name() const { return FName; }
+
+private:
+  int FDescriptor;
+  std::string FName;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+  TMSExcel reader;
+  std::size_t seen = 0;
+  Attach(reader, seen);
   const std::span<const std::uint8_t> input(data, size);
   try {
     reader.LoadFromMemory(input);
@@ -27,6 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     reader.LoadFromStream(input);
   } catch (const EBiffLensError&) {
+  }
+  const TMemoryFile file(input);
+  if (!file.Name().empty()) {
+    for (const bool whole : {true, false}) {
+      reader.KeepStreamBuffer = whole;
+      reader.StreamWindowBytes = 4096;
+      try {
+        reader.LoadFromFile(file.Name());
+      } catch (const EBiffLensError&) {
+      }
+    }
   }
   return seen == 1 ? 1 : 0;
 }

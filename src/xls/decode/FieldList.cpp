@@ -17,12 +17,13 @@ void TFieldList::Add(std::string_view name, std::size_t offset, std::size_t size
   Target().push_back(std::move(field));
 }
 
-void TFieldList::AddMissing(std::string_view name, std::size_t offset)
+void TFieldList::AddMissing(std::string_view name, std::size_t offset, std::size_t present,
+                            std::size_t recordEnd)
 {
-  Add(name, offset, 0, std::string());
+  Add(name, offset, present, std::string());
   TRecordField& field = *Last();
   field.Missing = true;
-  field.Text = "missing: record ends at byte " + std::to_string(offset);
+  field.Text = "missing: record ends at byte " + std::to_string(recordEnd);
 }
 
 TRecordField* TFieldList::Last()

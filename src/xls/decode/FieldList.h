@@ -28,8 +28,10 @@ struct TRecordField {
 class TFieldList {
 public:
   void Add(std::string_view name, std::size_t offset, std::size_t size, TFieldValue value);
-  /// A field the record ends before: "missing: record ends at byte N".
-  void AddMissing(std::string_view name, std::size_t offset);
+  /// A field the record ends in or before, holding the `present` bytes there
+  /// are: "missing: record ends at byte N".
+  void AddMissing(std::string_view name, std::size_t offset, std::size_t present,
+                  std::size_t recordEnd);
   /// The field added last (in the open group), or nullptr.
   TRecordField* Last();
   /// Fields added until the matching End go into a group field `name`.

@@ -152,9 +152,11 @@ private:
 
   void MarkShort(const char* name)
   {
+    // The field that does not fit takes the bytes there are, so the fields
+    // still cover the record.
     if constexpr (kDescribing)
       if (FFields && !FShort)
-        FFields->AddMissing(name, FData.size());
+        FFields->AddMissing(name, FPos, Remaining(), FData.size());
     FShort = true;
     FPos = FData.size();
   }
