@@ -18,3 +18,7 @@ inline constexpr char kAboutIconResource[] = ":/bifflens/about.png";
 inline constexpr char kCloseIconResource[] = ":/bifflens/close.png";
 inline constexpr int kLogoWidth = 95;
 inline constexpr int kLogoHeight = 206;
+
+/// Where the viewer's settings live: ~/.config/<organization>/<application>.ini.
+inline constexpr char kSettingsOrganization[] = "Tarvex";
+inline constexpr char kSettingsApplication[] = "bifflens";
