@@ -59,6 +59,8 @@ bool IsExistingFile(const std::string& name)
 }
 
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
+// Room on either side of each status bar item, so they read apart.
+constexpr int kStatusItemMargin = 6;
 
 // The low byte of every version's BOF record code ([MS-XLS] 2.4.21 BOF; BIFF2
 // to BIFF4 put the version in the high byte).
@@ -106,7 +108,8 @@ TfrmMain::TfrmMain(QWidget* parent)
   InitResources();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kProductName));
-  setWindowIcon(QIcon(QString::fromLatin1(kOpenIconResource)));
+  // The installed application icon where the desktop's theme has it.
+  setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kIconName), QIcon(QString::fromLatin1(kOpenIconResource))));
   // Window managers maximise a window whatever its hints say: it is offered
   // and works (the pages follow the window's size).
   setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -191,6 +194,7 @@ void TfrmMain::BuildStatusBar()
   const auto label = [bar](bool permanent, int stretch = 0) {
     auto* l = new QLabel(bar);
     l->setTextFormat(Qt::PlainText);
+    l->setContentsMargins(kStatusItemMargin, 0, kStatusItemMargin, 0);
     if (permanent)
       bar->addPermanentWidget(l, stretch);
     else
