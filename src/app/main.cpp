@@ -29,6 +29,8 @@ int main(int argc, char** argv)
   // their own locale handling and rely on C number formatting.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QString::fromLatin1(kProductName));
+  // Ties the window to the installed desktop entry (its name and icon).
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kIconName));
 
   const TCommandLine commandLine = ParseCommandLine(QApplication::arguments());
   if (!commandLine.Valid) {

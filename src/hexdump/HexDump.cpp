@@ -1,8 +1,14 @@
 #include "hexdump/HexDump.h"
 
+#include "hexdump/HexDumpMessages.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,6 +16,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
@@ -74,6 +81,18 @@ QString RawText(const char16_t* text, int length)
 
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
 
+// The note after the data warns: the red of the logo's "BOF".
+constexpr QRgb kNoteColor = 0xC0392B;
+// A selection over the plain background lets the hex text show through; on
+// the marked line, already in the highlight colour, it is a darker shade.
+constexpr int kSelectionAlpha = 96;
+constexpr int kMarkedSelectionDarker = 170;
+
+void PutOnClipboard(const QString& text)
+{
+  QApplication::clipboard()->setText(text);
+}
+
 }  // namespace
 
 THexDump::THexDump(QWidget* parent) : QAbstractScrollArea(parent)
@@ -103,6 +122,10 @@ void THexDump::SetDataStart(const std::uint8_t* p)
 {
   FHasData = p != nullptr;
   FDataStart = p;
+  FNote.clear();
+  FSelecting = false;
+  FAnchor = 0;
+  FCursor = 0;
   if (!FHasData)
     SetDataLength(0);
   else
@@ -116,6 +139,10 @@ void THexDump::SetDataStart(const std::uint8_t* p)
 void THexDump::SetDataLength(int n)
 {
   FDataLength = std::max(n, 0);
+  // The selection's ends stay inside the data.
+  FAnchor = std::clamp(FAnchor, 0, std::max(FDataLength - 1, 0));
+  FCursor = std::clamp(FCursor, 0, std::max(FDataLength - 1, 0));
+  FSelecting = FSelecting && FDataLength > 0;
   RecalcLayout();
   viewport()->update();
   UpdateScrollRange();
@@ -146,8 +173,19 @@ void THexDump::RecalcLayout()
   FTotalLines = TotalLinesFor(FDataLength, FLineBytes);
   if (FTotalLines - 1 < FMarkedLine)
     MarkLine(FTotalLines - 1);
-  if (FTotalLines - 1 < FFirstVisibleLine)
-    ScrollTo(FTotalLines - 1);
+  if (ContentLines() - 1 < FFirstVisibleLine)
+    ScrollTo(ContentLines() - 1);
+}
+
+int THexDump::ContentLines() const
+{
+  return FTotalLines + (FNote.isEmpty() ? 0 : 1);
+}
+
+HexFormat::TDumpGeometry THexDump::Geometry() const
+{
+  return {FRowHeight, FCellWidth, FLineBytes, FFirstVisibleLine, FDataLength, FShowAddress,
+          FShowCharacters};
 }
 
 void THexDump::UpdateScrollRange()
@@ -156,7 +194,7 @@ void THexDump::UpdateScrollRange()
   // scroll handlers ignore the bar while there is nothing to show.
   FSyncingScrollBar = true;
   QScrollBar* bar = verticalScrollBar();
-  bar->setRange(0, std::max(FTotalLines - 1, 0));
+  bar->setRange(0, std::max(ContentLines() - 1, 0));
   bar->setPageStep(std::max(FPageLines - 1, 1));
   bar->setValue(FFirstVisibleLine);
   FSyncingScrollBar = false;
@@ -171,7 +209,7 @@ void THexDump::UpdateScrollPos(int n)
 
 void THexDump::ScrollTo(int n)
 {
-  n = ClampLine(n, FTotalLines);
+  n = ClampLine(n, ContentLines());
   if (n == FFirstVisibleLine)
     return;
   const int d = FFirstVisibleLine - n;
@@ -210,10 +248,134 @@ void THexDump::MarkLine(int n)
 
 void THexDump::RevealMarkedLine()
 {
+  // The last line brings the note into view with it, where the page has
+  // room for both.
+  const bool withNote = !FNote.isEmpty() && FMarkedLine == FTotalLines - 1 && FPageLines >= 3;
+  const int last = withNote ? FMarkedLine + 1 : FMarkedLine;
   if (FMarkedLine < FFirstVisibleLine)
     ScrollTo(FMarkedLine);
-  else if (FMarkedLine >= FFirstVisibleLine + FPageLines - 1)
-    ScrollTo(FMarkedLine - FPageLines + 2);
+  else if (last >= FFirstVisibleLine + FPageLines - 1)
+    ScrollTo(last - FPageLines + 2);
+}
+
+void THexDump::SetNote(const QString& note)
+{
+  if (note == FNote)
+    return;
+  FNote = note;
+  RecalcLayout();
+  UpdateScrollRange();
+  viewport()->update();
+}
+
+void THexDump::InvalidateLines(int from, int to)
+{
+  const int first = std::max(from, FFirstVisibleLine);
+  const int last = std::min(to, FFirstVisibleLine + FPageLines - 1);
+  if (first > last)
+    return;
+  viewport()->update(0, (first - FFirstVisibleLine) * FRowHeight, viewport()->width(),
+                     (last - first + 1) * FRowHeight);
+}
+
+void THexDump::SelectBytes(int first, int count)
+{
+  ClearSelection();
+  if (!FHasData || FDataLength == 0 || count <= 0)
+    return;
+  FAnchor = std::clamp(first, 0, FDataLength - 1);
+  ExtendSelectionTo(static_cast<int>(std::min<qint64>(qint64{FAnchor} + count - 1, FDataLength - 1)));
+}
+
+void THexDump::SelectAll()
+{
+  SelectBytes(0, FDataLength);
+}
+
+int THexDump::SelectionStart() const
+{
+  return FSelecting ? std::min(FAnchor, FCursor) : 0;
+}
+
+int THexDump::SelectionLength() const
+{
+  return FSelecting ? std::abs(FCursor - FAnchor) + 1 : 0;
+}
+
+std::span<const std::uint8_t> THexDump::CopyBytes() const
+{
+  if (!FHasData || FDataLength == 0)
+    return {};
+  const std::span<const std::uint8_t> all(FDataStart, static_cast<std::size_t>(FDataLength));
+  if (!FSelecting)
+    return all;
+  return all.subspan(static_cast<std::size_t>(SelectionStart()),
+                     static_cast<std::size_t>(SelectionLength()));
+}
+
+void THexDump::CopyHex() const
+{
+  if (const auto bytes = CopyBytes(); !bytes.empty())
+    PutOnClipboard(QString::fromStdString(HexCopyText(bytes)));
+}
+
+void THexDump::CopyText() const
+{
+  if (const auto bytes = CopyBytes(); !bytes.empty())
+    PutOnClipboard(QString::fromStdU16String(CharCopyText(bytes)));
+}
+
+void THexDump::CopyCArray() const
+{
+  if (const auto bytes = CopyBytes(); !bytes.empty())
+    PutOnClipboard(QString::fromStdString(CArrayText(bytes)));
+}
+
+void THexDump::ClearSelection()
+{
+  if (!FSelecting)
+    return;
+  FSelecting = false;
+  if (FLineBytes > 0)
+    InvalidateLines(std::min(FAnchor, FCursor) / FLineBytes, std::max(FAnchor, FCursor) / FLineBytes);
+}
+
+void THexDump::ExtendSelectionTo(int byte)
+{
+  if (FLineBytes <= 0 || FDataLength == 0)
+    return;
+  byte = std::clamp(byte, 0, FDataLength - 1);
+  // Lines between the old and the new moving end change; so does the
+  // anchor's when the selection starts here.
+  const int from = std::min({FAnchor, FCursor, byte}) / FLineBytes;
+  const int to = std::max({FAnchor, FCursor, byte}) / FLineBytes;
+  FCursor = byte;
+  FSelecting = true;
+  InvalidateLines(from, to);
+  MarkLine(byte / FLineBytes);
+}
+
+bool THexDump::ExtendByKey(int key)
+{
+  const qint64 line = FLineBytes;
+  qint64 target = FCursor;
+  switch (key) {
+  case Qt::Key_Left: target -= 1; break;
+  case Qt::Key_Right: target += 1; break;
+  case Qt::Key_Up: target -= line; break;
+  case Qt::Key_Down: target += line; break;
+  case Qt::Key_PageUp: target -= line * FPageLines; break;
+  case Qt::Key_PageDown: target += line * FPageLines; break;
+  case Qt::Key_Home: target = 0; break;
+  case Qt::Key_End: target = FDataLength - 1; break;
+  default: return false;
+  }
+  if (!FHasData || FDataLength == 0)
+    return true;
+  if (!FSelecting)
+    FAnchor = FCursor;
+  ExtendSelectionTo(static_cast<int>(std::clamp<qint64>(target, 0, FDataLength - 1)));
+  return true;
 }
 
 void THexDump::InvalidateMarkedLine()
@@ -282,7 +444,9 @@ bool THexDump::event(QEvent* e)
   // move the marked line here.
   if (e->type() == QEvent::ShortcutOverride) {
     auto* key = static_cast<QKeyEvent*>(e);
-    if (key->modifiers() == Qt::NoModifier && IsOwnKey(key->key())) {
+    const bool ownKey = (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier) &&
+                        IsOwnKey(key->key());
+    if (ownKey || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
       e->accept();
       return true;
     }
@@ -306,6 +470,20 @@ void THexDump::resizeEvent(QResizeEvent* e)
 
 void THexDump::keyPressEvent(QKeyEvent* e)
 {
+  if (e->matches(QKeySequence::Copy)) {
+    e->accept();
+    CopyHex();
+    return;
+  }
+  if (e->matches(QKeySequence::SelectAll)) {
+    e->accept();
+    SelectAll();
+    return;
+  }
+  if (e->modifiers() == Qt::ShiftModifier && ExtendByKey(e->key())) {
+    e->accept();
+    return;
+  }
   const std::optional<TDumpKey> key = DumpKeyOf(e->key());
   if (!key) {
     if (IsOwnKey(e->key()))
@@ -315,8 +493,13 @@ void THexDump::keyPressEvent(QKeyEvent* e)
     return;
   }
   e->accept();
-  if (FHasData)
-    MarkLine(KeyTargetLine(*key, FMarkedLine, FPageLines, FTotalLines));
+  if (!FHasData)
+    return;
+  ClearSelection();
+  MarkLine(KeyTargetLine(*key, FMarkedLine, FPageLines, FTotalLines));
+  // Shift+keys go on from the marked line, in the column last used.
+  if (FLineBytes > 0 && FDataLength > 0)
+    FCursor = std::min(FMarkedLine * FLineBytes + FCursor % FLineBytes, FDataLength - 1);
 }
 
 void THexDump::mousePressEvent(QMouseEvent* e)
@@ -324,8 +507,57 @@ void THexDump::mousePressEvent(QMouseEvent* e)
   if (!hasFocus())
     setFocus(Qt::MouseFocusReason);
   e->accept();
-  if (e->button() == Qt::LeftButton && FHasData && FRowHeight > 0)
-    MarkLine(LineAtY(static_cast<int>(e->position().y()), FRowHeight, FFirstVisibleLine));
+  if (e->button() != Qt::LeftButton || !FHasData || FRowHeight <= 0)
+    return;
+  const int x = static_cast<int>(e->position().x());
+  const int y = static_cast<int>(e->position().y());
+  const int byte = FDataLength > 0 ? ByteAtPoint(x, y, Geometry()) : -1;
+  if ((e->modifiers() & Qt::ShiftModifier) && byte >= 0) {
+    if (!FSelecting)
+      FAnchor = FCursor;
+    ExtendSelectionTo(byte);
+    return;
+  }
+  ClearSelection();
+  MarkLine(LineAtY(y, FRowHeight, FFirstVisibleLine));
+  if (byte >= 0)
+    FAnchor = FCursor = byte;
+}
+
+void THexDump::mouseMoveEvent(QMouseEvent* e)
+{
+  e->accept();
+  if (!(e->buttons() & Qt::LeftButton) || !FHasData || FDataLength == 0 || FRowHeight <= 0)
+    return;
+  const int byte = ByteAtPoint(static_cast<int>(e->position().x()),
+                               static_cast<int>(e->position().y()), Geometry());
+  // A press alone selects nothing; the drag starts once it leaves its byte.
+  if (!FSelecting && byte == FAnchor)
+    return;
+  if (byte != FCursor || !FSelecting)
+    ExtendSelectionTo(byte);
+}
+
+void THexDump::mouseReleaseEvent(QMouseEvent* e)
+{
+  e->accept();
+}
+
+void THexDump::contextMenuEvent(QContextMenuEvent* e)
+{
+  QMenu menu(this);
+  const bool any = !CopyBytes().empty();
+  QAction* hex = menu.addAction(QString::fromLatin1(kMenuCopyHex), this, &THexDump::CopyHex);
+  hex->setShortcut(QKeySequence::Copy);
+  menu.addAction(QString::fromLatin1(kMenuCopyText), this, &THexDump::CopyText);
+  menu.addAction(QString::fromLatin1(kMenuCopyCArray), this, &THexDump::CopyCArray);
+  menu.addSeparator();
+  QAction* all = menu.addAction(QString::fromLatin1(kMenuSelectAll), this, &THexDump::SelectAll);
+  all->setShortcut(QKeySequence::SelectAll);
+  for (QAction* action : menu.actions())
+    action->setEnabled(any);
+  e->accept();
+  menu.exec(e->globalPos());
 }
 
 void THexDump::focusInEvent(QFocusEvent* e)
@@ -348,8 +580,8 @@ void THexDump::OnScrollBarAction(int action)
     return;
   }
   const std::optional<int> target = ScrollTargetLine(ScrollCodeOf(action), FFirstVisibleLine,
-                                                     FPageLines, FTotalLines, bar->sliderPosition());
-  bar->setSliderPosition(target ? ClampLine(*target, FTotalLines) : FFirstVisibleLine);
+                                                     FPageLines, ContentLines(), bar->sliderPosition());
+  bar->setSliderPosition(target ? ClampLine(*target, ContentLines()) : FFirstVisibleLine);
 }
 
 void THexDump::scrollContentsBy(int, int)
@@ -381,10 +613,15 @@ void THexDump::paintEvent(QPaintEvent* e)
 void THexDump::PaintRow(QPainter& painter, int row)
 {
   const int line = FFirstVisibleLine + row;
-  if (line >= FTotalLines || FDataStart == nullptr)
-    return;  // past the data: the background fill is all
   const int clientWidth = viewport()->width();
   const int top = row * FRowHeight;
+  if (line == FTotalLines && !FNote.isEmpty()) {
+    painter.setPen(QColor(kNoteColor));
+    painter.drawText(QRect(1, top, std::max(clientWidth - 1, 0), FRowHeight), kTextFlags, FNote);
+    return;
+  }
+  if (line >= FTotalLines || FDataStart == nullptr)
+    return;  // past the data: the background fill is all
   const int addressWidth = FShowAddress ? kAddressCells * FCellWidth : 0;
   const std::size_t lineStart = static_cast<std::size_t>(line) * static_cast<std::size_t>(FLineBytes);
   const int count = LineByteCount(line, FDataLength, FLineBytes);
@@ -410,6 +647,22 @@ void THexDump::PaintRow(QPainter& painter, int row)
     painter.setPen(FColors[ciHexData]);
   }
 
+  // The selected bytes of this line, first to last column.
+  const qint64 selFirst = qint64{SelectionStart()} - static_cast<qint64>(lineStart);
+  const qint64 selLast = selFirst + SelectionLength() - 1;
+  const int kFirst = static_cast<int>(std::max<qint64>(selFirst, 0));
+  const int kLast = static_cast<int>(std::min<qint64>(selLast, count - 1));
+  const bool selected = FSelecting && kFirst <= kLast;
+  QColor selection = palette().color(QPalette::Highlight);
+  if (marked)
+    selection = selection.darker(kMarkedSelectionDarker);
+  else
+    selection.setAlpha(kSelectionAlpha);
+  if (selected)
+    painter.fillRect(QRect(left + 3 * kFirst * FCellWidth, top,
+                           3 * (kLast - kFirst) * FCellWidth + 2 * FCellWidth, FRowHeight),
+                     selection);
+
   // Each pair sits on the cell grid (3 cells a byte), as a tab stop would put it.
   FormatHex(bytes, FHexText);
   for (int k = 0; k < count; ++k)
@@ -424,6 +677,11 @@ void THexDump::PaintRow(QPainter& painter, int row)
 
   if (FShowCharacters) {
     const int charLeft = 3 * FLineBytes * FCellWidth + addressWidth;
+    if (selected) {
+      const int advance = std::max(FCellWidth - 1, 1);
+      painter.fillRect(QRect(charLeft + kFirst * advance, top, (kLast - kFirst + 1) * advance, FRowHeight),
+                       selection);
+    }
     FormatChars(bytes, FCharText);
     painter.setPen(FColors[ciAnsiChar]);
     painter.drawText(QRect(charLeft, top, std::max(clientWidth - charLeft, 0), FRowHeight),

@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QPen>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -17,6 +18,11 @@ enum class TBorderStyle { bsNone, bsSingle };
 /// and the same bytes as characters, with a marked line that the keys and
 /// the mouse move and a vertical scroll bar that moves the view.
 ///
+/// Bytes can be selected (mouse drag, Shift with the arrow and paging keys)
+/// and copied as hex text, as text or as a C array (Ctrl+C and the context
+/// menu); with nothing selected a copy takes every byte shown. A note (such
+/// as a record cut short) can follow the last line.
+///
 /// The control never copies or owns the bytes: whoever hands it a block keeps
 /// the block alive until the next SetDataStart/SetData or the control's end.
 class THexDump : public QAbstractScrollArea {
@@ -27,7 +33,8 @@ public:
 
   /// Shows the bytes from `p` on (nullptr: no data, which also empties the
   /// length). With data, line 0 becomes the marked line and the top line.
-  /// Keeps `p`, does not copy; call SetDataLength next.
+  /// Drops the selection and the note. Keeps `p`, does not copy; call
+  /// SetDataLength next.
   void SetDataStart(const std::uint8_t* p);
   /// Number of bytes to show from the data start (0 or more); lays the lines
   /// out again.
@@ -48,8 +55,29 @@ public:
   /// Marks line `n` (clamped into the data), repainting only the two rows
   /// concerned, and scrolls it into view.
   void MarkLine(int n);
-  /// Scrolls so that the marked line is a wholly visible row.
+  /// Scrolls so that the marked line is a wholly visible row (and the note
+  /// too when the marked line is the last).
   void RevealMarkedLine();
+
+  /// A line of text drawn after the last line of data (empty: none). Shown
+  /// with or without data; the next SetDataStart drops it.
+  void SetNote(const QString& note);
+  const QString& Note() const { return FNote; }
+
+  /// Selects `count` bytes from `first` (clamped into the data; 0 selects
+  /// nothing).
+  void SelectBytes(int first, int count);
+  void SelectAll();
+  int SelectionStart() const;
+  /// Bytes selected; 0 when nothing is.
+  int SelectionLength() const;
+  /// The selected bytes, or every byte shown when nothing is selected.
+  std::span<const std::uint8_t> CopyBytes() const;
+  /// Put CopyBytes() on the clipboard as hex pairs, as text (the character
+  /// column's characters) or as a C array.
+  void CopyHex() const;
+  void CopyText() const;
+  void CopyCArray() const;
 
   bool HasData() const { return FHasData; }
   int DataLength() const { return FDataLength; }
@@ -92,6 +120,9 @@ protected:
   void paintEvent(QPaintEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -103,6 +134,15 @@ private:
   void InvalidateMarkedLine();
   void OnScrollBarAction(int action);
   void PaintRow(class QPainter& painter, int row);
+  /// Lines of content: the data's and the note's.
+  int ContentLines() const;
+  HexFormat::TDumpGeometry Geometry() const;
+  void InvalidateLines(int from, int to);
+  /// Moves the selection's moving end to byte `byte`, marks its line and
+  /// repaints the lines whose selection changed.
+  void ExtendSelectionTo(int byte);
+  void ClearSelection();
+  bool ExtendByKey(int key);
 
   bool FHasData = false;
   const std::uint8_t* FDataStart = nullptr;
@@ -121,6 +161,12 @@ private:
   bool FShowAddress = true;
   bool FRelativeAddress = false;
   TBorderStyle FBorder = TBorderStyle::bsSingle;
+  QString FNote;
+  // The selection runs from FAnchor to FCursor, both included, while
+  // FSelecting; FCursor is also where Shift+keys start from.
+  int FAnchor = 0;
+  int FCursor = 0;
+  bool FSelecting = false;
   // True while ScrollTo moves the scroll bar itself, so the bar's echo does
   // not scroll a second time.
   bool FSyncingScrollBar = false;

@@ -3,7 +3,9 @@
 #include "platform/text/HexText.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
+#include <cstdio>
 
 namespace HexFormat {
 
@@ -126,6 +128,70 @@ int FormatChars(std::span<const std::uint8_t> bytes, std::span<char16_t, kMaxLin
     out[k] = HexColumnChar(bytes[k]);
   }
   return static_cast<int>(count);
+}
+
+int ByteAtPoint(int x, int y, const TDumpGeometry& g)
+{
+  assert(g.RowHeight > 0 && g.CellWidth > 0 && g.LineBytes > 0 && "metrics are set before hit-testing");
+  if (g.DataLength <= 0)
+    return -1;
+  const int total = TotalLinesFor(g.DataLength, g.LineBytes);
+  // Above the client area counts as the line above the first visible one.
+  const int line = ClampLine(y < 0 ? g.FirstVisibleLine - 1 : LineAtY(y, g.RowHeight, g.FirstVisibleLine),
+                             total);
+  const int addressWidth = g.ShowAddress ? kAddressCells * g.CellWidth : 0;
+  const int hexLeft = 1 + addressWidth;
+  const int charLeft = 3 * g.LineBytes * g.CellWidth + addressWidth;
+  int column = 0;
+  if (g.ShowCharacters && x >= charLeft)
+    column = (x - charLeft) / std::max(g.CellWidth - 1, 1);
+  else if (x >= hexLeft)
+    column = (x - hexLeft) / (3 * g.CellWidth);
+  column = std::clamp(column, 0, g.LineBytes - 1);
+  return std::min(line * g.LineBytes + column, g.DataLength - 1);
+}
+
+std::string HexCopyText(std::span<const std::uint8_t> bytes)
+{
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i != 0)
+      text += i % kCopyHexLineBytes == 0 ? '\n' : ' ';
+    text += kHexDigits[bytes[i] >> 4];
+    text += kHexDigits[bytes[i] & 0x0F];
+  }
+  return text;
+}
+
+std::u16string CharCopyText(std::span<const std::uint8_t> bytes)
+{
+  std::u16string text;
+  text.reserve(bytes.size());
+  std::array<char16_t, kMaxLineBytes> line{};
+  for (std::size_t at = 0; at < bytes.size(); at += kMaxLineBytes) {
+    const std::size_t count = std::min<std::size_t>(kMaxLineBytes, bytes.size() - at);
+    FormatChars(bytes.subspan(at, count), line);
+    text.append(line.data(), count);
+  }
+  return text;
+}
+
+std::string CArrayText(std::span<const std::uint8_t> bytes)
+{
+  std::string text = "const unsigned char bytes[" + std::to_string(bytes.size()) + "] = {\n";
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    text += i % kCopyArrayLineBytes == 0 ? "    " : " ";
+    char pair[8];
+    std::snprintf(pair, sizeof pair, "0x%c%c", kHexDigits[bytes[i] >> 4], kHexDigits[bytes[i] & 0x0F]);
+    text += pair;
+    if (i + 1 < bytes.size())
+      text += ',';
+    if (i + 1 == bytes.size() || (i + 1) % kCopyArrayLineBytes == 0)
+      text += '\n';
+  }
+  text += "};\n";
+  return text;
 }
 
 }  // namespace HexFormat

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace HexFormat {
 
@@ -83,5 +84,37 @@ void InitHexText(std::span<char16_t, kHexTextSize> text);
 /// becomes "."; every other byte stands for its character in Windows-1252,
 /// the code page of the workbooks this shows. Returns the count written.
 int FormatChars(std::span<const std::uint8_t> bytes, std::span<char16_t, kMaxLineBytes> out);
+
+/// Where the columns of the dump lie, for hit-testing.
+struct TDumpGeometry {
+  int RowHeight = 0;   // > 0
+  int CellWidth = 0;   // > 0
+  int LineBytes = 0;   // 1 to 16
+  int FirstVisibleLine = 0;
+  int DataLength = 0;
+  bool ShowAddress = true;
+  bool ShowCharacters = true;
+};
+
+/// The byte under client position (`x`, `y`): in the hex column a byte owns
+/// its pair and the gap after it, in the character column its character
+/// cell (one pixel less than a cell, the font's own advance); left of the hex
+/// column is the line's first byte. Clamped into the data; -1 without data.
+int ByteAtPoint(int x, int y, const TDumpGeometry& geometry);
+
+/// Bytes per line of the copied texts.
+inline constexpr int kCopyHexLineBytes = 16;
+inline constexpr int kCopyArrayLineBytes = 12;
+
+/// `bytes` as uppercase hex pairs separated by spaces, 16 a line, lines
+/// joined by "\n", no line break at the end ("09 08 10 00").
+std::string HexCopyText(std::span<const std::uint8_t> bytes);
+/// `bytes` as the character column shows them (FormatChars' rule), one line.
+std::u16string CharCopyText(std::span<const std::uint8_t> bytes);
+/// `bytes` as a C array definition, 12 bytes a line:
+///   const unsigned char bytes[3] = {
+///       0x09, 0x08, 0x10
+///   };
+std::string CArrayText(std::span<const std::uint8_t> bytes);
 
 }  // namespace HexFormat

@@ -11,6 +11,10 @@ inline constexpr char kMakerNotice[] = "Copyright (c) 2026 Tarvex Software. All 
 inline constexpr char kHomePageUrl[] = "https://tarvex.example/bifflens";
 inline constexpr char kFeedbackMail[] = "feedback@tarvex.example";
 
+/// Name of the installed desktop entry and icon (bifflens.desktop, the
+/// hicolor theme's bifflens icons).
+inline constexpr char kIconName[] = "bifflens";
+
 /// Pictures, shipped as Qt resources.
 inline constexpr char kLogoResource[] = ":/bifflens/logo.png";
 inline constexpr char kOpenIconResource[] = ":/bifflens/open.png";
@@ -18,3 +22,7 @@ inline constexpr char kAboutIconResource[] = ":/bifflens/about.png";
 inline constexpr char kCloseIconResource[] = ":/bifflens/close.png";
 inline constexpr int kLogoWidth = 95;
 inline constexpr int kLogoHeight = 206;
+
+/// Where the viewer's settings live: ~/.config/<organization>/<application>.ini.
+inline constexpr char kSettingsOrganization[] = "Tarvex";
+inline constexpr char kSettingsApplication[] = "bifflens";

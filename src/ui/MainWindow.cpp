@@ -10,22 +10,33 @@
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <filesystem>
@@ -48,6 +59,21 @@ bool IsExistingFile(const std::string& name)
 }
 
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
+// Room on either side of each status bar item, so they read apart.
+constexpr int kStatusItemMargin = 6;
+
+// The low byte of every version's BOF record code ([MS-XLS] 2.4.21 BOF; BIFF2
+// to BIFF4 put the version in the high byte).
+constexpr std::uint16_t kBofLowByte = 0x09;
+
+// The local file a drop brings, or nothing.
+QString DroppedFile(const QMimeData* data)
+{
+  if (data == nullptr || !data->hasUrls() || data->urls().isEmpty())
+    return {};
+  const QUrl url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
 
 }  // namespace
 
@@ -82,16 +108,19 @@ TfrmMain::TfrmMain(QWidget* parent)
   InitResources();
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QString::fromLatin1(kProductName));
-  setWindowIcon(QIcon(QString::fromLatin1(kOpenIconResource)));
-  // System menu and minimise only: the window is resized by its border.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+  // The installed application icon where the desktop's theme has it.
+  setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kIconName), QIcon(QString::fromLatin1(kOpenIconResource))));
+  // Window managers maximise a window whatever its hints say: it is offered
+  // and works (the pages follow the window's size).
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  setAcceptDrops(true);
   ErrorPresenter = [](QWidget* parentWidget, const QString& caption, const QString& text) {
     QMessageBox::critical(parentWidget, caption, text);
   };
 
+  BuildMenus();
   BuildToolStrip();
+  BuildStatusBar();
   FClient = new QWidget(this);
   setCentralWidget(FClient);
   FClient->installEventFilter(this);
@@ -113,13 +142,143 @@ TfrmMain::TfrmMain(QWidget* parent)
   // the reader's stream and each row only its record's offset.
   FExcel->OnStreamRecord = [this](const TStreamRecord& record) { FRecords->Append(record); };
 
-  resize(kClientWidth, kClientHeight);
+  resize(kDefaultWidth, kDefaultHeight);
+  RestoreSettings();
 }
 
 TfrmMain::~TfrmMain()
 {
   // The dump must not outlive the bytes it points into.
   Dump->SetData({});
+}
+
+void TfrmMain::BuildMenus()
+{
+  const auto text = [](const char* t) { return QString::fromLatin1(t); };
+  mnuFile = menuBar()->addMenu(text(kMenuFile));
+  actOpen = mnuFile->addAction(text(kMenuOpen), this, &TfrmMain::OpenClick);
+  actOpen->setShortcut(QKeySequence::Open);
+  mnuRecent = mnuFile->addMenu(text(kMenuOpenRecent));
+  actClearRecent = new QAction(text(kMenuClearRecent), this);
+  connect(actClearRecent, &QAction::triggered, this, [this] {
+    FSettings.SetRecentFiles({});
+    UpdateRecentMenu();
+  });
+  mnuFile->addSeparator();
+  actQuit = mnuFile->addAction(text(kMenuQuit), this, &QWidget::close);
+  actQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  actQuit->setMenuRole(QAction::QuitRole);
+
+  mnuEdit = menuBar()->addMenu(text(kMenuEdit));
+  actCopy = mnuEdit->addAction(text(kMenuCopy), this, &TfrmMain::CopyClick);
+  actCopy->setShortcut(QKeySequence::Copy);
+
+  mnuView = menuBar()->addMenu(text(kMenuView));
+  actViewPreview = mnuView->addAction(text(kMenuViewPreview), this, [this] { pcXLS->setCurrentIndex(0); });
+  actViewPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+  actViewRecords = mnuView->addAction(text(kMenuViewRecords), this, [this] { pcXLS->setCurrentIndex(1); });
+  actViewRecords->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+
+  mnuHelp = menuBar()->addMenu(text(kMenuHelp));
+  actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
+  actAbout->setShortcut(QKeySequence(Qt::Key_F1));
+  actAbout->setMenuRole(QAction::AboutRole);
+}
+
+void TfrmMain::BuildStatusBar()
+{
+  QStatusBar* bar = statusBar();
+  const auto label = [bar](bool permanent, int stretch = 0) {
+    auto* l = new QLabel(bar);
+    l->setTextFormat(Qt::PlainText);
+    l->setContentsMargins(kStatusItemMargin, 0, kStatusItemMargin, 0);
+    if (permanent)
+      bar->addPermanentWidget(l, stretch);
+    else
+      bar->addWidget(l, stretch);
+    return l;
+  };
+  lblStatusFile = label(false);
+  lblStatusMessage = label(false, 1);
+  lblStatusVersion = label(true);
+  lblStatusRecords = label(true);
+  lblStatusSheets = label(true);
+  lblStatusStream = label(true);
+  lblStatusTime = label(true);
+  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+    l->hide();
+}
+
+void TfrmMain::RestoreSettings()
+{
+  if (const QByteArray geometry = FSettings.WindowGeometry(); !geometry.isEmpty() && restoreGeometry(geometry))
+    FPlaced = true;  // where the user left it, not centred
+  if (const QByteArray splitter = FSettings.RecordsSplitter();
+      !splitter.isEmpty() && SplitterHex->restoreState(splitter))
+    FDumpSized = true;
+  const QList<int> widths = FSettings.RecordColumnWidths();
+  if (widths.size() == TRecordListModel::rcColumnCount) {
+    for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+      if (i != TRecordListModel::rcNumber)  // sized to its numbers at each load
+        lvRecords->setColumnWidth(i, widths[i]);
+  }
+  UpdateRecentMenu();
+}
+
+void TfrmMain::SaveSettings()
+{
+  FSettings.SetWindowGeometry(saveGeometry());
+  // A splitter never laid out has no sizes worth keeping.
+  if (FDumpSized)
+    FSettings.SetRecordsSplitter(SplitterHex->saveState());
+  QList<int> widths;
+  for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+    widths.push_back(lvRecords->columnWidth(i));
+  FSettings.SetRecordColumnWidths(widths);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* e)
+{
+  SaveSettings();
+  QMainWindow::closeEvent(e);
+}
+
+void TfrmMain::AddRecentFile(const QString& fileName)
+{
+  // Kept as an absolute path, so that it opens from anywhere later.
+  FSettings.SetRecentFiles(TViewerSettings::WithRecentFile(FSettings.RecentFiles(),
+                                                           QFileInfo(fileName).absoluteFilePath()));
+  UpdateRecentMenu();
+}
+
+void TfrmMain::UpdateRecentMenu()
+{
+  mnuRecent->clear();
+  const QStringList files = FSettings.RecentFiles();
+  for (int i = 0; i < files.size(); ++i) {
+    const QString path = files[i];
+    mnuRecent->addAction(RecentFileEntryText(i + 1, path), this, [this, path] { OpenFile(path); });
+  }
+  mnuRecent->addSeparator();
+  mnuRecent->addAction(actClearRecent);
+  mnuRecent->setEnabled(!files.isEmpty());
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* e)
+{
+  if (!DroppedFile(e->mimeData()).isEmpty())
+    e->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* e)
+{
+  const QString fileName = DroppedFile(e->mimeData());
+  if (fileName.isEmpty())
+    return;
+  e->acceptProposedAction();
+  // Opened once the drop is over: the drag's source waits for its end, and
+  // an error box would keep it waiting.
+  QMetaObject::invokeMethod(this, [this, fileName] { OpenFile(fileName); }, Qt::QueuedConnection);
 }
 
 void TfrmMain::BuildToolStrip()
@@ -137,6 +296,8 @@ void TfrmMain::BuildToolStrip()
   edXLSFileName->setGeometry(2, 0, 297, 21);
   edXLSFileName->setToolTip(QString::fromLatin1(kHintFileName));
   edXLSFileName->installEventFilter(this);
+  // A file dropped on the box opens, as anywhere on the window.
+  edXLSFileName->setAcceptDrops(false);
   btnXLSFileName = new QPushButton(QStringLiteral("..."), pnlOptions);
   btnXLSFileName->setGeometry(300, 1, 21, 21);
   QFont bold = btnXLSFileName->font();
@@ -213,10 +374,12 @@ void TfrmMain::BuildPages(QWidget* client)
   lvRecords->setModel(FRecords);
   lvRecords->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lvRecords->setSelectionMode(QAbstractItemView::SingleSelection);
+  // Several rows, for copying; the dump shows the current one.
+  lvRecords->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lvRecords->SetRowHeight(lvRecords->fontMetrics().height() + 4);
   for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
     lvRecords->setColumnWidth(i, kRecordColumnWidths[i]);
+  lvRecords->SetNumberColumn(TRecordListModel::rcNumber);
   // The selection stays visible when the list loses the focus.
   QPalette listPalette = lvRecords->palette();
   listPalette.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -243,9 +406,9 @@ void TfrmMain::AttachRecordsChange()
 {
   if (FRecordsChange)
     return;
-  FRecordsChange = connect(lvRecords->selectionModel(), &QItemSelectionModel::selectionChanged,
-                           this, [this](const QItemSelection& selected, const QItemSelection&) {
-                             lvRecordsChange(selected);
+  FRecordsChange = connect(lvRecords->selectionModel(), &QItemSelectionModel::currentRowChanged,
+                           this, [this](const QModelIndex& current, const QModelIndex&) {
+                             lvRecordsChange(current.isValid() ? current.row() : -1);
                            });
 }
 
@@ -317,29 +480,108 @@ void TfrmMain::OpenFile(const QString& fileName)
   btnConvertClick();
 }
 
+void TfrmMain::OpenClick()
+{
+  QFileDialog dialog(this);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(QString::fromLatin1(kOpenDialogFilter).split(QStringLiteral(";;")));
+  dialog.setDefaultSuffix(QString::fromLatin1(kOpenDialogDefaultSuffix));
+  const QStringList recent = FSettings.RecentFiles();
+  const QString current = !FCurrentFile.isEmpty() ? FCurrentFile : recent.value(0);
+  if (!current.isEmpty())
+    dialog.setDirectory(QFileInfo(current).absolutePath());
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+    OpenFile(dialog.selectedFiles().first());
+}
+
+void TfrmMain::CopyClick()
+{
+  const QWidget* focus = QApplication::focusWidget();
+  const auto within = [focus](const QWidget* part) {
+    return focus != nullptr && (focus == part || part->isAncestorOf(focus));
+  };
+  if (within(Dump))
+    Dump->CopyHex();
+  else if (within(lvRecords))
+    lvRecords->Copy();
+  else if (within(sgXLS))
+    sgXLS->Copy();
+  else if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+    edit->copy();
+}
+
 void TfrmMain::btnConvertClick()
 {
   try {
     LoadWorkbook();
   } catch (const std::exception& e) {
-    ShowError(ExceptionText(e));
+    const std::string message = ExceptionText(e);
+    QString status = QString::fromStdString(ErrorBoxText(message));
+    // Where the reading itself failed, the list ends at the record where it
+    // stopped.
+    if (FReading) {
+      FReading = false;
+      const int rows = FRecords->Count();
+      status += QLatin1Char(' ') +
+                StoppedAtText(static_cast<std::uint64_t>(rows), rows > 0 ? FRecords->Row(rows - 1).Offset : 0);
+    }
+    ShowLoadStatus(edXLSFileName->text(), status);
+    ShowError(message);
   }
+}
+
+void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message)
+{
+  lblStatusFile->setText(fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName());
+  lblStatusFile->setToolTip(fileName);
+  lblStatusMessage->setText(message);
+  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+    l->hide();
+}
+
+void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
+{
+  QString text = message;
+  // A stream whose first record is not a BOF is no BIFF stream, whatever was
+  // read from it.
+  if (FRecords->Count() > 0 && (FRecords->Row(0).Code & 0xFF) != kBofLowByte) {
+    const QString noBof = NoBofText(FRecords->Row(0).Offset);
+    text = text.isEmpty() ? noBof : noBof + QStringLiteral(" \u2014 ") + text;
+  }
+  ShowStatusMessage(fileName, text);
+  const TMSExcel& excel = *FExcel;
+  lblStatusVersion->setText(BiffVersionText(excel.Version));
+  lblStatusRecords->setText(RecordCountText(excel.RecordCount()));
+  lblStatusSheets->setText(SheetCountText(excel.Sheets().Count()));
+  std::uint64_t streamSize = excel.StreamBuffer().size();
+  if (streamSize == 0 && FRecords->Count() > 0) {
+    const TRecordRow last = FRecords->Row(FRecords->Count() - 1);
+    streamSize = last.Offset + 4 + last.DataSize;
+  }
+  lblStatusStream->setText(StreamSizeText(streamSize));
+  lblStatusTime->setText(LoadTimeText(FLoadMilliseconds));
+  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+    l->show();
 }
 
 void TfrmMain::LoadWorkbook()
 {
-  sgXLS->Reset();
+  sgXLS->Clear();
   {
     const QSignalBlocker quiet(tsSheets);
     while (tsSheets->count() > 0)
       tsSheets->removeTab(tsSheets->count() - 1);
   }
-  const std::string fileName = edXLSFileName->text().toStdString();
+  const QString name = edXLSFileName->text();
+  const std::string fileName = name.toStdString();
   if (fileName.empty() || !IsExistingFile(fileName)) {
     sgXLS->hide();
+    ShowStatusMessage(QString(), name.isEmpty() ? QString() : NoSuchFileText(name));
     return;
   }
   sgXLS->show();
+  FCurrentFile = QFileInfo(name).absoluteFilePath();
+  AddRecentFile(name);
   {
     // The rows, and the bytes they share with the dump, go now: the dump
     // lets go of them first.
@@ -347,13 +589,25 @@ void TfrmMain::LoadWorkbook()
     const TWaitCursor wait;
     const TDetachedChangeHandler detached(*this);
     const TRecordListModel::TLoadGuard reset(*FRecords);
+    QElapsedTimer timer;
+    timer.start();
+    FReading = true;
+    FLoadMilliseconds = 0;
+    // Set before the load returns or throws, so a failure has it too.
+    struct TStopWatch {
+      QElapsedTimer& Timer;
+      qint64& Result;
+      ~TStopWatch() { Result = Timer.elapsed(); }
+    } const stopWatch{timer, FLoadMilliseconds};
     FExcel->LoadFromFile(fileName);
+    FReading = false;
   }
+  ShowLoadStatus(name, QString());
   {
     const QSignalBlocker quiet(tsSheets);
     const TSpreadSheets& sheets = std::as_const(*FExcel).Sheets();
     for (int i = 0; i < sheets.Count(); ++i)
-      tsSheets->addTab(QString::fromStdString(sheets.Items(i).Caption));
+      tsSheets->addTab(LiteralCaption(QString::fromStdString(sheets.Items(i).Caption)));
   }
   SelectSheetTab(0);
 }
@@ -385,12 +639,15 @@ void TfrmMain::tsSheetsChange(int index)
   }
 }
 
-void TfrmMain::lvRecordsChange(const QItemSelection& selected)
+void TfrmMain::lvRecordsChange(int row)
 {
-  // A deselection with no new selection leaves the dump as it is.
-  if (selected.isEmpty())
+  // No current row (a deselection with nothing new): the dump stays as it is.
+  if (row < 0 || row >= FRecords->Count())
     return;
-  Dump->SetData(FRecords->RowBytes(selected.indexes().first().row()));
+  Dump->SetData(FRecords->RowBytes(row));
+  const TRecordRow record = FRecords->Row(row);
+  if (record.DataSize < record.Length)
+    Dump->SetNote(CutShortText(record.DataSize, record.Length));
 }
 
 void TfrmMain::btnXLSFileNameClick()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ViewerSettings.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -7,9 +9,9 @@
 #include <string>
 
 class QAction;
-class QItemSelection;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QSplitter;
 class QTabBar;
@@ -27,19 +29,29 @@ class TRecordListView;
 using TErrorPresenter =
     std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
 
-/// The main window: a file-name box with browse, "Open", "About" and "Close"
-/// tool buttons, the logo and home-page link, and two tabs: "Preview" (a grid
-/// of one sheet with a tab per sheet) and "Original records" (every record of
-/// the workbook stream, with a hex dump of the selected one).
+/// The main window: a menu bar (File, Edit, View, Help), a file-name box
+/// with browse, "Open", "About" and "Close" tool buttons, the logo and
+/// home-page link, two tabs: "Preview" (a grid of one sheet with a tab per
+/// sheet) and "Original records" (every record of the workbook stream, with a
+/// hex dump of the selected one), and a status bar that tells what the last
+/// open found. A file dropped on the window is opened.
 ///
-/// Owns the reader; the record list and the hex dump are its children.
+/// Owns the reader; the record list and the hex dump are its children. The
+/// geometry, the records page's splitter and column widths and the recent
+/// files are remembered (TViewerSettings), the first three when the window
+/// closes.
 class TfrmMain : public QMainWindow {
   Q_OBJECT
 
 public:
-  /// Client size of the window at start.
-  static constexpr int kClientWidth = 582;
-  static constexpr int kClientHeight = 358;
+  /// Size of the window at its first start: within a 1280 x 800 screen with
+  /// room to spare, the record list showing every column and the dump 16
+  /// bytes a line. Later starts take the size the window had at its close.
+  static constexpr int kDefaultWidth = 1000;
+  static constexpr int kDefaultHeight = 680;
+  /// Smallest size: the tool strip whole, the list and the dump still usable.
+  static constexpr int kMinimumWidth = 640;
+  static constexpr int kMinimumHeight = 480;
   static constexpr int kToolStripHeight = 29;
   /// The page control's place in the client area, and the margin it keeps
   /// to the right and bottom edges when the window is resized.
@@ -53,6 +65,12 @@ public:
 
   /// Puts `fileName` into the file-name box and opens it as "Open" does.
   void OpenFile(const QString& fileName);
+  /// File > Open...: chooses a file, starting in the current file's folder,
+  /// and opens it at once.
+  void OpenClick();
+  /// Edit > Copy: what the focused part copies (the dump's bytes, the
+  /// list's rows, the grid's cells, the file-name box's text).
+  void CopyClick();
   /// "Open": runs LoadWorkbook and reports what it throws in the error box.
   void btnConvertClick();
   /// The open flow: resets grid and tabs; hides the grid and stops when the
@@ -70,6 +88,29 @@ public:
   TRecordListModel& Records() { return *FRecords; }
 
   TErrorPresenter ErrorPresenter;
+
+  // Menus and their commands.
+  QMenu* mnuFile;
+  QMenu* mnuRecent;
+  QMenu* mnuEdit;
+  QMenu* mnuView;
+  QMenu* mnuHelp;
+  QAction* actOpen;
+  QAction* actClearRecent;
+  QAction* actQuit;
+  QAction* actCopy;
+  QAction* actViewPreview;
+  QAction* actViewRecords;
+  QAction* actAbout;
+  // The status bar: the file, a message (a failure, a notice), then what
+  // the load found.
+  QLabel* lblStatusFile;
+  QLabel* lblStatusMessage;
+  QLabel* lblStatusVersion;
+  QLabel* lblStatusRecords;
+  QLabel* lblStatusSheets;
+  QLabel* lblStatusStream;
+  QLabel* lblStatusTime;
 
   // The controls, named after their role; tests reach them directly.
   QToolBar* cbMain;
@@ -93,10 +134,23 @@ public:
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
   void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
 private:
   class TDetachedChangeHandler;
 
+  void BuildMenus();
+  void BuildStatusBar();
+  void RestoreSettings();
+  void SaveSettings();
+  void AddRecentFile(const QString& fileName);
+  void UpdateRecentMenu();
+  /// The status bar after an open: the file, what the reader found, and
+  /// `message` (empty, or the failure's text).
+  void ShowLoadStatus(const QString& fileName, const QString& message);
+  void ShowStatusMessage(const QString& fileName, const QString& message);
   void BuildToolStrip();
   void BuildPages(QWidget* client);
   void AttachRecordsChange();
@@ -105,13 +159,20 @@ private:
   void btnXLSFileNameClick();
   void btnAboutClick();
   void tsSheetsChange(int index);
-  void lvRecordsChange(const QItemSelection& selected);
+  void lvRecordsChange(int row);
   void FormResize();
 
   std::unique_ptr<TMSExcel> FExcel;
   TRecordListModel* FRecords;
   QWidget* FClient;
   QMetaObject::Connection FRecordsChange;
+  TViewerSettings FSettings;
+  /// The file of the last open that found one (File > Open starts there).
+  QString FCurrentFile;
+  /// True from the start of the reader's load until it returns: a failure
+  /// caught then stopped the reading.
+  bool FReading = false;
+  qint64 FLoadMilliseconds = 0;
   bool FPlaced = false;
   bool FDumpSized = false;
 };

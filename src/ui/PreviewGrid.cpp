@@ -1,9 +1,38 @@
 #include "ui/PreviewGrid.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
+
+namespace {
+
+constexpr int kLayoutFirstColumnWidth = 59;
+
+// Pixels the widest number of `digits` digits and the trailing blank take in
+// `metrics`, whatever digits it has.
+int NumberTextWidth(const QFontMetrics& metrics, int digits)
+{
+  int widest = 0;
+  for (char digit = '0'; digit <= '9'; ++digit)
+    widest = std::max(widest, metrics.horizontalAdvance(QLatin1Char(digit)));
+  return digits * widest + metrics.horizontalAdvance(QLatin1Char(' '));
+}
+
+int DigitCount(int n)
+{
+  int digits = 1;
+  for (; n >= 10; n /= 10)
+    ++digits;
+  return digits;
+}
+
+}  // namespace
 
 TPreviewModel::TPreviewModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -101,8 +130,12 @@ TPreviewGrid::TPreviewGrid(QWidget* parent)
   QFont bold = cols->font();
   bold.setBold(true);
   cols->setFont(bold);
+  // Texts are clipped at the cell's edge, on one line: an ellipsis would make
+  // a cut text look like one that ends in "...".
+  setTextElideMode(Qt::ElideNone);
+  setWordWrap(false);
   // The layout's first column is 59 pixels wide until a fill widens it.
-  setColumnWidth(0, 59);
+  setColumnWidth(0, kLayoutFirstColumnWidth);
 }
 
 template <typename Change>
@@ -123,10 +156,30 @@ void TPreviewGrid::Reset()
   KeepingWidths([this] { FModel->Reset(); });
 }
 
+void TPreviewGrid::Clear()
+{
+  // The reset gives every column the default width again.
+  FModel->Reset();
+  setColumnWidth(0, kLayoutFirstColumnWidth);
+  verticalHeader()->setFixedWidth(kHeaderColumnWidth);
+  scrollToTop();
+  horizontalScrollBar()->setValue(0);
+}
+
+void TPreviewGrid::FitRowHeader()
+{
+  // Right-aligned numbers lose their leading digits when cut: the column
+  // takes the widest number of as many digits as the last row's.
+  const QHeaderView* rows = verticalHeader();
+  const int margins = 2 * rows->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rows) + 2;
+  const int needed = NumberTextWidth(QFontMetrics(rows->font()), DigitCount(FModel->rowCount())) + margins;
+  verticalHeader()->setFixedWidth(std::max(kHeaderColumnWidth, needed));
+}
+
 void TPreviewGrid::FillPreview(const TSpreadSheet& sheet)
 {
   KeepingWidths([&] { FModel->Fill(sheet); });
-  verticalHeader()->setFixedWidth(kHeaderColumnWidth);
+  FitRowHeader();
   const int w = QFontMetrics(font()).horizontalAdvance(QLatin1Char('W'));
   const int columns = FModel->columnCount();
   const int entries = static_cast<int>(sheet.ColumnWidths.size());
@@ -135,4 +188,62 @@ void TPreviewGrid::FillPreview(const TSpreadSheet& sheet)
     if (chars > 0 && chars < kMaxWidthChars)
       setColumnWidth(i, chars * w);
   }
+}
+
+QString TPreviewGrid::SelectedText() const
+{
+  const QItemSelection selection = selectionModel()->selection();
+  if (selection.isEmpty())
+    return {};
+  int top = FModel->rowCount();
+  int left = FModel->columnCount();
+  int bottom = -1;
+  int right = -1;
+  for (const QItemSelectionRange& range : selection) {
+    top = std::min(top, range.top());
+    left = std::min(left, range.left());
+    bottom = std::max(bottom, range.bottom());
+    right = std::max(right, range.right());
+  }
+  // One rectangle needs no test per cell.
+  const bool whole = selection.size() == 1;
+  QString text;
+  for (int row = top; row <= bottom; ++row) {
+    for (int column = left; column <= right; ++column) {
+      if (column > left)
+        text += QLatin1Char('\t');
+      const QModelIndex index = FModel->index(row, column);
+      if (whole || selectionModel()->isSelected(index))
+        text += FModel->data(index).toString();
+    }
+    text += QLatin1Char('\n');
+  }
+  return text;
+}
+
+void TPreviewGrid::Copy() const
+{
+  const QString text = SelectedText();
+  if (!text.isEmpty())
+    QApplication::clipboard()->setText(text);
+}
+
+bool TPreviewGrid::event(QEvent* e)
+{
+  // Ctrl+C is the grid's while it has the focus, before any shortcut.
+  if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy)) {
+    e->accept();
+    return true;
+  }
+  return QTableView::event(e);
+}
+
+void TPreviewGrid::keyPressEvent(QKeyEvent* e)
+{
+  if (e->matches(QKeySequence::Copy)) {
+    e->accept();
+    Copy();
+    return;
+  }
+  QTableView::keyPressEvent(e);
 }

@@ -45,9 +45,11 @@ private:
 
 /// The preview grid: a table over a TPreviewModel whose header row holds the
 /// column letters (bold, centred) and whose header column holds the row
-/// numbers (right-aligned, 30 pixels wide). Rows are 19 pixels high; the user
-/// may resize columns, and a width set by hand lasts until a fill sets that
-/// column's width again.
+/// numbers (right-aligned, 30 pixels wide or as wide as the largest number
+/// needs). Rows are 19 pixels high; cell texts are clipped at the cell's
+/// edge, never shortened with an ellipsis. The user may resize columns, and
+/// a width set by hand lasts until a fill sets that column's width again or
+/// a new workbook clears the grid. Ctrl+C copies the selected cells.
 class TPreviewGrid : public QTableView {
   Q_OBJECT
 
@@ -61,6 +63,9 @@ public:
 
   /// Back to one blank cell under blank headers; column widths stay.
   void Reset();
+  /// Reset for a new workbook: also fresh column widths and the view at the
+  /// top left.
+  void Clear();
   /// Shows `sheet`: values, row numbers, column letters, and each column's
   /// width from the sheet's ColumnWidths (w characters make w times the
   /// width of "W", for 0 < w < 100; other columns keep their width).
@@ -68,7 +73,21 @@ public:
 
   const TPreviewModel& PreviewModel() const { return *FModel; }
 
+  /// The selected cells as tab-separated lines (every line ends in "\n"),
+  /// over the rectangle that holds the selection; cells in it that are not
+  /// selected are empty. Empty when nothing is selected.
+  QString SelectedText() const;
+  /// Puts SelectedText() on the clipboard when something is selected.
+  void Copy() const;
+
+protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
 private:
+  /// Sizes the row-number column for the largest number shown.
+  void FitRowHeader();
+
   /// Runs `change` on the model, keeping the widths of the columns that
   /// exist before and after it; new columns get the default width.
   template <typename Change>

@@ -1,12 +1,17 @@
 #include "ui/RecordListView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionViewItem>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 TRecordListView::TRecordListView(QWidget* parent)
     : QAbstractItemView(parent), FHeader(new QHeaderView(Qt::Horizontal, this)),
@@ -282,9 +287,111 @@ void TRecordListView::scrollContentsBy(int dx, int)
   viewport()->update();
 }
 
+void TRecordListView::SetNumberColumn(int column)
+{
+  FNumberColumn = column;
+  if (column >= 0)
+    setColumnWidth(column, NumberColumnWidth(RowCount()));
+}
+
+int TRecordListView::NumberColumnWidth(int rows) const
+{
+  // The widest digit times the digits of the last number, and the margins
+  // the item's text keeps on either side.
+  const QFontMetrics metrics(font());
+  int widest = 0;
+  for (char digit = '0'; digit <= '9'; ++digit)
+    widest = std::max(widest, metrics.horizontalAdvance(QLatin1Char(digit)));
+  int digits = 1;
+  for (int n = rows; n >= 10; n /= 10)
+    ++digits;
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  return std::max(digits * widest + 2 * margin + 2, FHeader->sectionSizeHint(FNumberColumn));
+}
+
+void TRecordListView::reset()
+{
+  QAbstractItemView::reset();
+  // A new list starts at its top left.
+  verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
+  if (FNumberColumn >= 0)
+    setColumnWidth(FNumberColumn, NumberColumnWidth(RowCount()));
+}
+
+QString TRecordListView::SelectedRowsText() const
+{
+  if (!selectionModel() || !model())
+    return {};
+  // The selection as row spans in order, overlaps merged: a range per
+  // selected block, not an index per cell.
+  std::vector<std::pair<int, int>> spans;
+  for (const QItemSelectionRange& range : selectionModel()->selection())
+    if (range.isValid() && range.model() == model())
+      spans.emplace_back(range.top(), range.bottom());
+  if (spans.empty())
+    return {};
+  std::sort(spans.begin(), spans.end());
+  std::vector<int> columns;
+  for (int position = 0; position < ColumnCount(); ++position) {
+    const int column = FHeader->logicalIndex(position);
+    if (column >= 0 && !FHeader->isSectionHidden(column))
+      columns.push_back(column);
+  }
+  QString text;
+  const auto line = [&](auto&& cell) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (i != 0)
+        text += QLatin1Char('\t');
+      text += cell(columns[i]);
+    }
+    text += QLatin1Char('\n');
+  };
+  line([&](int column) { return model()->headerData(column, Qt::Horizontal).toString(); });
+  int next = 0;
+  for (const auto& [top, bottom] : spans) {
+    for (int row = std::max(top, next); row <= bottom; ++row)
+      line([&](int column) { return model()->index(row, column, rootIndex()).data().toString(); });
+    next = std::max(next, bottom + 1);
+  }
+  return text;
+}
+
+void TRecordListView::Copy() const
+{
+  const QString text = SelectedRowsText();
+  if (!text.isEmpty())
+    QApplication::clipboard()->setText(text);
+}
+
+bool TRecordListView::event(QEvent* e)
+{
+  // Ctrl+C is the list's while it has the focus, before any shortcut.
+  if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy)) {
+    e->accept();
+    return true;
+  }
+  return QAbstractItemView::event(e);
+}
+
+void TRecordListView::keyPressEvent(QKeyEvent* e)
+{
+  if (e->matches(QKeySequence::Copy)) {
+    e->accept();
+    Copy();
+    return;
+  }
+  QAbstractItemView::keyPressEvent(e);
+}
+
 void TRecordListView::rowsInserted(const QModelIndex& parent, int start, int end)
 {
   QAbstractItemView::rowsInserted(parent, start, end);
+  if (FNumberColumn >= 0) {
+    const int width = NumberColumnWidth(RowCount());
+    if (width > columnWidth(FNumberColumn))
+      setColumnWidth(FNumberColumn, width);
+  }
   updateGeometries();
   viewport()->update();
 }

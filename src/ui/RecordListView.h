@@ -9,6 +9,9 @@ class QHeaderView;
 /// made on every reset and walked on the next layout; with a row per record
 /// that is millions of entries on a big workbook. Here a row's place is its
 /// number times the height, so nothing in the view grows with the rows.
+///
+/// A model reset brings the view back to the top left. Ctrl+C copies the
+/// selected rows.
 class TRecordListView : public QAbstractItemView {
   Q_OBJECT
 
@@ -27,12 +30,26 @@ public:
   int rowAt(int y) const;
   /// The first row the viewport shows.
   int FirstVisibleRow() const;
+  /// The column whose texts are the row numbers 1 to the row count (-1:
+  /// none). It is sized to the widest of them on every reset, and widened
+  /// as rows are added, so no number is ever cut.
+  void SetNumberColumn(int column);
+
+  /// The selected rows as tab-separated lines, headed by the column
+  /// captions; every line ends in "\n". Empty when no row is selected.
+  QString SelectedRowsText() const;
+  /// Puts SelectedRowsText() on the clipboard when a row is selected.
+  void Copy() const;
+
+  void reset() override;
 
   QRect visualRect(const QModelIndex& index) const override;
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
   QModelIndex indexAt(const QPoint& point) const override;
 
 protected:
+  bool event(QEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   int horizontalOffset() const override;
   int verticalOffset() const override;
@@ -50,7 +67,10 @@ private:
   int ColumnCount() const;
   /// Rows the viewport shows whole (at least 1).
   int RowsPerPage() const;
+  /// Width the number column needs for `rows` rows.
+  int NumberColumnWidth(int rows) const;
 
   QHeaderView* FHeader;
   int FRowHeight;
+  int FNumberColumn = -1;
 };

@@ -28,3 +28,27 @@ inline constexpr char kHintMailLink[] = "Send feedback by e-mail";
 
 /// Command line of the viewer.
 inline constexpr char kUsage[] = "Usage: bifflens [FILE.xls]\n";
+
+/// Menus of the main window.
+inline constexpr char kMenuFile[] = "&File";
+inline constexpr char kMenuOpen[] = "&Open...";
+inline constexpr char kMenuOpenRecent[] = "Open &Recent";
+inline constexpr char kMenuClearRecent[] = "&Clear Menu";
+inline constexpr char kMenuQuit[] = "&Quit";
+inline constexpr char kMenuEdit[] = "&Edit";
+inline constexpr char kMenuCopy[] = "&Copy";
+inline constexpr char kMenuView[] = "&View";
+inline constexpr char kMenuViewPreview[] = "&Preview";
+inline constexpr char kMenuViewRecords[] = "&Original records";
+inline constexpr char kMenuHelp[] = "&Help";
+inline constexpr char kMenuAbout[] = "&About BIFF Lens";
+
+/// Status bar texts; those with arguments are made by the functions of
+/// UiTexts.h.
+inline constexpr char kStatusNoSuchFile[] = "No such file: ";
+inline constexpr char kStatusNoBof[] = "not a BIFF stream: no BOF at offset ";
+inline constexpr char kStatusStoppedAt[] = "Reading stopped at record ";
+inline constexpr char kStatusStoppedBeforeFirst[] = "Reading stopped before the first record.";
+inline constexpr char kStatusVersionUnknown[] = "BIFF version unknown";
+/// The hex dump's last line for a record whose length runs past the stream.
+inline constexpr char kNoteCutShort[] = "record cut short: ";

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -38,7 +40,17 @@ private:
 class TstAboutBox : public QObject {
   Q_OBJECT
 
+private:
+  QTemporaryDir FSettings;
+
 private slots:
+  // The main window reads its settings: the tests', never the user's.
+  void initTestCase()
+  {
+    QVERIFY(FSettings.isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FSettings.path());
+  }
+
   void theMailLinkIsTagOneAndGetsMailto()
   {
     QCOMPARE(LinkTarget("a@b.example", 1), std::string("mailto:a@b.example"));

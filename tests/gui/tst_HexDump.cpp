@@ -5,13 +5,17 @@
 #include "hexdump/HexFormat.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <array>
@@ -443,6 +447,198 @@ private slots:
     dump.SetShowLineMarker(false);
     const QImage plain = dump.viewport()->grab().toImage();
     QVERIFY(plain.pixelColor(x, 2 * rh + rh / 2) != highlight);
+  }
+  // --- Selecting and copying ---------------------------------------------
+
+  void copiedTextsTakeTheBytesInEachForm()
+  {
+    const std::vector<std::uint8_t> bof = {0x09, 0x08, 0x10, 0x00, 0x41, 0x1F, 0x80, 0xFF};
+    QCOMPARE(HexCopyText(bof), std::string("09 08 10 00 41 1F 80 FF"));
+    QCOMPARE(CharCopyText(bof), std::u16string(u"....A.\u20AC\u00FF"));
+    QCOMPARE(CArrayText(std::vector<std::uint8_t>{0x09, 0x08, 0x10}),
+             std::string("const unsigned char bytes[3] = {\n    0x09, 0x08, 0x10\n};\n"));
+    // Lines break after 16 pairs of hex and 12 entries of the array, and
+    // nowhere else.
+    const std::vector<std::uint8_t> ramp = Ramp(17);
+    QCOMPARE(HexCopyText(ramp), std::string("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n10"));
+    const std::vector<std::uint8_t> twelve = Ramp(12);
+    QCOMPARE(CArrayText(twelve),
+             std::string("const unsigned char bytes[12] = {\n"
+                         "    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B\n};\n"));
+    QCOMPARE(CArrayText(ramp).substr(CArrayText(ramp).find("0x0B")),
+             std::string("0x0B,\n    0x0C, 0x0D, 0x0E, 0x0F, 0x10\n};\n"));
+    QCOMPARE(HexCopyText({}), std::string());
+    QCOMPARE(CharCopyText(Ramp(40)).size(), std::size_t{40});
+  }
+
+  void hitTestingFindsTheByteUnderThePointer()
+  {
+    // 10-pixel cells, 12-pixel rows, 16 bytes a line, address shown: the hex
+    // column starts at 101, the character column at 580.
+    const TDumpGeometry g{12, 10, 16, 2, 100, true, true};
+    struct TCase {
+      int X, Y, Byte;
+    } const cases[] = {
+        {101, 0, 32},      // first pair of the top row (line 2)
+        {131, 0, 33},      // second pair starts three cells on
+        {130, 0, 32},      // the gap after a pair is its own byte's
+        {50, 13, 48},      // the address column: the line's first byte
+        {580, 0, 32},      // first character
+        {580 + 9 * 3, 0, 35},
+        {579, 0, 47},      // the end of the hex column: the last pair
+        {5000, 0, 47},     // past the characters: the line's last byte
+        {101, 12 * 40, 96},  // under the last line: that line's column
+        {5000, 12 * 40, 99}, // ... and never past the last byte
+        {101, -5, 16},     // above the top row: the line above it
+    };
+    for (const TCase& c : cases) {
+      QCOMPARE(ByteAtPoint(c.X, c.Y, g), c.Byte);
+    }
+    TDumpGeometry none = g;
+    none.DataLength = 0;
+    QCOMPARE(ByteAtPoint(101, 0, none), -1);
+    TDumpGeometry noCharacters = g;
+    noCharacters.ShowCharacters = false;
+    QCOMPARE(ByteAtPoint(580, 0, noCharacters), 47);
+  }
+
+  void dragSelectsTheBytesBetweenPressAndRelease()
+  {
+    THexDump dump;
+    Prepare(dump, 40);
+    const int cell = dump.CellWidth();
+    const int rh = dump.RowHeight();
+    const auto pairAt = [&](int k, int line) { return QPoint(1 + 10 * cell + 3 * k * cell + cell, line * rh + rh / 2); };
+    QTest::mousePress(dump.viewport(), Qt::LeftButton, {}, pairAt(2, 0));
+    QCOMPARE(dump.SelectionLength(), 0);  // a press alone selects nothing
+    QTest::mouseMove(dump.viewport(), pairAt(3, 1));
+    QTest::mouseRelease(dump.viewport(), Qt::LeftButton, {}, pairAt(3, 1));
+    QCOMPARE(dump.SelectionStart(), 2);
+    QCOMPARE(dump.SelectionLength(), 18);
+    QCOMPARE(dump.MarkedLine(), 1);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(&dump, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11\n12 13"));
+    // Dragging backwards selects from the pointer to the press.
+    QTest::mousePress(dump.viewport(), Qt::LeftButton, {}, pairAt(5, 1));
+    QTest::mouseMove(dump.viewport(), pairAt(1, 0));
+    QTest::mouseRelease(dump.viewport(), Qt::LeftButton, {}, pairAt(1, 0));
+    QCOMPARE(dump.SelectionStart(), 1);
+    QCOMPARE(dump.SelectionLength(), 21);
+    // A click drops the selection; a copy then takes every byte.
+    QTest::mouseClick(dump.viewport(), Qt::LeftButton, {}, pairAt(0, 0));
+    QCOMPARE(dump.SelectionLength(), 0);
+    QCOMPARE(dump.CopyBytes().size(), std::size_t{40});
+  }
+
+  void shiftWithTheKeysSelectsFromTheCursor()
+  {
+    THexDump dump;
+    Prepare(dump, 100);
+    QTest::keyClick(&dump, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(dump.SelectionStart(), 0);
+    QCOMPARE(dump.SelectionLength(), 2);
+    QTest::keyClick(&dump, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(dump.SelectionLength(), 18);
+    QCOMPARE(dump.MarkedLine(), 1);
+    QTest::keyClick(&dump, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(dump.SelectionLength(), 100);
+    QCOMPARE(dump.MarkedLine(), dump.TotalLines() - 1);
+    QTest::keyClick(&dump, Qt::Key_Right, Qt::ShiftModifier);  // stops at the last byte
+    QCOMPARE(dump.SelectionLength(), 100);
+    QTest::keyClick(&dump, Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(dump.SelectionStart(), 0);
+    QCOMPARE(dump.SelectionLength(), 1);
+    // A key without Shift moves the marker and drops the selection; Shift
+    // then starts again from the marked line.
+    QTest::keyClick(&dump, Qt::Key_Down);
+    QTest::keyClick(&dump, Qt::Key_Down);
+    QCOMPARE(dump.SelectionLength(), 0);
+    QTest::keyClick(&dump, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(dump.SelectionStart(), 31);
+    QCOMPARE(dump.SelectionLength(), 2);
+    QTest::keyClick(&dump, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(dump.SelectionLength(), 100);
+    // New data starts with nothing selected.
+    dump.SetData(FBytes);
+    QCOMPARE(dump.SelectionLength(), 0);
+  }
+
+  void theContextMenuCopiesAsTextAndAsACArray()
+  {
+    THexDump dump;
+    FBytes = {0x42, 0x4F, 0x46, 0x0A, 0x00};
+    dump.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dump));
+    dump.SetData(FBytes);
+    const auto chooseFromMenu = [&](const QString& entry) {
+      QTimer::singleShot(0, &dump, [&dump, entry] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+          return;
+        for (QAction* action : menu->actions())
+          if (action->text() == entry)
+            action->trigger();
+        menu->close();
+      });
+      QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), dump.viewport()->mapToGlobal(QPoint(5, 5)));
+      QApplication::sendEvent(dump.viewport(), &event);
+    };
+    QApplication::clipboard()->clear();
+    chooseFromMenu(QStringLiteral("Copy as &Text"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("BOF.."));
+    chooseFromMenu(QStringLiteral("Copy as C &Array"));
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("const unsigned char bytes[5] = {\n    0x42, 0x4F, 0x46, 0x0A, 0x00\n};\n"));
+    chooseFromMenu(QStringLiteral("&Copy"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("42 4F 46 0A 00"));
+  }
+
+  void paintingShowsTheSelectedBytes()
+  {
+    THexDump dump;
+    Prepare(dump, 64);
+    const QImage before = dump.viewport()->grab().toImage();
+    dump.SelectBytes(18, 19);
+    QCOMPARE(dump.MarkedLine(), 2);  // the line of the selection's moving end
+    const QImage after = dump.viewport()->grab().toImage();
+    const int rh = dump.RowHeight();
+    const int cell = dump.CellWidth();
+    // On line 1: after the first selected pair, and after the pair before it.
+    const QPoint inside(1 + 10 * cell + 3 * 2 * cell + 2 * cell + cell / 2, rh + rh / 2);
+    const QPoint outside(1 + 10 * cell + 3 * 0 * cell + 2 * cell + cell / 2, rh + rh / 2);
+    QVERIFY(after.pixelColor(inside) != before.pixelColor(inside));
+    QCOMPARE(after.pixelColor(outside), before.pixelColor(outside));
+  }
+
+  // --- The note after the data -------------------------------------------
+
+  void aNoteFollowsTheLastLineAndNewDataDropsIt()
+  {
+    THexDump dump;
+    Prepare(dump, 16 * 20, 9);
+    dump.SetNote(QStringLiteral("record cut short"));
+    QCOMPARE(dump.Note(), QStringLiteral("record cut short"));
+    // The scroll range reaches the note's line; End brings it into view.
+    QCOMPARE(dump.verticalScrollBar()->maximum(), 20);
+    QTest::keyClick(&dump, Qt::Key_End);
+    QCOMPARE(dump.MarkedLine(), 19);
+    QVERIFY(dump.FirstVisibleLine() + dump.PageLines() - 2 >= 20);
+    // It is drawn: the note's row is not blank.
+    const QImage image = dump.viewport()->grab().toImage();
+    const int row = (20 - dump.FirstVisibleLine()) * dump.RowHeight();
+    bool inked = false;
+    for (int x = 0; x < image.width() && !inked; ++x)
+      for (int y = row; y < row + dump.RowHeight() && !inked; ++y)
+        inked = image.pixelColor(x, y) != dump.palette().color(QPalette::Base);
+    QVERIFY(inked);
+    // Clicks below the data still mark the last line of data.
+    QTest::mouseClick(dump.viewport(), Qt::LeftButton, {}, QPoint(20, row + 2));
+    QCOMPARE(dump.MarkedLine(), 19);
+    dump.SetData(FBytes);
+    QCOMPARE(dump.Note(), QString());
+    QCOMPARE(dump.verticalScrollBar()->maximum(), 19);
   }
 };
 

@@ -1,5 +1,7 @@
 // The main window's open flow on corpus workbooks and on hand-made files:
-// record rows, sheet tabs, the preview, failures, and the window's layout.
+// record rows, sheet tabs, the preview, failures, and the window's layout;
+// menus and shortcuts, dropping a file, copying, the status bar and the
+// settings kept between runs.
 
 #include "hexdump/HexDump.h"
 #include "ui/CommandLine.h"
@@ -10,11 +12,28 @@
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
+#include "support/BiffBuilder.h"
 #include "support/CompoundFileBuilder.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +43,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -33,6 +53,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -140,6 +161,64 @@ QByteArray GlobalsOnlyWorkbook()
   return QByteArray(reinterpret_cast<const char*>(file.data()), static_cast<qsizetype>(file.size()));
 }
 
+// Writes `bytes` to `name` in `dir` and returns the path.
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes)
+{
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly))
+    return {};
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  return path;
+}
+
+// A BIFF8 workbook in a compound file whose sheets have these names, each
+// with one number cell.
+std::vector<std::uint8_t> WorkbookWithSheets(const std::vector<std::string>& names)
+{
+  TBiffBuilder book;
+  book.Bof(TExcelVersion::evExcel8, TBofType::btGlobals);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    book.BoundSheet(names[i], static_cast<int>(i) + 1);
+  book.Eof();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    book.Bof(TExcelVersion::evExcel8).Number(0, 0, 15, double(i)).Eof();
+  return InCompoundFile(book.Build());
+}
+
+// The text a label of the status bar shows, empty when it is hidden.
+QString Shown(const QLabel* label)
+{
+  return label->isHidden() ? QString() : label->text();
+}
+
+// Drops `path` on `target` as a file manager would.
+void DropFile(QWidget* target, const QString& path)
+{
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  const QPoint at = target->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  QVERIFY(drop.isAccepted());
+}
+
+// Runs `action` on the modal dialog of type T once it shows.
+template <typename T, typename Action>
+void OnNextDialog(QObject* context, Action action)
+{
+  QTimer::singleShot(0, context, [action] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = qobject_cast<T*>(w); dialog && dialog->isVisible()) {
+        action(*dialog);
+        return;
+      }
+  });
+}
+
 }  // namespace
 
 class TstMainWindow : public QObject {
@@ -147,12 +226,25 @@ class TstMainWindow : public QObject {
 
 private:
   QString FProfiles = CorpusFile(QStringLiteral("xlrd__profiles.xls"));
+  std::unique_ptr<QTemporaryDir> FSettingsDir;
 
 private slots:
   void initTestCase()
   {
+    // The settings of the tests, never the user's.
+    FSettingsDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(FSettingsDir->isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FSettingsDir->path());
     if (!QFile::exists(FProfiles))
       QSKIP("corpus folder not found");
+  }
+
+  // Each test starts as a first run.
+  void init()
+  {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+              QString::fromLatin1(kSettingsApplication))
+        .clear();
   }
 
   void recordRowsMatchAnIndependentWalkOfTheStream()
@@ -371,7 +463,6 @@ private slots:
   {
     TfrmMain form;
     QCOMPARE(form.windowTitle(), QString::fromLatin1(kProductName));
-    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.pcXLS->setCurrentIndex(1);
@@ -381,7 +472,7 @@ private slots:
     const QPoint logo = form.imgLogo->pos();
     QCOMPARE(form.imgLogo->size(), QSize(kLogoWidth, kLogoHeight));
     QVERIFY(!form.imgLogo->pixmap().isNull());
-    for (const QSize size : {QSize(700, 500), QSize(620, 420)}) {
+    for (const QSize size : {QSize(900, 700), QSize(700, 500)}) {
       form.resize(size);
       QApplication::sendPostedEvents();
       QCOMPARE(form.size(), size);
@@ -390,7 +481,10 @@ private slots:
       QCOMPARE(pages.left(), TfrmMain::kPagesLeft);
       QCOMPARE(pages.right() + 1, client->width() - TfrmMain::kPagesMargin);
       QCOMPARE(pages.bottom() + 1, client->height() - TfrmMain::kPagesMargin);
-      QCOMPARE(client->mapTo(&form, pages.topLeft()).y(), TfrmMain::kPagesTop);
+      // 40 pixels below the tool strip's top, as the window had before it
+      // had a menu bar.
+      QCOMPARE(client->mapTo(&form, pages.topLeft()).y() - form.cbMain->geometry().top(),
+               TfrmMain::kPagesTop);
       QCOMPARE(form.imgLogo->pos(), logo);
     }
     const QStringList columns = {"#", "Code", "Length", "Name", "Offset"};
@@ -451,6 +545,409 @@ private slots:
     QTest::mouseClick(form.lblTarvex, Qt::LeftButton, {}, form.lblTarvex->rect().center());
     UrlOpener() = saved;
     QCOMPARE(opened, std::vector<std::string>{kHomePageUrl});
+  }
+  // --- Display faults ----------------------------------------------------
+
+  void sheetCaptionsWithAmpersandsShowLiterally()
+  {
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, QStringLiteral("amp.xls"), WorkbookWithSheets({"Sheet1", "P&L", "R&&D"}));
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.OpenFile(path);
+    QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
+    QCOMPARE(form.tsSheets->count(), 3);
+    // What the tab shows, as assistive technology reads it off the tab.
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.tsSheets);
+    QVERIFY(bar != nullptr);
+    QCOMPARE(bar->child(1)->text(QAccessible::Name), QStringLiteral("P&L"));
+    QCOMPARE(bar->child(2)->text(QAccessible::Name), QStringLiteral("R&&D"));
+    // No mnemonic: Alt+L does not pick the "P&L" tab.
+    QTest::keyClick(&form, Qt::Key_L, Qt::AltModifier);
+    QCOMPARE(form.tsSheets->currentIndex(), 0);
+  }
+
+  void aNewLoadStartsAtTheTopWithFreshWidths()
+  {
+    const QString ragged = CorpusFile(QStringLiteral("xlrd__ragged.xls"));
+    QTemporaryDir dir;
+    // No column widths of its own: the grid's defaults show.
+    const QString plain = WriteFile(dir, QStringLiteral("plain.xls"), WorkbookWithSheets({"Sheet1"}));
+    TfrmMain fresh;
+    fresh.OpenFile(plain);
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.pcXLS->setCurrentIndex(1);
+    form.OpenFile(FProfiles);
+    QApplication::sendPostedEvents();
+    form.lvRecords->selectRow(form.Records().rowCount() - 1);
+    QVERIFY(form.lvRecords->FirstVisibleRow() > 0);
+    form.OpenFile(ragged);
+    QApplication::sendPostedEvents();
+    QVERIFY(form.Records().rowCount() > 2 * form.lvRecords->viewport()->height() / form.lvRecords->fontMetrics().height());
+    QCOMPARE(form.lvRecords->FirstVisibleRow(), 0);
+    QCOMPARE(form.lvRecords->horizontalScrollBar()->value(), 0);
+
+    form.pcXLS->setCurrentIndex(0);
+    form.sgXLS->setColumnWidth(0, 311);
+    form.sgXLS->verticalScrollBar()->setValue(form.sgXLS->verticalScrollBar()->maximum());
+    form.OpenFile(plain);
+    QApplication::sendPostedEvents();
+    QCOMPARE(form.sgXLS->PreviewModel().columnCount(), fresh.sgXLS->PreviewModel().columnCount());
+    for (int i = 0; i < form.sgXLS->PreviewModel().columnCount(); ++i)
+      QCOMPARE(form.sgXLS->columnWidth(i), fresh.sgXLS->columnWidth(i));
+    QCOMPARE(form.sgXLS->verticalScrollBar()->value(), 0);
+  }
+
+  void aRecordCutShortSaysSoUnderItsBytes()
+  {
+    QTemporaryDir dir;
+    // A bare stream whose last record claims 100 bytes and has 10.
+    const std::vector<std::uint8_t> stream = TBiffBuilder()
+                                                 .Bof(TExcelVersion::evExcel8)
+                                                 .Number(0, 0, 15, 1.5)
+                                                 .RecordWithLength(0x0203, 100, std::vector<std::uint8_t>(10, 0x41))
+                                                 .Build();
+    const QString path = WriteFile(dir, QStringLiteral("cut.xls"), stream);
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.OpenFile(path);
+    const int last = form.Records().rowCount() - 1;
+    QCOMPARE(int(form.Records().Row(last).Length), 100);
+    form.lvRecords->selectRow(last);
+    QCOMPARE(form.Dump->DataLength(), 10);
+    QCOMPARE(form.Dump->Note(), QStringLiteral("record cut short: 10 of 100 bytes present"));
+    // A whole record has no note.
+    form.lvRecords->selectRow(last - 1);
+    QCOMPARE(form.Dump->Note(), QString());
+  }
+
+  void theNumberColumnFitsTheLastRecordNumber()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(FProfiles);
+    const QModelIndex last = form.Records().index(form.Records().rowCount() - 1, TRecordListModel::rcNumber);
+    QStyleOptionViewItem option;
+    option.initFrom(form.lvRecords);
+    option.font = form.lvRecords->font();
+    const int needed = form.lvRecords->itemDelegate()->sizeHint(option, last).width();
+    QVERIFY2(form.lvRecords->columnWidth(0) >= needed, qPrintable(QString::number(needed)));
+  }
+
+  // --- The window's size -------------------------------------------------
+
+  void theWindowStartsAtAWorkingSizeAndShrinksNoFurtherThanItsMinimum()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(FProfiles);
+    form.pcXLS->setCurrentIndex(1);
+    QApplication::sendPostedEvents();
+    // Within 1280 x 800 with room for the frame and a panel.
+    QCOMPARE(form.size(), QSize(TfrmMain::kDefaultWidth, TfrmMain::kDefaultHeight));
+    QVERIFY(form.frameGeometry().width() <= 1280 - 100 && form.frameGeometry().height() <= 800 - 80);
+    const auto rowsShown = [&] { return form.lvRecords->viewport()->height() / (form.lvRecords->fontMetrics().height() + 4); };
+    QVERIFY2(rowsShown() >= 15, qPrintable(QString::number(rowsShown())));
+    int columns = 0;
+    for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+      columns += form.lvRecords->columnWidth(i);
+    QVERIFY(columns <= form.lvRecords->viewport()->width());
+    QCOMPARE(form.Dump->LineBytes(), 16);
+
+    // Smaller than the minimum stops at it, with the tool strip whole and
+    // the list and dump still usable.
+    form.resize(100, 100);
+    QApplication::sendPostedEvents();
+    QCOMPARE(form.size(), QSize(TfrmMain::kMinimumWidth, TfrmMain::kMinimumHeight));
+    for (QAction* button : form.tbMain->actions()) {
+      QWidget* widget = form.tbMain->widgetForAction(button);
+      QVERIFY(widget != nullptr && widget->isVisible());
+      QVERIFY(form.rect().contains(widget->mapTo(&form, widget->rect().bottomRight())));
+    }
+    QVERIFY(form.rect().contains(form.btnXLSFileName->mapTo(&form, form.btnXLSFileName->rect().bottomRight())));
+    QVERIFY2(rowsShown() >= 5, qPrintable(QString::number(rowsShown())));
+    QVERIFY(form.Dump->PageLines() >= 5);
+
+    // Maximised, the pages follow the window.
+    form.showMaximized();
+    QTRY_VERIFY(form.isMaximized());
+    QApplication::sendPostedEvents();
+    const QWidget* client = form.centralWidget();
+    QCOMPARE(form.pcXLS->geometry().right() + 1, client->width() - TfrmMain::kPagesMargin);
+    QCOMPARE(form.pcXLS->geometry().bottom() + 1, client->height() - TfrmMain::kPagesMargin);
+  }
+
+  void geometrySplitterAndColumnsAreKeptForTheNextRun()
+  {
+    QByteArray splitter;
+    {
+      TfrmMain form;
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.pcXLS->setCurrentIndex(1);
+      QApplication::sendPostedEvents();
+      form.resize(900, 640);
+      QApplication::sendPostedEvents();
+      form.SplitterHex->setSizes({200, 220});
+      splitter = form.SplitterHex->saveState();
+      form.lvRecords->setColumnWidth(TRecordListModel::rcName, 333);
+      form.actQuit->trigger();
+      QVERIFY(!form.isVisible());
+    }
+    TfrmMain next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    next.pcXLS->setCurrentIndex(1);
+    QApplication::sendPostedEvents();
+    QCOMPARE(next.size(), QSize(900, 640));
+    QCOMPARE(next.SplitterHex->saveState(), splitter);
+    QCOMPARE(next.lvRecords->columnWidth(TRecordListModel::rcName), 333);
+  }
+
+  // --- Menus and shortcuts -----------------------------------------------
+
+  void menusHoldTheStandardCommandsWithTheirShortcuts()
+  {
+    TfrmMain form;
+    const QStringList menus = {"&File", "&Edit", "&View", "&Help"};
+    QStringList titles;
+    for (QAction* menu : form.menuBar()->actions())
+      titles << menu->text();
+    QCOMPARE(titles, menus);
+    QCOMPARE(form.actOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(form.actQuit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(form.actCopy->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
+    QCOMPARE(form.actAbout->shortcut(), QKeySequence(QStringLiteral("F1")));
+    QVERIFY(form.mnuFile->actions().contains(form.mnuRecent->menuAction()));
+  }
+
+  void ctrlOOpensTheChosenFileAtOnceFromTheCurrentFolder()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.OpenFile(FProfiles);
+    const QString other = CorpusFile(QStringLiteral("xlrd__ragged.xls"));
+    QString startedIn;
+    OnNextDialog<QFileDialog>(&form, [&](QFileDialog& dialog) {
+      startedIn = dialog.directory().absolutePath();
+      dialog.selectFile(other);
+      static_cast<QDialog&>(dialog).accept();
+    });
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(startedIn, QDir(kCorpus).absolutePath());
+    QCOMPARE(form.Records().rowCount(), static_cast<int>(WalkedRecords(QStringLiteral("xlrd__ragged.xls")).size()));
+    QCOMPARE(form.tsSheets->count(), 3);
+  }
+
+  void f1ShowsTheAboutBoxAndCtrlQCloses()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    bool shown = false;
+    OnNextDialog<QDialog>(&form, [&](QDialog& about) {
+      shown = about.windowTitle() == QString::fromLatin1(kAboutCaption);
+      about.accept();
+    });
+    QTest::keyClick(&form, Qt::Key_F1);
+    QVERIFY(shown);
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!form.isVisible());
+  }
+
+  void openRecentListsTheLastTenFilesNewestFirst()
+  {
+    QTemporaryDir dir;
+    const std::vector<std::uint8_t> book = WorkbookWithSheets({"Sheet1"});
+    QStringList paths;
+    for (int i = 0; i < 12; ++i)
+      paths << WriteFile(dir, QStringLiteral("book %1 & co.xls").arg(i), book);
+    TfrmMain form;
+    QVERIFY(!form.mnuRecent->isEnabled());
+    for (const QString& path : paths)
+      form.OpenFile(path);
+    form.OpenFile(paths[5]);  // again: moves up, listed once
+    const QList<QAction*> entries = form.mnuRecent->actions();
+    // Ten files, a separator and "Clear Menu".
+    QCOMPARE(entries.size(), 12);
+    QCOMPARE(entries[0]->text(), QStringLiteral("&1 ") + LiteralCaption(paths[5]));
+    QCOMPARE(entries[1]->text(), QStringLiteral("&2 ") + LiteralCaption(paths[11]));
+    QCOMPARE(entries[9]->text(), QStringLiteral("1&0 ") + LiteralCaption(paths[2]));
+    // A new window lists them too; choosing one opens it.
+    TfrmMain next;
+    QCOMPARE(next.mnuRecent->actions().size(), 12);
+    next.mnuRecent->actions()[1]->trigger();
+    QCOMPARE(next.edXLSFileName->text(), paths[11]);
+    QCOMPARE(next.tsSheets->count(), 1);
+    next.actClearRecent->trigger();
+    QVERIFY(!next.mnuRecent->isEnabled());
+  }
+
+  // --- Dropping and copying ----------------------------------------------
+
+  void droppingAFileAnywhereOnTheWindowOpensIt()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (QWidget* target : {static_cast<QWidget*>(form.lvRecords->viewport()),
+                            static_cast<QWidget*>(form.edXLSFileName), static_cast<QWidget*>(form.imgLogo)}) {
+      form.OpenFile(QString());
+      DropFile(target, FProfiles);
+      QTRY_COMPARE(form.tsSheets->count(), 5);
+      QCOMPARE(form.edXLSFileName->text(), FProfiles);
+    }
+    // Anything but a local file is refused.
+    QMimeData text;
+    text.setText(QStringLiteral("hello"));
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.imgLogo, &enter);
+    QVERIFY(!enter.isAccepted());
+  }
+
+  void ctrlCCopiesWhatTheFocusedPartShows()
+  {
+    TfrmMain form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.OpenFile(FProfiles);
+    QClipboard* clipboard = QApplication::clipboard();
+
+    // Record rows: a header, then the selected rows in order.
+    form.pcXLS->setCurrentIndex(1);
+    QApplication::sendPostedEvents();
+    form.lvRecords->setFocus();
+    form.lvRecords->selectRow(2);
+    form.lvRecords->selectionModel()->select(form.Records().index(0, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    clipboard->clear();
+    QTest::keyClick(form.lvRecords, Qt::Key_C, Qt::ControlModifier);
+    QStringList rows;
+    for (const int row : {0, 2}) {
+      QStringList cells;
+      for (int column = 0; column < TRecordListModel::rcColumnCount; ++column)
+        cells << Text(form.Records(), row, column);
+      rows << cells.join(QLatin1Char('\t'));
+    }
+    QCOMPARE(clipboard->text(), QStringLiteral("#\tCode\tLength\tName\tOffset\n") + rows.join('\n') + '\n');
+    QVERIFY(rows[0].startsWith(QStringLiteral("1\t0x0809\t")));
+
+    // Bytes of the dump; Edit > Copy does what Ctrl+C does.
+    form.lvRecords->selectRow(0);
+    form.Dump->setFocus();
+    form.Dump->SelectBytes(0, 4);
+    clipboard->clear();
+    QTest::keyClick(form.Dump, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("00 06 05 00"));
+    clipboard->clear();
+    form.actCopy->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("00 06 05 00"));
+
+    // Cells of the preview, over the rectangle they span.
+    form.pcXLS->setCurrentIndex(0);
+    form.sgXLS->setFocus();
+    const TPreviewModel& grid = form.sgXLS->PreviewModel();
+    form.sgXLS->selectionModel()->select(QItemSelection(grid.index(0, 0), grid.index(1, 1)),
+                                         QItemSelectionModel::ClearAndSelect);
+    clipboard->clear();
+    QTest::keyClick(form.sgXLS, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), Text(grid, 0, 0) + '\t' + Text(grid, 0, 1) + '\n' + Text(grid, 1, 0) + '\t' +
+                                    Text(grid, 1, 1) + '\n');
+    QVERIFY(!Text(grid, 0, 0).isEmpty());
+  }
+
+  // --- The status bar ----------------------------------------------------
+
+  void statusTextsReadAsWritten()
+  {
+    QCOMPARE(NoSuchFileText(QStringLiteral("a b.xls")), QStringLiteral("No such file: a b.xls"));
+    QCOMPARE(NoBofText(0), QStringLiteral("not a BIFF stream: no BOF at offset 0"));
+    QCOMPARE(StoppedAtText(12, 0x1A4), QStringLiteral("Reading stopped at record 12 (offset 0x000001A4)."));
+    QCOMPARE(StoppedAtText(0, 0), QStringLiteral("Reading stopped before the first record."));
+    QCOMPARE(RecordCountText(1), QStringLiteral("1 record"));
+    QCOMPARE(RecordCountText(1476000), QStringLiteral("1476000 records"));
+    QCOMPARE(SheetCountText(1), QStringLiteral("1 sheet"));
+    QCOMPARE(SheetCountText(0), QStringLiteral("0 sheets"));
+    QCOMPARE(StreamSizeText(45056), QStringLiteral("stream 45056 bytes"));
+    QCOMPARE(LoadTimeText(12), QStringLiteral("loaded in 12 ms"));
+    QCOMPARE(CutShortText(10, 100), QStringLiteral("record cut short: 10 of 100 bytes present"));
+    QCOMPARE(LiteralCaption(QStringLiteral("P&L & R&&D")), QStringLiteral("P&&L && R&&&&D"));
+    QCOMPARE(RecentFileEntryText(3, QStringLiteral("/a&b.xls")), QStringLiteral("&3 /a&&b.xls"));
+    const std::pair<TExcelVersion, const char*> versions[] = {
+        {TExcelVersion::evExcel2, "BIFF2"},   {TExcelVersion::evExcel3, "BIFF3"},
+        {TExcelVersion::evExcel4, "BIFF4"},   {TExcelVersion::evExcel5, "BIFF5/7"},
+        {TExcelVersion::evExcel7, "BIFF5/7"}, {TExcelVersion::evExcel8, "BIFF8"},
+        {TExcelVersion::evExcel9, "BIFF8"},   {TExcelVersion::evUnknown, "BIFF version unknown"}};
+    for (const auto& [version, text] : versions)
+      QCOMPARE(BiffVersionText(version), QString::fromLatin1(text));
+  }
+
+  void theStatusBarTellsWhatTheOpenFound()
+  {
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.OpenFile(FProfiles);
+    const QJsonObject meta = JsonLines(kCorpus + QStringLiteral("/reference/xlrd__profiles.xls.jsonl")).front();
+    const std::vector<QJsonObject> walked = WalkedRecords(QStringLiteral("xlrd__profiles.xls"));
+    const QJsonObject& last = walked.back();
+    QCOMPARE(Shown(form.lblStatusFile), QStringLiteral("xlrd__profiles.xls"));
+    QCOMPARE(Shown(form.lblStatusMessage), QString());
+    QCOMPARE(Shown(form.lblStatusVersion), QStringLiteral("BIFF8"));
+    QCOMPARE(Shown(form.lblStatusRecords), RecordCountText(walked.size()));
+    QCOMPARE(Shown(form.lblStatusSheets), SheetCountText(meta.value(QStringLiteral("sheets")).toArray().size()));
+    const qint64 streamEnd = last.value(QStringLiteral("offset")).toInteger() + 4 +
+                             last.value(QStringLiteral("length")).toInteger();
+    QVERIFY(form.Excel().StreamBuffer().size() >= static_cast<std::size_t>(streamEnd));
+    QCOMPARE(Shown(form.lblStatusStream), StreamSizeText(form.Excel().StreamBuffer().size()));
+    QVERIFY(QRegularExpression(QStringLiteral("^loaded in \\d+ ms$")).match(Shown(form.lblStatusTime)).hasMatch());
+
+    // A failure: the message and the record where reading stopped.
+    const QString encrypted = QStringLiteral("calamine__issue_385.xls");
+    form.OpenFile(CorpusFile(encrypted));
+    const int rows = form.Records().rowCount();
+    QCOMPARE(Shown(form.lblStatusMessage),
+             QStringLiteral("Could not read the password protected file. ") +
+                 StoppedAtText(rows, form.Records().Row(rows - 1).Offset));
+    QCOMPARE(Shown(form.lblStatusRecords), RecordCountText(rows));
+
+    // Nothing to open: the grid hides, no box, the status bar says why.
+    errors.Texts.clear();
+    for (const QString& name : {CorpusFile(QStringLiteral("no such workbook.xls")), kCorpus}) {
+      form.OpenFile(name);
+      QVERIFY(form.sgXLS->isHidden());
+      QCOMPARE(Shown(form.lblStatusMessage), QStringLiteral("No such file: ") + name);
+      QCOMPARE(Shown(form.lblStatusRecords), QString());
+    }
+    QVERIFY(errors.Texts.isEmpty());
+  }
+
+  void aStreamThatDoesNotStartWithABofSaysSo()
+  {
+    QTemporaryDir dir;
+    // Records of a sheet with the BOF missing, as a bare stream.
+    const std::vector<std::uint8_t> stream = TBiffBuilder().Number(0, 0, 15, 1.5).Eof().Build();
+    const QString path = WriteFile(dir, QStringLiteral("nobof.xls"), stream);
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.OpenFile(path);
+    QVERIFY(form.Records().rowCount() > 0);
+    QVERIFY(Shown(form.lblStatusMessage).startsWith(QStringLiteral("not a BIFF stream: no BOF at offset 0")));
+    // A workbook that starts with its BOF has no such notice.
+    form.OpenFile(FProfiles);
+    QVERIFY(!Shown(form.lblStatusMessage).contains(QStringLiteral("BOF")));
   }
 };
 

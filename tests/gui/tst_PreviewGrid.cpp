@@ -4,8 +4,13 @@
 #include "ui/PreviewGrid.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QImage>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -158,6 +163,97 @@ private slots:
     QCOMPARE(GridText(grid, 0, 0), QString());
     QCOMPARE(Header(grid, 0, Qt::Horizontal), QString());
     QCOMPARE(Header(grid, 0, Qt::Vertical), QString());
+  }
+  void theRowHeaderFitsTheLargestRowNumber()
+  {
+    struct TCase {
+      int LastRow;  // model row of the sheet's last cell
+      const char* Shown;
+    } const cases[] = {{65535, "65536 "}, {1013, "1014 "}, {1048575, "1048576 "}};
+    for (const TCase& c : cases) {
+      TSpreadSheet sheet;
+      Put(sheet, 0, c.LastRow, TVariant(1.0));
+      TPreviewGrid grid;
+      grid.FillPreview(sheet);
+      const QHeaderView* rows = grid.verticalHeader();
+      QCOMPARE(Header(grid, c.LastRow, Qt::Vertical), QString::fromLatin1(c.Shown));
+      const int text = QFontMetrics(rows->font()).horizontalAdvance(QString::fromLatin1(c.Shown));
+      const int margins = 2 * rows->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, rows);
+      QVERIFY2(rows->width() >= text + margins, c.Shown);
+    }
+    // Small sheets keep the layout's 30 pixels; a new workbook starts there.
+    TSpreadSheet small;
+    Put(small, 0, 5, TVariant(1.0));
+    TPreviewGrid grid;
+    grid.FillPreview(small);
+    QCOMPARE(grid.verticalHeader()->width(), TPreviewGrid::kHeaderColumnWidth);
+  }
+
+  void cellTextsAreClippedNotShortenedWithAnEllipsis()
+  {
+    // The same long number in a narrow and in a wide column: the narrow
+    // cell shows the start of the wide one's text, pixel for pixel.
+    TSpreadSheet sheet;
+    Put(sheet, 0, 0, TVariant("1234567890123456789012345"));
+    TPreviewGrid grid;
+    grid.resize(600, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.FillPreview(sheet);
+    const auto cellPixels = [&](int width) {
+      grid.setColumnWidth(0, width);
+      QApplication::sendPostedEvents();
+      const QRect cell = grid.visualRect(grid.PreviewModel().index(0, 0));
+      return grid.viewport()->grab(QRect(cell.left(), cell.top(), 40, cell.height())).toImage();
+    };
+    const QImage narrow = cellPixels(45);
+    const QImage wide = cellPixels(500);
+    QCOMPARE(narrow, wide);
+  }
+
+  void clearGivesFreshWidthsAndTheTopLeft()
+  {
+    TSpreadSheet sheet;
+    for (int r = 0; r < 300; ++r)
+      Put(sheet, 5, r, TVariant(1.0));
+    TPreviewGrid grid;
+    grid.resize(300, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.FillPreview(sheet);
+    grid.setColumnWidth(2, 140);
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+    grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
+    grid.Clear();
+    grid.FillPreview(sheet);
+    QCOMPARE(grid.columnWidth(2), TPreviewGrid::kDefaultColumnWidth);
+    QCOMPARE(grid.verticalScrollBar()->value(), 0);
+    QCOMPARE(grid.horizontalScrollBar()->value(), 0);
+  }
+
+  void selectedCellsCopyAsTabSeparatedLines()
+  {
+    TSpreadSheet sheet;
+    Put(sheet, 0, 0, TVariant("a"));
+    Put(sheet, 1, 0, TVariant(1.5));
+    Put(sheet, 2, 1, TVariant(true));
+    Put(sheet, 0, 2, TVariant("c"));
+    TPreviewGrid grid;
+    grid.FillPreview(sheet);
+    const TPreviewModel& model = grid.PreviewModel();
+    QCOMPARE(grid.SelectedText(), QString());
+    grid.selectionModel()->select(QItemSelection(model.index(0, 0), model.index(1, 2)),
+                                  QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(grid.SelectedText(), QStringLiteral("a\t1.5\t\n\t\tTrue\n"));
+    // Apart cells: the rectangle they span, the cells between them empty.
+    grid.selectionModel()->select(model.index(0, 0), QItemSelectionModel::ClearAndSelect);
+    grid.selectionModel()->select(model.index(1, 2), QItemSelectionModel::Select);
+    QCOMPARE(grid.SelectedText(), QStringLiteral("a\t\t\n\t\tTrue\n"));
+    grid.selectionModel()->select(model.index(2, 0), QItemSelectionModel::Select);
+    QApplication::clipboard()->clear();
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("a\t\t\n\t\tTrue\nc\t\t\n"));
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QImage>
 #include <QScrollBar>
@@ -53,6 +54,35 @@ public:
   mutable int DisplayAsks = 0;
   mutable int HighestAsked = -1;
   mutable int LowestAsked = std::numeric_limits<int>::max();
+
+private:
+  int FRows;
+};
+
+/// Rows numbered in column 0, as the record list numbers its records.
+class TNumberedRows : public QAbstractTableModel {
+public:
+  explicit TNumberedRows(int rows) : FRows(rows) {}
+  int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : FRows; }
+  int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 2; }
+  QVariant data(const QModelIndex& index, int role) const override
+  {
+    if (role != Qt::DisplayRole)
+      return {};
+    return index.column() == 0 ? QString::number(index.row() + 1) : QStringLiteral("name");
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+  {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+      return section == 0 ? QStringLiteral("#") : QStringLiteral("Name");
+    return {};
+  }
+  void SetRows(int rows)
+  {
+    beginResetModel();
+    FRows = rows;
+    endResetModel();
+  }
 
 private:
   int FRows;
@@ -220,6 +250,75 @@ private slots:
     f.View.horizontalScrollBar()->setValue(100);
     QCOMPARE(f.View.visualRect(f.Model.index(0, 0)).left(), -100);
     QCOMPARE(f.View.horizontalHeader()->offset(), 100);
+  }
+  void theNumberColumnShowsEveryNumberWhole()
+  {
+    TNumberedRows model(10);
+    TRecordListView view;
+    view.setModel(&model);
+    view.resize(400, 300);
+    view.setColumnWidth(0, 20);
+    view.SetNumberColumn(0);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const auto fits = [&](int row) {
+      QStyleOptionViewItem option;
+      option.initFrom(&view);
+      option.font = view.font();
+      return view.itemDelegate()->sizeHint(option, model.index(row, 0)).width() <= view.columnWidth(0);
+    };
+    QVERIFY(fits(9));
+    // A load of 1.5 million records: sized at the reset, for the last number
+    // and for any other of as many digits.
+    model.SetRows(1'500'000);
+    QVERIFY(fits(1'499'999));
+    QVERIFY(fits(999'999));
+    const int wide = view.columnWidth(0);
+    // The next, smaller load gives the room back.
+    model.SetRows(147);
+    QVERIFY(fits(146));
+    QVERIFY(view.columnWidth(0) < wide);
+  }
+
+  void aResetStartsAtTheTopLeftWhileAddedRowsKeepThePlace()
+  {
+    TNumberedRows model(kRows);
+    TRecordListView view;
+    view.setModel(&model);
+    view.SetRowHeight(kRowHeight);
+    view.resize(300, 300);
+    view.setColumnWidth(1, 900);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.selectRow(kRows - 1);
+    view.horizontalScrollBar()->setValue(300);
+    QVERIFY(view.FirstVisibleRow() > 0);
+    model.SetRows(kRows - 1);  // a new load, as long as the last
+    QCOMPARE(view.FirstVisibleRow(), 0);
+    QCOMPARE(view.horizontalScrollBar()->value(), 0);
+  }
+
+  void selectedRowsCopyWithAHeaderInRowOrder()
+  {
+    TNumberedRows model(50);
+    TRecordListView view;
+    view.setModel(&model);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QCOMPARE(view.SelectedRowsText(), QString());
+    const auto select = [&](int top, int bottom) {
+      view.selectionModel()->select(QItemSelection(model.index(top, 0), model.index(bottom, 1)),
+                                    QItemSelectionModel::Select);
+    };
+    select(7, 8);
+    select(2, 2);
+    select(8, 9);  // overlaps: each row once
+    QCOMPARE(view.SelectedRowsText(),
+             QStringLiteral("#\tName\n3\tname\n8\tname\n9\tname\n10\tname\n"));
+    QApplication::clipboard()->clear();
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), view.SelectedRowsText());
   }
 };
 

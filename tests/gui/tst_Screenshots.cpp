@@ -1,6 +1,9 @@
 // Loads a corpus workbook and saves pictures of both tabs and of the About
 // box into the build folder, so the look can be checked by eye:
 //   screenshots/preview.png, screenshots/records.png, screenshots/about.png
+// The window has its first-run size, and the workbook is opened by a
+// relative name from a folder of its own, so no picture shows a path of the
+// machine that took it.
 
 #include "hexdump/HexDump.h"
 #include "ui/AboutBox.h"
@@ -14,9 +17,13 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -40,12 +47,22 @@ void Save(QWidget& widget, const QString& name)
 class TstScreenshots : public QObject {
   Q_OBJECT
 
+private:
+  std::unique_ptr<QTemporaryDir> FHome;
+
 private slots:
   void initTestCase()
   {
     if (!QFile::exists(kWorkbook))
       QSKIP("corpus folder not found");
     QVERIFY(QDir().mkpath(kFolder));
+    // Settings of a first run, and the workbook as "profiles.xls" in the
+    // current folder.
+    FHome = std::make_unique<QTemporaryDir>();
+    QVERIFY(FHome->isValid());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FHome->path());
+    QVERIFY(QFile::copy(kWorkbook, FHome->filePath(QStringLiteral("profiles.xls"))));
+    QVERIFY(QDir::setCurrent(FHome->path()));
   }
 
   void bothTabsAndTheAboutBox()
@@ -56,7 +73,7 @@ private slots:
     };
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.OpenFile(kWorkbook);
+    form.OpenFile(QStringLiteral("profiles.xls"));
     QVERIFY(form.sgXLS->PreviewModel().rowCount() > 1);
     Save(form, QStringLiteral("preview.png"));
 
@@ -66,6 +83,7 @@ private slots:
       ++row;
     form.lvRecords->selectRow(row);
     form.Dump->setFocus();
+    form.Dump->SelectBytes(20, 24);
     QCOMPARE(form.Dump->DataLength(), int(form.Records().Row(row).Length));
     Save(form, QStringLiteral("records.png"));
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSettings>
+#include <QStringList>
+
+/// What the viewer remembers between runs: the window's geometry, the
+/// records page's splitter and column widths, the recent files. Kept in an
+/// INI file of the user's configuration folder (on Linux
+/// ~/.config/Tarvex/bifflens.ini); QSettings::setPath moves it, as tests do.
+/// Later panes and the View menu add their keys here.
+class TViewerSettings {
+public:
+  static constexpr int kMaxRecentFiles = 10;
+
+  TViewerSettings();
+
+  QByteArray WindowGeometry() const;
+  void SetWindowGeometry(const QByteArray& geometry);
+  QByteArray RecordsSplitter() const;
+  void SetRecordsSplitter(const QByteArray& state);
+  /// One width per record list column, in column order; empty when none
+  /// was saved.
+  QList<int> RecordColumnWidths() const;
+  void SetRecordColumnWidths(const QList<int>& widths);
+
+  /// Most recent first, at most kMaxRecentFiles.
+  QStringList RecentFiles() const;
+  void SetRecentFiles(const QStringList& files);
+  /// `files` with `path` first, its older entry dropped, cut to
+  /// kMaxRecentFiles. Paths are compared as given.
+  static QStringList WithRecentFile(QStringList files, const QString& path);
+
+private:
+  mutable QSettings FSettings;
+};
