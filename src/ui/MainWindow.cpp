@@ -12,6 +12,7 @@
 #include "ui/UiMessages.h"
 #include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
+#include "xls/RecordCodes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,10 +62,6 @@ bool IsExistingFile(const std::string& name)
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
 // Room on either side of each status bar item, so they read apart.
 constexpr int kStatusItemMargin = 6;
-
-// The low byte of every version's BOF record code ([MS-XLS] 2.4.21 BOF; BIFF2
-// to BIFF4 put the version in the high byte).
-constexpr std::uint16_t kBofLowByte = 0x09;
 
 // The local file a drop brings, or nothing.
 QString DroppedFile(const QMimeData* data)
