@@ -262,6 +262,34 @@ TEST(FormulaNameDefinitions, ReadRelativePartsAsOffsetsFromTheGivenCell)
   EXPECT_EQ(DecodeText(context, absolute, {5, 5}, TFormulaKind::fkName), "Sheet1!$A$1:$A$10");
 }
 
+TEST(FormulaLinks, SpellOutTheEncodedPathOfALinkedBook)
+{
+  struct TCase {
+    std::string Path;
+    std::string Text;
+  };
+  const std::string longVolume(130, 'x');
+  const TCase cases[] = {
+      {"\x01" "B.xls", "[B.xls]Prices!A1"},
+      {"B.xls", "[B.xls]Prices!A1"},
+      {"\x01\x01" "Ddir\x03" "B.xls", "'D:\\dir\\[B.xls]Prices'!A1"},
+      {"\x01\x01@srv\x03share\x03" "B.xls", "'\\\\srv\\share\\[B.xls]Prices'!A1"},
+      {"\x01\x02" "dir\x03" "B.xls", "'\\dir\\[B.xls]Prices'!A1"},
+      {"\x01\x04\x04" "B.xls", "'..\\..\\[B.xls]Prices'!A1"},
+      {"\x01\x06" "B.xls", "[B.xls]Prices!A1"},
+      {"\x01\x05\x0A" "http://a.b\x03" "B.xls", "'http://a.b\\[B.xls]Prices'!A1"},
+      // A count of 130 characters, two bytes once decoded to UTF-8.
+      {"\x01\x05\xC2\x82" + longVolume + "\x03" "B.xls",
+       "'" + longVolume + "\\[B.xls]Prices'!A1"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Text);
+    TFormulaContext context = Book8Context();
+    context.SupBooks[2].Path = c.Path;
+    EXPECT_EQ(DecodeText(context, F().Ref3d(kXtiExternalSheet, 0, 0).Build()), c.Text);
+  }
+}
+
 TEST(FormulaFailures, NameTheTokenAndItsByte)
 {
   Check({

@@ -317,6 +317,20 @@ std::size_t Utf8Length(std::string_view text)
   return n < text.size() ? n : text.size();
 }
 
+// The code point `text` starts with (a character of a decoded record
+// string, so a count stored as a character may take two bytes here).
+std::uint32_t CodePoint(std::string_view text)
+{
+  const std::size_t n = Utf8Length(text);
+  const auto lead = static_cast<unsigned char>(text[0]);
+  if (n == 1)
+    return lead;
+  std::uint32_t value = lead & (0x7F >> n);
+  for (std::size_t i = 1; i < n; ++i)
+    value = value << 6 | (static_cast<unsigned char>(text[i]) & 0x3F);
+  return value;
+}
+
 constexpr char kUrlEncoded = 0x01;      // first character: an encoded path follows
 constexpr char kUrlSelf = 0x02;         // first character: this book (a sheet name may follow)
 constexpr char kUrlSelfSheet = 0x03;    // first character: a sheet of this book follows
@@ -385,7 +399,8 @@ void DecodeLink(std::string_view encoded, TLink& link)
       break;
     case kUrlLongVolume:
       if (i + 1 < encoded.size()) {
-        std::size_t count = static_cast<unsigned char>(encoded[++i]);
+        std::size_t count = CodePoint(encoded.substr(i + 1));
+        i += Utf8Length(encoded.substr(i + 1));
         while (count-- > 0 && i + 1 < encoded.size()) {
           const std::size_t n = Utf8Length(encoded.substr(i + 1));
           path.append(encoded.substr(i + 1, n));
