@@ -61,9 +61,9 @@ void TFormulaBuilder::CellFields(std::uint32_t row, std::uint32_t column, bool r
 }
 
 void TFormulaBuilder::AreaFields(std::uint32_t row1, std::uint32_t column1, std::uint32_t row2,
-                                 std::uint32_t column2, bool relative)
+                                 std::uint32_t column2, bool rowRelative, bool columnRelative)
 {
-  const std::uint16_t flags = Flags(relative, relative);
+  const std::uint16_t flags = Flags(rowRelative, columnRelative);
   if (Biff8()) {
     U16(static_cast<std::uint16_t>(row1));
     U16(static_cast<std::uint16_t>(row2));
@@ -194,7 +194,16 @@ TFormulaBuilder& TFormulaBuilder::Area(std::uint32_t row1, std::uint32_t column1
                                        std::uint8_t cls)
 {
   U8(static_cast<std::uint8_t>(0x05 | cls));
-  AreaFields(row1, column1, row2, column2, relative);
+  AreaFields(row1, column1, row2, column2, relative, relative);
+  return *this;
+}
+
+TFormulaBuilder& TFormulaBuilder::AreaFlags(std::uint32_t row1, std::uint32_t column1,
+                                            std::uint32_t row2, std::uint32_t column2,
+                                            bool rowRelative, bool columnRelative)
+{
+  U8(0x25);
+  AreaFields(row1, column1, row2, column2, rowRelative, columnRelative);
   return *this;
 }
 
@@ -213,7 +222,7 @@ TFormulaBuilder& TFormulaBuilder::AreaN(int row1, int column1, int row2, int col
   const std::uint32_t mask = Biff8() ? 0xFFFF : 0x3FFF;
   AreaFields(static_cast<std::uint32_t>(row1) & mask, static_cast<std::uint32_t>(column1) & 0xFF,
              static_cast<std::uint32_t>(row2) & mask, static_cast<std::uint32_t>(column2) & 0xFF,
-             true);
+             true, true);
   return *this;
 }
 
@@ -248,7 +257,7 @@ TFormulaBuilder& TFormulaBuilder::Area3d(std::uint16_t ixti, std::uint32_t row1,
 {
   U8(0x3B);
   U16(ixti);
-  AreaFields(row1, column1, row2, column2, relative);
+  AreaFields(row1, column1, row2, column2, relative, relative);
   return *this;
 }
 
@@ -286,7 +295,7 @@ TFormulaBuilder& TFormulaBuilder::Area3d5(std::int16_t ixals, std::int16_t first
     U8(0);
   U16(static_cast<std::uint16_t>(first));
   U16(static_cast<std::uint16_t>(last));
-  AreaFields(row1, column1, row2, column2, false);
+  AreaFields(row1, column1, row2, column2, false, false);
   return *this;
 }
 

@@ -117,6 +117,9 @@ public:
   TFormulaBuilder& Area(std::uint32_t row1, std::uint32_t column1, std::uint32_t row2,
                         std::uint32_t column2, bool relative = true,
                         std::uint8_t cls = kFbRefClass);
+  /// An area whose rows and columns have their own relative flags.
+  TFormulaBuilder& AreaFlags(std::uint32_t row1, std::uint32_t column1, std::uint32_t row2,
+                             std::uint32_t column2, bool rowRelative, bool columnRelative);
   /// tRefN/tAreaN: relative parts are offsets.
   TFormulaBuilder& RefN(int row, int column, bool rowRelative = true, bool columnRelative = true);
   TFormulaBuilder& AreaN(int row1, int column1, int row2, int column2);
@@ -182,7 +185,7 @@ private:
   void U16(std::uint16_t v);
   void CellFields(std::uint32_t row, std::uint32_t column, bool rowRelative, bool columnRelative);
   void AreaFields(std::uint32_t row1, std::uint32_t column1, std::uint32_t row2,
-                  std::uint32_t column2, bool relative);
+                  std::uint32_t column2, bool rowRelative, bool columnRelative);
   void ExtraU16(std::uint16_t v);
 
   TExcelVersion FVersion;

@@ -1137,13 +1137,15 @@ void TFormulaDecoder::TState::AppendCell(std::uint16_t rowField, std::uint16_t c
 }
 
 // An area over every row reads "A:B", one over every column "1:3", as
-// Excel writes them.
+// Excel writes them; the parts it leaves out must be absolute (Excel stores
+// them so: they cannot move), else the area keeps its cells ("A1:A65536").
 void TFormulaDecoder::TState::AppendArea(std::uint16_t row1, std::uint16_t row2,
                                          std::uint16_t col1, std::uint16_t col2, bool offsets)
 {
   const TResolved first = Resolve(row1, col1, offsets);
   const TResolved last = Resolve(row2, col2, offsets);
-  if (first.Row == 0 && last.Row == RowCount() - 1) {
+  if (first.Row == 0 && last.Row == RowCount() - 1 && !first.RowRelative &&
+      !last.RowRelative) {
     for (const TResolved* cell : {&first, &last}) {
       if (cell == &last)
         FScratch += ':';
@@ -1153,7 +1155,8 @@ void TFormulaDecoder::TState::AppendArea(std::uint16_t row1, std::uint16_t row2,
     }
     return;
   }
-  if (first.Column == 0 && last.Column == kLastColumn) {
+  if (first.Column == 0 && last.Column == kLastColumn && !first.ColumnRelative &&
+      !last.ColumnRelative) {
     for (const TResolved* cell : {&first, &last}) {
       if (cell == &last)
         FScratch += ':';

@@ -5,10 +5,11 @@
 
 namespace {
 
-// Excel's grid since 2007: a sheet name that could be a reference into it
-// is quoted, whatever the version of the file.
-constexpr std::uint32_t kMaxColumns = 16384;
-constexpr std::uint32_t kMaxRows = 1048576;
+// The grid of these files (256 columns, 65536 rows): a sheet name that
+// could be a reference into it is quoted, as Excel 97-2003 does; "XFD1"
+// is a reference only in the larger grid of later versions.
+constexpr std::uint32_t kMaxColumns = 256;
+constexpr std::uint32_t kMaxRows = 65536;
 // Significant digits Excel keeps of a number.
 constexpr int kSignificantDigits = 15;
 // Positional notation up to this exponent, scientific above.
@@ -48,11 +49,11 @@ bool LooksLikeA1Reference(std::string_view name)
 {
   std::size_t i = 0;
   std::uint32_t column = 0;
-  while (i < name.size() && IsAsciiLetter(name[i]) && i < 4) {
+  while (i < name.size() && IsAsciiLetter(name[i]) && i < 3) {
     column = column * 26 + static_cast<std::uint32_t>(Upper(name[i]) - 'A' + 1);
     ++i;
   }
-  if (i == 0 || i > 3 || column > kMaxColumns || i == name.size())
+  if (i == 0 || column > kMaxColumns || i == name.size())
     return false;
   std::uint32_t row = 0;
   for (std::size_t j = i; j < name.size(); ++j) {

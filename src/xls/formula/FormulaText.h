@@ -25,8 +25,8 @@ void AppendQuotedText(std::string& out, std::string_view text);
 /// True when Excel puts the sheet name (or sheet range, book and sheet)
 /// between apostrophes: empty names; characters other than letters, digits,
 /// "_" and "."; a leading digit; names that read as a cell reference in A1
-/// or R1C1 style ("AB12", "R1C1", "C3") or as TRUE or FALSE. Letters beyond
-/// ASCII count as letters.
+/// or R1C1 style ("AB12", "R1C1", "C3"; A1 within the 256 x 65536 grid of
+/// these files) or as TRUE or FALSE. Letters beyond ASCII count as letters.
 bool SheetNameNeedsQuotes(std::string_view name);
 /// `name` between apostrophes (apostrophes inside doubled) when it needs
 /// them, else as it is.
