@@ -160,11 +160,14 @@ public:
                         TFormulaCell cell, TFormulaKind kind = TFormulaKind::fkCell,
                         std::vector<TFormulaToken>* listing = nullptr);
 
-  /// The text of a FORMULA record's tokens at `cell`: a formula that is
-  /// only a tExp or tTbl token is the one of the SHRFMLA, ARRAY or TABLE
-  /// record `masters` holds for the token's anchor cell, re-based on `cell`;
-  /// a missing master gives kMsgFormulaMasterMissing. `listing` lists the
-  /// cell's own tokens.
+  /// The text of a FORMULA record's tokens at `cell`. A formula that starts
+  /// with tExp or tTbl is the one `masters` holds for the token's anchor
+  /// cell: a SHRFMLA's re-based on `cell`, an ARRAY's the same in every
+  /// cell of its range, a TABLE's "TABLE(row input,column input)" (one of
+  /// them empty for a one-input table); a missing master gives
+  /// kMsgFormulaMasterMissing, and a message about the master's tokens
+  /// counts its bytes from the master's first token. `listing` lists the
+  /// cell's own tokens only.
   TFormulaResult DecodeCell(std::span<const std::uint8_t> tokens,
                             std::span<const std::uint8_t> extra, TFormulaCell cell,
                             const TSharedFormulaIndex& masters,
