@@ -27,6 +27,8 @@ inline constexpr char kMsgFormulaBadExternSheet[] =
 inline constexpr char kMsgFormulaMissingArrayData[] =
     "Constant data for token %s at byte %s is missing or cut short";
 inline constexpr char kMsgFormulaTooLong[] = "Formula text is longer than %s bytes";
+inline constexpr char kMsgFormulaRecordTruncated[] =
+    "Formula record is shorter than its token count";
 inline constexpr char kMsgFormulaMasterMissing[] =
     "No shared, array or table formula is found at %s";
 inline constexpr char kMsgFormulaNeedsMaster[] =

@@ -103,7 +103,8 @@ struct TFormulaRecord {
 };
 
 /// Splits a FORMULA record's data (0x0006, 0x0206, 0x0406) as `version`
-/// lays it out; nullopt when the record is shorter than its fields say.
-/// The spans point into `data`.
+/// lays it out; nullopt when the record is shorter than its fields say
+/// (a cell the reader shows with kMsgFormulaRecordTruncated). The spans
+/// point into `data`.
 std::optional<TFormulaRecord> ReadFormulaRecord(std::span<const std::uint8_t> data,
                                                 TExcelVersion version);
