@@ -1,0 +1,248 @@
+#include "xls/formula/FormulaText.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+// The grid of these files (256 columns, 65536 rows): a sheet name that
+// could be a reference into it is quoted, as Excel 97-2003 does; "XFD1"
+// is a reference only in the larger grid of later versions.
+constexpr std::uint32_t kMaxColumns = 256;
+constexpr std::uint32_t kMaxRows = 65536;
+// Significant digits Excel keeps of a number.
+constexpr int kSignificantDigits = 15;
+// Positional notation up to this exponent, scientific above.
+constexpr int kLargestPositionalExponent = 19;
+// A number below 1 whose positional text ("0.000...") would be longer than
+// this is written in scientific notation.
+constexpr std::size_t kLongestPositionalText = 20;
+
+bool IsAsciiLetter(char c)
+{
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsDigit(char c)
+{
+  return c >= '0' && c <= '9';
+}
+
+char Upper(char c)
+{
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Upper(a[i]) != b[i])
+      return false;
+  return true;
+}
+
+// "AB12": one to three letters naming a column of the grid, then a row
+// number of the grid.
+bool LooksLikeA1Reference(std::string_view name)
+{
+  std::size_t i = 0;
+  std::uint32_t column = 0;
+  while (i < name.size() && IsAsciiLetter(name[i]) && i < 3) {
+    column = column * 26 + static_cast<std::uint32_t>(Upper(name[i]) - 'A' + 1);
+    ++i;
+  }
+  if (i == 0 || column > kMaxColumns || i == name.size())
+    return false;
+  std::uint32_t row = 0;
+  for (std::size_t j = i; j < name.size(); ++j) {
+    if (!IsDigit(name[j]) || j - i >= 7)
+      return false;
+    row = row * 10 + static_cast<std::uint32_t>(name[j] - '0');
+  }
+  return row >= 1 && row <= kMaxRows;
+}
+
+// "R", "C", "RC", "R1", "C12", "R1C1", "RC3": a reference in R1C1 style.
+bool LooksLikeR1C1Reference(std::string_view name)
+{
+  std::size_t i = 0;
+  auto digits = [&] {
+    while (i < name.size() && IsDigit(name[i]))
+      ++i;
+  };
+  if (i < name.size() && Upper(name[i]) == 'R') {
+    ++i;
+    digits();
+  }
+  if (i < name.size() && Upper(name[i]) == 'C') {
+    ++i;
+    digits();
+  }
+  return i > 0 && i == name.size();
+}
+
+void AppendDigits(std::string& out, std::string_view digits, std::size_t from, std::size_t to)
+{
+  for (std::size_t i = from; i < to; ++i)
+    out += i < digits.size() ? digits[i] : '0';
+}
+
+void AppendDecimalDigits(std::string& out, std::uint64_t value)
+{
+  char buffer[24];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, written.ptr);
+}
+
+void AppendExponent(std::string& out, char sign, int exponent)
+{
+  out += 'E';
+  out += sign;
+  if (exponent < 10)
+    out += '0';
+  AppendDecimalDigits(out, static_cast<std::uint64_t>(exponent));
+}
+
+}  // namespace
+
+void AppendColumnName(std::string& out, std::uint32_t column)
+{
+  char letters[8];
+  int count = 0;
+  std::uint32_t n = column + 1;
+  while (n > 0 && count < 8) {
+    letters[count++] = static_cast<char>('A' + (n - 1) % 26);
+    n = (n - 1) / 26;
+  }
+  while (count > 0)
+    out += letters[--count];
+}
+
+void AppendCellReference(std::string& out, std::uint32_t row, std::uint32_t column,
+                         bool rowRelative, bool columnRelative)
+{
+  if (!columnRelative)
+    out += '$';
+  AppendColumnName(out, column);
+  if (!rowRelative)
+    out += '$';
+  AppendDecimalDigits(out, std::uint64_t{row} + 1);
+}
+
+std::string CellName(std::uint32_t row, std::uint32_t column)
+{
+  std::string name;
+  AppendCellReference(name, row, column);
+  return name;
+}
+
+void AppendFormulaNumber(std::string& out, double value)
+{
+  if (!std::isfinite(value)) {
+    out += "#NUM!";
+    return;
+  }
+  if (value == 0) {
+    out += '0';
+    return;
+  }
+  if (value < 0) {
+    out += '-';
+    value = -value;
+  }
+  // A whole number of at most 15 digits is exact as it is.
+  if (value < 1e15 && value == std::trunc(value)) {
+    AppendDecimalDigits(out, static_cast<std::uint64_t>(value));
+    return;
+  }
+  // "d.dddddddddddddde+XX": the 15 significant digits, rounded once, and
+  // the decimal exponent (rounding may carry into it, which the exponent
+  // then already shows).
+  char buffer[40];
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                     std::chars_format::scientific, kSignificantDigits - 1);
+  char digits[kSignificantDigits + 1];
+  std::size_t count = 0;
+  const char* p = buffer;
+  for (; p < written.ptr && *p != 'e'; ++p)
+    if (IsDigit(*p) && count < kSignificantDigits)
+      digits[count++] = *p;
+  int exponent = 0;
+  if (p < written.ptr)
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), written.ptr, exponent);
+  while (count > 1 && digits[count - 1] == '0')
+    --count;
+  const std::string_view significant(digits, count);
+
+  auto scientific = [&](char sign, int magnitude) {
+    out += digits[0];
+    if (count > 1) {
+      out += '.';
+      AppendDigits(out, significant, 1, count);
+    }
+    AppendExponent(out, sign, magnitude);
+  };
+  if (exponent > kLargestPositionalExponent) {
+    scientific('+', exponent);
+    return;
+  }
+  if (exponent < 0) {
+    const std::size_t leadingZeros = static_cast<std::size_t>(-exponent - 1);
+    if (2 + leadingZeros + count > kLongestPositionalText) {
+      scientific('-', -exponent);
+      return;
+    }
+    out += "0.";
+    out.append(leadingZeros, '0');
+    out += significant;
+    return;
+  }
+  const std::size_t integerDigits = static_cast<std::size_t>(exponent) + 1;
+  AppendDigits(out, significant, 0, integerDigits);
+  if (count > integerDigits) {
+    out += '.';
+    AppendDigits(out, significant, integerDigits, count);
+  }
+}
+
+void AppendQuotedText(std::string& out, std::string_view text)
+{
+  out += '"';
+  for (const char c : text) {
+    if (c == '"')
+      out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+bool SheetNameNeedsQuotes(std::string_view name)
+{
+  if (name.empty() || IsDigit(name[0]))
+    return true;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.')
+      continue;
+    return true;
+  }
+  return LooksLikeA1Reference(name) || LooksLikeR1C1Reference(name) ||
+         EqualsIgnoringCase(name, "TRUE") || EqualsIgnoringCase(name, "FALSE");
+}
+
+void AppendSheetName(std::string& out, std::string_view name)
+{
+  if (!SheetNameNeedsQuotes(name)) {
+    out += name;
+    return;
+  }
+  out += '\'';
+  for (const char c : name) {
+    if (c == '\'')
+      out += '\'';
+    out += c;
+  }
+  out += '\'';
+}

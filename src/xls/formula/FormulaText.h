@@ -1,0 +1,33 @@
+#pragma once
+
+// The pieces of formula text as Excel's formula bar writes them (A1 style,
+// English function names, "," between arguments).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+/// "A" for 0, "Z" for 25, "AA" for 26, "IV" for 255.
+void AppendColumnName(std::string& out, std::uint32_t column);
+/// A1 reference, "$" before each absolute part: "$B$3", "B$3", "C7".
+void AppendCellReference(std::string& out, std::uint32_t row, std::uint32_t column,
+                         bool rowRelative = true, bool columnRelative = true);
+/// "A1" style name of a cell, for messages.
+std::string CellName(std::uint32_t row, std::uint32_t column);
+/// A number constant as Excel shows it in a formula: at most 15 significant
+/// digits, no trailing zeros, scientific notation ("1E+20", "1.5E-21") for
+/// exponents above 19 and for small numbers that would need more than 20
+/// characters; "-" before negative numbers. Not-a-number and infinities,
+/// which no formula can hold, read "#NUM!".
+void AppendFormulaNumber(std::string& out, double value);
+/// A text constant in double quotes, quotes inside doubled.
+void AppendQuotedText(std::string& out, std::string_view text);
+/// True when Excel puts the sheet name (or sheet range, book and sheet)
+/// between apostrophes: empty names; characters other than letters, digits,
+/// "_" and "."; a leading digit; names that read as a cell reference in A1
+/// or R1C1 style ("AB12", "R1C1", "C3"; A1 within the 256 x 65536 grid of
+/// these files) or as TRUE or FALSE. Letters beyond ASCII count as letters.
+bool SheetNameNeedsQuotes(std::string_view name);
+/// `name` between apostrophes (apostrophes inside doubled) when it needs
+/// them, else as it is.
+void AppendSheetName(std::string& out, std::string_view name);

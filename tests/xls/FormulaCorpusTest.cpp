@@ -1,0 +1,561 @@
+// Every formula cell of the public corpus against a second peer reader's
+// text (corpus/formulas/, see its README): whitespace outside quotes and
+// the case of function names do not count. The records come from today's
+// reader through OnRecord; the formula context is built from them here, in
+// a few lines per record, until the reader fills it itself.
+
+#include "xls/MSExcel.h"
+#include "xls/TextCodec.h"
+#include "xls/formula/FormulaDecoder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <tuple>
+
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+constexpr std::uint16_t kCodeEof = 0x000A;
+constexpr std::uint16_t kCodeCodePage = 0x0042;
+constexpr std::uint16_t kCodeBoundSheet = 0x0085;
+constexpr std::uint16_t kCodeName = 0x0018;
+constexpr std::uint16_t kCodeName3 = 0x0218;
+constexpr std::uint16_t kCodeExternCount = 0x0016;
+constexpr std::uint16_t kCodeExternSheet = 0x0017;
+constexpr std::uint16_t kCodeSupBook = 0x01AE;
+constexpr std::uint16_t kCodeExternName = 0x0023;
+constexpr std::uint16_t kCodeExternName3 = 0x0223;
+constexpr std::uint16_t kCodeFormula = 0x0006;
+constexpr std::uint16_t kCodeFormula3 = 0x0206;
+constexpr std::uint16_t kCodeFormula4 = 0x0406;
+constexpr std::uint16_t kCodeSharedFormula = 0x04BC;
+constexpr std::uint16_t kCodeArray = 0x0221;
+constexpr std::uint16_t kCodeArray2 = 0x0021;
+constexpr std::uint16_t kCodeTable = 0x0236;
+constexpr std::uint16_t kSupBookSelf = 0x0401;
+constexpr std::uint16_t kSupBookAddIn = 0x3A01;
+constexpr std::uint16_t kNameBuiltIn = 0x0020;
+constexpr std::uint16_t kBofGlobals = 0x0005;
+
+struct TRecordCopy {
+  std::uint16_t Code = 0;
+  std::vector<std::uint8_t> Data;
+};
+
+bool IsBof(std::uint16_t code)
+{
+  return code == 0x0009 || code == 0x0209 || code == 0x0409 || code == 0x0809;
+}
+
+std::uint16_t U16(std::span<const std::uint8_t> d, std::size_t at)
+{
+  return at + 2 <= d.size() ? static_cast<std::uint16_t>(d[at] | d[at + 1] << 8) : 0;
+}
+
+TExcelVersion VersionOfBof(const TRecordCopy& bof)
+{
+  switch (bof.Code) {
+  case 0x0009: return TExcelVersion::evExcel2;
+  case 0x0209: return TExcelVersion::evExcel3;
+  case 0x0409: return TExcelVersion::evExcel4;
+  default: return U16(bof.Data, 0) >= 0x0600 ? TExcelVersion::evExcel8 : TExcelVersion::evExcel5;
+  }
+}
+
+/// Record texts: BIFF8 strings with their option byte, 8-bit before.
+class TTextReader {
+public:
+  TTextReader(TExcelVersion version, TCodePageDecoder& codePage)
+      : FBiff8(version >= TExcelVersion::evExcel8), FCodePage(codePage)
+  {
+  }
+  /// `count` characters at `pos` (BIFF8: after an option byte).
+  std::string Chars(std::span<const std::uint8_t> d, std::size_t& pos, std::size_t count) const
+  {
+    std::string out;
+    if (!FBiff8) {
+      const std::size_t n = std::min(count, d.size() - std::min(pos, d.size()));
+      FCodePage.Append(d.subspan(pos, n), out);
+      pos += n;
+      return out;
+    }
+    if (pos >= d.size())
+      return out;
+    const bool wide = (d[pos++] & 0x01) != 0;
+    const std::size_t bytes = std::min(wide ? count * 2 : count, d.size() - pos);
+    if (wide)
+      AppendUtf16LeBytesAsUtf8(d.subspan(pos, bytes), out);
+    else
+      AppendLatin1AsUtf8(d.subspan(pos, bytes), out);
+    pos += bytes;
+    return out;
+  }
+  /// A string with a 16-bit count (BIFF8 XLUnicodeString).
+  std::string Counted16(std::span<const std::uint8_t> d, std::size_t& pos) const
+  {
+    const std::size_t count = U16(d, pos);
+    pos += 2;
+    return Chars(d, pos, count);
+  }
+  /// A string with an 8-bit count.
+  std::string Counted8(std::span<const std::uint8_t> d, std::size_t& pos) const
+  {
+    const std::size_t count = pos < d.size() ? d[pos] : 0;
+    ++pos;
+    return Chars(d, pos, count);
+  }
+
+private:
+  bool FBiff8;
+  TCodePageDecoder& FCodePage;
+};
+
+struct TCellKey {
+  std::string Sheet;
+  int Row = 0;
+  int Column = 0;
+  auto operator<=>(const TCellKey&) const = default;
+};
+
+/// Our formula text of every formula cell of a file, by sheet name and cell.
+std::map<TCellKey, std::string> DecodeFile(const fs::path& path)
+{
+  std::vector<TRecordCopy> records;
+  TMSExcel reader;
+  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
+                        std::span<const std::uint8_t> data) {
+    records.push_back({header.Code, std::vector<std::uint8_t>(data.begin(), data.end())});
+  };
+  try {
+    reader.LoadFromFile(path.string());
+  } catch (const std::exception&) {
+    // What was read before the failure still counts.
+  }
+
+  std::map<TCellKey, std::string> texts;
+  TCodePageDecoder codePage;
+  TFormulaContext globals;
+  globals.CodePage = &codePage;
+  TFormulaContext sheet;
+  TSharedFormulaIndex masters;
+  std::vector<TFormulaRecord> formulas;
+  std::optional<TFormulaCell> lastFormula;
+  TExcelVersion version = TExcelVersion::evUnknown;
+  int depth = 0;
+  int sheetIndex = -1;  // -1: the globals
+  bool sawGlobals = false;
+
+  auto linkTable = [&]() -> std::vector<TFormulaExternSheet>& {
+    return sheetIndex < 0 ? globals.ExternSheets : sheet.ExternSheets;
+  };
+  auto finishSheet = [&] {
+    const std::size_t at = static_cast<std::size_t>(sheetIndex);
+    const std::string caption = at < globals.SheetNames.size() ? globals.SheetNames[at] : "";
+    TFormulaDecoder decoder(sheet);
+    for (const TFormulaRecord& f : formulas) {
+      const TFormulaResult r = decoder.DecodeCell(f.Tokens, f.Extra, f.Cell, masters);
+      texts[{caption, f.Cell.Row, f.Cell.Column}] = r.Ok() ? r.Text : "error: " + r.Error;
+    }
+    formulas.clear();
+    masters.Clear();
+    lastFormula.reset();
+  };
+
+  for (const TRecordCopy& record : records) {
+    const std::span<const std::uint8_t> d(record.Data);
+    if (IsBof(record.Code)) {
+      if (version == TExcelVersion::evUnknown) {
+        version = VersionOfBof(record);
+        globals.Version = version;
+      }
+      if (depth++ > 0)
+        continue;
+      if (!sawGlobals && U16(d, 2) == kBofGlobals) {
+        sawGlobals = true;
+        continue;
+      }
+      ++sheetIndex;
+      sheet = globals;
+      sheet.ExternSheets.clear();
+      continue;
+    }
+    if (record.Code == kCodeEof) {
+      if (--depth == 0 && sheetIndex >= 0)
+        finishSheet();
+      continue;
+    }
+    if (depth != 1)
+      continue;
+    const TTextReader text(version, codePage);
+    const bool biff8 = version >= TExcelVersion::evExcel8;
+    std::size_t pos = 0;
+    switch (record.Code) {
+    case kCodeCodePage:
+      codePage.SetCodePage(U16(d, 0));
+      break;
+    case kCodeBoundSheet:
+      pos = 6;
+      globals.SheetNames.push_back(text.Counted8(d, pos));
+      break;
+    case kCodeName:
+    case kCodeName3: {
+      // BIFF5-8: options, key, name length, formula size, 2 bytes, sheet,
+      // 4 text lengths, the name; BIFF3-4 put the name at 6.
+      TFormulaName name;
+      name.BuiltIn = (U16(d, 0) & kNameBuiltIn) != 0;
+      const std::size_t count = d.size() > 3 ? d[3] : 0;
+      pos = version >= TExcelVersion::evExcel5 ? 14 : 6;
+      if (version >= TExcelVersion::evExcel5)
+        name.Sheet = U16(d, 8);
+      name.Name = text.Chars(d, pos, count);
+      globals.Names.push_back(name);
+      break;
+    }
+    case kCodeExternCount:
+      if (!biff8 && sheetIndex >= 0)
+        sheet.ExternSheets.clear();
+      break;
+    case kCodeExternSheet:
+      if (biff8) {
+        const std::size_t count = U16(d, 0);
+        for (std::size_t i = 0; i < count && 2 + 6 * (i + 1) <= d.size(); ++i)
+          globals.Xti.push_back({U16(d, 2 + 6 * i), U16(d, 4 + 6 * i), U16(d, 6 + 6 * i)});
+      } else {
+        linkTable().push_back({text.Counted8(d, pos), {}});
+      }
+      break;
+    case kCodeSupBook: {
+      TFormulaSupBook book;
+      const std::size_t sheets = U16(d, 0);
+      const std::uint16_t marker = U16(d, 2);
+      if (marker == kSupBookSelf) {
+        book.Kind = TSupBookKind::sbSelf;
+      } else if (marker == kSupBookAddIn) {
+        book.Kind = TSupBookKind::sbAddIn;
+      } else {
+        pos = 2;
+        book.Path = text.Counted16(d, pos);
+        for (std::size_t i = 0; i < sheets && pos < d.size(); ++i)
+          book.SheetNames.push_back(text.Counted16(d, pos));
+        book.Kind = sheets > 0 ? TSupBookKind::sbExternal : TSupBookKind::sbOther;
+      }
+      globals.SupBooks.push_back(book);
+      break;
+    }
+    case kCodeExternName:
+    case kCodeExternName3:
+      // Options, 4 bytes, then the name with an 8-bit count.
+      pos = version >= TExcelVersion::evExcel5 ? 6 : 2;
+      if (biff8 && !globals.SupBooks.empty())
+        globals.SupBooks.back().Names.push_back(text.Counted8(d, pos));
+      else if (!biff8 && !linkTable().empty())
+        linkTable().back().Names.push_back(text.Counted8(d, pos));
+      break;
+    case kCodeFormula:
+    case kCodeFormula3:
+    case kCodeFormula4:
+      if (sheetIndex >= 0) {
+        if (const auto f = ReadFormulaRecord(d, version)) {
+          formulas.push_back(*f);
+          lastFormula = f->Cell;
+        }
+      }
+      break;
+    case kCodeSharedFormula:
+      masters.AddSharedFormula(d, lastFormula ? &*lastFormula : nullptr);
+      break;
+    case kCodeArray:
+    case kCodeArray2:
+      masters.AddArray(d, version, lastFormula ? &*lastFormula : nullptr);
+      break;
+    case kCodeTable:
+      masters.AddTable(d, lastFormula ? &*lastFormula : nullptr);
+      break;
+    default:
+      break;
+    }
+  }
+  return texts;
+}
+
+bool IsNameChar(unsigned char c)
+{
+  return std::isalnum(c) || c == '_' || c == '.' || c >= 0x80;
+}
+
+/// The text without whitespace outside quotes, function names upper-case.
+std::string Normalize(std::string_view text)
+{
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (c == '"' || c == '\'') {
+      const std::size_t start = i++;
+      while (i < text.size()) {
+        if (text[i] == c && !(i + 1 < text.size() && text[i + 1] == c)) {
+          ++i;
+          break;
+        }
+        i += text[i] == c ? 2 : 1;
+      }
+      out.append(text.substr(start, i - start));
+      continue;
+    }
+    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+      ++i;
+      continue;
+    }
+    if (IsNameChar(static_cast<unsigned char>(c))) {
+      const std::size_t start = i;
+      while (i < text.size() && IsNameChar(static_cast<unsigned char>(text[i])))
+        ++i;
+      std::string word(text.substr(start, i - start));
+      std::size_t next = i;
+      while (next < text.size() && text[next] == ' ')
+        ++next;
+      if (next < text.size() && text[next] == '(')
+        for (char& ch : word)
+          ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      out += word;
+      continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
+// Where the peer's text follows its own conventions rather than Excel's,
+// its form is turned into Excel's before comparing (each a documented
+// difference of the peer, none a second reading of the tokens):
+//  - a linked book's path: the peer writes it inside the brackets with "/"
+//    ('[/dir/Book.xls]Sheet'!A1), Excel before them, as the EXTERNSHEET
+//    and SUPBOOK paths are stored ('\dir\[Book.xls]Sheet'!A1);
+//  - whole rows: the peer has no short form ($A1:$IV3), Excel writes 1:3;
+//  - whole columns: the peer drops their "$" (A:B for $A:$B), so both
+//    sides compare without it;
+//  - Excel 2007 functions: the peer keeps their stored "_xlfn." prefix,
+//    Excel does not show it.
+
+bool IsWordChar(char c)
+{
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string PeerPathToExcel(std::string_view text)
+{
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const bool quoted = text[i] == '\'' && i + 1 < text.size() && text[i + 1] == '[';
+    if (!(quoted || (text[i] == '[' && (i == 0 || text[i - 1] != '\'')))) {
+      out += text[i++];
+      continue;
+    }
+    const std::size_t open = quoted ? i + 1 : i;
+    const std::size_t close = text.find(']', open);
+    if (close == std::string_view::npos) {
+      out += text[i++];
+      continue;
+    }
+    const std::string_view path = text.substr(open + 1, close - open - 1);
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) {
+      out += text[i++];
+      continue;
+    }
+    std::string directory(path.substr(0, slash + 1));
+    for (char& c : directory)
+      if (c == '/')
+        c = '\\';
+    out += '\'';
+    out += directory;
+    out += '[';
+    out.append(path.substr(slash + 1));
+    out += ']';
+    i = close + 1;
+    if (!quoted) {
+      // An unquoted sheet name runs to the "!"; the path needs the quotes.
+      const std::size_t bang = text.find('!', i);
+      out.append(text.substr(i, bang - i));
+      out += '\'';
+      i = bang == std::string_view::npos ? text.size() : bang;
+    }
+  }
+  return out;
+}
+
+// "$A1:$IV3" -> "1:3", "$A$1:$IV$3" -> "$1:$3".
+std::string PeerRowsToExcel(std::string_view text)
+{
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const bool boundary = i == 0 || !IsWordChar(text[i - 1]);
+    if (boundary && text.substr(i).starts_with("$A")) {
+      std::size_t j = i + 2;
+      const std::size_t firstRow = j;
+      if (j < text.size() && text[j] == '$')
+        ++j;
+      const std::size_t digits1 = j;
+      while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j])))
+        ++j;
+      if (j > digits1 && text.substr(j).starts_with(":$IV")) {
+        const std::size_t secondRow = j + 4;
+        std::size_t k = secondRow;
+        if (k < text.size() && text[k] == '$')
+          ++k;
+        const std::size_t digits2 = k;
+        while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k])))
+          ++k;
+        if (k > digits2 && (k == text.size() || !IsWordChar(text[k]))) {
+          out.append(text.substr(firstRow, j - firstRow));
+          out += ':';
+          out.append(text.substr(secondRow, k - secondRow));
+          i = k;
+          continue;
+        }
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+// "$A:$B" -> "A:B" (letters only on both sides of the colon).
+std::string WithoutWholeColumnDollars(std::string_view text)
+{
+  auto letters = [&](std::size_t at) {
+    std::size_t n = 0;
+    while (at + n < text.size() && text[at + n] >= 'A' && text[at + n] <= 'Z')
+      ++n;
+    return n;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const bool boundary = i == 0 || !IsWordChar(text[i - 1]);
+    if (boundary) {
+      std::size_t j = i + (text[i] == '$' ? 1 : 0);
+      const std::size_t first = j;
+      const std::size_t n1 = letters(j);
+      j += n1;
+      if (n1 > 0 && j < text.size() && text[j] == ':') {
+        std::size_t k = j + 1;
+        k += k < text.size() && text[k] == '$' ? 1 : 0;
+        const std::size_t second = k;
+        const std::size_t n2 = letters(k);
+        k += n2;
+        if (n2 > 0 && (k == text.size() || (!IsWordChar(text[k]) && text[k] != '!'))) {
+          out.append(text.substr(first, n1));
+          out += ':';
+          out.append(text.substr(second, n2));
+          i = k;
+          continue;
+        }
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+std::string PeerToExcel(std::string_view peer)
+{
+  std::string text = PeerRowsToExcel(PeerPathToExcel(peer));
+  for (std::size_t at; (at = text.find("_xlfn.")) != std::string::npos;)
+    text.erase(at, 6);
+  return text;
+}
+
+TEST(FormulaCorpus, AgreesWithThePeersTextOnNearlyEveryCell)
+{
+  const fs::path dir = fs::path(BIFFLENS_CORPUS_DIR) / "formulas";
+  if (!fs::is_directory(dir))
+    GTEST_SKIP() << "no corpus at " << dir;
+  std::vector<fs::path> listings;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().extension() == ".jsonl")
+      listings.push_back(entry.path());
+  std::sort(listings.begin(), listings.end());
+
+  std::size_t total = 0;
+  std::size_t agreed = 0;
+  std::size_t strictlyAgreed = 0;
+  std::size_t peerConventions = 0;  // differ only where the peer writes its own forms
+  for (const fs::path& listing : listings) {
+    std::ifstream in(listing);
+    std::string line;
+    std::vector<json> cells;
+    bool ok = false;
+    std::string file;
+    while (std::getline(in, line)) {
+      if (line.empty())
+        continue;
+      json j = json::parse(line);
+      if (j.value("meta", false)) {
+        ok = j.value("ok", false);
+        file = j.value("file", "");
+      } else {
+        cells.push_back(std::move(j));
+      }
+    }
+    if (!ok || cells.empty())
+      continue;
+    const auto ours = DecodeFile(fs::path(BIFFLENS_CORPUS_DIR) / file);
+    for (const json& cell : cells) {
+      ++total;
+      const TCellKey key{cell["caption"].get<std::string>(), cell["row"].get<int>(),
+                         cell["col"].get<int>()};
+      const std::string peer = cell["formula"].get<std::string>();
+      const auto found = ours.find(key);
+      const std::string mine = found == ours.end() ? "(no formula)" : found->second;
+      if (Normalize(mine) == Normalize(peer)) {
+        ++agreed;
+        ++strictlyAgreed;
+        continue;
+      }
+      if (WithoutWholeColumnDollars(Normalize(mine)) ==
+          WithoutWholeColumnDollars(Normalize(PeerToExcel(peer)))) {
+        ++agreed;
+        ++peerConventions;
+        continue;
+      }
+      std::cout << "difference: " << file << " " << key.Sheet << " R" << key.Row + 1 << "C"
+                << key.Column + 1 << ": ours [" << mine << "] peer [" << peer << "]\n";
+    }
+  }
+  std::cout << "formula agreement: " << agreed << " of " << total << " (" << strictlyAgreed
+            << " as written, " << peerConventions
+            << " once the peer's own forms are written as Excel's)\n";
+  ASSERT_GT(total, 1000u);
+  EXPECT_GE(static_cast<double>(agreed), 0.995 * static_cast<double>(total));
+}
+
+TEST(FormulaCorpusNormalize, WritesThePeersOwnFormsAsExcelDoes)
+{
+  EXPECT_EQ(PeerToExcel("SUM($A1:$IV3)+$A$2:$IV$2+$A1:$IV1A"), "SUM(1:3)+$2:$2+$A1:$IV1A");
+  EXPECT_EQ(PeerToExcel("_xlfn.IFERROR(A1,0)"), "IFERROR(A1,0)");
+  EXPECT_EQ(WithoutWholeColumnDollars("VLOOKUP(A1,$A:$B,2)+Sheet1!C:$D"),
+            "VLOOKUP(A1,A:B,2)+Sheet1!C:D");
+  EXPECT_EQ(WithoutWholeColumnDollars("'AB:CD'!A1+AB:CD!A1+$A1:$B2"), "'AB:CD'!A1+AB:CD!A1+$A1:$B2");
+  EXPECT_EQ(PeerPathToExcel("'[/TCM/Reports/Book 1.xls]Sheet 1'!S9+1"),
+            "'\\TCM\\Reports\\[Book 1.xls]Sheet 1'!S9+1");
+  EXPECT_EQ(PeerPathToExcel("[/a/b.xls]S!A1"), "'\\a\\[b.xls]S'!A1");
+  EXPECT_EQ(PeerPathToExcel("[b.xls]S!A1"), "[b.xls]S!A1");
+}
+
+TEST(FormulaCorpusNormalize, DropsSpacesOutsideQuotesAndCapitalisesFunctions)
+{
+  EXPECT_EQ(Normalize("sum( A1 , 'My Sheet'!B2 )&\" a \""), "SUM(A1,'My Sheet'!B2)&\" a \"");
+  EXPECT_EQ(Normalize("'it''s x'!A1+\"say \"\"x y\"\"\""), "'it''s x'!A1+\"say \"\"x y\"\"\"");
+  EXPECT_EQ(Normalize("Total + total"), "Total+total");
+}
+
+}  // namespace
