@@ -5,7 +5,7 @@
 // a few lines per record, until the reader fills it itself.
 
 #include "xls/MSExcel.h"
-#include "xls/TextCodec.h"
+#include "platform/text/CodePage.h"
 #include "xls/formula/FormulaDecoder.h"
 
 #include <gtest/gtest.h>

@@ -295,7 +295,7 @@ struct TMulBlankDecoder {
 /// FORMULA: the cell's cached result ([MS-XLS] 2.5.133 FormulaValue: 0xFFFF
 /// in the top bytes marks a result that is not a number). Before BIFF3 the
 /// result is the double after the attribute bytes.
-struct TFormulaDecoder {
+struct TFormulaResultDecoder {
   template <typename C, typename TOut>
   void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
   {

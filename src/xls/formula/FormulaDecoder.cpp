@@ -1,7 +1,8 @@
 #include "xls/formula/FormulaDecoder.h"
 
-#include "xls/MSExcel.h"
-#include "xls/TextCodec.h"
+#include "xls/ExcelVersion.h"
+#include "platform/text/CodePage.h"
+#include "platform/text/Utf.h"
 #include "xls/formula/FormulaMessages.h"
 #include "xls/formula/FormulaText.h"
 #include "xls/formula/FunctionTable.h"

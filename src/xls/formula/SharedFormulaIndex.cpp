@@ -1,6 +1,6 @@
 #include "xls/formula/SharedFormulaIndex.h"
 
-#include "xls/MSExcel.h"
+#include "xls/ExcelVersion.h"
 
 namespace {
 
