@@ -33,8 +33,8 @@ void TSpreadSheetFile::Clear()
     };
   if (!OnCellValue) {
     OnCellValue = [store = &FStore](TCustomSpreadSheetFile&, int sheetIndex, int row, int column,
-                                    int, const TVariant& value, TAlignment alignment) {
-      store->StoreValue(sheetIndex, row, column, value, alignment);
+                                    int formatIndex, const TVariant& value, TAlignment alignment) {
+      store->StoreValue(sheetIndex, row, column, value, alignment, formatIndex);
     };
     FStoreGeneration = OnCellValue.Generation();
   }
@@ -74,16 +74,18 @@ void TSpreadSheetFile::LoadFromStream(std::span<const std::uint8_t>)
 }
 
 void TSpreadSheetFile::TEventSink::StoreValue(int sheetIndex, int row, int column,
-                                             const TVariant& value, TAlignment alignment)
+                                             const TVariant& value, TAlignment alignment,
+                                             std::int32_t formatIndex)
 {
   if (FFile.OnCellValue)
-    FFile.OnCellValue(FFile, sheetIndex, row, column, 0, value, alignment);
+    FFile.OnCellValue(FFile, sheetIndex, row, column, formatIndex, value, alignment);
 }
 
 void TSpreadSheetFile::TEventSink::StoreMovedValue(int sheetIndex, int row, int column,
-                                                  TVariant&& value, TAlignment alignment)
+                                                  TVariant&& value, TAlignment alignment,
+                                                  std::int32_t formatIndex)
 {
-  StoreValue(sheetIndex, row, column, value, alignment);
+  StoreValue(sheetIndex, row, column, value, alignment, formatIndex);
 }
 
 void TSpreadSheetFile::TEventSink::StoreSharedText(int sheetIndex, int row, int column,
@@ -91,5 +93,5 @@ void TSpreadSheetFile::TEventSink::StoreSharedText(int sheetIndex, int row, int 
                                                   const std::shared_ptr<const void>&,
                                                   TAlignment alignment)
 {
-  StoreValue(sheetIndex, row, column, text, alignment);
+  StoreValue(sheetIndex, row, column, text, alignment, 0);
 }

@@ -41,14 +41,15 @@ using TOnLoadProgress = std::function<void(TCustomSpreadSheetFile& sender, std::
 
 /// What a reader hands each cell it decodes to. The row and column count
 /// from 0; Null and Empty values are stored as nothing (the sheet is still
-/// made).
+/// made). `formatIndex` is the number format a number cell shows with (0,
+/// "General", for every other cell).
 class TCellSink {
 public:
   virtual void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
-                          TAlignment alignment) = 0;
+                          TAlignment alignment, std::int32_t formatIndex) = 0;
   /// The same for a value made for this cell, which may move into it.
   virtual void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
-                               TAlignment alignment) = 0;
+                               TAlignment alignment, std::int32_t formatIndex) = 0;
   /// The same for a text that `owner` keeps alive (a string table): a model
   /// may share it without a count of its own.
   virtual void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
@@ -100,19 +101,20 @@ public:
   public:
     explicit TStoreSink(TSpreadSheets& sheets) : FSheets(sheets) {}
     void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
-                    TAlignment alignment) override
+                    TAlignment alignment, std::int32_t formatIndex) override
     {
       // The sheet is taken even for a blank: a sheet that only announces
       // blanks still exists in the model.
       TSpreadSheetCells& cells = FSheets.GetSheet(sheetIndex).Cells;
       if (!value.IsNullOrEmpty())
-        cells.SetCellValue(column, row, value, 0, alignment);
+        cells.SetCellValue(column, row, value, formatIndex, alignment);
     }
     void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
-                         TAlignment alignment) override
+                         TAlignment alignment, std::int32_t formatIndex) override
     {
       // SetCellValue passes over Null and Empty itself.
-      FSheets.GetSheet(sheetIndex).Cells.SetCellValue(column, row, std::move(value), 0, alignment);
+      FSheets.GetSheet(sheetIndex).Cells.SetCellValue(column, row, std::move(value), formatIndex,
+                                                      alignment);
     }
     void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
                          const std::shared_ptr<const void>& owner, TAlignment alignment) override
@@ -164,9 +166,9 @@ private:
   public:
     explicit TEventSink(TSpreadSheetFile& file) : FFile(file) {}
     void StoreValue(int sheetIndex, int row, int column, const TVariant& value,
-                    TAlignment alignment) override;
+                    TAlignment alignment, std::int32_t formatIndex) override;
     void StoreMovedValue(int sheetIndex, int row, int column, TVariant&& value,
-                         TAlignment alignment) override;
+                         TAlignment alignment, std::int32_t formatIndex) override;
     void StoreSharedText(int sheetIndex, int row, int column, const TVariant& text,
                          const std::shared_ptr<const void>& owner, TAlignment alignment) override;
 

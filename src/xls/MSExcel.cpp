@@ -265,7 +265,7 @@ bool TMSExcel::TakePendingText(TRecordReader& reader, const TRecordRef& record)
     }
   }
   CellSink().StoreMovedValue(SheetIndex, pending.Row, pending.Column, TVariant(std::move(text)),
-                             TAlignment::taLeftJustify);
+                             TAlignment::taLeftJustify, 0);
   NoteCellPosition(pending.Row, pending.Column);
   return true;
 }

@@ -211,16 +211,31 @@ private:
   /// A value for the cell: straight into the model's store when it is the
   /// one to take it (no virtual call), else through the cell sink.
   template <typename TValue>
-  [[gnu::always_inline]] void StoreValue(const TCellRecord& cell, TValue&& value)
+  [[gnu::always_inline]] void StoreValue(const TCellRecord& cell, TValue&& value,
+                                         std::int32_t formatIndex = 0)
   {
     if (TStoreSink* store = ModelStore()) {
       if constexpr (std::is_rvalue_reference_v<TValue&&>)
-        store->StoreMovedValue(SheetIndex, cell.Row, cell.Column, std::move(value), cell.Alignment);
+        store->StoreMovedValue(SheetIndex, cell.Row, cell.Column, std::move(value), cell.Alignment,
+                               formatIndex);
       else
-        store->StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment);
+        store->StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment, formatIndex);
     } else {
-      CellSink().StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment);
+      CellSink().StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment, formatIndex);
     }
+  }
+  /// A number cell: a date when its number format is one, and the format
+  /// goes with the value.
+  [[gnu::always_inline]] void StoreNumber(const TCellRecord& cell)
+  {
+    if (!cell.DateRule) {
+      StoreValue(cell, TVariant(cell.Number));
+      return;
+    }
+    const int format = FFormats->NumberFormatOf(cell.Xf);
+    StoreValue(cell,
+               FFormats->IsDateFormatIndex(format) ? DateNumber(cell.Number) : TVariant(cell.Number),
+               format);
   }
   /// A text that `owner` keeps, shared by the cell.
   void StoreSharedText(const TCellRecord& cell, const TVariant& text,
@@ -245,12 +260,6 @@ private:
   {
     FHighestRow = std::max(FHighestRow, row);
     FHighestColumn = std::max(FHighestColumn, column);
-  }
-  TVariant TypedNumber(double value, int xfIndex) const
-  {
-    if (!FFormats->IsDateXF(xfIndex))
-      return TVariant(value);
-    return DateNumber(value);
   }
   TVariant DateNumber(double value) const;
   void ApplySst(const TLogicalRecord& record);
@@ -301,9 +310,7 @@ private:
   switch (cell.Kind) {
   case TCellKind::ckBlank: StoreValue(cell, TVariant::Null()); break;
   case TCellKind::ckInteger: StoreValue(cell, TVariant(static_cast<std::int32_t>(cell.Code))); break;
-  case TCellKind::ckNumber:
-    StoreValue(cell, cell.DateRule ? TypedNumber(cell.Number, cell.Xf) : TVariant(cell.Number));
-    break;
+  case TCellKind::ckNumber: StoreNumber(cell); break;
   case TCellKind::ckBoolean: StoreValue(cell, TVariant(cell.Code != 0)); break;
   case TCellKind::ckError: StoreErrorCell(cell); break;
   case TCellKind::ckEmptyText: StoreValue(cell, TVariant(std::string())); break;

@@ -204,3 +204,26 @@ TEST(DateSystem1904, AlsoInABareStream)
 }
 
 }  // namespace
+
+TEST(CellFormat, ANumberCellKeepsTheNumberFormatItsXfNamesInTheModelAndTheEvent)
+{
+  // XF 0 is General, XF 1 a user date format, XF 2 seconds; XF 9 lies past
+  // the XF records and is taken as format 9 itself. Texts carry no format.
+  const auto book = Book8([](TBiffBuilder& b) { b.Format(164, "yyyy-mm-dd").Xf(0).Xf(164).Xf(45); },
+                          [](TBiffBuilder& b) {
+                            b.Number(0, 0, 0, 1).Number(0, 1, 1, 2).Rk(0, 2, 2, 6).Number(0, 3, 9, 4);
+                            b.Label(0, 4, 1, "text");
+                          });
+  TLoad model(book);
+  const TSpreadSheetCells& cells = model.Reader.Sheets().Items(0).Cells;
+  std::vector<int> stored;
+  for (int c = 0; c < 5; ++c)
+    stored.push_back(cells.FindCell(c, 0)->FormatIndex);
+  EXPECT_EQ(stored, (std::vector<int>{0, 164, 45, 9, 0}));
+  std::vector<int> raised;
+  TLoad events(book, [&](TLoad& l) {
+    l.Reader.OnCellValue = [&](TCustomSpreadSheetFile&, int, int, int, int formatIndex, const TVariant&,
+                               TAlignment) { raised.push_back(formatIndex); };
+  });
+  EXPECT_EQ(raised, stored);
+}

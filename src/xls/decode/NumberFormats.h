@@ -37,16 +37,19 @@ public:
   /// The date decision for a number cell's XF index: its XF's format, or,
   /// for an index past the XF records, the format of that index. Format 0
   /// ("General") is never a date. Inline, as every number cell asks.
-  bool IsDateXF(int xfIndex) const
+  bool IsDateXF(int xfIndex) const { return IsDateFormatIndex(NumberFormatOf(xfIndex)); }
+  /// The number format of an XF index: its XF's, or the index itself past
+  /// the XF records.
+  int NumberFormatOf(int xfIndex) const
   {
-    int index = xfIndex;
-    if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size()) {
-      const int formatIndex = FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
-      if (formatIndex <= 0)
-        return false;
-      index = formatIndex;
-    }
-    if (index < 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
+    if (xfIndex >= 0 && static_cast<std::size_t>(xfIndex) < FXFs.size())
+      return FXFs[static_cast<std::size_t>(xfIndex)].FormatIndex;
+    return xfIndex;
+  }
+  /// True when number format `index` is a date format.
+  bool IsDateFormatIndex(int index) const
+  {
+    if (index <= 0 || static_cast<std::size_t>(index) >= FFormatIsDate.size())
       return false;
     return FFormatIsDate[static_cast<std::size_t>(index)] != 0;
   }
