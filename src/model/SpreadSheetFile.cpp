@@ -6,16 +6,12 @@
 
 #include <filesystem>
 
-namespace {
-
 bool IsExistingFile(const std::string& name)
 {
   std::error_code error;
   const auto status = std::filesystem::status(name, error);
   return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
-
-}  // namespace
 
 void TSpreadSheetFile::Clear()
 {

@@ -17,6 +17,10 @@ struct TBIFFRecordHeader {
 
 class TCustomSpreadSheetFile;
 
+/// True when `name` names something that exists and is not a directory: a
+/// file, but also a pipe or a device, which a reader reads whole.
+bool IsExistingFile(const std::string& name);
+
 // Event types. Sender comes first; sheet indexes, rows and columns count from 0.
 using TOnColumnWidth =
     std::function<void(TCustomSpreadSheetFile& sender, int sheetIndex, int columnNo, int width)>;

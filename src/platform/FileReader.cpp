@@ -1,6 +1,8 @@
 #include "platform/FileReader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,4 +52,44 @@ bool TFileReader::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer, s
     read += static_cast<std::size_t>(got);
   }
   return true;
+}
+
+bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& bytes)
+{
+  // Opened without waiting (a FIFO nobody writes to would block the open),
+  // then read with waiting, so a writer that is slow is waited for.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0)
+    return false;
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags >= 0)
+    ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  std::vector<std::uint8_t> data;
+  bool ok = true;
+  for (;;) {
+    if (data.size() > limit) {
+      errno = EFBIG;
+      ok = false;
+      break;
+    }
+    const std::size_t at = data.size();
+    data.resize(at + std::max<std::size_t>(std::size_t{64} << 10, std::min(at, limit)));
+    const ssize_t got = ::read(descriptor, data.data() + at, data.size() - at);
+    if (got < 0) {
+      data.resize(at);
+      if (errno == EINTR)
+        continue;
+      ok = false;
+      break;
+    }
+    data.resize(at + static_cast<std::size_t>(got));
+    if (got == 0)
+      break;
+  }
+  const int reason = errno;
+  ::close(descriptor);
+  errno = reason;
+  if (ok)
+    bytes = TSharedBytes(std::move(data));
+  return ok;
 }

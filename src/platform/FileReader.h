@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/SharedBytes.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -36,3 +39,10 @@ private:
   std::string FPath;
   std::uint64_t FSize;
 };
+
+/// Reads a file that has no size to read parts of (a pipe, a FIFO, a
+/// device, a terminal) from its start to its end, at most `limit` bytes.
+/// A FIFO without a writer reads as empty rather than waiting for one.
+/// False, with errno set, when it cannot be opened or read (EFBIG past the
+/// limit).
+bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& bytes);

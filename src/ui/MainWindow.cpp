@@ -53,12 +53,6 @@ struct TWaitCursor {
   TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
-bool IsExistingFile(const std::string& name)
-{
-  std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::path(name), error);
-}
-
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
 // Room on either side of each status bar item, so they read apart.
 constexpr int kStatusItemMargin = 6;
@@ -516,7 +510,8 @@ void TfrmMain::btnConvertClick()
     QString status = QString::fromStdString(ErrorBoxText(message));
     // Where the reading itself failed, the list ends at the record where it
     // stopped.
-    if (FReading) {
+    const bool readingFailed = FReading;
+    if (readingFailed) {
       FReading = false;
       const int rows = FRecords->Count();
       status += QLatin1Char(' ') +
@@ -524,6 +519,10 @@ void TfrmMain::btnConvertClick()
     }
     ShowLoadStatus(edXLSFileName->text(), status);
     ShowError(message);
+    // The sheets read before the failure are shown all the same: people open
+    // damaged files to recover what is in them.
+    if (readingFailed && std::as_const(*FExcel).Sheets().Count() > 0)
+      ShowSheets();
   }
 }
 
@@ -600,6 +599,11 @@ void TfrmMain::LoadWorkbook()
     FReading = false;
   }
   ShowLoadStatus(name, QString());
+  ShowSheets();
+}
+
+void TfrmMain::ShowSheets()
+{
   {
     const QSignalBlocker quiet(tsSheets);
     const TSpreadSheets& sheets = std::as_const(*FExcel).Sheets();

@@ -78,6 +78,9 @@ public:
   /// model), adds a tab per sheet and selects the first. Throws what the
   /// reader throws, and kMsgTabIndexOutOfBounds when no sheet was read.
   void LoadWorkbook();
+  /// Adds a tab per sheet of the workbook and selects the first; throws
+  /// kMsgTabIndexOutOfBounds when there is none.
+  void ShowSheets();
   /// Selects sheet tab `index` and fills the grid from that sheet; throws
   /// kMsgTabIndexOutOfBounds for a tab that does not exist.
   void SelectSheetTab(int index);

@@ -142,7 +142,6 @@ TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
   FReader.FLabels.reset();
-  FReader.FLoopReader = nullptr;
 }
 
 void TMSExcel::LoadFromFile(const std::string& fileName)
@@ -156,14 +155,14 @@ void TMSExcel::LoadFromStream(std::span<const std::uint8_t> bytes)
 {
   TSpreadSheetFile::LoadFromStream(bytes);
   const TLoadScope scope(*this);
-  Load(OpenWorkbookBytes(TSharedBytes::Copy(bytes), false));
+  Load(OpenWorkbookBytes(bytes, false));
 }
 
 void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
 {
   TSpreadSheetFile::LoadFromStream(bytes);
   const TLoadScope scope(*this);
-  Load(OpenWorkbookBytes(TSharedBytes::Copy(bytes), true));
+  Load(OpenWorkbookBytes(bytes, true));
 }
 
 void TMSExcel::Load(TWorkbookStream&& stream)
@@ -175,12 +174,15 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   FStream = stream.Whole;
   FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
   TRecordReader reader(*stream.Source);
-  FLoopReader = &reader;
   if (stream.Compound)
     RunCompoundLoop(reader);
   else
     RunBareLoop(reader);
   stream.Source->Finish();
+  // A damaged compound file gave what could be found of its stream: the
+  // load fails as the file deserves, with all of it read.
+  if (stream.Damage)
+    throw *stream.Damage;
 }
 
 void TMSExcel::RaiseStreamRecord(const TRecordRef& record)
@@ -284,6 +286,8 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
     if (record.Header.Length > RecordLimit(Version))
       continue;
     if (record.Header.Code == kRecEof || IsBof(record.Header.Code)) {
+      if (record.Number == 1)
+        TakeVersionFromFirstBof(record);
       if (TrackSubstream(record))
         continue;
       bool stop = false;
@@ -293,6 +297,18 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
       continue;
     }
     ApplyRecord(reader, record);
+  }
+}
+
+void TMSExcel::TakeVersionFromFirstBof(const TRecordRef& bof)
+{
+  // Some writers name a BIFF8 stream "Book", as Excel 5 and 95 did; its BOF
+  // says what it holds, and its text is UTF-16 like any BIFF8 text.
+  TRecordCursor cursor(bof.Data);
+  const std::uint16_t version = cursor.U16("version");
+  if (Version == TExcelVersion::evExcel7 && !cursor.Short() && version == kBofVersionBiff8) {
+    Version = TExcelVersion::evExcel8;
+    ContextChanged();
   }
 }
 
@@ -325,7 +341,8 @@ void TMSExcel::RunBareLoop(TRecordReader& reader)
       // The BOF's version word tells BIFF8 (0x0600) from BIFF5/7 (0x0500);
       // a BIFF8 stream saved without a compound file needs its UTF-16 text.
       TRecordCursor cursor(record.Data);
-      Version = cursor.U16("version") == 0x0600 ? TExcelVersion::evExcel8 : TExcelVersion::evExcel5;
+      Version = cursor.U16("version") == kBofVersionBiff8 ? TExcelVersion::evExcel8
+                                                          : TExcelVersion::evExcel5;
       break;
     }
     default: throw EBiffLensError(kMsgNotExcelFile);
@@ -454,13 +471,6 @@ TVariant TMSExcel::DateNumber(double value) const
 void TMSExcel::ApplySst(const TLogicalRecord& record)
 {
   TPartCursor parts(record.Parts);
-  // A string that wants one more part fails the load; the record after the
-  // last part, which was to be that CONTINUE, is listed first.
-  parts.Exhausted = [this] {
-    TRecordRef next;
-    if (FLoopReader)
-      NextRecord(*FLoopReader, next);
-  };
   std::size_t bytes = 0;
   for (const TRecordRef& part : record.Parts)
     bytes += part.Data.size();

@@ -198,6 +198,9 @@ private:
   /// Reads and raises the CONTINUE records after `record` into FParts.
   void GatherContinues(TRecordReader& reader, const TRecordRef& record);
   void ApplySheetRules(const TRecordRef& record, TRecordReader& reader, bool& stop);
+  /// A first BOF whose version word says BIFF8 in a stream named as a BIFF5
+  /// one makes the load BIFF8.
+  void TakeVersionFromFirstBof(const TRecordRef& bof);
   /// Follows BOF and EOF nesting; true when the record opened or closed a
   /// substream that is not a worksheet (the sheet rules do not apply to it).
   bool TrackSubstream(const TRecordRef& record);
@@ -280,7 +283,6 @@ private:
   // cells of the sheet around them, so cells are decoded only at depth 0.
   int FForeignDepth = 0;
   TPendingText FPendingText;
-  TRecordReader* FLoopReader = nullptr;  // during a load
   TFormatTables* FFormats = &FContext.Tables->Formats;  // the hot path's way in
   std::vector<TContextStretch> FContexts;
   std::vector<TRecordRef> FParts;  // a logical record's parts, reused

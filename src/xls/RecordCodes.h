@@ -51,4 +51,6 @@ inline constexpr std::uint16_t kRecSharedFormula = 0x04BC;
 // The low byte every BOF code shares (0x0009, 0x0209, 0x0409, 0x0809).
 inline constexpr std::uint8_t kBofLowByte = 0x09;
 inline constexpr std::uint16_t kBofTypeGlobals = 0x0005;
+// The version word of a BIFF8 BOF (BIFF5 and BIFF7 write 0x0500).
+inline constexpr std::uint16_t kBofVersionBiff8 = 0x0600;
 inline constexpr std::uint16_t kBofTypeWorksheet = 0x0010;

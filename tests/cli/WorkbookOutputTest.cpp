@@ -147,3 +147,27 @@ TEST(ToolProcess, EndsWithEveryLineWrittenAndTheRightExitCode)
   EXPECT_EQ(missing.ExitCode, kExitFailure);
   EXPECT_NE(missing.Output.find("File is not exists."), std::string::npos) << missing.Output;
 }
+
+TEST(ToolProcess, ReadsStandardInputAndPipesLikeFiles)
+{
+  const std::string file = WriteTemp("bifflens-tool-pipe.xls",
+                                     InCompoundFile(TBiffBuilder()
+                                                        .Bof(TExcelVersion::evExcel8, TBofType::btGlobals)
+                                                        .BoundSheet("Piped", 1)
+                                                        .Eof()
+                                                        .Bof(TExcelVersion::evExcel8)
+                                                        .Number(0, 0, 0, 7)
+                                                        .Eof()
+                                                        .Build()));
+  const TProcessResult fromFile = RunTool("cells " + file);
+  ASSERT_EQ(fromFile.ExitCode, kExitOk) << fromFile.Output;
+  for (const std::string& arguments : {"cells - < " + file, "cells /dev/stdin < " + file}) {
+    SCOPED_TRACE(arguments);
+    const TProcessResult piped = RunTool(arguments);
+    EXPECT_EQ(piped.ExitCode, kExitOk);
+    EXPECT_EQ(piped.Output, fromFile.Output);
+  }
+  const TProcessResult throughCat = RunTool("cells - 2>&1 < /dev/null; cat " + file + " | " +
+                                            std::string(BIFFLENS_CLI_PATH) + " cells -");
+  EXPECT_NE(throughCat.Output.find(fromFile.Output), std::string::npos) << throughCat.Output;
+}

@@ -302,6 +302,38 @@ private slots:
     CompareGridWithReference(form, QStringLiteral("xlrd__profiles.xls"), 1);
   }
 
+  void aLoadThatStopsEarlyShowsTheSheetsItReadAfterTheErrorBox()
+  {
+    // A workbook whose directory tree loops: its stream is found all the
+    // same, its sheet read, and the load then fails with the damage.
+    TBiffBuilder book;
+    book.Bof(TExcelVersion::evExcel8, TBofType::btGlobals).BoundSheet("Kept", 1).Eof();
+    book.Bof(TExcelVersion::evExcel8).Number(0, 0, 0, 12.5).Eof();
+    TCompoundFileImage image = TCompoundFileBuilder().AddStream("Workbook", book.Build()).BuildImage();
+    const std::uint32_t id = image.Layout.Stream("Workbook").EntryId;
+    const std::size_t left = image.Layout.EntryOffset(id) + kCfbEntryLeft;
+    for (int k = 0; k < 4; ++k)
+      image.Bytes[left + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(id >> (8 * k));
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, QStringLiteral("loops.xls"), image.Bytes);
+    TfrmMain form;
+    int tabsWhenTheBoxShowed = -1;
+    QStringList texts;
+    form.ErrorPresenter = [&](QWidget*, const QString&, const QString& text) {
+      tabsWhenTheBoxShowed = form.tsSheets->count();
+      texts << text;
+    };
+    form.OpenFile(path);
+    QCOMPARE(texts, QStringList{QStringLiteral("Compound file is damaged: directory tree loops.")});
+    QCOMPARE(tabsWhenTheBoxShowed, 0);
+    QCOMPARE(form.tsSheets->count(), 1);
+    QCOMPARE(form.tsSheets->tabText(0), QStringLiteral("Kept"));
+    QCOMPARE(form.sgXLS->PreviewModel().data(form.sgXLS->PreviewModel().index(0, 0)).toString(),
+             QStringLiteral("12.5"));
+    const QString status = form.lblStatusMessage->text();
+    QVERIFY2(status.contains(QStringLiteral("directory tree loops")), qPrintable(status));
+  }
+
   void aFailedLoadKeepsItsRowsRestoresTheCursorAndReports()
   {
     TfrmMain form;

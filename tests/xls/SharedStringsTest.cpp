@@ -302,33 +302,38 @@ TEST(SstFailure, ContinuationFlagOtherThanZeroOrOne)
   }
 }
 
-TEST(SstFailure, RichRunsMustEndInTheRecordOfTheLastCharacters)
+TEST(SstContinue, RichRunsAndPhoneticDataGoOnIntoTheNextContinueAtAnyByte)
 {
-  // Baseline: runs end exactly at the record end.
-  const auto fitsHolder = LoadSst(TSstBuilder().Header(3, 0x08, 2).Chars8("abc").Runs(2).Continue().String("x"));
-  const TLoad& fits = *fitsHolder;
-  EXPECT_EQ(fits.Error, "");
-  EXPECT_EQ(Strings(fits), (std::vector<std::string>{"abc", "x"}));
-  // One run byte in the next record.
-  TSstBuilder split;
-  split.Header(3, 0x08, 2).Chars8("abc").Raw(TBytes().Zeros(7)).Continue().Raw(TBytes().Zeros(1)).String("x");
-  const auto failsHolder = LoadSst(split);
-  const TLoad& fails = *failsHolder;
-  EXPECT_EQ(fails.Error, kMsgRichDataContinue);
-  EXPECT_EQ(Strings(fails), (std::vector<std::string>{"abc"}));
+  // East Asian writers continue a string's extended (phonetic) data, and its
+  // runs, into the next CONTINUE record as they are: no width byte there.
+  for (std::size_t k = 1; k < 8; ++k) {
+    SCOPED_TRACE("runs split after " + std::to_string(k));
+    TSstBuilder sst;
+    sst.Header(3, 0x08, 2).Chars8("abc").Raw(TBytes().Zeros(k)).Continue().Raw(TBytes().Zeros(8 - k)).String("x");
+    const auto load = LoadSst(sst);
+    EXPECT_EQ(load->Error, "");
+    EXPECT_EQ(Strings(*load), (std::vector<std::string>{"abc", "x"}));
+  }
+  for (std::size_t k = 1; k < 10; ++k) {
+    SCOPED_TRACE("phonetic data split after " + std::to_string(k));
+    TSstBuilder sst;
+    sst.Header(2, 0x0D, 1, 10).Chars16("\xE6\x97\xA5\xE6\x9C\xAC").Runs(1).Ext(k).Continue().Ext(10 - k).String("y");
+    const auto load = LoadSst(sst);
+    EXPECT_EQ(load->Error, "");
+    EXPECT_EQ(Strings(*load), (std::vector<std::string>{"\xE6\x97\xA5\xE6\x9C\xAC", "y"}));
+  }
 }
 
-TEST(SstFailure, ExtDataMustEndInTheRecordOfTheLastCharacters)
+TEST(SstFailure, RunsOrPhoneticDataCutOffByTheLastContinueFail)
 {
-  const auto fitsHolder = LoadSst(TSstBuilder().Header(3, 0x04, 0, 5).Chars8("abc").Ext(5).Continue().String("x"));
-  const TLoad& fits = *fitsHolder;
-  EXPECT_EQ(fits.Error, "");
-  EXPECT_EQ(Strings(fits), (std::vector<std::string>{"abc", "x"}));
-  TSstBuilder split;
-  split.Header(3, 0x04, 0, 5).Chars8("abc").Ext(4).Continue().Ext(1).String("x");
-  const auto failsHolder = LoadSst(split);
-  const TLoad& fails = *failsHolder;
-  EXPECT_EQ(fails.Error, kMsgExtDataContinue);
+  TSstBuilder runs;
+  runs.Header(3, 0x08, 2).Chars8("abc").Raw(TBytes().Zeros(3)).Continue().Raw(TBytes().Zeros(2));
+  const auto noRuns = LoadSst(runs);
+  EXPECT_EQ(noRuns->Error, kMsgRichDataContinue);
+  EXPECT_EQ(Strings(*noRuns), (std::vector<std::string>{"abc"}));
+  TSstBuilder ext;
+  ext.Header(3, 0x04, 0, 5).Chars8("abc").Ext(4);
+  EXPECT_EQ(LoadSst(ext)->Error, kMsgExtDataContinue);
 }
 
 TEST(SstFailure, CharactersContinuedInARecordThatIsNotContinue)
@@ -340,11 +345,19 @@ TEST(SstFailure, CharactersContinuedInARecordThatIsNotContinue)
   EXPECT_EQ(Strings(load), (std::vector<std::string>{"ok"}));
 }
 
-TEST(SstFailure, NextStringHeaderInARecordThatIsNotContinue)
+TEST(SstCount, AUniqueCountAboveTheStringsStoredKeepsThoseAndTheLoadGoesOn)
 {
-  const auto loadHolder = LoadSst(TSstBuilder().Counts(2, 2).String("ok"));
-  const TLoad& load = *loadHolder;
-  EXPECT_EQ(load.Error, kMsgNoContinue);
+  // Writers count strings they never wrote; every LABELSST still points
+  // into the strings there are, and the rest of the workbook follows.
+  const auto load = LoadSst(TSstBuilder().Counts(2, 2).String("ok"),
+                            [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 0).Number(1, 0, 0, 7); });
+  EXPECT_EQ(load->Error, "");
+  EXPECT_EQ(Strings(*load), (std::vector<std::string>{"ok"}));
+  EXPECT_EQ(load->Cell(0, 0, 0), Text("ok"));
+  EXPECT_EQ(load->Cell(0, 1, 0), TVariant(7.0));
+  // An index past the strings stored fails as any index outside the table.
+  const auto past = LoadSst(TSstBuilder().Counts(2, 2).String("ok"), [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); });
+  EXPECT_EQ(past->Error, "List index out of bounds (1)");
 }
 
 /// A stream that ends with the SST: nothing follows to continue it.
@@ -354,16 +367,15 @@ std::unique_ptr<TLoad> LoadSstAtTheEnd(const TSstBuilder& sst)
       InCompoundFile(TBiffBuilder().Bof(evExcel8, TBofType::btGlobals).Sst(sst).Build()));
 }
 
-TEST(SstFailure, UniqueCountLargerThanTheDataEndsTheLoad)
+TEST(SstCount, ACountUpToTheLargestIsBoundedByTheStringsAtTheStreamEnd)
 {
   for (const std::uint32_t count : {2u, 1000u, 0x7FFFFFFFu}) {
     SCOPED_TRACE(count);
     TSstBuilder sst;
     sst.Counts(count, count).String("one");
-    const auto loadHolder = LoadSstAtTheEnd(sst);
-  const TLoad& load = *loadHolder;
-    EXPECT_EQ(load.Error, kMsgNoContinue);
-    EXPECT_EQ(Strings(load), (std::vector<std::string>{"one"}));
+    const auto load = LoadSstAtTheEnd(sst);
+    EXPECT_EQ(load->Error, "");
+    EXPECT_EQ(Strings(*load), (std::vector<std::string>{"one"}));
   }
 }
 

@@ -198,21 +198,6 @@ TEST(WorkbookVersion, LoadFromStreamReadsACompoundFile)
 }
 
 /// A file in the system's temporary folder, removed at the end of the test.
-class TTempFile {
-public:
-  explicit TTempFile(const std::vector<std::uint8_t>& bytes, const char* stem)
-      : FPath(std::filesystem::temp_directory_path() /
-              (std::string(stem) + "-" + std::to_string(::getpid()) + ".xls"))
-  {
-    std::ofstream out(FPath, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  ~TTempFile() { std::filesystem::remove(FPath); }
-  std::string Path() const { return FPath.string(); }
-
-private:
-  std::filesystem::path FPath;
-};
 
 TEST(WorkbookFile, CompoundFileAndBareStreamLoadFromDisk)
 {

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -188,6 +192,25 @@ inline std::vector<std::uint8_t> BareStream(TExcelVersion version, const TBuildS
   b.Eof();
   return b.Build();
 }
+
+/// `bytes` as a file in the temporary folder, removed again at the end.
+class TTempFile {
+public:
+  explicit TTempFile(const std::vector<std::uint8_t>& bytes, const char* stem)
+      : FPath(std::filesystem::temp_directory_path() /
+              (std::string(stem) + "-" + std::to_string(::getpid()) + ".xls"))
+  {
+    std::ofstream out(FPath, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  ~TTempFile() { std::filesystem::remove(FPath); }
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+  std::string Path() const { return FPath.string(); }
+
+private:
+  std::filesystem::path FPath;
+};
 
 inline TVariant Text(const char* text)
 {

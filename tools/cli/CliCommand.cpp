@@ -46,6 +46,8 @@ void WriteUsage(std::ostream& out)
   }
   out << "  --help" << std::string(kUsageColumn - 8, ' ') << "show this text\n"
       << "\n"
+         "FILE may be a pipe or a device; \"-\" reads standard input.\n"
+         "\n"
          "Exit status: 0 success, 1 the file could not be read or the expression\n"
          "failed (what was read is printed, the message goes to stderr), 2 bad usage.\n";
 }

@@ -48,7 +48,8 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
   // after the load), so the workbook stream is read a window at a time.
   reader.KeepStreamBuffer = false;
   try {
-    reader.LoadFromFile(fileName);
+    // "-" is standard input, read whole like any pipe.
+    reader.LoadFromFile(fileName == "-" ? std::string("/dev/stdin") : fileName);
     return true;
   } catch (const std::exception& e) {
     err << ErrorBoxText(ExceptionText(e)) << '\n';

@@ -293,23 +293,16 @@ struct TMulBlankDecoder {
 };
 
 /// FORMULA: the cell's cached result ([MS-XLS] 2.5.133 FormulaValue: 0xFFFF
-/// in the top bytes marks a result that is not a number). Before BIFF3 the
-/// result is the double after the attribute bytes.
+/// in the top bytes marks a result that is not a number: byte 0 says which,
+/// byte 2 holds a boolean or an error code, a text follows in a STRING
+/// record). A BIFF2 formula has its result after the attribute bytes, marked
+/// the same way, and its number is never typed as a date.
 struct TFormulaResultDecoder {
   template <typename C, typename TOut>
   void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
   {
-    if (context.Version < TExcelVersion::evExcel3) {
-      TCellRecord cell = CellDecode::Prefix2(c);
-      cell.Kind = TCellKind::ckNumber;
-      cell.DateRule = false;
-      cell.Number = c.F64("result");
-      c.SkipRest("formula");
-      if (!c.Short())
-        out(cell);
-      return;
-    }
-    TCellRecord cell = CellDecode::Prefix(c);
+    const bool biff2 = context.Version < TExcelVersion::evExcel3;
+    TCellRecord cell = biff2 ? CellDecode::Prefix2(c) : CellDecode::Prefix(c);
     const auto result = c.Bytes("result", 8);
     c.SkipRest("formula");
     if (c.Short())
@@ -317,6 +310,7 @@ struct TFormulaResultDecoder {
     if (result[6] != 0xFF || result[7] != 0xFF) {
       TRecordCursor number(result);
       cell.Kind = TCellKind::ckNumber;
+      cell.DateRule = !biff2;
       cell.Number = number.F64("value");
       out(cell);
       return;

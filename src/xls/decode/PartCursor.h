@@ -3,7 +3,6 @@
 #include "xls/decode/RecordCursor.h"
 #include "xls/records/RecordRef.h"
 
-#include <functional>
 #include <span>
 
 /// Reads a logical record part by part: a bounded cursor over the current
@@ -19,15 +18,11 @@ public:
 
   TBasicRecordCursor<TFields>& Current() { return FCurrent; }
   std::size_t PartIndex() const { return FIndex; }
-  /// Moves to the start of the next part; false when there is none (after
-  /// calling Exhausted, when set).
+  /// Moves to the start of the next part; false when there is none.
   bool NextPart()
   {
-    if (FIndex + 1 >= FParts.size()) {
-      if (Exhausted)
-        Exhausted();
+    if (FIndex + 1 >= FParts.size())
       return false;
-    }
     ++FIndex;
     if constexpr (TBasicRecordCursor<TFields>::kDescribing)
       if (FFields)
@@ -35,9 +30,6 @@ public:
     FCurrent = TBasicRecordCursor<TFields>(FParts[FIndex].Data, FFields);
     return true;
   }
-
-  /// Called when a decoder asks for a part after the last.
-  std::function<void()> Exhausted;
 
 private:
   std::span<const TRecordRef> FParts;

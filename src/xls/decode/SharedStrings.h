@@ -16,10 +16,11 @@
 /// when the options say so, the characters, the runs, the extended data)
 /// running on into the CONTINUE records that follow. Calls `reserve(n)` with
 /// the unique count (when positive) and `out(text)` for every string, in
-/// order. Throws kMsgNoContinue when a string needs a part that is missing,
-/// kMsgSstOptionsFormat for an option byte it cannot read, and
-/// kMsgRichDataContinue / kMsgExtDataContinue for runs or extended data that
-/// do not end in the part that holds the string's last characters.
+/// order. The table ends with the strings stored, when the unique count
+/// promises more than the records hold. Throws kMsgNoContinue when a string
+/// is cut off inside, kMsgSstOptionsFormat for an option byte it cannot
+/// read, and kMsgRichDataContinue / kMsgExtDataContinue for runs or
+/// extended data cut off by the end of the last CONTINUE record.
 template <typename TFields, typename TReserve, typename TOut>
 void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
 {
@@ -34,10 +35,24 @@ void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
     if (c->Remaining() < bytes)
       throw EBiffLensError(kMsgNoContinue);
   };
+  // Runs and extended data go on into the next part as they are: only
+  // characters open a continuation with a width byte.
+  auto skipAcross = [&](const char* name, std::size_t bytes, const char* cutOff) {
+    while (bytes > c->Remaining()) {
+      bytes -= c->Remaining();
+      c->Skip(name, c->Remaining());
+      if (!parts.NextPart())
+        throw EBiffLensError(cutOff);
+      c = &parts.Current();
+    }
+    c->Skip(name, bytes);
+  };
   for (std::int32_t k = 0; k < count; ++k) {
     if (c->Remaining() < 3) {
+      // Writers count strings they never wrote (a unique count larger than
+      // the table): the strings stored are the table.
       if (!parts.NextPart())
-        throw EBiffLensError(kMsgNoContinue);
+        return;
       c = &parts.Current();
     }
     need(3);
@@ -60,16 +75,10 @@ void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
     // The string counts once its characters are read, whatever follows.
     out(ReadCharacters(parts, wide ? 2 * chars : chars, wide, true));
     c = &parts.Current();
-    if (runs > 0) {
-      if (c->Remaining() < 4 * runs)
-        throw EBiffLensError(kMsgRichDataContinue);
-      c->Skip("rich_runs", 4 * runs);
-    }
-    if (ext > 0) {
-      if (c->Remaining() < ext)
-        throw EBiffLensError(kMsgExtDataContinue);
-      c->Skip("ext_data", ext);
-    }
+    if (runs > 0)
+      skipAcross("rich_runs", 4 * runs, kMsgRichDataContinue);
+    if (ext > 0)
+      skipAcross("ext_data", ext, kMsgExtDataContinue);
     c->End();
   }
 }

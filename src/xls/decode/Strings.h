@@ -43,10 +43,10 @@ std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t coun
 /// `remaining` bytes of characters (UTF-16 when `wide`) from the part
 /// cursor's position on, going on into the following parts as the format
 /// says ([MS-XLS] 2.5.293): a continuation opens with one byte for the width
-/// of the rest, 0 for 8-bit, 1 for UTF-16. Where the parts end first, the
-/// text ends there, unless `required`: then kMsgNoContinue. An empty
-/// continuation throws kMsgNoContinue, a bad width byte
-/// kMsgInvalidContinueFlag. Returns UTF-8.
+/// of the rest, 0 for 8-bit, 1 for UTF-16. Where the parts end first, or a
+/// continuation is empty, the text ends there, unless `required`: then
+/// kMsgNoContinue. A bad width byte throws kMsgInvalidContinueFlag.
+/// Returns UTF-8.
 template <typename TFields>
 std::string ReadCharacters(TBasicPartCursor<TFields>& parts, std::size_t remaining, bool wide,
                            bool required)
@@ -87,8 +87,14 @@ std::string ReadCharacters(TBasicPartCursor<TFields>& parts, std::size_t remaini
       break;
     }
     cursor = &parts.Current();
-    if (cursor->Remaining() == 0)
-      throw EBiffLensError(kMsgNoContinue);
+    if (cursor->Remaining() == 0) {
+      // An empty continuation carries nothing on: a text that may end
+      // early ends here.
+      if (required)
+        throw EBiffLensError(kMsgNoContinue);
+      remaining = 0;
+      break;
+    }
     const std::uint8_t flag = cursor->U8("continued options");
     if (flag == 0) {
       if (wide)

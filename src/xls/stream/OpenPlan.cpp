@@ -1,9 +1,11 @@
 #include "xls/stream/OpenPlan.h"
 
+#include "platform/CompoundSalvage.h"
 #include "platform/FileReader.h"
 #include "platform/text/AsciiText.h"
 #include "platform/text/TextFormat.h"
 #include "xls/XlsMessages.h"
+#include "xls/stream/RecordReader.h"
 #include "xls/stream/StreamFill.h"
 #include "xls/stream/StreamWindow.h"
 
@@ -14,6 +16,9 @@
 namespace {
 
 constexpr std::size_t kCompoundHeaderSize = 512;
+// The most a pipe or device is read: far beyond any workbook, and a bound
+// for one that never ends.
+constexpr std::size_t kMostStreamedBytes = std::size_t{1} << 30;
 
 [[noreturn]] void CannotOpen(const std::string& fileName)
 {
@@ -30,6 +35,31 @@ TWorkbookStream InMemory(TSharedBytes whole, bool compound, std::string name)
   return stream;
 }
 
+/// The name of the workbook stream of a sound compound file; throws
+/// kMsgNotValidWorkbook when it has none.
+std::string WorkbookName(const TCompoundFile& storage)
+{
+  std::vector<std::string> names;
+  for (const TStorageElement& element : storage.RootElements())
+    names.push_back(element.Name);
+  const std::optional<std::size_t> chosen = ChooseWorkbook(names);
+  if (!chosen)
+    throw EBiffLensError(kMsgNotValidWorkbook);
+  return names[*chosen];
+}
+
+/// What a tolerant reading finds of a damaged file's workbook stream; the
+/// damage itself when it finds no record.
+TWorkbookStream Salvaged(std::span<const std::uint8_t> file, const EOleError& damage)
+{
+  auto salvaged = SalvageStream(file, ChooseWorkbook);
+  if (!salvaged || salvaged->Bytes.size() < TRecordReader::kHeaderSize)
+    throw damage;
+  TWorkbookStream stream = InMemory(std::move(salvaged->Bytes), true, std::move(salvaged->Name));
+  stream.Damage = damage;
+  return stream;
+}
+
 TSharedBytes ReadWhole(const TFileReader& file)
 {
   auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(file.Size()));
@@ -42,25 +72,30 @@ TSharedBytes ReadWhole(const TFileReader& file)
 
 }  // namespace
 
-const TStorageElement& ChooseWorkbook(const TCompoundFile& storage)
+std::optional<std::size_t> ChooseWorkbook(const std::vector<std::string>& names)
 {
-  const TStorageElement* chosen = nullptr;
-  for (const TStorageElement& element : storage.RootElements()) {
-    const std::string upper = AsciiUpper(element.Name);
+  std::optional<std::size_t> chosen;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string upper = AsciiUpper(names[i]);
     if (upper == "WORKBOOK")
-      chosen = &element;
+      chosen = i;
     else if (upper == "BOOK" && !chosen)
-      chosen = &element;
+      chosen = i;
   }
-  if (!chosen)
-    throw EBiffLensError(kMsgNotValidWorkbook);
-  return *chosen;
+  return chosen;
 }
 
 TWorkbookStream OpenWorkbookFile(const std::string& fileName, const TOpenOptions& options)
 {
   errno = 0;
   auto file = TFileReader::Open(fileName);
+  if (!file && errno == EINVAL) {
+    // Not a regular file (a pipe, standard input, a device): read whole.
+    TSharedBytes bytes;
+    if (!ReadWholeStream(fileName, kMostStreamedBytes, bytes))
+      CannotOpen(fileName);
+    return OpenWorkbookBytes(bytes, true);
+  }
   if (!file)
     CannotOpen(fileName);
   // What tells a compound file: its header.
@@ -71,41 +106,50 @@ TWorkbookStream OpenWorkbookFile(const std::string& fileName, const TOpenOptions
   if (!IsCompoundFile(std::span(header).first(read)))
     return InMemory(ReadWhole(*file), false, std::string());
 
-  const TCompoundFile storage = TCompoundFile::OpenReader(file);
-  std::string name = ChooseWorkbook(storage).Name;
-  auto runs = storage.StreamRuns(name);
-  if (runs.empty()) {
-    // A small stream lives in the mini stream: read at once.
-    TSharedBytes whole = storage.OpenStream(name).SharedBytes();
-    return InMemory(std::move(whole), true, std::move(name));
-  }
-  const std::uint64_t size = runs.back().StreamOffset + runs.back().Length;
   TWorkbookStream stream;
   stream.Compound = true;
-  stream.StreamName = std::move(name);
-  if (options.KeepWhole) {
-    // Only the stream's own sectors are read, straight into one block (no
-    // copy of the rest of the file, no sectors moved together afterwards),
-    // while the loop decodes what has arrived.
-    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
-    std::uint8_t* bytes = block.get();
-    stream.Whole = TSharedBytes(std::move(block), static_cast<std::size_t>(size));
-    stream.Source = std::make_unique<TStreamFill>(std::move(file), std::move(runs), bytes,
-                                                  static_cast<std::size_t>(size));
-  } else {
-    stream.Source =
-        std::make_unique<TStreamWindow>(std::move(file), std::move(runs), size, options.WindowBytes);
-  }
-  return stream;
+  const auto damage = ReadOrReportDamage([&] {
+    const TCompoundFile storage = TCompoundFile::OpenReader(file);
+    stream.StreamName = WorkbookName(storage);
+    auto runs = storage.StreamRuns(stream.StreamName);
+    if (runs.empty()) {
+      // A small stream lives in the mini stream: read at once.
+      stream.Whole = storage.OpenStream(stream.StreamName).SharedBytes();
+      stream.Source = std::make_unique<TMemoryStreamSource>(stream.Whole);
+      return;
+    }
+    const std::uint64_t size = runs.back().StreamOffset + runs.back().Length;
+    if (options.KeepWhole) {
+      // Only the stream's own sectors are read, straight into one block (no
+      // copy of the rest of the file, no sectors moved together afterwards),
+      // while the loop decodes what has arrived.
+      auto block = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+      std::uint8_t* bytes = block.get();
+      stream.Whole = TSharedBytes(std::move(block), static_cast<std::size_t>(size));
+      stream.Source = std::make_unique<TStreamFill>(file, std::move(runs), bytes,
+                                                    static_cast<std::size_t>(size));
+    } else {
+      stream.Source = std::make_unique<TStreamWindow>(file, std::move(runs), size, options.WindowBytes);
+    }
+  });
+  if (!damage)
+    return stream;
+  return Salvaged(ReadWhole(*file), *damage);
 }
 
-TWorkbookStream OpenWorkbookBytes(TSharedBytes bytes, bool allowBare)
+TWorkbookStream OpenWorkbookBytes(std::span<const std::uint8_t> bytes, bool allowBare)
 {
   if (!IsCompoundFile(bytes) && allowBare)
-    return InMemory(std::move(bytes), false, std::string());
-  TCompoundFile storage = TCompoundFile::Open(std::move(bytes));
-  std::string name = ChooseWorkbook(storage).Name;
-  // The compound file is not needed after this: its bytes may be reused.
-  TSharedBytes whole = std::move(storage).TakeStream(name).SharedBytes();
-  return InMemory(std::move(whole), true, std::move(name));
+    return InMemory(TSharedBytes::Copy(bytes), false, std::string());
+  TWorkbookStream stream;
+  const auto damage = ReadOrReportDamage([&] {
+    TCompoundFile storage = TCompoundFile::Open(TSharedBytes::Copy(bytes));
+    std::string name = WorkbookName(storage);
+    // The compound file is not needed after this: its bytes may be reused.
+    TSharedBytes whole = std::move(storage).TakeStream(name).SharedBytes();
+    stream = InMemory(std::move(whole), true, std::move(name));
+  });
+  if (!damage)
+    return stream;
+  return Salvaged(bytes, *damage);
 }
