@@ -1,6 +1,8 @@
 // Fuzz target: the compound-file layer. Opens the bytes as a compound file,
-// lists the root elements and reads every stream whole and in pieces.
+// lists the root elements and reads every stream whole and in pieces; then
+// salvages each stream as a damaged file's reading would.
 #include "platform/CompoundFile.h"
+#include "platform/CompoundSalvage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   } catch (const EOleError&) {
+  }
+  // Salvage never throws and never gives more than the file holds.
+  for (std::size_t pick = 0; pick < 4; ++pick) {
+    const auto salvaged = SalvageStream(bytes, [&](const std::vector<std::string>& names) {
+      return pick < names.size() ? std::optional<std::size_t>(pick) : std::nullopt;
+    });
+    if (salvaged && salvaged->Bytes.size() > size)
+      __builtin_trap();
   }
   return 0;
 }
