@@ -1,7 +1,9 @@
 #include "GeneratedWorkbook.h"
 
 #include "support/BiffBuilder.h"
+#include "support/FormulaBuilder.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -50,6 +52,35 @@ std::vector<std::uint8_t> GenerateWorkbook(int sheets, int rows)
       book.BoolErr(row, 9, kXfGeneral, 0x07, true);
       book.LabelSst(row, 10, kXfGeneral, static_cast<std::uint32_t>((r * 7) % kSharedStrings));
       book.Number(row, 11, kXfGeneral, -r * 0.001);
+    }
+    book.Eof();
+  }
+  return InCompoundFile(book.Build());
+}
+
+std::vector<std::uint8_t> GenerateFormulaWorkbook(int sheets, int rows)
+{
+  constexpr int kSharedBlock = 16;
+  TBiffBuilder book;
+  book.Bof(TExcelVersion::evExcel8, TBofType::btGlobals);
+  for (int s = 0; s < sheets; ++s)
+    book.BoundSheet("Formulas" + std::to_string(s + 1), s + 1);
+  book.Eof();
+  // Column C of the block shares "A+B" of its own row: offsets 0 rows, -2
+  // and -1 columns.
+  const auto shared = TFormulaBuilder().RefN(0, -2).RefN(0, -1).Op(kFbAdd).Build().Tokens;
+  for (int s = 0; s < sheets; ++s) {
+    book.Bof(TExcelVersion::evExcel8).Dimensions(0, static_cast<std::uint32_t>(rows), 0, 3);
+    for (int r = 0; r < rows; ++r) {
+      const auto row = static_cast<std::uint16_t>(r);
+      book.Number(row, 0, 0, r);
+      book.FormulaTokens(row, 1, r * 2.0, TFormulaBuilder().Ref(row, 0).Int(2).Op(kFbMul).Build().Tokens);
+      const auto first = static_cast<std::uint16_t>(r - r % kSharedBlock);
+      book.FormulaTokens(row, 2, r * 3.0, TFormulaBuilder().Exp(first, 2).Build().Tokens);
+      if (r % kSharedBlock == 0) {
+        const auto last = static_cast<std::uint16_t>(std::min(rows - 1, r + kSharedBlock - 1));
+        book.SharedFormula(row, last, 2, 2, shared);
+      }
     }
     book.Eof();
   }

@@ -166,11 +166,14 @@ TPhaseResult FullLoadWindowed(const std::string& file)
   return {seconds, CountCells(reader)};
 }
 
-TPhaseResult CellsOutput(const std::string& file)
+/// `bifflens-cli` with these arguments before the file, its output thrown
+/// away; counts the stored cells.
+TPhaseResult TimeCli(const std::vector<std::string>& command, const std::string& file)
 {
   std::ofstream devNull("/dev/null");
   std::ostringstream err;
-  const std::vector<std::string> args{"cells", file};
+  std::vector<std::string> args = command;
+  args.push_back(file);
   const double start = Now();
   const int status = RunCli(args, devNull, err);
   const double seconds = Now() - start;
@@ -180,6 +183,16 @@ TPhaseResult CellsOutput(const std::string& file)
   reader.KeepStreamBuffer = false;
   reader.LoadFromFile(file);
   return {seconds, CountCells(reader)};
+}
+
+TPhaseResult CellsOutput(const std::string& file)
+{
+  return TimeCli({"cells"}, file);
+}
+
+TPhaseResult CellsWithFormulas(const std::string& file)
+{
+  return TimeCli({"cells", "--formulas"}, file);
 }
 
 #ifdef BIFFLENS_BENCH_VIEWER
@@ -309,6 +322,20 @@ int main(int argc, char** argv)
           generate);
     }
     files.push_back(generate);
+    // 100,000 formula cells, half of them shared: what formula text costs.
+    const std::string formulas = "generated-formulas.xls";
+    if (!std::ifstream(formulas)) {
+      RunInChild(
+          [&](const std::string& path) {
+            const auto bytes = GenerateFormulaWorkbook(2, 50000);
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+            return TPhaseResult{};
+          },
+          formulas);
+    }
+    files.push_back(formulas);
   }
 #endif
   const TPhaseSpec phases[] = {
@@ -317,6 +344,7 @@ int main(int argc, char** argv)
       {"full load into the model", "cells", FullLoad},
       {"full load, stream by window", "cells", FullLoadWindowed},
       {"cells output (JSON)", "cells", CellsOutput},
+      {"cells --formulas (JSON)", "cells", CellsWithFormulas},
 #ifdef BIFFLENS_BENCH_VIEWER
       {"viewer open (offscreen)", "records", nullptr},
 #endif

@@ -45,6 +45,10 @@ constexpr std::uint16_t kXf3 = 0x0243;
 constexpr std::uint16_t kFormula4 = 0x0406;
 constexpr std::uint16_t kFormat4 = 0x041E;
 constexpr std::uint16_t kXf4 = 0x0443;
+constexpr std::uint16_t kExternSheet = 0x0017;
+constexpr std::uint16_t kName = 0x0018;
+constexpr std::uint16_t kSupBook = 0x01AE;
+constexpr std::uint16_t kSharedFormula = 0x04BC;
 
 // Filler of rich runs and ext data: read as a string header it gives the
 // option byte 0x02, which no reader accepts.
@@ -529,6 +533,58 @@ TBiffBuilder& TBiffBuilder::FormulaNumber(std::uint16_t row, std::uint16_t colum
     data.U32(0);
   data.U16(0);  // no formula tokens
   return Record(FormulaCode(FVersion), data);
+}
+
+TBiffBuilder& TBiffBuilder::FormulaTokens(std::uint16_t row, std::uint16_t column, double value,
+                                          const std::vector<std::uint8_t>& tokens,
+                                          const std::vector<std::uint8_t>& extra)
+{
+  TBytes data = CellPrefix(row, column, 0).F64(value).U16(0);
+  if (FVersion >= TExcelVersion::evExcel5)
+    data.U32(0);
+  data.U16(static_cast<std::uint16_t>(tokens.size())).Append(tokens).Append(extra);
+  return Record(FormulaCode(FVersion), data);
+}
+
+TBiffBuilder& TBiffBuilder::SharedFormula(std::uint16_t firstRow, std::uint16_t lastRow,
+                                          std::uint8_t firstColumn, std::uint8_t lastColumn,
+                                          const std::vector<std::uint8_t>& tokens)
+{
+  // [MS-XLS] 2.4.260 ShrFmla: the range, a reserved byte, the use count,
+  // then the formula with its token size.
+  TBytes data;
+  data.U16(firstRow).U16(lastRow).U8(firstColumn).U8(lastColumn).U8(0).U8(1);
+  data.U16(static_cast<std::uint16_t>(tokens.size())).Append(tokens);
+  return Record(kSharedFormula, data);
+}
+
+TBiffBuilder& TBiffBuilder::Name(std::string_view name, const std::vector<std::uint8_t>& tokens,
+                                 std::uint16_t sheet, std::uint16_t options)
+{
+  // BIFF5 and BIFF8 NAME: options, shortcut key, name length, token size,
+  // a reserved word, the sheet it belongs to, four text lengths, the name
+  // (BIFF8: with an option byte) and the tokens.
+  TBytes data;
+  data.U16(options).U8(0).U8(static_cast<std::uint8_t>(name.size()));
+  data.U16(static_cast<std::uint16_t>(tokens.size())).U16(0).U16(sheet).U32(0);
+  if (IsBiff8())
+    data.U8(0);
+  data.Ascii(name).Append(tokens);
+  return Record(kName, data);
+}
+
+TBiffBuilder& TBiffBuilder::ExternSheet8(const std::vector<std::array<std::uint16_t, 3>>& xti)
+{
+  TBytes data;
+  data.U16(static_cast<std::uint16_t>(xti.size()));
+  for (const auto& entry : xti)
+    data.U16(entry[0]).U16(entry[1]).U16(entry[2]);
+  return Record(kExternSheet, data);
+}
+
+TBiffBuilder& TBiffBuilder::SupBookSelf(std::uint16_t sheets)
+{
+  return Record(kSupBook, TBytes().U16(sheets).U16(0x0401));
 }
 
 TBiffBuilder& TBiffBuilder::FormulaSpecial(std::uint16_t row, std::uint16_t column,

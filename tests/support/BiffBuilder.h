@@ -21,6 +21,7 @@
 
 #include "xls/MSExcel.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -179,6 +180,22 @@ public:
   /// empty text; `value` is byte 8.
   TBiffBuilder& FormulaSpecial(std::uint16_t row, std::uint16_t column, std::uint16_t xf,
                                std::uint8_t type, std::uint8_t value = 0);
+  /// FORMULA with a numeric result and these tokens (and constant data).
+  TBiffBuilder& FormulaTokens(std::uint16_t row, std::uint16_t column, double value,
+                              const std::vector<std::uint8_t>& tokens,
+                              const std::vector<std::uint8_t>& extra = {});
+  /// SHRFMLA over the range, holding `tokens` (tRefN/tAreaN offsets).
+  TBiffBuilder& SharedFormula(std::uint16_t firstRow, std::uint16_t lastRow,
+                              std::uint8_t firstColumn, std::uint8_t lastColumn,
+                              const std::vector<std::uint8_t>& tokens);
+  /// NAME (BIFF5 and BIFF8) with an 8-bit name; `sheet` is the one-based
+  /// sheet it belongs to, 0 for the workbook.
+  TBiffBuilder& Name(std::string_view name, const std::vector<std::uint8_t>& tokens,
+                     std::uint16_t sheet = 0, std::uint16_t options = 0);
+  /// BIFF8 EXTERNSHEET: {supbook, first sheet, last sheet} entries.
+  TBiffBuilder& ExternSheet8(const std::vector<std::array<std::uint16_t, 3>>& xti);
+  /// BIFF8 SUPBOOK of this workbook.
+  TBiffBuilder& SupBookSelf(std::uint16_t sheets);
   /// STRING (0x0207): BIFF8 string with option byte, 8-bit before BIFF8.
   TBiffBuilder& String(std::string_view text, bool wide = false);
   /// 2STRING (0x0007): length byte, then the bytes.

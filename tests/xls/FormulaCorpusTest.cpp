@@ -1,12 +1,9 @@
 // Every formula cell of the public corpus against a second peer reader's
 // text (corpus/formulas/, see its README): whitespace outside quotes and
-// the case of function names do not count. The records come from today's
-// reader through OnRecord; the formula context is built from them here, in
-// a few lines per record, until the reader fills it itself.
+// the case of function names do not count.
 
 #include "xls/MSExcel.h"
-#include "platform/text/CodePage.h"
-#include "xls/formula/FormulaDecoder.h"
+#include "xls/formula/FormulaBook.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -23,101 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-constexpr std::uint16_t kCodeEof = 0x000A;
-constexpr std::uint16_t kCodeCodePage = 0x0042;
-constexpr std::uint16_t kCodeBoundSheet = 0x0085;
-constexpr std::uint16_t kCodeName = 0x0018;
-constexpr std::uint16_t kCodeName3 = 0x0218;
-constexpr std::uint16_t kCodeExternCount = 0x0016;
-constexpr std::uint16_t kCodeExternSheet = 0x0017;
-constexpr std::uint16_t kCodeSupBook = 0x01AE;
-constexpr std::uint16_t kCodeExternName = 0x0023;
-constexpr std::uint16_t kCodeExternName3 = 0x0223;
-constexpr std::uint16_t kCodeFormula = 0x0006;
-constexpr std::uint16_t kCodeFormula3 = 0x0206;
-constexpr std::uint16_t kCodeFormula4 = 0x0406;
-constexpr std::uint16_t kCodeSharedFormula = 0x04BC;
-constexpr std::uint16_t kCodeArray = 0x0221;
-constexpr std::uint16_t kCodeArray2 = 0x0021;
-constexpr std::uint16_t kCodeTable = 0x0236;
-constexpr std::uint16_t kSupBookSelf = 0x0401;
-constexpr std::uint16_t kSupBookAddIn = 0x3A01;
-constexpr std::uint16_t kNameBuiltIn = 0x0020;
-constexpr std::uint16_t kBofGlobals = 0x0005;
-
-struct TRecordCopy {
-  std::uint16_t Code = 0;
-  std::vector<std::uint8_t> Data;
-};
-
-bool IsBof(std::uint16_t code)
-{
-  return code == 0x0009 || code == 0x0209 || code == 0x0409 || code == 0x0809;
-}
-
-std::uint16_t U16(std::span<const std::uint8_t> d, std::size_t at)
-{
-  return at + 2 <= d.size() ? static_cast<std::uint16_t>(d[at] | d[at + 1] << 8) : 0;
-}
-
-TExcelVersion VersionOfBof(const TRecordCopy& bof)
-{
-  switch (bof.Code) {
-  case 0x0009: return TExcelVersion::evExcel2;
-  case 0x0209: return TExcelVersion::evExcel3;
-  case 0x0409: return TExcelVersion::evExcel4;
-  default: return U16(bof.Data, 0) >= 0x0600 ? TExcelVersion::evExcel8 : TExcelVersion::evExcel5;
-  }
-}
-
-/// Record texts: BIFF8 strings with their option byte, 8-bit before.
-class TTextReader {
-public:
-  TTextReader(TExcelVersion version, TCodePageDecoder& codePage)
-      : FBiff8(version >= TExcelVersion::evExcel8), FCodePage(codePage)
-  {
-  }
-  /// `count` characters at `pos` (BIFF8: after an option byte).
-  std::string Chars(std::span<const std::uint8_t> d, std::size_t& pos, std::size_t count) const
-  {
-    std::string out;
-    if (!FBiff8) {
-      const std::size_t n = std::min(count, d.size() - std::min(pos, d.size()));
-      FCodePage.Append(d.subspan(pos, n), out);
-      pos += n;
-      return out;
-    }
-    if (pos >= d.size())
-      return out;
-    const bool wide = (d[pos++] & 0x01) != 0;
-    const std::size_t bytes = std::min(wide ? count * 2 : count, d.size() - pos);
-    if (wide)
-      AppendUtf16LeBytesAsUtf8(d.subspan(pos, bytes), out);
-    else
-      AppendLatin1AsUtf8(d.subspan(pos, bytes), out);
-    pos += bytes;
-    return out;
-  }
-  /// A string with a 16-bit count (BIFF8 XLUnicodeString).
-  std::string Counted16(std::span<const std::uint8_t> d, std::size_t& pos) const
-  {
-    const std::size_t count = U16(d, pos);
-    pos += 2;
-    return Chars(d, pos, count);
-  }
-  /// A string with an 8-bit count.
-  std::string Counted8(std::span<const std::uint8_t> d, std::size_t& pos) const
-  {
-    const std::size_t count = pos < d.size() ? d[pos] : 0;
-    ++pos;
-    return Chars(d, pos, count);
-  }
-
-private:
-  bool FBiff8;
-  TCodePageDecoder& FCodePage;
-};
-
 struct TCellKey {
   std::string Sheet;
   int Row = 0;
@@ -125,163 +27,23 @@ struct TCellKey {
   auto operator<=>(const TCellKey&) const = default;
 };
 
-/// Our formula text of every formula cell of a file, by sheet name and cell.
+/// Our formula text of every formula cell of a file, by sheet name and cell:
+/// the reader's records fed to the workbook's formula book.
 std::map<TCellKey, std::string> DecodeFile(const fs::path& path)
 {
-  std::vector<TRecordCopy> records;
+  TFormulaBook book;
   TMSExcel reader;
-  reader.OnRecord = [&](TCustomSpreadSheetFile&, TBIFFRecordHeader header,
-                        std::span<const std::uint8_t> data) {
-    records.push_back({header.Code, std::vector<std::uint8_t>(data.begin(), data.end())});
-  };
+  reader.OnStreamRecord = [&](const TStreamRecord& record) { book.Add(record.Header.Code, record.Data); };
   try {
     reader.LoadFromFile(path.string());
   } catch (const std::exception&) {
     // What was read before the failure still counts.
   }
-
   std::map<TCellKey, std::string> texts;
-  TCodePageDecoder codePage;
-  TFormulaContext globals;
-  globals.CodePage = &codePage;
-  TFormulaContext sheet;
-  TSharedFormulaIndex masters;
-  std::vector<TFormulaRecord> formulas;
-  std::optional<TFormulaCell> lastFormula;
-  TExcelVersion version = TExcelVersion::evUnknown;
-  int depth = 0;
-  int sheetIndex = -1;  // -1: the globals
-  bool sawGlobals = false;
-
-  auto linkTable = [&]() -> std::vector<TFormulaExternSheet>& {
-    return sheetIndex < 0 ? globals.ExternSheets : sheet.ExternSheets;
-  };
-  auto finishSheet = [&] {
-    const std::size_t at = static_cast<std::size_t>(sheetIndex);
-    const std::string caption = at < globals.SheetNames.size() ? globals.SheetNames[at] : "";
-    TFormulaDecoder decoder(sheet);
-    for (const TFormulaRecord& f : formulas) {
-      const TFormulaResult r = decoder.DecodeCell(f.Tokens, f.Extra, f.Cell, masters);
-      texts[{caption, f.Cell.Row, f.Cell.Column}] = r.Ok() ? r.Text : "error: " + r.Error;
-    }
-    formulas.clear();
-    masters.Clear();
-    lastFormula.reset();
-  };
-
-  for (const TRecordCopy& record : records) {
-    const std::span<const std::uint8_t> d(record.Data);
-    if (IsBof(record.Code)) {
-      if (version == TExcelVersion::evUnknown) {
-        version = VersionOfBof(record);
-        globals.Version = version;
-      }
-      if (depth++ > 0)
-        continue;
-      if (!sawGlobals && U16(d, 2) == kBofGlobals) {
-        sawGlobals = true;
-        continue;
-      }
-      ++sheetIndex;
-      sheet = globals;
-      sheet.ExternSheets.clear();
-      continue;
-    }
-    if (record.Code == kCodeEof) {
-      if (--depth == 0 && sheetIndex >= 0)
-        finishSheet();
-      continue;
-    }
-    if (depth != 1)
-      continue;
-    const TTextReader text(version, codePage);
-    const bool biff8 = version >= TExcelVersion::evExcel8;
-    std::size_t pos = 0;
-    switch (record.Code) {
-    case kCodeCodePage:
-      codePage.SetCodePage(U16(d, 0));
-      break;
-    case kCodeBoundSheet:
-      pos = 6;
-      globals.SheetNames.push_back(text.Counted8(d, pos));
-      break;
-    case kCodeName:
-    case kCodeName3: {
-      // BIFF5-8: options, key, name length, formula size, 2 bytes, sheet,
-      // 4 text lengths, the name; BIFF3-4 put the name at 6.
-      TFormulaName name;
-      name.BuiltIn = (U16(d, 0) & kNameBuiltIn) != 0;
-      const std::size_t count = d.size() > 3 ? d[3] : 0;
-      pos = version >= TExcelVersion::evExcel5 ? 14 : 6;
-      if (version >= TExcelVersion::evExcel5)
-        name.Sheet = U16(d, 8);
-      name.Name = text.Chars(d, pos, count);
-      globals.Names.push_back(name);
-      break;
-    }
-    case kCodeExternCount:
-      if (!biff8 && sheetIndex >= 0)
-        sheet.ExternSheets.clear();
-      break;
-    case kCodeExternSheet:
-      if (biff8) {
-        const std::size_t count = U16(d, 0);
-        for (std::size_t i = 0; i < count && 2 + 6 * (i + 1) <= d.size(); ++i)
-          globals.Xti.push_back({U16(d, 2 + 6 * i), U16(d, 4 + 6 * i), U16(d, 6 + 6 * i)});
-      } else {
-        linkTable().push_back({text.Counted8(d, pos), {}});
-      }
-      break;
-    case kCodeSupBook: {
-      TFormulaSupBook book;
-      const std::size_t sheets = U16(d, 0);
-      const std::uint16_t marker = U16(d, 2);
-      if (marker == kSupBookSelf) {
-        book.Kind = TSupBookKind::sbSelf;
-      } else if (marker == kSupBookAddIn) {
-        book.Kind = TSupBookKind::sbAddIn;
-      } else {
-        pos = 2;
-        book.Path = text.Counted16(d, pos);
-        for (std::size_t i = 0; i < sheets && pos < d.size(); ++i)
-          book.SheetNames.push_back(text.Counted16(d, pos));
-        book.Kind = sheets > 0 ? TSupBookKind::sbExternal : TSupBookKind::sbOther;
-      }
-      globals.SupBooks.push_back(book);
-      break;
-    }
-    case kCodeExternName:
-    case kCodeExternName3:
-      // Options, 4 bytes, then the name with an 8-bit count.
-      pos = version >= TExcelVersion::evExcel5 ? 6 : 2;
-      if (biff8 && !globals.SupBooks.empty())
-        globals.SupBooks.back().Names.push_back(text.Counted8(d, pos));
-      else if (!biff8 && !linkTable().empty())
-        linkTable().back().Names.push_back(text.Counted8(d, pos));
-      break;
-    case kCodeFormula:
-    case kCodeFormula3:
-    case kCodeFormula4:
-      if (sheetIndex >= 0) {
-        if (const auto f = ReadFormulaRecord(d, version)) {
-          formulas.push_back(*f);
-          lastFormula = f->Cell;
-        }
-      }
-      break;
-    case kCodeSharedFormula:
-      masters.AddSharedFormula(d, lastFormula ? &*lastFormula : nullptr);
-      break;
-    case kCodeArray:
-    case kCodeArray2:
-      masters.AddArray(d, version, lastFormula ? &*lastFormula : nullptr);
-      break;
-    case kCodeTable:
-      masters.AddTable(d, lastFormula ? &*lastFormula : nullptr);
-      break;
-    default:
-      break;
-    }
+  for (const TFormulaCellText& cell : book.Cells()) {
+    const std::string caption =
+        cell.Sheet < reader.Sheets().Count() ? reader.Sheets().Items(cell.Sheet).Caption : "";
+    texts[{caption, cell.Row, cell.Column}] = cell.Result.Ok() ? cell.Result.Text : "error: " + cell.Result.Error;
   }
   return texts;
 }

@@ -19,7 +19,9 @@ struct TCliCommand {
 // The help lists the commands in this order.
 constexpr TCliCommand kCommands[] = {
     {"records", "records FILE", "one JSON line per BIFF record, in stream order", RunRecordsCommand},
-    {"cells", "cells FILE", "one JSON line per stored cell value", RunCellsCommand},
+    {"cells", "cells [--formulas] FILE", "one JSON line per stored cell value (and its formula)",
+     RunCellsCommand},
+    {"names", "names FILE", "one JSON line per defined name, with its formula", RunNamesCommand},
     {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",

@@ -6,11 +6,14 @@
 #include "platform/text/HexText.h"
 #include "xls/MSExcel.h"
 #include "xls/RecordNames.h"
+#include "xls/formula/FormulaBook.h"
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <memory>
 #include <sstream>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -83,7 +86,7 @@ std::string SheetFields(int sheet, const std::string& caption)
 }
 
 void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int column,
-               const TVariant& value)
+               const TVariant& value, const TFormulaResult* formula)
 {
   json.BeginObject();
   json.Fields(sheetFields);
@@ -102,7 +105,47 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   case TVarType::vtEmpty:
   case TVarType::vtNull: json.NullField("value"); break;
   }
+  if (formula) {
+    if (formula->Ok())
+      json.Field("formula", formula->Text);
+    else
+      json.Field("formula_error", formula->Error);
+  }
   json.EndObject();
+}
+
+/// The formula of every formula cell, by sheet, row and column; a cell
+/// written twice has the last one.
+class TCellFormulas {
+public:
+  explicit TCellFormulas(std::vector<TFormulaCellText> cells) : FCells(std::move(cells))
+  {
+    FByCell.reserve(FCells.size());
+    for (std::size_t i = 0; i < FCells.size(); ++i)
+      FByCell[Key(FCells[i].Sheet, FCells[i].Row, FCells[i].Column)] = i;
+  }
+  const TFormulaResult* Find(int sheet, int row, int column) const
+  {
+    const auto found = FByCell.find(Key(sheet, row, column));
+    return found == FByCell.end() ? nullptr : &FCells[found->second].Result;
+  }
+
+private:
+  static std::uint64_t Key(int sheet, int row, int column)
+  {
+    return static_cast<std::uint64_t>(sheet) << 40 | static_cast<std::uint64_t>(row) << 16 |
+           static_cast<std::uint64_t>(column & 0xFFFF);
+  }
+  std::vector<TFormulaCellText> FCells;
+  std::unordered_map<std::uint64_t, std::size_t> FByCell;
+};
+
+/// Feeds every record of the load to `book`.
+void CollectFormulas(TMSExcel& reader, TFormulaBook& book)
+{
+  reader.OnStreamRecord = [&book](const TStreamRecord& record) {
+    book.Add(record.Header.Code, record.Data);
+  };
 }
 
 }  // namespace
@@ -135,11 +178,20 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
 
 int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-  if (!CheckArgs(args, 1, "cells FILE", err))
+  const bool formulas = std::find(args.begin(), args.end(), "--formulas") != args.end();
+  std::vector<std::string> files;
+  for (const std::string& arg : args)
+    if (arg != "--formulas")
+      files.push_back(arg);
+  if (!CheckArgs(files, 1, "cells [--formulas] FILE", err))
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  const bool ok = Load(reader, args[0], err);
+  TFormulaBook book;
+  if (formulas)
+    CollectFormulas(reader, book);
+  const bool ok = Load(reader, files[0], err);
+  const TCellFormulas cellFormulas(formulas ? book.Cells() : std::vector<TFormulaCellText>());
   // The cells the model kept are printed also after a failure; the message
   // went to stderr already.
   TJsonLineWriter json(out);
@@ -149,8 +201,41 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     const TSpreadSheetCells& cells = sheet.Cells;
     const std::string prefix = SheetFields(s, sheet.Caption);
     cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
-      row.Cols.ForEachCell([&](int c, const TZymCell& cell) { WriteCell(json, prefix, r, c, cell.Value); });
+      row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
+        WriteCell(json, prefix, r, c, cell.Value, formulas ? cellFormulas.Find(s, r, c) : nullptr);
+      });
     });
+  }
+  json.Flush();
+  return ok ? kExitOk : kExitFailure;
+}
+
+int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+  if (!CheckArgs(args, 1, "names FILE", err))
+    return kExitUsage;
+  const TCommandReader held;
+  TMSExcel& reader = *held;
+  TFormulaBook book;
+  CollectFormulas(reader, book);
+  const bool ok = Load(reader, args[0], err);
+  TJsonLineWriter json(out);
+  for (const TDefinedName& name : book.Names()) {
+    json.BeginObject();
+    json.Field("name", name.Name);
+    if (name.Sheet)
+      json.Field("sheet", *name.Sheet);
+    else
+      json.NullField("sheet");
+    json.Field("hidden", name.Hidden);
+    json.Field("builtin", name.BuiltIn);
+    if (name.Formula.Ok()) {
+      json.Field("formula", name.Formula.Text);
+    } else {
+      json.NullField("formula");
+      json.Field("formula_error", name.Formula.Error);
+    }
+    json.EndObject();
   }
   json.Flush();
   return ok ? kExitOk : kExitFailure;

@@ -6,8 +6,13 @@
 
 /// `records FILE`: one JSON line per record raised through OnRecord.
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
-/// `cells FILE`: one JSON line per stored cell, sheet by sheet, row by row.
+/// `cells [--formulas] FILE`: one JSON line per stored cell, sheet by sheet,
+/// row by row; with --formulas a formula cell's line adds its "formula" (or
+/// "formula_error" when its tokens cannot be read).
 int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+/// `names FILE`: one JSON line per defined name: name, sheet (null for the
+/// workbook), hidden, builtin, formula.
+int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 /// `hex FILE N`: the bytes of record N (from 1) as hex dump lines.
 int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 /// `stats FILE`: version, record count and per-sheet extent in one JSON object.

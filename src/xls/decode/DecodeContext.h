@@ -18,8 +18,14 @@
 /// One NAME record: the name, its formula bytes, its option flags.
 struct TXLSName {
   std::string Name;
-  std::string Definition;
+  std::string Definition;  // the formula's tokens
   std::int32_t Options = 0;
+  /// The sheet the name belongs to, as its one-based BOUNDSHEET position; 0
+  /// for a name of the whole workbook (and before BIFF5).
+  std::uint16_t Sheet = 0;
+  /// The bytes after the tokens: a formula's constant data (array
+  /// constants) comes first, the record's remaining texts after it.
+  std::string Extra;
 };
 
 /// One FONT record.

@@ -86,8 +86,9 @@ struct TNameDecoder {
       nameLength = c.U8("name_length");
       formulaLength = c.U16("formula_size");
       if (code != kRecName3) {
-        c.U16("sheet_index");
-        c.U16("tab_index");
+        c.U16("reserved");
+        name.Sheet = c.U16("sheet");
+        c.Meaning([&] { return name.Sheet == 0 ? std::string("workbook") : "sheet " + std::to_string(name.Sheet); });
         c.U8("menu_length");
         c.U8("description_length");
         c.U8("help_length");
@@ -111,7 +112,8 @@ struct TNameDecoder {
     c.Value([&] { return name.Name; });
     const auto definition = c.BytesUpTo("formula", formulaLength);
     name.Definition.assign(definition.begin(), definition.end());
-    c.SkipRest("texts");
+    const auto extra = c.BytesUpTo("after_formula", c.Remaining());
+    name.Extra.assign(extra.begin(), extra.end());
     out(name);
   }
 };

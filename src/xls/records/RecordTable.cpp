@@ -6,6 +6,7 @@
 #include "xls/XlsMessages.h"
 #include "xls/decode/CellRecords.h"
 #include "xls/decode/GlobalRecords.h"
+#include "xls/decode/LinkRecords.h"
 #include "xls/decode/PartCursor.h"
 #include "xls/decode/SharedStrings.h"
 
@@ -91,6 +92,13 @@ constexpr TRecordType Entry(std::uint16_t code, const char* type)
   return TRecordType{code, type, false, &ApplyWith<TDecoder, Use>, &DescribeWith<TDecoder>};
 }
 
+/// A record the load passes over, described for the inspector.
+template <typename TDecoder>
+constexpr TRecordType Described(std::uint16_t code, const char* type)
+{
+  return TRecordType{code, type, false, nullptr, &DescribeWith<TDecoder>};
+}
+
 using U = TRecordUse;
 
 }  // namespace
@@ -106,9 +114,11 @@ constexpr TRecordType kTypes[] = {
     Entry<TLabel2Decoder, &U::Cell>(kRecLabel2, "LABEL"),
     Entry<TBoolErr2Decoder, &U::Cell>(kRecBoolErr2, "BOOLERR"),
     Entry<TFormulaResultDecoder, &U::Cell>(kRecFormula, "FORMULA"),
+    Described<TExternSheetDecoder>(kRecExternSheet, "EXTERNSHEET"),
     Entry<TNameDecoder, &U::Name>(kRecName, "NAME"),
     Entry<TFormatDecoder, &U::Format>(kRecFormat2, "FORMAT"),
     Entry<TDateModeDecoder, &U::DateMode>(kRecDateMode, "DATEMODE"),
+    Described<TExternNameDecoder>(kRecExternName, "EXTERNNAME"),
     Entry<TColumnWidthDecoder, &U::ColumnWidths>(kRecColWidth, "COLWIDTH"),
     {kRecFilePass, "FILEPASS", false, &U::FilePass, nullptr},
     Entry<TFontDecoder, &U::Font>(kRecFont, "FONT"),
@@ -123,6 +133,7 @@ constexpr TRecordType kTypes[] = {
     Entry<TXfDecoder, &U::Xf>(kRecXf5, "XF"),
     {kRecSst, "SST", true, &U::Sst, &DescribeSst},
     Entry<TLabelSstDecoder, &U::Cell>(kRecLabelSst, "LABELSST"),
+    Described<TSupBookDecoder>(kRecSupBook, "SUPBOOK"),
     {kRecExcel9, "EXCEL9FILE", false, &U::Excel9, nullptr},
     Entry<TDimensionsDecoder, &U::Dimensions>(kRecDimensions, "DIMENSIONS"),
     Entry<TNumberDecoder, &U::Cell>(kRecNumber, "NUMBER"),
@@ -131,6 +142,7 @@ constexpr TRecordType kTypes[] = {
     Entry<TFormulaResultDecoder, &U::Cell>(kRecFormula3, "FORMULA"),
     Entry<TRowDecoder, &U::Row>(kRecRow, "ROW"),
     Entry<TNameDecoder, &U::Name>(kRecName3, "NAME"),
+    Described<TExternNameDecoder>(kRecExternName3, "EXTERNNAME"),
     Entry<TFontDecoder, &U::Font>(kRecFont3, "FONT"),
     Entry<TXfDecoder, &U::Xf>(kRecXf3, "XF"),
     Entry<TRkDecoder, &U::Cell>(kRecRk3, "RK"),

@@ -1,0 +1,273 @@
+#include "xls/formula/FormulaBook.h"
+
+#include "xls/RecordCodes.h"
+#include "xls/decode/CellRecords.h"
+#include "xls/decode/GlobalRecords.h"
+#include "xls/decode/LinkRecords.h"
+#include "xls/formula/FormulaMessages.h"
+
+namespace {
+
+// NAME options ([MS-XLS] 2.4.150 Lbl): fHidden, fBuiltin.
+constexpr std::uint16_t kNameHidden = 0x0001;
+constexpr std::uint16_t kNameBuiltIn = 0x0020;
+// BIFF2 to BIFF4 BOF codes put the version in the high byte.
+constexpr std::uint16_t kBof2 = 0x0009;
+constexpr std::uint16_t kBof3 = 0x0209;
+constexpr std::uint16_t kBof4 = 0x0409;
+
+bool IsBof(std::uint16_t code)
+{
+  return (code & 0xFF) == kBofLowByte;
+}
+
+TExcelVersion VersionOfBof(std::uint16_t code, std::span<const std::uint8_t> data)
+{
+  switch (code) {
+  case kBof2: return TExcelVersion::evExcel2;
+  case kBof3: return TExcelVersion::evExcel3;
+  case kBof4: return TExcelVersion::evExcel4;
+  default: {
+    TRecordCursor cursor(data);
+    return cursor.U16("version") >= kBofVersionBiff8 ? TExcelVersion::evExcel8
+                                                      : TExcelVersion::evExcel5;
+  }
+  }
+}
+
+/// Runs `decoder` over a record, handing what it reads to `use`.
+template <typename TDecoder, typename TUse>
+void Decode(std::span<const std::uint8_t> data, const TDecodeContext& context, std::uint16_t code,
+            TUse&& use)
+{
+  TRecordCursor cursor(data);
+  TDecoder()(cursor, context, code, use);
+}
+
+}  // namespace
+
+TFormulaBook::TFormulaBook()
+{
+  FGlobals.CodePage = &FCodePage;
+  FContext.Text = &FCodePage;
+}
+
+TFormulaBook::~TFormulaBook() = default;
+
+std::vector<TFormulaExternSheet>& TFormulaBook::LinkTable()
+{
+  return FInWorksheet && !FSheets.empty() ? FSheets.back().ExternSheets : FGlobals.ExternSheets;
+}
+
+void TFormulaBook::Add(std::uint16_t code, std::span<const std::uint8_t> data)
+{
+  if (IsBof(code)) {
+    AddBof(data, code);
+    return;
+  }
+  if (code == kRecEof) {
+    if (FDepth > 0)
+      --FDepth;
+    return;
+  }
+  // Only the top substream's own records: a chart inside a sheet has
+  // formulas of its own that are no cells.
+  if (FDepth != 1)
+    return;
+  if (FInWorksheet)
+    AddSheetRecord(code, data);
+  else
+    AddGlobalsRecord(code, data);
+}
+
+void TFormulaBook::AddBof(std::span<const std::uint8_t> data, std::uint16_t code)
+{
+  if (FVersion == TExcelVersion::evUnknown) {
+    // The token layout follows the globals' version; a sheet's own BOF may
+    // say otherwise.
+    FVersion = VersionOfBof(code, data);
+    FGlobals.Version = FVersion;
+    FContext.Version = FVersion;
+  }
+  TRecordCursor cursor(data);
+  cursor.U16("version");
+  const std::uint16_t type = cursor.U16("type");
+  if (type == kBofTypeWorksheet) {
+    // A worksheet is never inside another substream: its BOF also ends a
+    // chart that lost its EOF, as the reader takes it.
+    FDepth = 1;
+    FInWorksheet = true;
+    TSheetFormulas sheet;
+    sheet.Sheet = FWorksheets++;
+    FSheets.push_back(std::move(sheet));
+    FLastFormula.reset();
+    return;
+  }
+  if (FDepth++ == 0)
+    FInWorksheet = false;
+}
+
+void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data)
+{
+  const TDecodeContext& context = FContext;
+  switch (code) {
+  case kRecCodePage:
+    Decode<TCodePageDecoderRecord>(data, context, code, [&](int page) { FCodePage.SetCodePage(page); });
+    return;
+  case kRecBoundSheet:
+    Decode<TBoundSheetDecoder>(data, context, code,
+                               [&](const TSheetName& entry) { FGlobals.SheetNames.push_back(entry.Name); });
+    return;
+  case kRecName:
+  case kRecName3:
+    Decode<TNameDecoder>(data, context, code, [&](const TXLSName& name) {
+      TFormulaName formulaName;
+      formulaName.Name = name.Name;
+      formulaName.BuiltIn = (name.Options & kNameBuiltIn) != 0;
+      formulaName.Sheet = name.Sheet;
+      FGlobals.Names.push_back(formulaName);
+      FNameRecords.push_back({{name.Definition.begin(), name.Definition.end()},
+                              {name.Extra.begin(), name.Extra.end()},
+                              static_cast<std::uint16_t>(name.Options)});
+    });
+    return;
+  case kRecExternSheet:
+    Decode<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
+      if (context.Biff8())
+        FGlobals.Xti.insert(FGlobals.Xti.end(), record.Xti.begin(), record.Xti.end());
+      else
+        FGlobals.ExternSheets.push_back({record.Encoded, {}});
+    });
+    return;
+  case kRecSupBook:
+    Decode<TSupBookDecoder>(data, context, code,
+                            [&](const TFormulaSupBook& book) { FGlobals.SupBooks.push_back(book); });
+    return;
+  case kRecExternName:
+  case kRecExternName3:
+    Decode<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+      // BIFF8 names belong to the SUPBOOK before them, earlier ones to the
+      // EXTERNSHEET before them.
+      if (context.Biff8() && !FGlobals.SupBooks.empty())
+        FGlobals.SupBooks.back().Names.push_back(name);
+      else if (!context.Biff8() && !FGlobals.ExternSheets.empty())
+        FGlobals.ExternSheets.back().Names.push_back(name);
+    });
+    return;
+  default:
+    return;
+  }
+}
+
+void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data)
+{
+  TSheetFormulas& sheet = FSheets.back();
+  const TDecodeContext& context = FContext;
+  const TFormulaCell* host = FLastFormula ? &*FLastFormula : nullptr;
+  switch (code) {
+  case kRecFormula:
+  case kRecFormula3:
+  case kRecFormula4: {
+    const auto formula = ReadFormulaRecord(data, FVersion);
+    if (!formula) {
+      // Listed with its message; its cell is the record's first two words.
+      TRecordCursor cursor(data);
+      TFormulaCopy copy;
+      copy.Cell.Row = cursor.U16("row");
+      copy.Cell.Column = cursor.U16("col");
+      copy.TokensSize = 0xFFFFFFFFu;  // marks a record too short to read
+      if (!cursor.Short())
+        sheet.Formulas.push_back(copy);
+      return;
+    }
+    TFormulaCopy copy;
+    copy.Cell = formula->Cell;
+    copy.TokensBegin = static_cast<std::uint32_t>(sheet.Bytes.size());
+    copy.TokensSize = static_cast<std::uint32_t>(formula->Tokens.size());
+    copy.ExtraSize = static_cast<std::uint32_t>(formula->Extra.size());
+    sheet.Bytes.insert(sheet.Bytes.end(), formula->Tokens.begin(), formula->Tokens.end());
+    sheet.Bytes.insert(sheet.Bytes.end(), formula->Extra.begin(), formula->Extra.end());
+    sheet.Formulas.push_back(copy);
+    FLastFormula = formula->Cell;
+    return;
+  }
+  case kRecSharedFormula:
+    sheet.Masters.AddSharedFormula(data, host);
+    return;
+  case kRecArray:
+  case kRecArray2:
+    sheet.Masters.AddArray(data, FVersion, host);
+    return;
+  case kRecTable:
+    sheet.Masters.AddTable(data, host);
+    return;
+  case kRecExternCount:
+    // BIFF2 to BIFF7: a sheet's own link table starts here.
+    if (!context.Biff8())
+      sheet.ExternSheets.clear();
+    return;
+  case kRecExternSheet:
+    if (!context.Biff8())
+      Decode<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
+        sheet.ExternSheets.push_back({record.Encoded, {}});
+      });
+    return;
+  case kRecExternName:
+  case kRecExternName3:
+    if (!context.Biff8())
+      Decode<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+        if (!sheet.ExternSheets.empty())
+          sheet.ExternSheets.back().Names.push_back(name);
+      });
+    return;
+  default:
+    return;
+  }
+}
+
+std::vector<TFormulaCellText> TFormulaBook::Cells()
+{
+  std::vector<TFormulaCellText> cells;
+  for (const TSheetFormulas& sheet : FSheets) {
+    // Before BIFF8 a sheet's formulas read its own link table.
+    TFormulaContext context = FGlobals;
+    if (FVersion < TExcelVersion::evExcel8)
+      context.ExternSheets = sheet.ExternSheets;
+    TFormulaDecoder decoder(context);
+    for (const TFormulaCopy& f : sheet.Formulas) {
+      TFormulaCellText cell{sheet.Sheet, f.Cell.Row, f.Cell.Column, {}};
+      if (f.TokensSize == 0xFFFFFFFFu) {
+        cell.Result.Error = kMsgFormulaRecordTruncated;
+      } else {
+        const std::span<const std::uint8_t> bytes(sheet.Bytes);
+        cell.Result = decoder.DecodeCell(bytes.subspan(f.TokensBegin, f.TokensSize),
+                                         bytes.subspan(f.TokensBegin + f.TokensSize, f.ExtraSize),
+                                         f.Cell, sheet.Masters);
+      }
+      cells.push_back(std::move(cell));
+    }
+  }
+  return cells;
+}
+
+std::vector<TDefinedName> TFormulaBook::Names()
+{
+  std::vector<TDefinedName> names;
+  TFormulaDecoder decoder(FGlobals);
+  for (std::size_t i = 0; i < FNameRecords.size() && i < FGlobals.Names.size(); ++i) {
+    const TFormulaName& name = FGlobals.Names[i];
+    const TNameRecord& record = FNameRecords[i];
+    TDefinedName defined;
+    defined.BuiltIn = name.BuiltIn;
+    defined.Hidden = (record.Options & kNameHidden) != 0;
+    const std::string_view builtIn =
+        name.BuiltIn && !name.Name.empty() ? BuiltInNameText(static_cast<std::uint8_t>(name.Name[0]))
+                                           : std::string_view();
+    defined.Name = builtIn.empty() ? name.Name : std::string(builtIn);
+    if (name.Sheet > 0 && name.Sheet <= FGlobals.SheetNames.size())
+      defined.Sheet = FGlobals.SheetNames[name.Sheet - 1u];
+    defined.Formula = decoder.Decode(record.Tokens, record.Extra, {}, TFormulaKind::fkName);
+    names.push_back(std::move(defined));
+  }
+  return names;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+// A workbook's formulas, gathered from its records in stream order: the
+// context every formula is read against (sheet names, the link tables,
+// defined names), each worksheet's FORMULA records and the masters their
+// tExp and tTbl tokens point to. It reads records only when fed them, so a
+// load pays nothing for it unless someone asks for formulas.
+
+#include "platform/text/CodePage.h"
+#include "xls/ExcelVersion.h"
+#include "xls/decode/DecodeContext.h"
+#include "xls/formula/FormulaDecoder.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+/// One formula cell of a worksheet.
+struct TFormulaCellText {
+  int Sheet = 0;  // the worksheet's index, as the model numbers sheets
+  int Row = 0;
+  int Column = 0;
+  TFormulaResult Result;
+};
+
+/// One NAME record, decoded.
+struct TDefinedName {
+  std::string Name;          // a built-in name spelled out ("Print_Area")
+  std::optional<std::string> Sheet;  // the sheet it belongs to; none for the workbook
+  bool Hidden = false;
+  bool BuiltIn = false;
+  TFormulaResult Formula;
+};
+
+class TFormulaBook {
+public:
+  TFormulaBook();
+  ~TFormulaBook();
+  TFormulaBook(const TFormulaBook&) = delete;
+  TFormulaBook& operator=(const TFormulaBook&) = delete;
+
+  /// Takes the next record of the workbook stream. Copies what it keeps.
+  void Add(std::uint16_t code, std::span<const std::uint8_t> data);
+
+  /// Every formula cell of the worksheets read so far, sheet by sheet, in
+  /// record order (a cell written twice is listed twice).
+  std::vector<TFormulaCellText> Cells();
+  /// Every NAME record, in order, its formula as Excel's name dialog shows
+  /// it from cell A1.
+  std::vector<TDefinedName> Names();
+  /// The context the globals give (for a NAME record or a cell of a
+  /// worksheet without a link table of its own).
+  const TFormulaContext& Globals() const { return FGlobals; }
+
+private:
+  struct TNameRecord {
+    std::vector<std::uint8_t> Tokens;
+    std::vector<std::uint8_t> Extra;
+    std::uint16_t Options = 0;
+  };
+  struct TFormulaCopy {
+    TFormulaCell Cell;
+    std::uint32_t TokensBegin = 0;
+    std::uint32_t TokensSize = 0;
+    std::uint32_t ExtraSize = 0;
+  };
+  /// A worksheet's formulas with the link table and masters they read against.
+  struct TSheetFormulas {
+    int Sheet = 0;
+    std::vector<TFormulaExternSheet> ExternSheets;  // BIFF2-7 only
+    TSharedFormulaIndex Masters;
+    std::vector<TFormulaCopy> Formulas;
+    std::vector<std::uint8_t> Bytes;  // every formula's tokens and data
+  };
+
+  void AddBof(std::span<const std::uint8_t> data, std::uint16_t code);
+  void AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data);
+  void AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data);
+  std::vector<TFormulaExternSheet>& LinkTable();
+
+  TCodePageDecoder FCodePage;
+  // What the record decoders read with: the version and the code page; made
+  // once, as a context is costly to make per record.
+  TDecodeContext FContext;
+  TFormulaContext FGlobals;
+  std::vector<TNameRecord> FNameRecords;
+  std::vector<TSheetFormulas> FSheets;
+  TExcelVersion FVersion = TExcelVersion::evUnknown;
+  int FDepth = 0;            // substream nesting
+  int FWorksheets = 0;       // worksheet BOFs met
+  bool FInWorksheet = false; // the top substream is a worksheet
+  bool FSeenBof = false;
+  std::optional<TFormulaCell> FLastFormula;
+};
