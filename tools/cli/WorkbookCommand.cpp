@@ -13,7 +13,6 @@
 #include <exception>
 #include <memory>
 #include <sstream>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -114,32 +113,6 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   json.EndObject();
 }
 
-/// The formula of every formula cell, by sheet, row and column; a cell
-/// written twice has the last one.
-class TCellFormulas {
-public:
-  explicit TCellFormulas(std::vector<TFormulaCellText> cells) : FCells(std::move(cells))
-  {
-    FByCell.reserve(FCells.size());
-    for (std::size_t i = 0; i < FCells.size(); ++i)
-      FByCell[Key(FCells[i].Sheet, FCells[i].Row, FCells[i].Column)] = i;
-  }
-  const TFormulaResult* Find(int sheet, int row, int column) const
-  {
-    const auto found = FByCell.find(Key(sheet, row, column));
-    return found == FByCell.end() ? nullptr : &FCells[found->second].Result;
-  }
-
-private:
-  static std::uint64_t Key(int sheet, int row, int column)
-  {
-    return static_cast<std::uint64_t>(sheet) << 40 | static_cast<std::uint64_t>(row) << 16 |
-           static_cast<std::uint64_t>(column & 0xFFFF);
-  }
-  std::vector<TFormulaCellText> FCells;
-  std::unordered_map<std::uint64_t, std::size_t> FByCell;
-};
-
 /// Feeds every record of the load to `book`.
 void CollectFormulas(TMSExcel& reader, TFormulaBook& book)
 {
@@ -191,7 +164,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
   if (formulas)
     CollectFormulas(reader, book);
   const bool ok = Load(reader, files[0], err);
-  const TCellFormulas cellFormulas(formulas ? book.Cells() : std::vector<TFormulaCellText>());
+  TFormulaResult formula;  // one buffer for every cell's text
   // The cells the model kept are printed also after a failure; the message
   // went to stderr already.
   TJsonLineWriter json(out);
@@ -202,7 +175,8 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     const std::string prefix = SheetFields(s, sheet.Caption);
     cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
       row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
-        WriteCell(json, prefix, r, c, cell.Value, formulas ? cellFormulas.Find(s, r, c) : nullptr);
+        const bool hasFormula = formulas && book.Formula(s, r, c, formula);
+        WriteCell(json, prefix, r, c, cell.Value, hasFormula ? &formula : nullptr);
       });
     });
   }

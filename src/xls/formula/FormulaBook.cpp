@@ -8,6 +8,9 @@
 
 namespace {
 
+// In place of a token size: the record was too short to read.
+constexpr std::uint32_t kRecordTooShort = 0xFFFFFFFFu;
+
 // NAME options ([MS-XLS] 2.4.150 Lbl): fHidden, fBuiltin.
 constexpr std::uint16_t kNameHidden = 0x0001;
 constexpr std::uint16_t kNameBuiltIn = 0x0020;
@@ -37,7 +40,7 @@ TExcelVersion VersionOfBof(std::uint16_t code, std::span<const std::uint8_t> dat
 
 /// Runs `decoder` over a record, handing what it reads to `use`.
 template <typename TDecoder, typename TUse>
-void Decode(std::span<const std::uint8_t> data, const TDecodeContext& context, std::uint16_t code,
+void DecodeRecord(std::span<const std::uint8_t> data, const TDecodeContext& context, std::uint16_t code,
             TUse&& use)
 {
   TRecordCursor cursor(data);
@@ -112,15 +115,15 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
   const TDecodeContext& context = FContext;
   switch (code) {
   case kRecCodePage:
-    Decode<TCodePageDecoderRecord>(data, context, code, [&](int page) { FCodePage.SetCodePage(page); });
+    DecodeRecord<TCodePageDecoderRecord>(data, context, code, [&](int page) { FCodePage.SetCodePage(page); });
     return;
   case kRecBoundSheet:
-    Decode<TBoundSheetDecoder>(data, context, code,
+    DecodeRecord<TBoundSheetDecoder>(data, context, code,
                                [&](const TSheetName& entry) { FGlobals.SheetNames.push_back(entry.Name); });
     return;
   case kRecName:
   case kRecName3:
-    Decode<TNameDecoder>(data, context, code, [&](const TXLSName& name) {
+    DecodeRecord<TNameDecoder>(data, context, code, [&](const TXLSName& name) {
       TFormulaName formulaName;
       formulaName.Name = name.Name;
       formulaName.BuiltIn = (name.Options & kNameBuiltIn) != 0;
@@ -132,7 +135,7 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
     });
     return;
   case kRecExternSheet:
-    Decode<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
+    DecodeRecord<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
       if (context.Biff8())
         FGlobals.Xti.insert(FGlobals.Xti.end(), record.Xti.begin(), record.Xti.end());
       else
@@ -140,12 +143,12 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
     });
     return;
   case kRecSupBook:
-    Decode<TSupBookDecoder>(data, context, code,
+    DecodeRecord<TSupBookDecoder>(data, context, code,
                             [&](const TFormulaSupBook& book) { FGlobals.SupBooks.push_back(book); });
     return;
   case kRecExternName:
   case kRecExternName3:
-    Decode<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+    DecodeRecord<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
       // BIFF8 names belong to the SUPBOOK before them, earlier ones to the
       // EXTERNSHEET before them.
       if (context.Biff8() && !FGlobals.SupBooks.empty())
@@ -175,7 +178,7 @@ void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8
       TFormulaCopy copy;
       copy.Cell.Row = cursor.U16("row");
       copy.Cell.Column = cursor.U16("col");
-      copy.TokensSize = 0xFFFFFFFFu;  // marks a record too short to read
+      copy.TokensSize = kRecordTooShort;
       if (!cursor.Short())
         sheet.Formulas.push_back(copy);
       return;
@@ -208,14 +211,14 @@ void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8
     return;
   case kRecExternSheet:
     if (!context.Biff8())
-      Decode<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
+      DecodeRecord<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
         sheet.ExternSheets.push_back({record.Encoded, {}});
       });
     return;
   case kRecExternName:
   case kRecExternName3:
     if (!context.Biff8())
-      Decode<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+      DecodeRecord<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
         if (!sheet.ExternSheets.empty())
           sheet.ExternSheets.back().Names.push_back(name);
       });
@@ -225,29 +228,64 @@ void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8
   }
 }
 
+void TFormulaBook::Prepare(TSheetFormulas& sheet)
+{
+  if (sheet.Decoder)
+    return;
+  // Before BIFF8 a sheet's formulas read its own link table.
+  sheet.Context = std::make_unique<TFormulaContext>(FGlobals);
+  if (FVersion < TExcelVersion::evExcel8)
+    sheet.Context->ExternSheets = sheet.ExternSheets;
+  sheet.Decoder = std::make_unique<TFormulaDecoder>(*sheet.Context);
+}
+
+void TFormulaBook::Decode(TSheetFormulas& sheet, const TFormulaCopy& f, TFormulaResult& result)
+{
+  if (f.TokensSize == kRecordTooShort) {
+    result.Text.clear();
+    result.Error = kMsgFormulaRecordTruncated;
+    return;
+  }
+  const std::span<const std::uint8_t> bytes(sheet.Bytes);
+  result = sheet.Decoder->DecodeCell(bytes.subspan(f.TokensBegin, f.TokensSize),
+                                     bytes.subspan(f.TokensBegin + f.TokensSize, f.ExtraSize),
+                                     f.Cell, sheet.Masters);
+}
+
 std::vector<TFormulaCellText> TFormulaBook::Cells()
 {
   std::vector<TFormulaCellText> cells;
-  for (const TSheetFormulas& sheet : FSheets) {
-    // Before BIFF8 a sheet's formulas read its own link table.
-    TFormulaContext context = FGlobals;
-    if (FVersion < TExcelVersion::evExcel8)
-      context.ExternSheets = sheet.ExternSheets;
-    TFormulaDecoder decoder(context);
+  for (TSheetFormulas& sheet : FSheets) {
+    Prepare(sheet);
     for (const TFormulaCopy& f : sheet.Formulas) {
       TFormulaCellText cell{sheet.Sheet, f.Cell.Row, f.Cell.Column, {}};
-      if (f.TokensSize == 0xFFFFFFFFu) {
-        cell.Result.Error = kMsgFormulaRecordTruncated;
-      } else {
-        const std::span<const std::uint8_t> bytes(sheet.Bytes);
-        cell.Result = decoder.DecodeCell(bytes.subspan(f.TokensBegin, f.TokensSize),
-                                         bytes.subspan(f.TokensBegin + f.TokensSize, f.ExtraSize),
-                                         f.Cell, sheet.Masters);
-      }
+      Decode(sheet, f, cell.Result);
       cells.push_back(std::move(cell));
     }
   }
   return cells;
+}
+
+bool TFormulaBook::Formula(int sheetIndex, int row, int column, TFormulaResult& result)
+{
+  if (sheetIndex < 0 || static_cast<std::size_t>(sheetIndex) >= FSheets.size())
+    return false;
+  TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
+  if (sheet.Formulas.empty() || row < 0 || column < 0)
+    return false;
+  if (sheet.ByCell.empty()) {
+    sheet.ByCell.reserve(sheet.Formulas.size());
+    for (std::size_t i = 0; i < sheet.Formulas.size(); ++i) {
+      const TFormulaCell cell = sheet.Formulas[i].Cell;
+      sheet.ByCell[std::uint32_t{cell.Row} << 16 | cell.Column] = static_cast<std::uint32_t>(i);
+    }
+  }
+  const auto found = sheet.ByCell.find(static_cast<std::uint32_t>(row) << 16 | static_cast<std::uint32_t>(column & 0xFFFF));
+  if (found == sheet.ByCell.end())
+    return false;
+  Prepare(sheet);
+  Decode(sheet, sheet.Formulas[found->second], result);
+  return true;
 }
 
 std::vector<TDefinedName> TFormulaBook::Names()

@@ -12,9 +12,11 @@
 #include "xls/formula/FormulaDecoder.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 /// One formula cell of a worksheet.
@@ -47,6 +49,10 @@ public:
   /// Every formula cell of the worksheets read so far, sheet by sheet, in
   /// record order (a cell written twice is listed twice).
   std::vector<TFormulaCellText> Cells();
+  /// The formula of one cell (the last FORMULA record that wrote it), decoded
+  /// now into `result`; false when the cell has no formula. Cheap to ask
+  /// for every cell of a workbook: each sheet's cells are indexed once.
+  bool Formula(int sheet, int row, int column, TFormulaResult& result);
   /// Every NAME record, in order, its formula as Excel's name dialog shows
   /// it from cell A1.
   std::vector<TDefinedName> Names();
@@ -73,12 +79,19 @@ private:
     TSharedFormulaIndex Masters;
     std::vector<TFormulaCopy> Formulas;
     std::vector<std::uint8_t> Bytes;  // every formula's tokens and data
+    // Made when a cell of the sheet is first asked for.
+    std::unordered_map<std::uint32_t, std::uint32_t> ByCell;  // row << 16 | column -> formula
+    std::unique_ptr<TFormulaContext> Context;
+    std::unique_ptr<TFormulaDecoder> Decoder;
   };
 
   void AddBof(std::span<const std::uint8_t> data, std::uint16_t code);
   void AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data);
   void AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data);
   std::vector<TFormulaExternSheet>& LinkTable();
+  /// The sheet's context (its own link table before BIFF8) and decoder.
+  void Prepare(TSheetFormulas& sheet);
+  void Decode(TSheetFormulas& sheet, const TFormulaCopy& formula, TFormulaResult& result);
 
   TCodePageDecoder FCodePage;
   // What the record decoders read with: the version and the code page; made
