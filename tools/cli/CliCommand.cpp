@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "ContainerCommand.h"
 #include "EvalCommand.h"
 #include "WorkbookCommand.h"
 
@@ -24,6 +25,8 @@ constexpr TCliCommand kCommands[] = {
     {"names", "names FILE", "one JSON line per defined name, with its formula", RunNamesCommand},
     {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
+    {"container", "container FILE", "the compound file's directory and sectors as JSON lines",
+     RunContainerCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
 };

@@ -1,0 +1,443 @@
+#include "platform/CompoundMap.h"
+
+#include "platform/CfbByteCursor.h"
+#include "platform/CompoundFile.h"
+#include "platform/text/Utf.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// [MS-CFB] 2.2 header fields, 2.1 sector markers, 2.6 directory entries.
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kHeaderDifatEntries = 109;
+constexpr std::size_t kHeaderDifatAt = 76;
+constexpr std::uint32_t kMaxRegularSector = 0xFFFFFFFA;
+constexpr std::uint32_t kDifatMark = 0xFFFFFFFC;
+constexpr std::uint32_t kFatMark = 0xFFFFFFFD;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
+constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+constexpr std::size_t kEntrySize = 128;
+constexpr std::size_t kNameUnits = 32;
+constexpr std::uint8_t kTypeStorage = 1;
+constexpr std::uint8_t kTypeStream = 2;
+constexpr std::uint8_t kTypeRoot = 5;
+constexpr std::size_t kMiniSectorSize = 64;
+constexpr std::uint64_t kMiniStreamCutoff = 4096;
+
+struct THeaderFields {
+  std::uint16_t Major = 0;
+  std::uint16_t Shift = 0;
+  std::uint32_t FatCount = 0;
+  std::uint32_t FirstDirectory = 0;
+  std::uint32_t FirstMiniFat = 0;
+  std::uint32_t FirstDifat = 0;
+};
+
+std::optional<THeaderFields> ReadHeaderFields(std::span<const std::uint8_t> file)
+{
+  if (!IsCompoundFile(file))
+    return std::nullopt;
+  TCfbByteCursor cursor(file.first(kHeaderSize));
+  cursor.Skip(26);
+  THeaderFields h;
+  h.Major = cursor.ReadU16();
+  cursor.Skip(2);
+  h.Shift = cursor.ReadU16();
+  if (h.Shift != 9 && h.Shift != 12)
+    return std::nullopt;
+  cursor.Skip(2 + 6 + 4);
+  h.FatCount = cursor.ReadU32();
+  h.FirstDirectory = cursor.ReadU32();
+  cursor.Skip(8);
+  h.FirstMiniFat = cursor.ReadU32();
+  cursor.Skip(4);
+  h.FirstDifat = cursor.ReadU32();
+  return h;
+}
+
+std::string SectorText(std::uint32_t n)
+{
+  return "sector " + std::to_string(n);
+}
+
+class TMapper {
+public:
+  TMapper(std::span<const std::uint8_t> file, const THeaderFields& header, TCompoundMap& map)
+      : FFile(file), FHeader(header), FMap(map)
+  {
+    FSize = std::size_t{1} << header.Shift;
+    FCount = file.size() <= FSize ? 0 : (file.size() - 1) / FSize;
+    map.MajorVersion = header.Major;
+    map.SectorSize = FSize;
+    map.Sectors.assign(FCount, {});
+  }
+
+  void Run()
+  {
+    ReadFat();
+    ReadDirectory();
+    WalkTree();
+    ReadMiniFat();
+    MapStreams();
+    MarkUnreachable();
+  }
+
+private:
+  std::span<const std::uint8_t> Bytes(std::uint32_t n) const
+  {
+    if (n >= FCount)
+      return {};
+    const std::size_t at = (static_cast<std::size_t>(n) + 1) * FSize;
+    return FFile.subspan(at, std::min(FSize, FFile.size() - at));
+  }
+  static void AppendEntries(std::span<const std::uint8_t> sector, std::vector<std::uint32_t>& out)
+  {
+    for (std::size_t at = 0; at + 4 <= sector.size(); at += 4) {
+      TCfbByteCursor cursor(sector.subspan(at, 4));
+      out.push_back(cursor.ReadU32());
+    }
+  }
+  void Problem(std::string message, std::uint32_t sector = 0xFFFFFFFF)
+  {
+    FMap.Problems.push_back({std::move(message), sector});
+  }
+  /// Marks sector `n` for a use; a sector another chain holds is claimed twice.
+  void Mark(std::uint32_t n, TSectorUse use, std::uint32_t owner)
+  {
+    TCompoundSector& sector = FMap.Sectors[n];
+    if (sector.Use != TSectorUse::suFree) {
+      if (!sector.Claimed)
+        Problem(SectorText(n) + " is claimed twice", n);
+      sector.Claimed = true;
+      return;
+    }
+    sector.Use = use;
+    sector.Owner = owner;
+  }
+  /// A chain through `table` from `start`, at most `most` long, up to its
+  /// first break; `what` names it in the problems. A chain ending at its
+  /// end-of-chain marker, or at `most`, is whole.
+  std::vector<std::uint32_t> Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                   std::size_t usable, std::size_t most, const std::string& what,
+                                   bool untilEnd)
+  {
+    std::vector<std::uint32_t> chain;
+    std::vector<bool> seen(std::min(table.size(), usable), false);
+    std::uint32_t n = start;
+    while (chain.size() < most) {
+      if (n == kEndOfChain) {
+        if (!untilEnd)
+          Problem(what + " ends early");
+        break;
+      }
+      if (n > kMaxRegularSector || n >= seen.size()) {
+        Problem(what + (n == kFreeSector ? " runs into a free sector" : " has a sector number out of range"));
+        break;
+      }
+      if (seen[n]) {
+        Problem(what + " loops", n);
+        break;
+      }
+      seen[n] = true;
+      chain.push_back(n);
+      n = table[n];
+    }
+    return chain;
+  }
+
+  // [MS-CFB] 2.5: the FAT sectors are listed by the header, then by DIFAT sectors.
+  void ReadFat()
+  {
+    const std::size_t perSector = FSize / 4;
+    if (FHeader.FatCount > FCount)
+      Problem("the header claims more FAT sectors than the file holds");
+    const std::size_t wanted = std::min<std::size_t>(FHeader.FatCount, FCount);
+    std::vector<std::uint32_t> fatSectors;
+    bool ended = false;
+    auto take = [&](std::uint32_t n) {
+      if (n > kMaxRegularSector || n >= FCount)
+        ended = true;
+      else
+        fatSectors.push_back(n);
+    };
+    TCfbByteCursor difat(FFile.subspan(kHeaderDifatAt, 4 * kHeaderDifatEntries));
+    for (std::size_t i = 0; i < kHeaderDifatEntries && !ended && fatSectors.size() < wanted; ++i)
+      take(difat.ReadU32());
+    std::vector<bool> seen(FCount, false);
+    for (std::uint32_t n = FHeader.FirstDifat; !ended && fatSectors.size() < wanted;) {
+      if (n >= FCount || seen[n]) {
+        Problem(n < FCount ? "DIFAT chain loops" : "DIFAT chain ends before all FAT sectors are listed", n);
+        break;
+      }
+      seen[n] = true;
+      Mark(n, TSectorUse::suDifat, 0);
+      std::vector<std::uint32_t> entries;
+      AppendEntries(Bytes(n), entries);
+      if (entries.size() < perSector)
+        break;
+      for (std::size_t i = 0; i + 1 < perSector && !ended && fatSectors.size() < wanted; ++i)
+        take(entries[i]);
+      n = entries.back();
+    }
+    FFat.reserve(fatSectors.size() * perSector);
+    for (const std::uint32_t n : fatSectors) {
+      Mark(n, TSectorUse::suFat, 0);
+      const std::size_t before = FFat.size();
+      AppendEntries(Bytes(n), FFat);
+      FFat.resize(before + perSector, kFreeSector);
+    }
+  }
+
+  void ReadDirectory()
+  {
+    FDirectory = Chain(FFat, FHeader.FirstDirectory, FCount, FCount, "the directory chain", true);
+    for (const std::uint32_t n : FDirectory) {
+      Mark(n, TSectorUse::suDirectory, 0);
+      const auto bytes = Bytes(n);
+      for (std::size_t at = 0; at + kEntrySize <= bytes.size(); at += kEntrySize)
+        FMap.Entries.push_back(ReadEntry(bytes.subspan(at, kEntrySize),
+                                         static_cast<std::uint32_t>(FMap.Entries.size())));
+    }
+    FMap.Chains.assign(FMap.Entries.size(), {});
+  }
+
+  TCompoundEntry ReadEntry(std::span<const std::uint8_t> bytes, std::uint32_t id) const
+  {
+    TCfbByteCursor cursor(bytes);
+    const auto nameField = cursor.Take(2 * kNameUnits);
+    const std::size_t units = std::min<std::size_t>(cursor.ReadU16() / 2, kNameUnits);
+    TCompoundEntry entry;
+    entry.Id = id;
+    entry.Type = cursor.ReadU8();
+    entry.Color = cursor.ReadU8();
+    entry.Left = cursor.ReadU32();
+    entry.Right = cursor.ReadU32();
+    entry.Child = cursor.ReadU32();
+    const auto clsid = cursor.Take(16);
+    std::copy(clsid.begin(), clsid.end(), entry.Clsid.begin());
+    cursor.Skip(4 + 16);  // state bits, times
+    entry.Start = cursor.ReadU32();
+    entry.Size = cursor.ReadU64();
+    // Version 3 sizes are 32-bit; writers leave garbage in the high dword.
+    if (FHeader.Major == 3)
+      entry.Size &= 0xFFFFFFFFu;
+    entry.InMiniStream = entry.Type == kTypeStream && entry.Size < kMiniStreamCutoff;
+    TCfbByteCursor name(nameField);
+    std::vector<char16_t> chars;
+    for (std::size_t i = 0; i < units; ++i) {
+      const std::uint16_t unit = name.ReadU16();
+      if (unit == 0)
+        break;
+      chars.push_back(static_cast<char16_t>(unit));
+    }
+    entry.Name = Utf16ToUtf8(chars);
+    return entry;
+  }
+
+  // The tree of siblings under each storage; every entry visited once, so
+  // a loop or a link out of range ends the walk of that branch.
+  void WalkTree()
+  {
+    auto& entries = FMap.Entries;
+    if (entries.empty() || entries[0].Type != kTypeRoot) {
+      Problem("the root entry is missing");
+      return;
+    }
+    std::vector<bool> seen(entries.size(), false);
+    seen[0] = true;
+    struct TVisit {
+      std::uint32_t Id;
+      bool Nested;
+    };
+    std::vector<TVisit> stack{{entries[0].Child, false}};
+    bool looped = false;
+    bool outOfRange = false;
+    while (!stack.empty()) {
+      const TVisit visit = stack.back();
+      stack.pop_back();
+      if (visit.Id == kNoEntry)
+        continue;
+      if (visit.Id >= entries.size()) {
+        outOfRange = true;
+        continue;
+      }
+      if (seen[visit.Id]) {
+        looped = true;
+        continue;
+      }
+      seen[visit.Id] = true;
+      TCompoundEntry& entry = entries[visit.Id];
+      entry.Nested = visit.Nested;
+      stack.push_back({entry.Left, visit.Nested});
+      stack.push_back({entry.Right, visit.Nested});
+      if (entry.Type == kTypeStorage)
+        stack.push_back({entry.Child, true});
+    }
+    if (looped)
+      Problem("directory tree loops");
+    if (outOfRange)
+      Problem("directory entry number out of range");
+    // A storage the damaged tree does not reach still owns its entries: an
+    // embedded object's streams may bear the workbook's names.
+    std::vector<bool> marked(entries.size(), false);
+    std::vector<std::uint32_t> pending;
+    for (const TCompoundEntry& storage : entries)
+      if (storage.Type == kTypeStorage)
+        pending.push_back(storage.Child);
+    while (!pending.empty()) {
+      const std::uint32_t id = pending.back();
+      pending.pop_back();
+      if (id >= entries.size() || marked[id])
+        continue;
+      marked[id] = true;
+      entries[id].Nested = true;
+      pending.push_back(entries[id].Left);
+      pending.push_back(entries[id].Right);
+      pending.push_back(entries[id].Child);
+    }
+  }
+
+  void ReadMiniFat()
+  {
+    if (FHeader.FirstMiniFat == kEndOfChain || FHeader.FirstMiniFat == kFreeSector)
+      return;
+    for (const std::uint32_t n : Chain(FFat, FHeader.FirstMiniFat, FCount, FCount, "the mini FAT chain", true)) {
+      Mark(n, TSectorUse::suMiniFat, 0);
+      AppendEntries(Bytes(n), FMiniFat);
+    }
+  }
+
+  void MapStreams()
+  {
+    auto& entries = FMap.Entries;
+    std::size_t miniSectors = 0;
+    if (!entries.empty() && entries[0].Type == kTypeRoot) {
+      const TCompoundEntry& root = entries[0];
+      const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(FCount, root.Size / FSize + 1));
+      FMap.Chains[0] = Chain(FFat, root.Start, FCount, root.Size == 0 ? 0 : most, "the mini stream's chain",
+                             false);
+      for (const std::uint32_t n : FMap.Chains[0])
+        Mark(n, TSectorUse::suMiniStream, 0);
+      miniSectors = static_cast<std::size_t>(std::min<std::uint64_t>(
+          FMap.Chains[0].size() * FSize, root.Size)) / kMiniSectorSize;
+    }
+    for (TCompoundEntry& entry : entries) {
+      if (entry.Type != kTypeStream || entry.Size == 0)
+        continue;
+      const std::string what = "stream \"" + entry.Name + "\"";
+      if (entry.InMiniStream) {
+        const std::size_t most = static_cast<std::size_t>((entry.Size + kMiniSectorSize - 1) / kMiniSectorSize);
+        FMap.Chains[entry.Id] = Chain(FMiniFat, entry.Start, miniSectors, most, what, false);
+        continue;
+      }
+      const std::size_t most = static_cast<std::size_t>(
+          std::min<std::uint64_t>(FCount + 1, (entry.Size + FSize - 1) / FSize));
+      auto& chain = FMap.Chains[entry.Id];
+      chain = Chain(FFat, entry.Start, FCount, most, what, false);
+      for (const std::uint32_t n : chain)
+        Mark(n, TSectorUse::suStream, entry.Id);
+      if (!chain.empty() && chain.size() == most) {
+        const std::uint64_t used = entry.Size - (most - 1) * FSize;
+        FMap.Sectors[chain.back()].Slack = static_cast<std::uint32_t>(FSize - used);
+        if (Bytes(chain.back()).size() < used)
+          Problem(what + " is cut short by the end of the file", chain.back());
+      }
+    }
+  }
+
+  void MarkUnreachable()
+  {
+    std::size_t unreachable = 0;
+    for (std::size_t n = 0; n < FCount && n < FFat.size(); ++n) {
+      const std::uint32_t next = FFat[n];
+      if (FMap.Sectors[n].Use != TSectorUse::suFree || next == kFreeSector || next == kFatMark ||
+          next == kDifatMark)
+        continue;
+      FMap.Sectors[n].Use = TSectorUse::suUnreachable;
+      ++unreachable;
+    }
+    if (unreachable > 0)
+      Problem(std::to_string(unreachable) + " sectors in use by the FAT belong to no chain");
+  }
+
+  std::span<const std::uint8_t> FFile;
+  THeaderFields FHeader;
+  TCompoundMap& FMap;
+  std::size_t FSize = 0;
+  std::size_t FCount = 0;
+  std::vector<std::uint32_t> FFat;
+  std::vector<std::uint32_t> FMiniFat;
+  std::vector<std::uint32_t> FDirectory;
+};
+
+}  // namespace
+
+TCompoundMap MapCompoundFile(std::span<const std::uint8_t> file)
+{
+  TCompoundMap map;
+  const auto header = ReadHeaderFields(file);
+  if (!header)
+    return map;
+  map.Valid = true;
+  TMapper(file, *header, map).Run();
+  return map;
+}
+
+std::vector<std::pair<std::uint64_t, std::uint64_t>> TCompoundMap::FileRuns(std::uint32_t id,
+                                                                           std::uint64_t from,
+                                                                           std::uint64_t count) const
+{
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> runs;
+  if (id >= Entries.size() || id >= Chains.size())
+    return runs;
+  const TCompoundEntry& entry = Entries[id];
+  const bool mini = entry.InMiniStream;
+  const std::uint64_t unit = mini ? kMiniSectorSize : SectorSize;
+  const auto& chain = Chains[id];
+  const std::uint64_t end = std::min(from + count, entry.Size);
+  for (std::uint64_t at = from; at < end;) {
+    const std::uint64_t index = at / unit;
+    if (index >= chain.size())
+      break;
+    const std::uint64_t within = at % unit;
+    const std::uint64_t length = std::min(unit - within, end - at);
+    std::uint64_t offset;
+    if (mini) {
+      // A mini sector lies inside the mini stream, itself a chain of sectors.
+      const std::uint64_t position = std::uint64_t{chain[index]} * kMiniSectorSize + within;
+      const auto& container = Chains[0];
+      if (position / SectorSize >= container.size())
+        break;
+      offset = (std::uint64_t{container[position / SectorSize]} + 1) * SectorSize + position % SectorSize;
+    } else {
+      offset = (std::uint64_t{chain[index]} + 1) * SectorSize + within;
+    }
+    if (!runs.empty() && runs.back().first + runs.back().second == offset)
+      runs.back().second += length;
+    else
+      runs.emplace_back(offset, length);
+    at += length;
+  }
+  return runs;
+}
+
+std::vector<std::uint8_t> TCompoundMap::StreamBytes(std::span<const std::uint8_t> file,
+                                                    std::uint32_t id) const
+{
+  std::vector<std::uint8_t> bytes;
+  if (id >= Entries.size())
+    return bytes;
+  for (const auto& [offset, length] : FileRuns(id, 0, Entries[id].Size)) {
+    if (offset >= file.size())
+      break;
+    const auto piece = file.subspan(static_cast<std::size_t>(offset),
+                                    static_cast<std::size_t>(std::min<std::uint64_t>(length, file.size() - offset)));
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+    if (piece.size() < length)
+      break;
+  }
+  return bytes;
+}
