@@ -2,6 +2,7 @@
 
 #include "platform/CfbByteCursor.h"
 #include "platform/CompoundFile.h"
+#include "platform/FileReader.h"
 #include "platform/text/Utf.h"
 
 #include <algorithm>
@@ -38,6 +39,8 @@ struct THeaderFields {
 
 std::optional<THeaderFields> ReadHeaderFields(std::span<const std::uint8_t> file)
 {
+  if (file.size() > kHeaderSize)
+    file = file.first(kHeaderSize);
   if (!IsCompoundFile(file))
     return std::nullopt;
   TCfbByteCursor cursor(file.first(kHeaderSize));
@@ -65,11 +68,15 @@ std::string SectorText(std::uint32_t n)
 
 class TMapper {
 public:
-  TMapper(std::span<const std::uint8_t> file, const THeaderFields& header, TCompoundMap& map)
-      : FFile(file), FHeader(header), FMap(map)
+  /// Maps a file held in memory (`file`) or, when `reader` is given, one
+  /// read a sector at a time (`file` then holds the header only).
+  TMapper(std::span<const std::uint8_t> file, const TFileReader* reader, const THeaderFields& header,
+          TCompoundMap& map)
+      : FFile(file), FReader(reader), FHeader(header), FMap(map)
   {
     FSize = std::size_t{1} << header.Shift;
-    FCount = file.size() <= FSize ? 0 : (file.size() - 1) / FSize;
+    const std::uint64_t fileSize = reader ? reader->Size() : file.size();
+    FCount = fileSize <= FSize ? 0 : static_cast<std::size_t>((fileSize - 1) / FSize);
     map.MajorVersion = header.Major;
     map.SectorSize = FSize;
     map.Sectors.assign(FCount, {});
@@ -86,12 +93,20 @@ public:
   }
 
 private:
-  std::span<const std::uint8_t> Bytes(std::uint32_t n) const
+  /// The bytes of sector `n` the file holds; read from the file into a
+  /// buffer that the next call reuses, when the file is not in memory.
+  std::span<const std::uint8_t> Bytes(std::uint32_t n)
   {
     if (n >= FCount)
       return {};
-    const std::size_t at = (static_cast<std::size_t>(n) + 1) * FSize;
-    return FFile.subspan(at, std::min(FSize, FFile.size() - at));
+    const std::uint64_t at = (static_cast<std::uint64_t>(n) + 1) * FSize;
+    if (!FReader)
+      return FFile.subspan(static_cast<std::size_t>(at), std::min<std::size_t>(FSize, FFile.size() - static_cast<std::size_t>(at)));
+    FScratch.resize(FSize);
+    std::size_t read = 0;
+    if (!FReader->ReadAt(at, FScratch, read))
+      read = 0;
+    return std::span<const std::uint8_t>(FScratch).first(read);
   }
   static void AppendEntries(std::span<const std::uint8_t> sector, std::vector<std::uint32_t>& out)
   {
@@ -316,7 +331,7 @@ private:
     std::size_t miniSectors = 0;
     if (!entries.empty() && entries[0].Type == kTypeRoot) {
       const TCompoundEntry& root = entries[0];
-      const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(FCount, root.Size / FSize + 1));
+      const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(FCount, (root.Size + FSize - 1) / FSize));
       FMap.Chains[0] = Chain(FFat, root.Start, FCount, root.Size == 0 ? 0 : most, "the mini stream's chain",
                              false);
       for (const std::uint32_t n : FMap.Chains[0])
@@ -364,6 +379,8 @@ private:
   }
 
   std::span<const std::uint8_t> FFile;
+  const TFileReader* FReader;
+  std::vector<std::uint8_t> FScratch;
   THeaderFields FHeader;
   TCompoundMap& FMap;
   std::size_t FSize = 0;
@@ -382,7 +399,23 @@ TCompoundMap MapCompoundFile(std::span<const std::uint8_t> file)
   if (!header)
     return map;
   map.Valid = true;
-  TMapper(file, *header, map).Run();
+  TMapper(file, nullptr, *header, map).Run();
+  return map;
+}
+
+TCompoundMap MapCompoundFile(const TFileReader& file)
+{
+  TCompoundMap map;
+  std::vector<std::uint8_t> header(kHeaderSize);
+  std::size_t read = 0;
+  if (!file.ReadAt(0, header, read))
+    return map;
+  header.resize(read);
+  const auto fields = ReadHeaderFields(header);
+  if (!fields)
+    return map;
+  map.Valid = true;
+  TMapper(header, &file, *fields, map).Run();
   return map;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class TFileReader;
+
 /// One 128-byte directory entry, as stored ([MS-CFB] 2.6).
 struct TCompoundEntry {
   std::uint32_t Id = 0;
@@ -81,3 +83,6 @@ struct TCompoundMap {
 /// visited once. Never throws for bad input; allocates no more than the
 /// file's size justifies.
 TCompoundMap MapCompoundFile(std::span<const std::uint8_t> file);
+/// The same for a file on disk, of which only the structures' sectors are
+/// read (its streams' bytes are not).
+TCompoundMap MapCompoundFile(const TFileReader& file);

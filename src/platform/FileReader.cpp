@@ -64,6 +64,30 @@ bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& b
   const int flags = ::fcntl(descriptor, F_GETFL);
   if (flags >= 0)
     ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  struct stat info {};
+  if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+    // A file with a size: one block of that size, read without first
+    // zero-filling it.
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size > limit) {
+      ::close(descriptor);
+      errno = EFBIG;
+      return false;
+    }
+    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    std::size_t read = 0;
+    while (read < size) {
+      const ssize_t got = ::read(descriptor, block.get() + read, size - read);
+      if (got < 0 && errno == EINTR)
+        continue;
+      if (got <= 0)
+        break;
+      read += static_cast<std::size_t>(got);
+    }
+    ::close(descriptor);
+    bytes = TSharedBytes(std::move(block), read);
+    return true;
+  }
   std::vector<std::uint8_t> data;
   bool ok = true;
   for (;;) {

@@ -135,6 +135,8 @@ std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record)
 TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
 {
   FReader.FStream = {};
+  FReader.FStreamSize = 0;
+  FReader.FCompound = false;
   FReader.FContext.Text = &FReader.FDecoder;
 }
 
@@ -172,6 +174,8 @@ void TMSExcel::Load(TWorkbookStream&& stream)
     Version = stream.StreamName == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
   }
   FStream = stream.Whole;
+  FStreamSize = stream.Source->Size();
+  FCompound = stream.Compound;
   FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
   TRecordReader reader(*stream.Source);
   if (stream.Compound)

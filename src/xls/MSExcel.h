@@ -109,6 +109,10 @@ public:
   const TSharedBytes& StreamBuffer() const { return FStream; }
   /// Records raised through OnRecord during the last load.
   std::uint64_t RecordCount() const { return FRecordCount; }
+  /// The size of the last load's workbook stream, kept whole or not.
+  std::uint64_t StreamSize() const { return FStreamSize; }
+  /// True when the last load read a compound file (false for a bare stream).
+  bool IsCompound() const { return FCompound; }
 
   // Per-workbook lists, for inspection and tests.
   const std::vector<std::string>& FormatTable() const { return FFormats->Formats(); }
@@ -271,6 +275,8 @@ private:
   void SetColumnWidths(const TColumnWidthRecord& widths);
 
   TSharedBytes FStream;
+  std::uint64_t FStreamSize = 0;
+  bool FCompound = false;
   std::uint64_t FRecordOffset = 0;
   std::uint64_t FRecordCount = 0;
   int FHighestRow = 0;

@@ -2,6 +2,7 @@
 
 #include "ContainerCommand.h"
 #include "EvalCommand.h"
+#include "LintCommand.h"
 #include "WorkbookCommand.h"
 
 #include <string_view>
@@ -27,6 +28,7 @@ constexpr TCliCommand kCommands[] = {
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
     {"container", "container FILE", "the compound file's directory and sectors as JSON lines",
      RunContainerCommand},
+    {"lint", "lint FILE", "a structure check: one JSON line per finding", RunLintCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
 };

@@ -1,5 +1,6 @@
 #include "ContainerCommand.h"
 
+#include "CommandReader.h"
 #include "Commands.h"
 #include "JsonWriter.h"
 #include "platform/CompoundFileMessages.h"
@@ -120,7 +121,7 @@ int RunContainerCommand(std::span<const std::string> args, std::ostream& out, st
     err << "Usage: bifflens-cli container FILE\n";
     return kExitUsage;
   }
-  const std::string path = args[0] == "-" ? std::string("/dev/stdin") : args[0];
+  const std::string path = CommandInputPath(args[0]);
   TSharedBytes bytes;
   errno = 0;
   if (!ReadWholeStream(path, kMostContainerBytes, bytes)) {

@@ -1,5 +1,6 @@
 #include "WorkbookCommand.h"
 
+#include "CommandReader.h"
 #include "Commands.h"
 #include "JsonWriter.h"
 #include "platform/ErrorText.h"
@@ -16,48 +17,6 @@
 #include <vector>
 
 namespace {
-
-bool GKeepReaders = false;
-
-/// A command's reader. Leaving the command frees it, unless the tool keeps
-/// readers until the process ends; then it is parked here instead.
-class TCommandReader {
-public:
-  TCommandReader() : FReader(std::make_unique<TMSExcel>()) {}
-  TCommandReader(const TCommandReader&) = delete;
-  TCommandReader& operator=(const TCommandReader&) = delete;
-  ~TCommandReader()
-  {
-    if (GKeepReaders)
-      Parked().push_back(std::move(FReader));
-  }
-  TMSExcel& operator*() const { return *FReader; }
-
-private:
-  static std::vector<std::unique_ptr<TMSExcel>>& Parked()
-  {
-    static std::vector<std::unique_ptr<TMSExcel>> parked;
-    return parked;
-  }
-  std::unique_ptr<TMSExcel> FReader;
-};
-
-/// Loads the workbook; on failure prints the message by the "." rule on
-/// `err` and returns false. What was read before the failure stays.
-bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
-{
-  // Every command uses a record only while it is raised (or the model
-  // after the load), so the workbook stream is read a window at a time.
-  reader.KeepStreamBuffer = false;
-  try {
-    // "-" is standard input, read whole like any pipe.
-    reader.LoadFromFile(fileName == "-" ? std::string("/dev/stdin") : fileName);
-    return true;
-  } catch (const std::exception& e) {
-    err << ErrorBoxText(ExceptionText(e)) << '\n';
-    return false;
-  }
-}
 
 bool CheckArgs(std::span<const std::string> args, std::size_t count, const char* usage,
                std::ostream& err)
@@ -122,11 +81,6 @@ void CollectFormulas(TMSExcel& reader, TFormulaBook& book)
 }
 
 }  // namespace
-
-void KeepReadersUntilExit()
-{
-  GKeepReaders = true;
-}
 
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {

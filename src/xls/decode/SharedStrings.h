@@ -21,8 +21,20 @@
 /// is cut off inside, kMsgSstOptionsFormat for an option byte it cannot
 /// read, and kMsgRichDataContinue / kMsgExtDataContinue for runs or
 /// extended data cut off by the end of the last CONTINUE record.
-template <typename TFields, typename TReserve, typename TOut>
-void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
+/// What a structure check wants to know of an SST besides its strings.
+struct TSstWatch {
+  /// String `index` starts at `position` of part `part`.
+  void StringStart(std::size_t /*index*/, std::size_t /*part*/, std::size_t /*position*/) {}
+  /// A string's characters were split inside a UTF-16 character.
+  void SplitInsideCharacter(std::size_t /*index*/, std::size_t /*part*/) {}
+  /// `leftover` bytes at the end of part `part` were too few for a string
+  /// header: a header split across records, or bytes the table does not use.
+  void HeaderSplit(std::size_t /*part*/, std::size_t /*leftover*/) {}
+};
+
+template <typename TFields, typename TReserve, typename TOut, typename TWatch = TSstWatch>
+void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out,
+               TWatch&& watch = TWatch())
 {
   auto* c = &parts.Current();
   if (c->Size() < 8)
@@ -49,13 +61,18 @@ void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
   };
   for (std::int32_t k = 0; k < count; ++k) {
     if (c->Remaining() < 3) {
+      const std::size_t leftover = c->Remaining();
+      const std::size_t part = parts.PartIndex();
       // Writers count strings they never wrote (a unique count larger than
       // the table): the strings stored are the table.
       if (!parts.NextPart())
         return;
+      if (leftover > 0)
+        watch.HeaderSplit(part, leftover);
       c = &parts.Current();
     }
     need(3);
+    watch.StringStart(static_cast<std::size_t>(k), parts.PartIndex(), c->Position());
     c->Begin("string");
     const std::size_t chars = c->U16("chars");
     const std::uint8_t options = c->U8("options");
@@ -73,7 +90,10 @@ void DecodeSst(TBasicPartCursor<TFields>& parts, TReserve&& reserve, TOut&& out)
     }
     const bool wide = options & 0x01;
     // The string counts once its characters are read, whatever follows.
-    out(ReadCharacters(parts, wide ? 2 * chars : chars, wide, true));
+    bool split = false;
+    out(ReadCharacters(parts, wide ? 2 * chars : chars, wide, true, &split));
+    if (split)
+      watch.SplitInsideCharacter(static_cast<std::size_t>(k), parts.PartIndex());
     c = &parts.Current();
     if (runs > 0)
       skipAcross("rich_runs", 4 * runs, kMsgRichDataContinue);

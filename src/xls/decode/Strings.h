@@ -46,10 +46,11 @@ std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t coun
 /// of the rest, 0 for 8-bit, 1 for UTF-16. Where the parts end first, or a
 /// continuation is empty, the text ends there, unless `required`: then
 /// kMsgNoContinue. A bad width byte throws kMsgInvalidContinueFlag.
-/// Returns UTF-8.
+/// `splitInsideCharacter`, when given, is set when a part ends inside a
+/// UTF-16 character. Returns UTF-8.
 template <typename TFields>
 std::string ReadCharacters(TBasicPartCursor<TFields>& parts, std::size_t remaining, bool wide,
-                           bool required)
+                           bool required, bool* splitInsideCharacter = nullptr)
 {
   auto* cursor = &parts.Current();
   std::string text;
@@ -78,6 +79,10 @@ std::string ReadCharacters(TBasicPartCursor<TFields>& parts, std::size_t remaini
   };
   while (cursor->Remaining() < remaining) {
     const std::size_t available = cursor->Remaining();
+    // A UTF-16 character half in one record and half in the next is not a
+    // split the format allows (the half is dropped).
+    if (wide && available % 2 != 0 && splitInsideCharacter)
+      *splitInsideCharacter = true;
     appendPiece(cursor->Bytes("characters", available));
     remaining -= available;
     if (!parts.NextPart()) {

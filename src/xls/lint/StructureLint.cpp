@@ -1,0 +1,454 @@
+#include "xls/lint/StructureLint.h"
+
+#include "model/CellText.h"
+#include "platform/text/HexText.h"
+#include "platform/text/TextFormat.h"
+#include "xls/RecordCodes.h"
+#include "xls/decode/CellRecords.h"
+#include "xls/decode/GlobalRecords.h"
+#include "xls/decode/SharedStrings.h"
+#include "xls/lint/LintMessages.h"
+#include "xls/records/RecordTable.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr std::uint16_t kRecBlank = 0x0201;
+constexpr std::uint16_t kRecIndex = 0x020B;
+constexpr std::uint16_t kRecDbCell = 0x00D7;
+constexpr std::uint16_t kRecExtSst = 0x00FF;
+// Custom number formats start here; every index below is Excel's own.
+constexpr int kFirstCustomFormat = 164;
+// Font index 4 is never used: indexes from 5 on count the FONT records less one.
+constexpr int kSkippedFont = 4;
+// Duplicate cells listed one by one; the rest are counted.
+constexpr std::uint64_t kMostDuplicatesListed = 100;
+constexpr std::size_t kColumnsPerRowBitmap = 256;
+
+std::string Number(std::uint64_t n)
+{
+  return std::to_string(n);
+}
+
+/// Decodes a record with one decoder, handing what it reads to `use`.
+template <typename TDecoder, typename TUse>
+void Decode(const TRecordRef& record, const TDecodeContext& context, TUse&& use)
+{
+  TRecordCursor cursor(record.Data);
+  TDecoder()(cursor, context, record.Header.Code, use);
+}
+
+/// The four BOF codes exactly: chart records such as 0x1009 share the low byte.
+bool IsBof(std::uint16_t code)
+{
+  return code == 0x0009 || code == 0x0209 || code == 0x0409 || code == 0x0809;
+}
+
+}  // namespace
+
+const char* LintSeverityName(TLintSeverity severity)
+{
+  switch (severity) {
+  case TLintSeverity::lsError: return "error";
+  case TLintSeverity::lsWarning: return "warning";
+  case TLintSeverity::lsInfo: return "info";
+  }
+  return "error";
+}
+
+/// What the check keeps of the worksheet being read.
+struct TStructureLint::TSheet {
+  std::optional<TDimensionsRecord> Dimensions;
+  std::optional<TTally> Outside;
+  // Which columns of each row were written, a bit each (BIFF has 256
+  // columns); a damaged file's far columns go to a set.
+  std::vector<std::array<std::uint64_t, kColumnsPerRowBitmap / 64>> Written;
+  std::unordered_set<std::uint64_t> WrittenFar;
+  bool Biff8 = false;
+};
+
+TStructureLint::TStructureLint() = default;
+TStructureLint::~TStructureLint() = default;
+
+bool TStructureLint::HasErrors() const
+{
+  return std::any_of(FFindings.begin(), FFindings.end(),
+                     [](const TLintFinding& f) { return f.Severity == TLintSeverity::lsError; });
+}
+
+void TStructureLint::Report(TLintSeverity severity, const char* check, const TRecordRef* record,
+                            std::string message)
+{
+  TLintFinding finding;
+  finding.Severity = severity;
+  finding.Check = check;
+  if (record) {
+    finding.Record = record->Number;
+    finding.Offset = record->Offset;
+  }
+  finding.Message = std::move(message);
+  FFindings.push_back(std::move(finding));
+}
+
+void TStructureLint::Add(const TStreamRecord& listed)
+{
+  const TRecordRef& record = listed;
+  const std::uint16_t code = record.Header.Code;
+  if (!FSst.empty() && code != kRecContinue)
+    FinishSst();
+  if (record.Truncated())
+    Report(TLintSeverity::lsError, "record-cut-short", &record,
+           FormatMessage(kLintRecordCutShort, Number(record.Header.Length), Number(record.Data.size())));
+  if (IsBof(code)) {
+    TakeBof(record);
+    return;
+  }
+  if (record.Header.Length > FLimit)
+    Report(TLintSeverity::lsError, "record-too-long", &record,
+           FormatMessage(kLintRecordTooLong, Number(record.Header.Length), Number(FLimit)));
+  if (code == kRecEof) {
+    TakeEof(record);
+    return;
+  }
+  TakeRecord(record);
+}
+
+void TStructureLint::TakeBof(const TRecordRef& record)
+{
+  TRecordCursor cursor(record.Data);
+  const std::uint16_t version = cursor.U16("version");
+  const std::uint16_t type = cursor.U16("type");
+  if (!FVersionKnown) {
+    FVersionKnown = true;
+    switch (record.Header.Code >> 8) {
+    case 0x00: FContext.Version = TExcelVersion::evExcel2; break;
+    case 0x02: FContext.Version = TExcelVersion::evExcel3; break;
+    case 0x04: FContext.Version = TExcelVersion::evExcel4; break;
+    default:
+      FContext.Version = version == kBofVersionBiff8 ? TExcelVersion::evExcel8 : TExcelVersion::evExcel5;
+    }
+    FLimit = RecordLimit(FContext.Version);
+  }
+  FBofOffsets.insert(record.Offset);
+  FOpenBofs.push_back(record);
+  if (!cursor.Short() && type == kBofTypeWorksheet && FOpenBofs.size() == 1) {
+    FSheet = std::make_unique<TSheet>();
+    FSheet->Biff8 = FContext.Biff8();
+    FRowOffsets.clear();
+  }
+}
+
+void TStructureLint::TakeEof(const TRecordRef& record)
+{
+  FEndOfLastEof = record.Offset + 4 + record.Data.size();
+  if (FOpenBofs.empty()) {
+    Report(TLintSeverity::lsError, "bof-eof-balance", &record, kLintEofWithoutBof);
+    return;
+  }
+  FOpenBofs.pop_back();
+  if (FOpenBofs.empty() && FSheet)
+    FinishSheet();
+}
+
+void TStructureLint::TakeRecord(const TRecordRef& record)
+{
+  const std::uint16_t code = record.Header.Code;
+  // Cells count only in a worksheet's own records (a chart's are its data).
+  const bool inSheet = FSheet && FOpenBofs.size() == 1;
+  auto cell = [&](const TCellRecord& c) { TakeCell(record, c); };
+  switch (code) {
+  case kRecBlank2: if (inSheet) Decode<TBlank2Decoder>(record, FContext, cell); return;
+  case kRecInteger2: if (inSheet) Decode<TInteger2Decoder>(record, FContext, cell); return;
+  case kRecNumber2: if (inSheet) Decode<TNumber2Decoder>(record, FContext, cell); return;
+  case kRecLabel2: if (inSheet) Decode<TLabel2Decoder>(record, FContext, cell); return;
+  case kRecBoolErr2: if (inSheet) Decode<TBoolErr2Decoder>(record, FContext, cell); return;
+  case kRecRk:
+  case kRecRk3: if (inSheet) Decode<TRkDecoder>(record, FContext, cell); return;
+  case kRecNumber: if (inSheet) Decode<TNumberDecoder>(record, FContext, cell); return;
+  case kRecLabel:
+  case kRecRString: if (inSheet) Decode<TLabelDecoder>(record, FContext, cell); return;
+  case kRecBoolErr: if (inSheet) Decode<TBoolErrDecoder>(record, FContext, cell); return;
+  case kRecMulRk: if (inSheet) Decode<TMulRkDecoder>(record, FContext, cell); return;
+  case kRecMulBlank: if (inSheet) Decode<TMulBlankDecoder>(record, FContext, cell); return;
+  case kRecFormula:
+  case kRecFormula3:
+  case kRecFormula4: if (inSheet) Decode<TFormulaResultDecoder>(record, FContext, cell); return;
+  case kRecBlank:
+    if (inSheet) {
+      TRecordCursor cursor(record.Data);
+      const TCellRecord blank = CellDecode::Prefix(cursor);
+      if (!cursor.Short())
+        TakeCell(record, blank);
+    }
+    return;
+  case kRecLabelSst:
+    ++FLabelSsts;
+    if (inSheet)
+      Decode<TLabelSstDecoder>(record, FContext, cell);
+    return;
+  case kRecSst:
+    FSst.push_back(record);
+    return;
+  case kRecContinue:
+    if (!FSst.empty())
+      FSst.push_back(record);
+    return;
+  case kRecExtSst: CheckExtSst(record); return;
+  case kRecIndex: CheckIndex(record); return;
+  case kRecDbCell: CheckDbCell(record); return;
+  case kRecRow:
+    FRowOffsets.push_back(record.Offset);
+    return;
+  case kRecDimensions:
+    if (inSheet)
+      Decode<TDimensionsDecoder>(record, FContext, [&](const TDimensionsRecord& d) { FSheet->Dimensions = d; });
+    return;
+  case kRecBoundSheet:
+    if (record.Data.size() >= 4) {
+      TRecordCursor cursor(record.Data);
+      FBoundSheets.emplace_back(record, cursor.U32("position"));
+    }
+    return;
+  case kRecXf2:
+  case kRecXf3:
+  case kRecXf4:
+  case kRecXf5:
+    Decode<TXfDecoder>(record, FContext, [&](const TXfRecord& xf) { FXfs.emplace_back(record, xf); });
+    return;
+  case kRecFont:
+  case kRecFont3:
+    ++FFonts;
+    return;
+  case kRecFormat2:
+  case kRecFormat4:
+    Decode<TFormatDecoder>(record, FContext, [&](const TFormatRecord& f) {
+      FFormats.insert(f.ByOrder ? static_cast<int>(FFormats.size()) : f.Index);
+    });
+    return;
+  case kRecCodePage:
+    Decode<TCodePageDecoderRecord>(record, FContext, [&](int page) {
+      // 32769 and 1200 say Windows-1252 and UTF-16 in their own ways.
+      const TCodePageDecoder decoder(page);
+      if (page != 32769 && page != 1200 && page != 1201 && decoder.CodePage() != page)
+        Report(TLintSeverity::lsWarning, "codepage", &record, FormatMessage(kLintCodePage, Number(page)));
+    });
+    return;
+  case kRecFilePass:
+    Report(TLintSeverity::lsInfo, "encrypted", &record, kLintEncrypted);
+    return;
+  default:
+    break;
+  }
+  const TRecordType* type = FindRecordType(code);
+  if ((!type || !type->Describe) && !(code == 0 && record.Header.Length == 0)) {
+    TTally& tally = FUnknownCodes[code];
+    if (tally.Count++ == 0)
+      tally.First = record;
+  }
+}
+
+void TStructureLint::TakeCell(const TRecordRef& record, const TCellRecord& cell)
+{
+  if (!FXfs.empty() && static_cast<std::size_t>(cell.Xf) >= FXfs.size()) {
+    TTally& tally = FBadCellXfs[cell.Xf];
+    if (tally.Count++ == 0)
+      tally.First = record;
+  }
+  TSheet& sheet = *FSheet;
+  if (sheet.Dimensions) {
+    const TDimensionsRecord& d = *sheet.Dimensions;
+    // Before BIFF8 the load's dimensions count one row and column more.
+    const int lastRow = sheet.Biff8 ? d.LastRow : d.LastRow - 1;
+    const int lastColumn = sheet.Biff8 ? d.LastColumn : d.LastColumn - 1;
+    if (cell.Row < d.FirstRow || cell.Row >= lastRow || cell.Column < d.FirstColumn ||
+        cell.Column >= lastColumn) {
+      if (!sheet.Outside)
+        sheet.Outside = TTally{record, 0};
+      ++sheet.Outside->Count;
+    }
+  }
+  bool again;
+  if (static_cast<std::size_t>(cell.Column) < kColumnsPerRowBitmap) {
+    if (sheet.Written.size() <= static_cast<std::size_t>(cell.Row))
+      sheet.Written.resize(static_cast<std::size_t>(cell.Row) + 1);
+    std::uint64_t& word = sheet.Written[static_cast<std::size_t>(cell.Row)][static_cast<std::size_t>(cell.Column) / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (cell.Column % 64);
+    again = (word & bit) != 0;
+    word |= bit;
+  } else {
+    again = !sheet.WrittenFar.insert(std::uint64_t(cell.Row) << 16 | std::uint64_t(cell.Column)).second;
+  }
+  if (!again)
+    return;
+  if (FDuplicatesReported++ < kMostDuplicatesListed)
+    Report(TLintSeverity::lsWarning, "duplicate-cell", &record,
+           FormatMessage(kLintDuplicateCell, CellReference(cell.Row, cell.Column)));
+  else
+    ++FDuplicatesMore;
+}
+
+void TStructureLint::FinishSheet()
+{
+  if (FSheet->Outside)
+    Report(TLintSeverity::lsWarning, "dimensions", &FSheet->Outside->First,
+           FormatMessage(kLintOutsideDimensions, Number(FSheet->Outside->Count)));
+  FSheet.reset();
+}
+
+void TStructureLint::FinishSst()
+{
+  const std::vector<TRecordRef> parts = std::move(FSst);
+  FSst.clear();
+  FSstRecord = parts.front();
+  TRecordCursor counts(parts.front().Data);
+  FSstTotal = counts.U32("total");
+  FSstUnique = counts.U32("unique");
+  // The structure of the table as the reader reads it; where it breaks,
+  // the load says why.
+  struct TWatch {
+    TStructureLint& Lint;
+    const std::vector<TRecordRef>& Parts;
+    void StringStart(std::size_t, std::size_t part, std::size_t position)
+    {
+      Lint.FStringOffsets.push_back(Parts[part].Offset + 4 + position);
+      Lint.FStringRecords.push_back(Parts[part].Offset);
+    }
+    void SplitInsideCharacter(std::size_t index, std::size_t part)
+    {
+      Lint.Report(TLintSeverity::lsError, "sst-string-split", &Parts[part],
+                  FormatMessage(kLintSstSplitCharacter, Number(index)));
+    }
+    void HeaderSplit(std::size_t part, std::size_t leftover)
+    {
+      Lint.Report(TLintSeverity::lsError, "sst-string-split", &Parts[part],
+                  FormatMessage(kLintSstSplitHeader, Number(leftover)));
+    }
+  };
+  // A table the reader cannot read fails the load with the same message.
+  TPartCursor cursor(parts);
+  std::size_t stored = 0;
+  DecodeSst(cursor, [](std::size_t) {}, [&](std::string&&) { ++stored; }, TWatch{*this, parts});
+  if (FSstUnique > stored)
+    Report(TLintSeverity::lsError, "sst-count", &parts.front(),
+           FormatMessage(kLintSstFewer, Number(FSstUnique), Number(stored)));
+}
+
+void TStructureLint::CheckExtSst(const TRecordRef& record)
+{
+  // [MS-XLS] 2.4.107 ExtSST: strings per bucket, then per bucket the stream
+  // offset of its first string and that string's offset in its record.
+  TRecordCursor cursor(record.Data);
+  const std::size_t perBucket = cursor.U16("strings_per_bucket");
+  for (std::size_t bucket = 0; cursor.Remaining() >= 8; ++bucket) {
+    const std::uint32_t position = cursor.U32("position");
+    const std::uint16_t inRecord = cursor.U16("offset_in_record");
+    cursor.U16("reserved");
+    const std::size_t index = bucket * perBucket;
+    if (perBucket == 0 || index >= FStringOffsets.size())
+      break;
+    if (position != FStringOffsets[index] || inRecord != FStringOffsets[index] - FStringRecords[index]) {
+      Report(TLintSeverity::lsWarning, "extsst-offsets", &record,
+             FormatMessage(kLintExtSst, Number(bucket), Number(position)));
+      return;  // one finding says the table is off
+    }
+  }
+}
+
+void TStructureLint::CheckIndex(const TRecordRef& record)
+{
+  // [MS-XLS] 2.4.144 Index: the DBCELL records' stream offsets come after
+  // the row range (32-bit rows from BIFF8 on) and one more dword.
+  TRecordCursor cursor(record.Data);
+  cursor.U32("reserved");
+  if (FContext.Biff8()) {
+    cursor.U32("first_row");
+    cursor.U32("last_row_plus_1");
+  } else {
+    cursor.U16("first_row");
+    cursor.U16("last_row_plus_1");
+  }
+  cursor.U32("default_col_width_position");
+  while (cursor.Remaining() >= 4) {
+    const std::uint32_t position = cursor.U32("dbcell_position");
+    if (position > record.Offset)
+      FExpectedDbCells.emplace(position, record);
+  }
+}
+
+void TStructureLint::CheckDbCell(const TRecordRef& record)
+{
+  FDbCellOffsets.insert(record.Offset);
+  FExpectedDbCells.erase(record.Offset);
+  TRecordCursor cursor(record.Data);
+  const std::uint32_t back = cursor.U32("first_row_offset");
+  if (cursor.Short() || back == 0 || back > record.Offset)
+    return;
+  const std::uint64_t target = record.Offset - back;
+  if (!std::binary_search(FRowOffsets.begin(), FRowOffsets.end(), target))
+    Report(TLintSeverity::lsWarning, "index-offsets", &record,
+           FormatMessage(kLintDbCellNoRow, Number(target)));
+}
+
+void TStructureLint::CheckFormats()
+{
+  for (const auto& [record, xf] : FXfs) {
+    if (FFonts > 0) {
+      const int font = xf.FontIndex >= kSkippedFont + 1 ? xf.FontIndex - 1 : xf.FontIndex;
+      if (xf.FontIndex == kSkippedFont || static_cast<std::size_t>(font) >= FFonts)
+        Report(TLintSeverity::lsWarning, "font-index", &record,
+               FormatMessage(kLintFontIndex, Number(static_cast<std::uint64_t>(xf.FontIndex))));
+    }
+    if (xf.FormatIndex >= kFirstCustomFormat && !FFormats.contains(xf.FormatIndex))
+      Report(TLintSeverity::lsWarning, "format-index", &record,
+             FormatMessage(kLintFormatIndex, Number(static_cast<std::uint64_t>(xf.FormatIndex))));
+  }
+}
+
+void TStructureLint::Finish(std::span<const std::uint8_t> stream, const TCompoundMap* container)
+{
+  if (!FSst.empty())
+    FinishSst();
+  if (FSheet)
+    FinishSheet();
+  for (const TRecordRef& open : FOpenBofs)
+    Report(TLintSeverity::lsError, "bof-eof-balance", &open, kLintBofWithoutEof);
+  for (const auto& [record, position] : FBoundSheets)
+    if (!FBofOffsets.contains(position)) {
+      std::string name;
+      Decode<TBoundSheetDecoder>(record, FContext, [&](const TSheetName& entry) { name = entry.Name; });
+      Report(TLintSeverity::lsError, "boundsheet-offset", &record,
+             FormatMessage(kLintBoundSheetNowhere, name, Number(position)));
+    }
+  for (const auto& [position, index] : FExpectedDbCells)
+    if (!FDbCellOffsets.contains(position))
+      Report(TLintSeverity::lsWarning, "index-offsets", &index,
+             FormatMessage(kLintIndexNoDbCell, Number(position)));
+  if (FSstRecord && FSstTotal < FLabelSsts)
+    Report(TLintSeverity::lsWarning, "sst-count", &*FSstRecord,
+           FormatMessage(kLintSstTotal, Number(FSstTotal), Number(FLabelSsts)));
+  for (const auto& [xf, tally] : FBadCellXfs)
+    Report(TLintSeverity::lsError, "xf-index", &tally.First,
+           FormatMessage(kLintXfIndex, Number(tally.Count), Number(static_cast<std::uint64_t>(xf))));
+  CheckFormats();
+  if (FDuplicatesMore > 0)
+    Report(TLintSeverity::lsWarning, "duplicate-cell", nullptr,
+           FormatMessage(kLintMoreDuplicates, Number(FDuplicatesMore)));
+  if (FEndOfLastEof > 0 && FEndOfLastEof < stream.size()) {
+    const auto tail = stream.subspan(static_cast<std::size_t>(FEndOfLastEof));
+    const auto nonZero = static_cast<std::uint64_t>(std::count_if(tail.begin(), tail.end(), [](std::uint8_t b) { return b != 0; }));
+    if (nonZero > 0)
+      Report(TLintSeverity::lsWarning, "trailing-bytes", nullptr,
+             FormatMessage(kLintTrailingBytes, Number(tail.size())));
+  }
+  for (const auto& [code, tally] : FUnknownCodes)
+    Report(TLintSeverity::lsInfo, "unknown-record", &tally.First,
+           FormatMessage(kLintUnknownRecord, Number(tally.Count), HexNumber(code, 4)));
+  if (container)
+    for (const TCompoundProblem& problem : container->Problems) {
+      const bool unreachable = problem.Message.find("belong to no chain") != std::string::npos;
+      Report(unreachable ? TLintSeverity::lsWarning : TLintSeverity::lsError, "compound-file", nullptr,
+             problem.Message);
+    }
+}

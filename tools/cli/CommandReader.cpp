@@ -1,0 +1,49 @@
+#include "CommandReader.h"
+
+#include "Commands.h"
+#include "platform/ErrorText.h"
+
+#include <exception>
+#include <vector>
+
+namespace {
+
+bool GKeepReaders = false;
+
+std::vector<std::unique_ptr<TMSExcel>>& Parked()
+{
+  static std::vector<std::unique_ptr<TMSExcel>> parked;
+  return parked;
+}
+
+}  // namespace
+
+void KeepReadersUntilExit()
+{
+  GKeepReaders = true;
+}
+
+TCommandReader::TCommandReader() : FReader(std::make_unique<TMSExcel>()) {}
+
+TCommandReader::~TCommandReader()
+{
+  if (GKeepReaders)
+    Parked().push_back(std::move(FReader));
+}
+
+std::string CommandInputPath(const std::string& fileName)
+{
+  return fileName == "-" ? std::string("/dev/stdin") : fileName;
+}
+
+bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream)
+{
+  reader.KeepStreamBuffer = keepStream;
+  try {
+    reader.LoadFromFile(CommandInputPath(fileName));
+    return true;
+  } catch (const std::exception& e) {
+    err << ErrorBoxText(ExceptionText(e)) << '\n';
+    return false;
+  }
+}

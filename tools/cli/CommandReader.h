@@ -1,0 +1,31 @@
+#pragma once
+
+#include "xls/MSExcel.h"
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+/// A command's reader. Leaving the command frees it, unless the tool keeps
+/// readers until the process ends (KeepReadersUntilExit); then it is parked
+/// instead, as freeing a big model only to end the process costs time.
+class TCommandReader {
+public:
+  TCommandReader();
+  ~TCommandReader();
+  TCommandReader(const TCommandReader&) = delete;
+  TCommandReader& operator=(const TCommandReader&) = delete;
+  TMSExcel& operator*() const { return *FReader; }
+
+private:
+  std::unique_ptr<TMSExcel> FReader;
+};
+
+/// The path a command reads: "-" is standard input, read whole like any pipe.
+std::string CommandInputPath(const std::string& fileName);
+
+/// Loads the workbook; on failure prints the message by the "." rule on
+/// `err` and returns false. What was read before the failure stays. Unless
+/// `keepStream`, the workbook stream is read a window at a time (the
+/// commands that use a record only while it is raised).
+bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream = false);
