@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "CsvCommand.h"
 #include "EvalCommand.h"
 #include "WorkbookCommand.h"
 
@@ -22,6 +23,7 @@ constexpr TCliCommand kCommands[] = {
     {"cells", "cells FILE", "one JSON line per stored cell value", RunCellsCommand},
     {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
+    {"csv", "csv FILE [OPTIONS]", "a worksheet as CSV (csv --help lists the options)", RunCsvCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
 };

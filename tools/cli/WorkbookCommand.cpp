@@ -1,6 +1,7 @@
 #include "WorkbookCommand.h"
 
 #include "Commands.h"
+#include "CommandReader.h"
 #include "JsonWriter.h"
 #include "platform/ErrorText.h"
 #include "platform/text/HexText.h"
@@ -14,47 +15,6 @@
 #include <vector>
 
 namespace {
-
-bool GKeepReaders = false;
-
-/// A command's reader. Leaving the command frees it, unless the tool keeps
-/// readers until the process ends; then it is parked here instead.
-class TCommandReader {
-public:
-  TCommandReader() : FReader(std::make_unique<TMSExcel>()) {}
-  TCommandReader(const TCommandReader&) = delete;
-  TCommandReader& operator=(const TCommandReader&) = delete;
-  ~TCommandReader()
-  {
-    if (GKeepReaders)
-      Parked().push_back(std::move(FReader));
-  }
-  TMSExcel& operator*() const { return *FReader; }
-
-private:
-  static std::vector<std::unique_ptr<TMSExcel>>& Parked()
-  {
-    static std::vector<std::unique_ptr<TMSExcel>> parked;
-    return parked;
-  }
-  std::unique_ptr<TMSExcel> FReader;
-};
-
-/// Loads the workbook; on failure prints the message by the "." rule on
-/// `err` and returns false. What was read before the failure stays.
-bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
-{
-  // Every command uses a record only while it is raised (or the model
-  // after the load), so the workbook stream is read a window at a time.
-  reader.KeepStreamBuffer = false;
-  try {
-    reader.LoadFromFile(fileName);
-    return true;
-  } catch (const std::exception& e) {
-    err << ErrorBoxText(ExceptionText(e)) << '\n';
-    return false;
-  }
-}
 
 bool CheckArgs(std::span<const std::string> args, std::size_t count, const char* usage,
                std::ostream& err)
@@ -106,11 +66,6 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
 
 }  // namespace
 
-void KeepReadersUntilExit()
-{
-  GKeepReaders = true;
-}
-
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (!CheckArgs(args, 1, "records FILE", err))
@@ -127,7 +82,7 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
     json.Field("name", RecordTypeName(record.Header.Code));
     json.EndObject();
   };
-  const bool ok = Load(reader, args[0], err);
+  const bool ok = LoadCommandWorkbook(reader, args[0], err);
   json.Flush();
   return ok ? kExitOk : kExitFailure;
 }
@@ -138,7 +93,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  const bool ok = Load(reader, args[0], err);
+  const bool ok = LoadCommandWorkbook(reader, args[0], err);
   // The cells the model kept are printed also after a failure; the message
   // went to stderr already.
   TJsonLineWriter json(out);
@@ -177,7 +132,7 @@ int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ost
     bytes.assign(record.Data.begin(), record.Data.end());
     found = true;
   };
-  const bool ok = Load(reader, args[0], err);
+  const bool ok = LoadCommandWorkbook(reader, args[0], err);
   if (!found) {
     if (ok)
       err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
@@ -197,7 +152,7 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  const bool ok = Load(reader, args[0], err);
+  const bool ok = LoadCommandWorkbook(reader, args[0], err);
   TJsonLineWriter json(out);
   json.BeginObject();
   json.Field("file", args[0]);
