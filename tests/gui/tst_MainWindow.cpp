@@ -748,6 +748,80 @@ private slots:
     QCOMPARE(form.tsSheets->count(), 3);
   }
 
+  // --- Export -----------------------------------------------------------
+
+  void exportSheetAsCsvWritesTheShownSheetAndRemembersTheFolder()
+  {
+    QTemporaryDir books;
+    QTemporaryDir first;
+    QTemporaryDir second;
+    const QString book = WriteFile(books, QStringLiteral("book.xls"), WorkbookWithSheets({"Sales", "Q&A"}));
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(form.mnuFile->actions().contains(form.actExportCsv));
+    QVERIFY(!form.actExportCsv->isEnabled());  // nothing shown yet
+    form.OpenFile(book);
+    QVERIFY(form.actExportCsv->isEnabled());
+    form.SelectSheetTab(1);
+    // The first export starts in the workbook's folder with a name made of
+    // the workbook's and the sheet's.
+    QString startedIn;
+    QString suggested;
+    const QString firstFile = first.filePath(QStringLiteral("q.csv"));
+    OnNextDialog<QFileDialog>(&form, [&](QFileDialog& dialog) {
+      startedIn = dialog.directory().absolutePath();
+      suggested = dialog.selectedFiles().value(0);
+      dialog.selectFile(firstFile);
+      static_cast<QDialog&>(dialog).accept();
+    });
+    form.actExportCsv->trigger();
+    QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
+    QCOMPARE(startedIn, QFileInfo(book).absolutePath());
+    QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("book-Q&A.csv"));
+    QFile written(firstFile);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    // The helper's cells take XF 15, a date format: serial 1 is 1900-01-01.
+    QCOMPARE(written.readAll(), QByteArray("1900-01-01\n"));
+    QCOMPARE(form.lblStatusMessage->text(), QStringLiteral("Exported sheet Q&A to q.csv (1 row)."));
+    // The next one starts where the last went, also in a later run.
+    TfrmMain later;
+    later.show();
+    QVERIFY(QTest::qWaitForWindowActive(&later));
+    later.OpenFile(book);
+    OnNextDialog<QFileDialog>(&later, [&](QFileDialog& dialog) {
+      startedIn = dialog.directory().absolutePath();
+      dialog.selectFile(second.filePath(QStringLiteral("s.csv")));
+      static_cast<QDialog&>(dialog).accept();
+    });
+    later.actExportCsv->trigger();
+    QCOMPARE(startedIn, QDir(first.path()).absolutePath());
+    QFile sales(second.filePath(QStringLiteral("s.csv")));
+    QVERIFY(sales.open(QIODevice::ReadOnly));
+    QCOMPARE(sales.readAll(), QByteArray("1899-12-31\n"));  // Excel's 1900-01-00
+  }
+
+  void exportSheetAsCsvReportsAFileItCannotWrite()
+  {
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.OpenFile(FProfiles);
+    const QString path = QStringLiteral("/nonexistent-folder/x.csv");
+    QString message;
+    try {
+      form.ExportShownSheet(path);
+    } catch (const std::exception& e) {
+      message = QString::fromUtf8(e.what());
+    }
+    QCOMPARE(message, QStringLiteral("Cannot write /nonexistent-folder/x.csv: No such file or directory"));
+    // Nothing shown, nothing to export.
+    form.OpenFile(QString());
+    QVERIFY(!form.actExportCsv->isEnabled());
+  }
+
   void f1ShowsTheAboutBoxAndCtrlQCloses()
   {
     TfrmMain form;
@@ -884,6 +958,10 @@ private slots:
     QCOMPARE(CutShortText(10, 100), QStringLiteral("record cut short: 10 of 100 bytes present"));
     QCOMPARE(LiteralCaption(QStringLiteral("P&L & R&&D")), QStringLiteral("P&&L && R&&&&D"));
     QCOMPARE(RecentFileEntryText(3, QStringLiteral("/a&b.xls")), QStringLiteral("&3 /a&&b.xls"));
+    QCOMPARE(ExportedText(QStringLiteral("Q1"), QStringLiteral("/tmp/out/q1.csv"), 12),
+             QStringLiteral("Exported sheet Q1 to q1.csv (12 rows)."));
+    QCOMPARE(ExportFileSuggestion(QStringLiteral("/d/book.v2.xls"), QStringLiteral("a/b")),
+             QStringLiteral("book.v2-a_b.csv"));
     const std::pair<TExcelVersion, const char*> versions[] = {
         {TExcelVersion::evExcel2, "BIFF2"},   {TExcelVersion::evExcel3, "BIFF3"},
         {TExcelVersion::evExcel4, "BIFF4"},   {TExcelVersion::evExcel5, "BIFF5/7"},
