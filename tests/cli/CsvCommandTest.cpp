@@ -7,6 +7,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -45,7 +46,8 @@ protected:
   void SetUp() override
   {
     FDir = fs::temp_directory_path() /
-           ("bifflens-csv-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("bifflens-csv-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(FDir);
     fs::create_directories(FDir);
   }

@@ -5,6 +5,7 @@
 #include "Commands.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <charconv>
@@ -157,7 +158,10 @@ protected:
   {
     if (!fs::is_directory(CorpusDir() / "reference"))
       GTEST_SKIP() << "corpus not found at " << CorpusDir() << " (set BIFFLENS_CORPUS_DIR)";
-    FDir = fs::temp_directory_path() / "bifflens-csv-corpus";
+    // A folder of this test's own: ctest runs the tests of a suite side by side.
+    FDir = fs::temp_directory_path() /
+           ("bifflens-csv-corpus-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(FDir);
     fs::create_directories(FDir);
   }

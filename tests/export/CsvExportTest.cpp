@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -105,7 +106,7 @@ TEST(ExportSheetToFile, WritesTheSheetAndSaysWhyAFileCannotBeWritten)
   b.Bof(TExcelVersion::evExcel8).Label(0, 0, 0, "a,b").Number(0, 1, 1, 43831).Eof();
   TMSExcel reader;
   reader.LoadFromMemory(InCompoundFile(b.Build()));
-  const auto dir = std::filesystem::temp_directory_path() / "bifflens-export-test";
+  const auto dir = std::filesystem::temp_directory_path() / ("bifflens-export-test-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const auto path = (dir / "s.csv").string();
   ExportSheetToFile(reader, 0, path, {});
