@@ -153,6 +153,14 @@ TCsvValueText::TCsvValueText(std::span<const std::string> formats, bool date1904
     FShapes.push_back(DateShapeOf(text));
 }
 
+const TDateShape* TCsvValueText::ShapeOf(int formatIndex) const
+{
+  if (formatIndex <= 0 || static_cast<std::size_t>(formatIndex) >= FShapes.size())
+    return nullptr;
+  const TDateShape& shape = FShapes[static_cast<std::size_t>(formatIndex)];
+  return shape.IsEmpty() ? nullptr : &shape;
+}
+
 std::string_view TCsvValueText::ValueText(const TVariant& value, int formatIndex)
 {
   char* end = FText;
@@ -162,16 +170,26 @@ std::string_view TCsvValueText::ValueText(const TVariant& value, int formatIndex
   case TVarType::vtString: return value.AsString();
   case TVarType::vtBoolean: return value.AsBoolean() ? "TRUE" : "FALSE";
   case TVarType::vtInteger: end = std::to_chars(FText, FText + sizeof FText, value.AsInteger()).ptr; break;
-  case TVarType::vtDouble: end = WriteNumberText(FText, value.AsDouble()); break;
+  case TVarType::vtDouble: {
+    // The reader calls a number a date by a quick look at its format ("dd",
+    // "mm" or "yy" in it); a format that shows date or time parts without
+    // them ("m/d", "h:m") is one to Excel as well.
+    const double number = value.AsDouble();
+    end = nullptr;
+    if (const TDateShape* shape = ShapeOf(formatIndex); shape && FDates == TCsvDates::cdIso)
+      end = WriteDateText(FText, FDate1904 ? number + kFirstDay1904 : number, *shape, FDate1904);
+    if (end == nullptr)
+      end = WriteNumberText(FText, number);
+    break;
+  }
   case TVarType::vtCurrency:
     end = WriteNumberText(FText, static_cast<double>(value.AsCurrency().Scaled) / 10000.0);
     break;
   case TVarType::vtDate: {
     const double days = value.AsDate();
     end = nullptr;
-    if (FDates == TCsvDates::cdIso && formatIndex >= 0 &&
-        static_cast<std::size_t>(formatIndex) < FShapes.size())
-      end = WriteDateText(FText, days, FShapes[static_cast<std::size_t>(formatIndex)], FDate1904);
+    if (const TDateShape* shape = ShapeOf(formatIndex); shape && FDates == TCsvDates::cdIso)
+      end = WriteDateText(FText, days, *shape, FDate1904);
     if (end == nullptr)
       end = WriteFileSerial(FText, days, FDate1904);
     break;

@@ -64,7 +64,9 @@ char* WriteFileSerial(char* out, double days, bool date1904);
 /// The usual field source: the cell's value. Numbers by WriteNumberText,
 /// dates by WriteDateText (or as a serial by WriteFileSerial where that
 /// gives nothing, or when asked for serials), booleans TRUE and FALSE, text
-/// and error texts ("#DIV/0!") as stored.
+/// and error texts ("#DIV/0!") as stored. A number whose format shows date
+/// or time parts is written as a date too, as Excel shows it, though the
+/// reader's quicker test ("dd", "mm" or "yy" in the format) missed it.
 class TCsvValueText final : public TCsvFieldSource {
 public:
   /// `formats`: the workbook's number format texts by index
@@ -79,6 +81,9 @@ public:
   std::string_view ValueText(const TVariant& value, int formatIndex);
 
 private:
+  /// The shape of a format that shows date or time parts, else nullptr.
+  const TDateShape* ShapeOf(int formatIndex) const;
+
   std::vector<TDateShape> FShapes;  // by format index
   bool FDate1904;
   TCsvDates FDates;

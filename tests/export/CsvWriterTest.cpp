@@ -1,25 +1,31 @@
-// Sheets as CSV text: quoting, delimiters, line ends, the used rectangle,
-// ranges, and a field source taking the value's place.
-#include "export/CsvWriter.h"
+// Sheets as CSV text: quoting, delimiters, line ends, the used rectangle and
+// ranges, a field source in the value's place; ranges as users write them,
+// sheet names as file names, a sheet written to a file.
+#include "export/CsvExport.h"
 #include "model/CellText.h"
+#include "platform/Errors.h"
+#include "support/BiffBuilder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
-/// A sheet of text and number cells: {row, column, value}.
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+
 struct TPlaced {
   int Row;
   int Column;
   TVariant Value;
 };
 
-class TSheet {
-public:
+struct TSheet {
   explicit TSheet(const std::vector<TPlaced>& cells)
   {
     for (const TPlaced& c : cells)
@@ -28,41 +34,34 @@ public:
   TSpreadSheetCells Cells;
 };
 
-struct TWritten {
-  std::string Text;
-  TCsvSheetResult Result;
-};
-
-TWritten Write(const TSheet& sheet, const TCsvFormat& format = {}, const TCellRange& range = {})
+TCsvSheetResult Written(const TSheet& sheet, std::string& text, const TCsvFormat& format = {},
+                        const TCellRange& range = {})
 {
   std::ostringstream out;
   TCsvValueText values(std::vector<std::string>{}, false, format.Dates);
-  TWritten written;
+  TCsvSheetResult result;
   {
     TCsvWriter writer(out, format);
-    written.Result = writer.WriteSheet(sheet.Cells, range, values);
+    result = writer.WriteSheet(sheet.Cells, range, values);
   }
-  written.Text = out.str();
-  return written;
+  text = out.str();
+  return result;
 }
 
-std::string Field(const TVariant& value, const TCsvFormat& format)
+std::string Text(const TSheet& sheet, const TCsvFormat& format = {}, const TCellRange& range = {})
 {
-  return Write(TSheet({{0, 0, value}}), format).Text;
+  std::string text;
+  Written(sheet, text, format, range);
+  return text;
 }
 
-/// Every field's place instead of its value.
-class TPlaceText final : public TCsvFieldSource {
-public:
-  std::string_view FieldText(int row, int column, const TZymCell&) override
-  {
-    FText = CellReference(row, column);
-    return FText;
-  }
-
-private:
-  std::string FText;
-};
+std::string ReadFile(const std::filesystem::path& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 }  // namespace
 
@@ -70,120 +69,153 @@ TEST(CsvQuoting, QuotesWhatEachModeAsksFor)
 {
   struct TCase {
     const char* Text;
-    const char* Minimal;
-    const char* All;
-    const char* None;
+    const char* Minimal;  // and "all" quotes every field
   };
   const TCase cases[] = {
-      {"plain", "plain\n", "\"plain\"\n", "plain\n"},
-      {"a,b", "\"a,b\"\n", "\"a,b\"\n", "a,b\n"},
-      {"say \"hi\"", "\"say \"\"hi\"\"\"\n", "\"say \"\"hi\"\"\"\n", "say \"hi\"\n"},
-      {"\"", "\"\"\"\"\n", "\"\"\"\"\n", "\"\n"},
-      {"two\nlines", "\"two\nlines\"\n", "\"two\nlines\"\n", "two\nlines\n"},
-      {"cr\rhere", "\"cr\rhere\"\n", "\"cr\rhere\"\n", "cr\rhere\n"},
-      {"crlf\r\n", "\"crlf\r\n\"\n", "\"crlf\r\n\"\n", "crlf\r\n\n"},
-      // Neither blanks, tabs nor semicolons call for quotes under ",".
-      {" lead;\ttab ", " lead;\ttab \n", "\" lead;\ttab \"\n", " lead;\ttab \n"},
-      {"", "\n", "\"\"\n", "\n"},
-      {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9\n", "\"\xC3\xA9t\xC3\xA9\"\n", "\xC3\xA9t\xC3\xA9\n"},
+      {"plain", "plain"},         {"a,b", "\"a,b\""},         {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"\"", "\"\"\"\""},         {"two\nlines", "\"two\nlines\""}, {"cr\rhere", "\"cr\rhere\""},
+      {"crlf\r\n", "\"crlf\r\n\""}, {" lead;\ttab ", " lead;\ttab "}, {"", ""},
+      {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Text);
-    EXPECT_EQ(Field(TVariant(c.Text), {}), c.Minimal);
-    EXPECT_EQ(Field(TVariant(c.Text), {.Quote = TCsvQuote::cqAll}), c.All);
-    EXPECT_EQ(Field(TVariant(c.Text), {.Quote = TCsvQuote::cqNone}), c.None);
+    const TSheet sheet({{0, 0, TVariant(c.Text)}});
+    const std::string minimal = c.Minimal;
+    EXPECT_EQ(Text(sheet), minimal + "\n");
+    EXPECT_EQ(Text(sheet, {.Quote = TCsvQuote::cqAll}),
+              (minimal.starts_with('"') ? minimal : "\"" + minimal + "\"") + "\n");
+    EXPECT_EQ(Text(sheet, {.Quote = TCsvQuote::cqNone}), std::string(c.Text) + "\n");
   }
 }
 
-TEST(CsvQuoting, TheChosenDelimiterIsWhatCallsForQuotes)
+TEST(CsvQuoting, TheChosenDelimiterCallsForQuotesAndUnquotedOnesAreCounted)
 {
   const TSheet sheet({{0, 0, TVariant("a,b")}, {0, 1, TVariant("c;d")}, {0, 2, TVariant("e\tf")},
-                      {0, 3, TVariant(1.5)}});
-  EXPECT_EQ(Write(sheet).Text, "\"a,b\",c;d,e\tf,1.5\n");
-  EXPECT_EQ(Write(sheet, {.Delimiter = ';'}).Text, "a,b;\"c;d\";e\tf;1.5\n");
-  EXPECT_EQ(Write(sheet, {.Delimiter = '\t'}).Text, "a,b\tc;d\t\"e\tf\"\t1.5\n");
-  // Even a number is quoted when the delimiter is one of its characters.
-  EXPECT_EQ(Write(sheet, {.Delimiter = '.'}).Text, "a,b.c;d.e\tf.\"1.5\"\n");
-}
-
-TEST(CsvQuoting, UnquotedFieldsThatNeededQuotesAreCountedFromTheFirst)
-{
-  const TSheet sheet({{0, 0, TVariant("ok")}, {1, 2, TVariant("a,b")}, {3, 1, TVariant("x\ny")}});
-  const TWritten none = Write(sheet, {.Quote = TCsvQuote::cqNone});
-  EXPECT_EQ(none.Result.UnquotedFields, 2u);
-  EXPECT_EQ(none.Result.FirstUnquotedRow, 1);
-  EXPECT_EQ(none.Result.FirstUnquotedColumn, 2);
-  EXPECT_EQ(Write(sheet).Result.UnquotedFields, 0u);
+                      {0, 3, TVariant(1.5)}, {2, 1, TVariant("x\ny")}});
+  EXPECT_EQ(Text(sheet, {.Delimiter = ';'}), "a,b;\"c;d\";e\tf;1.5\n;;;\n;\"x\ny\";;\n");
+  EXPECT_EQ(Text(sheet, {.Delimiter = '\t'}), "a,b\tc;d\t\"e\tf\"\t1.5\n\t\t\t\n\t\"x\ny\"\t\t\n");
+  // Even a number, when the delimiter is one of its characters.
+  EXPECT_EQ(Text(sheet, {.Delimiter = '.'}).substr(0, 18), "a,b.c;d.e\tf.\"1.5\"\n");
+  std::string text;
+  const TCsvSheetResult none = Written(sheet, text, {.Quote = TCsvQuote::cqNone});
+  EXPECT_EQ(none.UnquotedFields, 2u);
+  EXPECT_EQ(none.FirstUnquotedRow, 0);
+  EXPECT_EQ(none.FirstUnquotedColumn, 0);
+  EXPECT_EQ(Written(sheet, text).UnquotedFields, 0u);
 }
 
 TEST(CsvShape, WritesTheRectangleFromA1ToTheLastUsedRowAndColumn)
 {
-  // Gaps stay empty fields, empty rows empty lines; leading empty rows and
-  // columns stay, as the rectangle starts at A1.
+  // Gaps are empty fields, empty rows empty lines; A1 starts it.
   const TSheet sheet({{1, 1, TVariant("b2")}, {3, 3, TVariant(std::int32_t{4})}, {3, 0, TVariant(true)}});
-  EXPECT_EQ(Write(sheet).Text, ",,,\n,b2,,\n,,,\nTRUE,,,4\n");
-  EXPECT_EQ(Write(sheet, {.Quote = TCsvQuote::cqAll}).Text,
+  std::string text;
+  const TCsvSheetResult result = Written(sheet, text);
+  EXPECT_EQ(text, ",,,\n,b2,,\n,,,\nTRUE,,,4\n");
+  EXPECT_EQ(result.Rows, 4);
+  EXPECT_EQ(result.Columns, 4);
+  EXPECT_EQ(Text(sheet, {.Quote = TCsvQuote::cqAll}),
             "\"\",\"\",\"\",\"\"\n\"\",\"b2\",\"\",\"\"\n\"\",\"\",\"\",\"\"\n\"TRUE\",\"\",\"\",\"4\"\n");
-  const TWritten written = Write(sheet);
-  EXPECT_EQ(written.Result.Rows, 4);
-  EXPECT_EQ(written.Result.Columns, 4);
-}
-
-TEST(CsvShape, AnEmptySheetWritesNothing)
-{
-  EXPECT_EQ(Write(TSheet({})).Text, "");
-  EXPECT_EQ(Write(TSheet({}), {.Bom = true}).Text, "\xEF\xBB\xBF");
+  EXPECT_EQ(Text(sheet, {.Eol = TCsvEol::ceCrLf}), ",,,\r\n,b2,,\r\n,,,\r\nTRUE,,,4\r\n");
+  EXPECT_EQ(Text(sheet, {.Bom = true}), "\xEF\xBB\xBF,,,\n,b2,,\n,,,\nTRUE,,,4\n");
+  EXPECT_EQ(Text(TSheet({})), "");
 }
 
 TEST(CsvShape, ARangeStartsAtItsCornerAndEndsAtItsLastUsedRowAndColumn)
 {
   std::vector<TPlaced> cells;
   for (int r = 0; r < 5; ++r)
-    for (int c = 0; c < 5; ++c)
-      if ((r + c) % 2 == 0)
-        cells.push_back({r, c, TVariant(CellReference(r, c))});
+    for (int c = r % 2; c < 5; c += 2)
+      cells.push_back({r, c, TVariant(CellReference(r, c))});
   const TSheet sheet(cells);
-  EXPECT_EQ(Write(sheet, {}, {1, 1, 2, 3}).Text, "B2,,D2\n,C3,\n");
-  // Past the used cells a range ends where they do; before them it starts
-  // where it says.
-  EXPECT_EQ(Write(sheet, {}, {3, 3, 100, 100}).Text, "D4,\n,E5\n");
-  EXPECT_EQ(Write(TSheet({{5, 5, TVariant("F6")}}), {}, {3, 3, 100, 100}).Text, ",,\n,,\n,,F6\n");
-  // Whole columns and whole rows.
-  EXPECT_EQ(Write(sheet, {}, {0, 4, INT_MAX, 4}).Text, "E1\n\nE3\n\nE5\n");
-  EXPECT_EQ(Write(sheet, {}, {4, 0, 4, INT_MAX}).Text, "A5,,C5,,E5\n");
-  // A range without cells writes nothing.
-  EXPECT_EQ(Write(sheet, {}, {10, 10, 20, 20}).Text, "");
+  EXPECT_EQ(Text(sheet, {}, {1, 1, 2, 3}), "B2,,D2\n,C3,\n");
+  EXPECT_EQ(Text(sheet, {}, {3, 3, 100, 100}), "D4,\n,E5\n");
+  EXPECT_EQ(Text(sheet, {}, {0, 4, INT_MAX, 4}), "E1\n\nE3\n\nE5\n");
+  EXPECT_EQ(Text(sheet, {}, {4, 0, 4, INT_MAX}), "A5,,C5,,E5\n");
+  EXPECT_EQ(Text(sheet, {}, {10, 10, 20, 20}), "");
+  EXPECT_EQ(Text(TSheet({{5, 5, TVariant("F6")}}), {}, {3, 3, 100, 100}), ",,\n,,\n,,F6\n");
 }
 
-TEST(CsvShape, LineEndsAndByteOrderMark)
+TEST(CsvShape, FieldsLongerThanTheBufferPassWhole)
 {
-  const TSheet sheet({{0, 0, TVariant("a")}, {1, 1, TVariant("b\nc")}});
-  EXPECT_EQ(Write(sheet, {.Eol = TCsvEol::ceCrLf}).Text, "a,\r\n,\"b\nc\"\r\n");
-  EXPECT_EQ(Write(sheet, {.Bom = true}).Text, "\xEF\xBB\xBF" "a,\n,\"b\nc\"\n");
-}
-
-TEST(CsvShape, LongFieldsAndManyRowsPassTheBufferWhole)
-{
-  // Fields longer than the writer's buffer, and output many times its size.
   const std::string longText(700000, 'x');
   std::vector<TPlaced> cells{{0, 0, TVariant(longText + "\"")}};
   for (int r = 1; r < 30000; ++r)
     cells.push_back({r, 1, TVariant(std::string(20, 'y'))});
-  const std::string text = Write(TSheet(cells)).Text;
+  const std::string text = Text(TSheet(cells));
   const std::string first = "\"" + longText + "\"\"\",\n";
   ASSERT_EQ(text.substr(0, first.size()), first);
-  EXPECT_EQ(text.size(), first.size() + 29999 * (1 + 20 + 1));
+  EXPECT_EQ(text.size(), first.size() + 29999 * 22);
   EXPECT_EQ(text.substr(text.size() - 23), "\n," + std::string(20, 'y') + "\n");
 }
 
 TEST(CsvFieldSource, AnotherSourceTakesThePlaceOfEveryValue)
 {
+  struct TPlaceText final : TCsvFieldSource {
+    std::string Text;
+    std::string_view FieldText(int row, int column, const TZymCell&) override
+    {
+      return Text = CellReference(row, column);
+    }
+  } places;
   const TSheet sheet({{0, 1, TVariant(1.0)}, {2, 0, TVariant("x")}});
   std::ostringstream out;
-  TPlaceText places;
-  {
-    TCsvWriter writer(out, {});
-    writer.WriteSheet(sheet.Cells, {}, places);
-  }
+  TCsvWriter(out, {}).WriteSheet(sheet.Cells, {}, places);
   EXPECT_EQ(out.str(), ",B1\n,\nA3,\n");
+}
+
+TEST(CellRange, ReadsRangesAsExcelWritesThemAndRefusesTheRest)
+{
+  const std::pair<const char*, TCellRange> cases[] = {
+      {"A1:D20", {0, 0, 19, 3}}, {"B2", {1, 1, 1, 1}},           {"$B$2:$c$3", {1, 1, 2, 2}},
+      {"d20:a1", {0, 0, 19, 3}}, {"A:C", {0, 0, INT_MAX, 2}},    {"5:1", {0, 0, 4, INT_MAX}},
+      {"AA10:AB11", {9, 26, 10, 27}}, {"XFD1048576", {1048575, 16383, 1048575, 16383}},
+  };
+  for (const auto& [text, range] : cases)
+    EXPECT_EQ(ParseCellRange(text), range) << text;
+  for (const char* text : {"", ":", "A", "1", "A0", "A1:", "A1:B", "A:2", "1A", "A1B2", "XFE1",
+                           "A1048577", "A1:B2:C3", "$$A1", "A$", "A 1"}) {
+    EXPECT_THAT([&] { ParseCellRange(text); },
+                ThrowsMessage<EBiffLensError>(StrEq(std::string("'") + text +
+                                                    "' is no cell range (write it as A1:D20, B2, A:C or 1:5)")));
+  }
+}
+
+TEST(OutputName, SheetNamesBecomeSafeFileNamesInPatterns)
+{
+  const std::pair<const char*, const char*> cases[] = {
+      {"Sheet1", "Sheet1"}, {"a/b\\c", "a_b_c"}, {"Q1: \"plan\" <draft>|*?", "Q1_ _plan_ _draft____"},
+      {"tab\there", "tab_here"}, {"..", "_."}, {".hidden", "_hidden"}, {"", "_"},
+      {"Bl\xC3\xA4tt", "Bl\xC3\xA4tt"}};
+  for (const auto& [name, safe] : cases)
+    EXPECT_EQ(SafeFileName(name), safe) << name;
+  // Long names are cut at a whole character.
+  std::string umlauts = "x";
+  for (int i = 0; i < 150; ++i)
+    umlauts += "\xC3\xA4";
+  EXPECT_EQ(SafeFileName(umlauts), umlauts.substr(0, 199));
+  EXPECT_EQ(ExpandOutputPattern("out/{n}-{name}.csv", 3, "a/b"), "out/3-a_b.csv");
+  EXPECT_EQ(ExpandOutputPattern("{name}{n}{N}{nam}.csv", 12, "x"), "x12{N}{nam}.csv");
+  EXPECT_TRUE(PatternNamesEachSheet("a{n}.csv"));
+  EXPECT_TRUE(PatternNamesEachSheet("{name}"));
+  EXPECT_FALSE(PatternNamesEachSheet("{N}{names.csv"));
+}
+
+TEST(ExportSheetToFile, WritesTheSheetAndSaysWhyAFileCannotBeWritten)
+{
+  TBiffBuilder b;
+  b.Bof(TExcelVersion::evExcel8, TBofType::btGlobals).Xf(0).Xf(14).BoundSheet("S", 1).Eof();
+  b.Bof(TExcelVersion::evExcel8).Label(0, 0, 0, "a,b").Number(0, 1, 1, 43831).Eof();
+  TMSExcel reader;
+  reader.LoadFromMemory(InCompoundFile(b.Build()));
+  const auto dir = std::filesystem::temp_directory_path() / ("bifflens-export-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto path = (dir / "s.csv").string();
+  ExportSheetToFile(reader, 0, path, {});
+  EXPECT_EQ(ReadFile(path), "\"a,b\",2020-01-01\n");
+  ExportSheetToFile(reader, 0, path, {.Delimiter = ';', .Dates = TCsvDates::cdSerial});
+  EXPECT_EQ(ReadFile(path), "a,b;43831\n");
+  const std::string missing = (dir / "no-such-folder" / "s.csv").string();
+  EXPECT_THAT([&] { ExportSheetToFile(reader, 0, missing, {}); },
+              ThrowsMessage<EBiffLensError>(StrEq("Cannot write " + missing + ": No such file or directory")));
+  std::filesystem::remove_all(dir);
 }

@@ -756,6 +756,18 @@ private slots:
     QTemporaryDir first;
     QTemporaryDir second;
     const QString book = WriteFile(books, QStringLiteral("book.xls"), WorkbookWithSheets({"Sales", "Q&A"}));
+    // Exports through the menu to `path`; returns the folder the dialog
+    // started in and the name it suggested.
+    const auto exportTo = [](TfrmMain& form, const QString& path) {
+      QStringList seen;
+      OnNextDialog<QFileDialog>(&form, [&](QFileDialog& dialog) {
+        seen << dialog.directory().absolutePath() << QFileInfo(dialog.selectedFiles().value(0)).fileName();
+        dialog.selectFile(path);
+        static_cast<QDialog&>(dialog).accept();
+      });
+      form.actExportCsv->trigger();
+      return seen;
+    };
     TfrmMain form;
     TErrorLog errors;
     errors.Attach(form);
@@ -764,23 +776,11 @@ private slots:
     QVERIFY(form.mnuFile->actions().contains(form.actExportCsv));
     QVERIFY(!form.actExportCsv->isEnabled());  // nothing shown yet
     form.OpenFile(book);
-    QVERIFY(form.actExportCsv->isEnabled());
     form.SelectSheetTab(1);
-    // The first export starts in the workbook's folder with a name made of
-    // the workbook's and the sheet's.
-    QString startedIn;
-    QString suggested;
+    // The first export starts in the workbook's folder.
     const QString firstFile = first.filePath(QStringLiteral("q.csv"));
-    OnNextDialog<QFileDialog>(&form, [&](QFileDialog& dialog) {
-      startedIn = dialog.directory().absolutePath();
-      suggested = dialog.selectedFiles().value(0);
-      dialog.selectFile(firstFile);
-      static_cast<QDialog&>(dialog).accept();
-    });
-    form.actExportCsv->trigger();
+    QCOMPARE(exportTo(form, firstFile), QStringList({QFileInfo(book).absolutePath(), QStringLiteral("book-Q&A.csv")}));
     QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
-    QCOMPARE(startedIn, QFileInfo(book).absolutePath());
-    QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("book-Q&A.csv"));
     QFile written(firstFile);
     QVERIFY(written.open(QIODevice::ReadOnly));
     // The helper's cells take XF 15, a date format: serial 1 is 1900-01-01.
@@ -791,35 +791,20 @@ private slots:
     later.show();
     QVERIFY(QTest::qWaitForWindowActive(&later));
     later.OpenFile(book);
-    OnNextDialog<QFileDialog>(&later, [&](QFileDialog& dialog) {
-      startedIn = dialog.directory().absolutePath();
-      dialog.selectFile(second.filePath(QStringLiteral("s.csv")));
-      static_cast<QDialog&>(dialog).accept();
-    });
-    later.actExportCsv->trigger();
-    QCOMPARE(startedIn, QDir(first.path()).absolutePath());
+    QCOMPARE(exportTo(later, second.filePath(QStringLiteral("s.csv"))).value(0), QDir(first.path()).absolutePath());
     QFile sales(second.filePath(QStringLiteral("s.csv")));
     QVERIFY(sales.open(QIODevice::ReadOnly));
     QCOMPARE(sales.readAll(), QByteArray("1899-12-31\n"));  // Excel's 1900-01-00
-  }
-
-  void exportSheetAsCsvReportsAFileItCannotWrite()
-  {
-    TfrmMain form;
-    TErrorLog errors;
-    errors.Attach(form);
-    form.OpenFile(FProfiles);
-    const QString path = QStringLiteral("/nonexistent-folder/x.csv");
-    QString message;
+    // A file that cannot be written says why; nothing shown, nothing to export.
     try {
-      form.ExportShownSheet(path);
+      later.ExportShownSheet(QStringLiteral("/nonexistent-folder/x.csv"));
+      QFAIL("no failure");
     } catch (const std::exception& e) {
-      message = QString::fromUtf8(e.what());
+      QCOMPARE(QString::fromUtf8(e.what()),
+               QStringLiteral("Cannot write /nonexistent-folder/x.csv: No such file or directory"));
     }
-    QCOMPARE(message, QStringLiteral("Cannot write /nonexistent-folder/x.csv: No such file or directory"));
-    // Nothing shown, nothing to export.
-    form.OpenFile(QString());
-    QVERIFY(!form.actExportCsv->isEnabled());
+    later.OpenFile(QString());
+    QVERIFY(!later.actExportCsv->isEnabled());
   }
 
   void f1ShowsTheAboutBoxAndCtrlQCloses()
