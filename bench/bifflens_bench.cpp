@@ -12,6 +12,7 @@
 #include "GeneratedWorkbook.h"
 #endif
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -195,6 +196,110 @@ TPhaseResult CellsWithFormulas(const std::string& file)
   return TimeCli({"cells", "--formulas"}, file);
 }
 
+TPhaseResult CsvOutput(const std::string& file)
+{
+  return TimeCli({"csv"}, file);
+}
+
+/// One run of a whole program, its output to /dev/null: the wall time from
+/// its start to its end and its peak memory. Fails when it cannot start or
+/// does not exit with 0.
+bool RunProgram(const std::vector<std::string>& command, TMeasured& measured)
+{
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<std::string> words = command;
+  std::vector<char*> argv;
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const double start = Now();
+  const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0)
+    return false;
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  measured = {Now() - start, usage.ru_maxrss, 0};
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The peer Python reader's full read of the workbook, then its standard CSV
+// writer over the first sheet: what a script that converts a sheet does.
+constexpr char kXlrdCsvScript[] =
+    "import csv, sys, xlrd\n"
+    "book = xlrd.open_workbook(sys.argv[1])\n"
+    "sheet = book.sheet_by_index(0)\n"
+    "out = csv.writer(sys.stdout)\n"
+    "for r in range(sheet.nrows):\n"
+    "    out.writerow(sheet.row_values(r))\n";
+
+/// A Python that has the peer reader (Debian's python3-xlrd), or "".
+std::string PythonWithXlrd()
+{
+  for (const char* python : {"/usr/bin/python3", "python3"}) {
+    TMeasured ignored{};
+    if (RunProgram({python, "-c", "import xlrd"}, ignored))
+      return python;
+  }
+  return {};
+}
+
+/// `bifflens-cli csv` beside `stats` and the other converters, each run as
+/// a program of its own with its output to /dev/null; medians of `runs`
+/// (one run for a converter slower than 5 s). A converter that is not
+/// installed is named and left out.
+void CompareConverters(const std::string& file, int runs)
+{
+  struct TConverter {
+    std::string Name;
+    std::vector<std::string> Command;
+  };
+  std::vector<TConverter> converters;
+#ifdef BIFFLENS_BENCH_CLI
+  converters.push_back({"bifflens-cli csv", {BIFFLENS_BENCH_CLI, "csv", file}});
+  converters.push_back({"bifflens-cli stats", {BIFFLENS_BENCH_CLI, "stats", file}});
+#endif
+  if (const std::string python = PythonWithXlrd(); !python.empty())
+    converters.push_back({"xlrd + csv (Python)", {python, "-c", kXlrdCsvScript, file}});
+  else
+    std::printf("  (no python3-xlrd: the Python reader is left out)\n");
+  converters.push_back({"xls2csv (catdoc)", {"xls2csv", file}});
+  double ours = 0;
+  for (const TConverter& converter : converters) {
+    std::vector<TMeasured> measured;
+    for (int i = 0; i < runs; ++i) {
+      TMeasured run{};
+      if (!RunProgram(converter.Command, run)) {
+        measured.clear();
+        break;
+      }
+      measured.push_back(run);
+      if (run.Seconds > 5)
+        break;
+    }
+    if (measured.empty()) {
+      std::printf("  %-28s (not installed, or it failed)\n", converter.Name.c_str());
+      continue;
+    }
+    std::sort(measured.begin(), measured.end(),
+              [](const TMeasured& a, const TMeasured& b) { return a.Seconds < b.Seconds; });
+    const TMeasured& median = measured[measured.size() / 2];
+    long peak = 0;
+    for (const TMeasured& m : measured)
+      peak = std::max(peak, m.PeakKb);
+    if (ours == 0)
+      ours = median.Seconds;
+    std::printf("  %-28s %8.3f s  %6.1fx bifflens-cli csv  peak %7.1f MB  (%zu runs)\n",
+                converter.Name.c_str(), median.Seconds, median.Seconds / ours, peak / 1024.0,
+                measured.size());
+  }
+}
+
 #ifdef BIFFLENS_BENCH_VIEWER
 /// The viewer's open flow runs in a program of its own (it needs a
 /// QApplication); its peak memory comes from wait4 like the other phases'.
@@ -291,8 +396,10 @@ int main(int argc, char** argv)
       std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls [--sheets N] [--rows N]]\n"
                 "                      [FILE.xls...]\n"
                 "Times opening the compound file, the record loop, the full load into the\n"
-                "model, the `cells` output and the viewer's open flow, each in a child\n"
-                "process; medians of N runs. Without files: the three workbooks of the\n"
+                "model, the `cells` and `csv` output and the viewer's open flow, each in a\n"
+                "child process, then `bifflens-cli csv` beside `stats`, the Python reader\n"
+                "with its CSV writer (python3-xlrd) and catdoc's xls2csv where installed;\n"
+                "medians of N runs. Without files: the three workbooks of the\n"
                 "bench folder and a generated one of 3.4 million records (--generate\n"
                 "writes it to OUT.xls, made anew if missing; 13 records per row).");
       return 0;
@@ -345,6 +452,7 @@ int main(int argc, char** argv)
       {"full load, stream by window", "cells", FullLoadWindowed},
       {"cells output (JSON)", "cells", CellsOutput},
       {"cells --formulas (JSON)", "cells", CellsWithFormulas},
+      {"csv output (first sheet)", "cells", CsvOutput},
 #ifdef BIFFLENS_BENCH_VIEWER
       {"viewer open (offscreen)", "records", nullptr},
 #endif
@@ -353,6 +461,8 @@ int main(int argc, char** argv)
     std::printf("%s (median of %d runs)\n", file.c_str(), runs);
     for (const TPhaseSpec& phase : phases)
       Report(file, phase, runs);
+    std::printf(" CSV side by side, whole programs (first sheet to /dev/null):\n");
+    CompareConverters(file, runs);
   }
   return 0;
 }

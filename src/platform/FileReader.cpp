@@ -10,7 +10,9 @@
 
 std::shared_ptr<const TFileReader> TFileReader::Open(const std::string& path)
 {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without waiting: a FIFO nobody writes to would block the open itself.
+  // Only a regular file is kept, for which the flag changes nothing.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0)
     return nullptr;
   struct stat info {};

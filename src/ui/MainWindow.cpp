@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "export/CsvExport.h"
 #include "hexdump/HexDump.h"
 #include "platform/ErrorText.h"
 #include "platform/Errors.h"
@@ -155,6 +156,8 @@ void TfrmMain::BuildMenus()
     FSettings.SetRecentFiles({});
     UpdateRecentMenu();
   });
+  actExportCsv = mnuFile->addAction(text(kMenuExportCsv), this, &TfrmMain::ExportCsvClick);
+  actExportCsv->setEnabled(false);  // until a sheet is shown
   mnuFile->addSeparator();
   actQuit = mnuFile->addAction(text(kMenuQuit), this, &QWidget::close);
   actQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -485,6 +488,42 @@ void TfrmMain::OpenClick()
     OpenFile(dialog.selectedFiles().first());
 }
 
+void TfrmMain::ExportCsvClick()
+{
+  const int sheet = tsSheets->currentIndex();
+  if (sheet < 0)
+    return;
+  QFileDialog dialog(this, QString::fromLatin1(kExportDialogCaption));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(QString::fromLatin1(kExportDialogFilter).split(QStringLiteral(";;")));
+  dialog.setDefaultSuffix(QString::fromLatin1(kExportDialogDefaultSuffix));
+  const QString folder = FSettings.ExportFolder();
+  dialog.setDirectory(!folder.isEmpty() ? folder : QFileInfo(FCurrentFile).absolutePath());
+  const QString caption = QString::fromStdString(std::as_const(*FExcel).Sheets().Items(sheet).Caption);
+  dialog.selectFile(ExportFileSuggestion(FCurrentFile, caption));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  const QString fileName = dialog.selectedFiles().first();
+  try {
+    const TWaitCursor wait;
+    const int rows = ExportShownSheet(fileName);
+    lblStatusMessage->setText(ExportedText(caption, fileName, rows));
+  } catch (const std::exception& e) {
+    ShowError(ExceptionText(e));
+  }
+}
+
+int TfrmMain::ExportShownSheet(const QString& fileName)
+{
+  const int sheet = tsSheets->currentIndex();
+  if (sheet < 0)
+    throw EBiffLensError(kMsgTabIndexOutOfBounds);
+  const int rows = ExportSheetToFile(*FExcel, sheet, fileName.toStdString(), TCsvFormat{}).Rows;
+  FSettings.SetExportFolder(QFileInfo(fileName).absolutePath());
+  return rows;
+}
+
 void TfrmMain::CopyClick()
 {
   const QWidget* focus = QApplication::focusWidget();
@@ -563,6 +602,7 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
 void TfrmMain::LoadWorkbook()
 {
   sgXLS->Clear();
+  actExportCsv->setEnabled(false);
   {
     const QSignalBlocker quiet(tsSheets);
     while (tsSheets->count() > 0)
@@ -609,6 +649,7 @@ void TfrmMain::ShowSheets()
     const TSpreadSheets& sheets = std::as_const(*FExcel).Sheets();
     for (int i = 0; i < sheets.Count(); ++i)
       tsSheets->addTab(LiteralCaption(QString::fromStdString(sheets.Items(i).Caption)));
+    actExportCsv->setEnabled(sheets.Count() > 0);
   }
   SelectSheetTab(0);
 }

@@ -68,6 +68,16 @@ public:
   /// File > Open...: chooses a file, starting in the current file's folder,
   /// and opens it at once.
   void OpenClick();
+  /// File > Export Sheet as CSV...: chooses a file in a save dialog, which
+  /// starts in the folder of the last export (else the workbook's) and
+  /// suggests ExportFileSuggestion, then writes the shown sheet there with
+  /// the CSV defaults (ExportShownSheet). Failures go to the error box.
+  void ExportCsvClick();
+  /// Writes the sheet whose tab is shown to `fileName` as CSV with the
+  /// defaults and remembers its folder; returns the rows written. Throws
+  /// EBiffLensError(kMsgCannotWriteExport) when the file cannot be written,
+  /// kMsgTabIndexOutOfBounds when no sheet is shown.
+  int ExportShownSheet(const QString& fileName);
   /// Edit > Copy: what the focused part copies (the dump's bytes, the
   /// list's rows, the grid's cells, the file-name box's text).
   void CopyClick();
@@ -100,6 +110,7 @@ public:
   QMenu* mnuHelp;
   QAction* actOpen;
   QAction* actClearRecent;
+  QAction* actExportCsv;
   QAction* actQuit;
   QAction* actCopy;
   QAction* actViewPreview;

@@ -21,6 +21,10 @@ inline constexpr char kTabRecords[] = "Original records";
 inline constexpr char kOpenDialogFilter[] =
     "MS Excel workbooks (*.xls);;MS Excel spreadsheets (*.xls);;All files (*)";
 inline constexpr char kOpenDialogDefaultSuffix[] = "xls";
+/// The save dialog of File > Export Sheet as CSV.
+inline constexpr char kExportDialogCaption[] = "Export Sheet as CSV";
+inline constexpr char kExportDialogFilter[] = "CSV files (*.csv);;All files (*)";
+inline constexpr char kExportDialogDefaultSuffix[] = "csv";
 
 inline constexpr char kAboutCaption[] = "About...";
 inline constexpr char kHintHomePageLink[] = "Go to Tarvex homepage";
@@ -34,6 +38,7 @@ inline constexpr char kMenuFile[] = "&File";
 inline constexpr char kMenuOpen[] = "&Open...";
 inline constexpr char kMenuOpenRecent[] = "Open &Recent";
 inline constexpr char kMenuClearRecent[] = "&Clear Menu";
+inline constexpr char kMenuExportCsv[] = "&Export Sheet as CSV...";
 inline constexpr char kMenuQuit[] = "&Quit";
 inline constexpr char kMenuEdit[] = "&Edit";
 inline constexpr char kMenuCopy[] = "&Copy";
@@ -50,5 +55,6 @@ inline constexpr char kStatusNoBof[] = "not a BIFF stream: no BOF at offset ";
 inline constexpr char kStatusStoppedAt[] = "Reading stopped at record ";
 inline constexpr char kStatusStoppedBeforeFirst[] = "Reading stopped before the first record.";
 inline constexpr char kStatusVersionUnknown[] = "BIFF version unknown";
+inline constexpr char kStatusExported[] = "Exported sheet ";
 /// The hex dump's last line for a record whose length runs past the stream.
 inline constexpr char kNoteCutShort[] = "record cut short: ";

@@ -1,7 +1,10 @@
 #include "ui/UiTexts.h"
 
+#include "export/CsvExport.h"
 #include "ui/RecordListModel.h"
 #include "ui/UiMessages.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -85,4 +88,17 @@ QString CutShortText(int present, int length)
 {
   return QString::fromLatin1(kNoteCutShort) + QString::number(present) + QStringLiteral(" of ") +
          QString::number(length) + QStringLiteral(" bytes present");
+}
+
+QString ExportedText(const QString& sheet, const QString& fileName, int rows)
+{
+  return QString::fromLatin1(kStatusExported) + sheet + QStringLiteral(" to ") +
+         QFileInfo(fileName).fileName() + QStringLiteral(" (") + Counted(static_cast<std::uint64_t>(rows), "row", "rows") +
+         QStringLiteral(").");
+}
+
+QString ExportFileSuggestion(const QString& workbook, const QString& sheet)
+{
+  return QFileInfo(workbook).completeBaseName() + QLatin1Char('-') +
+         QString::fromStdString(SafeFileName(sheet.toStdString())) + QStringLiteral(".csv");
 }

@@ -35,5 +35,12 @@ QString SheetCountText(int sheets);
 QString StreamSizeText(std::uint64_t bytes);
 /// "loaded in 12 ms".
 QString LoadTimeText(std::int64_t milliseconds);
+/// After File > Export Sheet as CSV: "Exported sheet Sales to sales.csv
+/// (12 rows)." with the file's name, not its folder.
+QString ExportedText(const QString& sheet, const QString& fileName, int rows);
+/// The file name the export's save dialog suggests: the workbook's base
+/// name, "-", and the sheet's name as export/CsvExport.h makes it safe,
+/// then ".csv" ("book-Sales.csv").
+QString ExportFileSuggestion(const QString& workbook, const QString& sheet);
 /// "record cut short: 10 of 100 bytes present".
 QString CutShortText(int present, int length);

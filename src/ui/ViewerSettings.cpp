@@ -8,6 +8,7 @@ constexpr char kKeyWindowGeometry[] = "window/geometry";
 constexpr char kKeyRecordsSplitter[] = "records/splitter";
 constexpr char kKeyRecordColumns[] = "records/columnWidths";
 constexpr char kKeyRecentFiles[] = "recentFiles";
+constexpr char kKeyExportFolder[] = "export/folder";
 
 QString Key(const char* key)
 {
@@ -84,4 +85,14 @@ QStringList TViewerSettings::WithRecentFile(QStringList files, const QString& pa
   if (files.size() > kMaxRecentFiles)
     files.resize(kMaxRecentFiles);
   return files;
+}
+
+QString TViewerSettings::ExportFolder() const
+{
+  return FSettings.value(Key(kKeyExportFolder)).toString();
+}
+
+void TViewerSettings::SetExportFolder(const QString& folder)
+{
+  FSettings.setValue(Key(kKeyExportFolder), folder);
 }

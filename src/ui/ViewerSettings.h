@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSettings>
+#include <QString>
 #include <QStringList>
 
 /// What the viewer remembers between runs: the window's geometry, the
@@ -24,6 +25,10 @@ public:
   /// was saved.
   QList<int> RecordColumnWidths() const;
   void SetRecordColumnWidths(const QList<int>& widths);
+
+  /// The folder the last CSV export went to; empty before the first.
+  QString ExportFolder() const;
+  void SetExportFolder(const QString& folder);
 
   /// Most recent first, at most kMaxRecentFiles.
   QStringList RecentFiles() const;

@@ -52,7 +52,7 @@ void TMSExcel::Clear()
   FContext.Tables = std::make_shared<TWorkbookTables>();
   FFormats = &FContext.Tables->Formats;
   FContext.Date1904 = false;
-  SetCodePage(1252);
+  SetCodePage(ForcedCodePage != 0 ? ForcedCodePage : 1252);
   SheetIndex = -1;
   FSharedStrings = std::make_shared<std::vector<TVariant>>();
   FStringTableOwner = FSharedStrings;

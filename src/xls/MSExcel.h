@@ -103,6 +103,11 @@ public:
   /// The size of one window when KeepStreamBuffer is false (a record larger
   /// than it gets a window of its own size).
   std::size_t StreamWindowBytes = std::size_t{1} << 20;
+  /// A code page (a CODEPAGE record's number) to decode the 8-bit text of
+  /// BIFF2 to BIFF7 with, for a file whose CODEPAGE record is missing or
+  /// wrong: Clear sets it and CODEPAGE records are passed over. 0, the
+  /// default, takes the file's own. BIFF8 text does not depend on it.
+  int ForcedCodePage = 0;
 
   /// The workbook stream of the last load (empty before the first).
   /// A reference, so a handler that asks for it per record pays no count.

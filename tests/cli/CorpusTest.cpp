@@ -1,15 +1,21 @@
 // Real workbooks from public projects' test suites, each with the cell values
 // a trusted peer reader sees and an independent listing of its records. Our
-// `cells` and `records` output must agree with both.
+// `cells`, `records` and `csv` output must agree with both.
 #include "Commands.h"
 #include "WorkbookCommand.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <tuple>
@@ -223,5 +229,193 @@ TEST_F(CorpusTest, KnownFailuresGiveTheirOwnMessages)
     const TRun run = RunTool("cells", CorpusDir() / c.File);
     EXPECT_EQ(run.Status, kExitFailure);
     EXPECT_EQ(run.Error, c.Message);
+  }
+}
+
+namespace {
+
+/// RFC 4180 read back: a field in quotes may hold anything, "" in it is a
+/// quote; lines end in LF.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text)
+{
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+      field += text[++i];
+    else if (c == '"')
+      quoted = !quoted;
+    else if (quoted || (c != ',' && c != '\n'))
+      field += c;
+    else {
+      rows.back().push_back(std::move(field));
+      field.clear();
+      if (c == '\n')
+        rows.emplace_back();
+    }
+  }
+  EXPECT_TRUE(rows.back().empty() && field.empty() && !quoted) << "the last line is not ended";
+  rows.pop_back();
+  return rows;
+}
+
+/// "YYYY-MM-DD", "HH:MM:SS" of a serial counted from 1899-12-30 (without
+/// Excel's leap day), rounded to the second.
+std::pair<std::string, std::string> IsoDateAndTime(double serial)
+{
+  using namespace std::chrono;
+  const auto seconds = std::llround(serial * 86400);
+  const auto day = static_cast<int>(std::floor(static_cast<double>(seconds) / 86400));
+  const long long ofDay = seconds - 86400LL * day;
+  const year_month_day date{sys_days{year{1899} / December / 30} + days{day}};
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  char time[64];
+  std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", ofDay / 3600, ofDay / 60 % 60, ofDay % 60);
+  return {text, time};
+}
+
+enum class TVerdict { vdSame, vdLeapDay, vdDifferent };
+
+/// Our date field against the peer's serial (1900 system): the date, the
+/// date and time, the time of day, or a duration in hours from `zero`.
+TVerdict CompareDate(const std::string& ours, double serial, double zero, bool date1904)
+{
+  const auto [date, time] = IsoDateAndTime(serial);
+  if (ours == date || ours == date + "T" + time || ours == time)
+    return TVerdict::vdSame;
+  long long h = 0;
+  int m = 0;
+  int s = 0;
+  char rest = 0;
+  if (std::sscanf(ours.c_str(), "%lld:%2d:%2d%c", &h, &m, &s, &rest) == 3 &&
+      h * 3600 + (h < 0 ? -1 : 1) * (m * 60 + s) == std::llround((serial - zero) * 86400))
+    return TVerdict::vdSame;
+  // Excel's 1900 system counts a 29 February 1900: its days before March
+  // 1900 are one later than a count from 1899-12-30 gives.
+  const std::string shown = serial >= 60 ? "1900-02-29" : IsoDateAndTime(serial + 1).first;
+  if (!date1904 && serial >= 1 && serial < 61 && (ours == shown || ours == shown + "T" + time))
+    return TVerdict::vdLeapDay;
+  return TVerdict::vdDifferent;
+}
+
+TVerdict CompareField(const std::string& ours, const json& peer, bool date1904)
+{
+  const std::string type = peer["type"];
+  bool same = false;
+  if (type == "double") {
+    double value = 0;
+    const auto parsed = std::from_chars(ours.data(), ours.data() + ours.size(), value);
+    same = parsed.ec == std::errc() && parsed.ptr == ours.data() + ours.size() && value == peer["value"];
+  } else if (type == "date") {
+    const double zero = date1904 ? kDate1904Offset : 0;
+    return CompareDate(ours, peer["value"].get<double>() + zero, zero, date1904);
+  } else if (type == "boolean") {
+    same = ours == (peer["value"].get<bool>() ? "TRUE" : "FALSE");
+  } else {
+    same = ours == peer["value"].get<std::string>();
+  }
+  return same ? TVerdict::vdSame : TVerdict::vdDifferent;
+}
+
+std::string ReadText(const fs::path& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST_F(CorpusTest, EveryCsvFieldOfEverySheetAgreesWithThePeer)
+{
+  // Every worksheet written by `csv --all`, then every field of its
+  // rectangle against the peer's cell there (or none: an empty field).
+  const fs::path dir = fs::temp_directory_path() / ("bifflens-csv-corpus-" + std::to_string(getpid()));
+  std::size_t fields = 0;
+  std::size_t agreeing = 0;
+  std::vector<std::string> leapDays;
+  for (const fs::path& file : CorpusFiles()) {
+    const std::string name = file.filename().string();
+    SCOPED_TRACE(name);
+    const auto reference = ReadJsonFile(CorpusDir() / "reference" / (name + ".jsonl"));
+    const json& meta = reference[0];
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> args{"csv", file.string(), "--all", "-o", (dir / "{n}.csv").string()};
+    const int status = RunCli(args, out, err);
+    if (!meta["ok"].get<bool>() || name == "libxls__xls2csv_ole_read_MSAT_body_637.xls") {
+      EXPECT_TRUE(status == kExitOk || status == kExitFailure) << err.str();
+      continue;  // the peer saw no cell; the failures are checked above
+    }
+    EXPECT_EQ(status, kExitOk) << err.str();
+    std::map<int, std::map<std::pair<int, int>, json>> peer;
+    for (std::size_t i = 1; i < reference.size(); ++i)
+      peer[reference[i]["sheet"]][{reference[i]["row"], reference[i]["col"]}] = reference[i];
+    for (int s = 0; s < static_cast<int>(meta["sheets"].size()); ++s) {
+      const auto rows = ParseCsv(ReadText(dir / (std::to_string(s + 1) + ".csv")));
+      int lastRow = -1;
+      int lastColumn = -1;
+      for (const auto& [place, cell] : peer[s]) {
+        lastRow = std::max(lastRow, place.first);
+        lastColumn = std::max(lastColumn, place.second);
+      }
+      ASSERT_EQ(static_cast<int>(rows.size()), lastRow + 1) << "sheet " << s;
+      for (int r = 0; r <= lastRow; ++r) {
+        ASSERT_EQ(static_cast<int>(rows[r].size()), lastColumn + 1) << "sheet " << s << " row " << r;
+        for (int c = 0; c <= lastColumn; ++c) {
+          ++fields;
+          const auto it = peer[s].find({r, c});
+          const TVerdict verdict = it == peer[s].end()
+                                       ? (rows[r][c].empty() ? TVerdict::vdSame : TVerdict::vdDifferent)
+                                       : CompareField(rows[r][c], it->second, meta["datemode"] == 1);
+          agreeing += verdict == TVerdict::vdSame;
+          if (verdict == TVerdict::vdLeapDay)
+            leapDays.push_back(name + " sheet " + std::to_string(s) + ": " + it->second["value"].dump() +
+                               " is " + rows[r][c]);
+          else
+            EXPECT_EQ(verdict, TVerdict::vdSame) << "sheet " << s << " row " << r << " col " << c
+                                                 << ": " << rows[r][c];
+        }
+      }
+    }
+  }
+  fs::remove_all(dir);
+  std::cout << "[ csv ] " << fields << " fields, " << agreeing << " agree, " << leapDays.size()
+            << " are dates Excel counts before March 1900:\n";
+  for (const std::string& leap : leapDays)
+    std::cout << "        " << leap << '\n';
+  EXPECT_GT(fields, 90000u);
+  // Serials 1.33, 2.33, 59.33 and 60.33 of the leap-year workbook, on both
+  // of its sheets; nothing else.
+  EXPECT_EQ(leapDays.size(), 8u);
+  EXPECT_EQ(agreeing + leapDays.size(), fields);
+}
+
+TEST_F(CorpusTest, CsvDatesReadAsExcelShowsThemBesideThem)
+{
+  // The leap-year workbook holds beside each date the text Excel shows for
+  // it ("1900-02-29 08:00:00" for serial 60.33); the dates' column shows
+  // the day only. Rows whose dates Excel cannot hold are text in both.
+  const fs::path file = CorpusDir() / "libxls__dates-leap-year-1900-xls.xls";
+  for (const char* sheet : {"for_testing", "for_human_eyes"}) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::vector<std::string> args{"csv", file.string(), "--sheet", sheet};
+    ASSERT_EQ(RunCli(args, out, err), kExitOk);
+    const auto rows = ParseCsv(out.str());
+    int dates = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r)
+      if (rows[r][0] != rows[r][1]) {
+        EXPECT_EQ(rows[r][0], rows[r][1].substr(0, 10));
+        ++dates;
+      }
+    EXPECT_EQ(dates, 7);
   }
 }

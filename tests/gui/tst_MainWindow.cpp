@@ -780,6 +780,65 @@ private slots:
     QCOMPARE(form.tsSheets->count(), 3);
   }
 
+  // --- Export -----------------------------------------------------------
+
+  void exportSheetAsCsvWritesTheShownSheetAndRemembersTheFolder()
+  {
+    QTemporaryDir books;
+    QTemporaryDir first;
+    QTemporaryDir second;
+    const QString book = WriteFile(books, QStringLiteral("book.xls"), WorkbookWithSheets({"Sales", "Q&A"}));
+    // Exports through the menu to `path`; returns the folder the dialog
+    // started in and the name it suggested.
+    const auto exportTo = [](TfrmMain& form, const QString& path) {
+      QStringList seen;
+      OnNextDialog<QFileDialog>(&form, [&](QFileDialog& dialog) {
+        seen << dialog.directory().absolutePath() << QFileInfo(dialog.selectedFiles().value(0)).fileName();
+        dialog.selectFile(path);
+        static_cast<QDialog&>(dialog).accept();
+      });
+      form.actExportCsv->trigger();
+      return seen;
+    };
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(form.mnuFile->actions().contains(form.actExportCsv));
+    QVERIFY(!form.actExportCsv->isEnabled());  // nothing shown yet
+    form.OpenFile(book);
+    form.SelectSheetTab(1);
+    // The first export starts in the workbook's folder.
+    const QString firstFile = first.filePath(QStringLiteral("q.csv"));
+    QCOMPARE(exportTo(form, firstFile), QStringList({QFileInfo(book).absolutePath(), QStringLiteral("book-Q&A.csv")}));
+    QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
+    QFile written(firstFile);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    // The helper's cells take XF 15, a date format: serial 1 is 1900-01-01.
+    QCOMPARE(written.readAll(), QByteArray("1900-01-01\n"));
+    QCOMPARE(form.lblStatusMessage->text(), QStringLiteral("Exported sheet Q&A to q.csv (1 row)."));
+    // The next one starts where the last went, also in a later run.
+    TfrmMain later;
+    later.show();
+    QVERIFY(QTest::qWaitForWindowActive(&later));
+    later.OpenFile(book);
+    QCOMPARE(exportTo(later, second.filePath(QStringLiteral("s.csv"))).value(0), QDir(first.path()).absolutePath());
+    QFile sales(second.filePath(QStringLiteral("s.csv")));
+    QVERIFY(sales.open(QIODevice::ReadOnly));
+    QCOMPARE(sales.readAll(), QByteArray("1899-12-31\n"));  // Excel's 1900-01-00
+    // A file that cannot be written says why; nothing shown, nothing to export.
+    try {
+      later.ExportShownSheet(QStringLiteral("/nonexistent-folder/x.csv"));
+      QFAIL("no failure");
+    } catch (const std::exception& e) {
+      QCOMPARE(QString::fromUtf8(e.what()),
+               QStringLiteral("Cannot write /nonexistent-folder/x.csv: No such file or directory"));
+    }
+    later.OpenFile(QString());
+    QVERIFY(!later.actExportCsv->isEnabled());
+  }
+
   void f1ShowsTheAboutBoxAndCtrlQCloses()
   {
     TfrmMain form;
@@ -916,6 +975,10 @@ private slots:
     QCOMPARE(CutShortText(10, 100), QStringLiteral("record cut short: 10 of 100 bytes present"));
     QCOMPARE(LiteralCaption(QStringLiteral("P&L & R&&D")), QStringLiteral("P&&L && R&&&&D"));
     QCOMPARE(RecentFileEntryText(3, QStringLiteral("/a&b.xls")), QStringLiteral("&3 /a&&b.xls"));
+    QCOMPARE(ExportedText(QStringLiteral("Q1"), QStringLiteral("/tmp/out/q1.csv"), 12),
+             QStringLiteral("Exported sheet Q1 to q1.csv (12 rows)."));
+    QCOMPARE(ExportFileSuggestion(QStringLiteral("/d/book.v2.xls"), QStringLiteral("a/b")),
+             QStringLiteral("book.v2-a_b.csv"));
     const std::pair<TExcelVersion, const char*> versions[] = {
         {TExcelVersion::evExcel2, "BIFF2"},   {TExcelVersion::evExcel3, "BIFF3"},
         {TExcelVersion::evExcel4, "BIFF4"},   {TExcelVersion::evExcel5, "BIFF5/7"},

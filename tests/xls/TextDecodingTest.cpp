@@ -75,6 +75,37 @@ TEST(CodePage, TheSameLabelBytesUnderAnotherPageGiveAnotherText)
   EXPECT_EQ(load.Cell(0, 3, 0), Text("\xC3\x80"));
 }
 
+TEST(CodePage, AForcedPageWinsOverTheFilesOwnOrMissingRecord)
+{
+  // A BIFF5 label written in 1251 by a file that says 1252, or says nothing.
+  const char* const privet = "\xCF\xF0\xE8\xE2\xE5\xF2";
+  const TVariant expected = Text("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");  // Привет
+  for (const std::uint16_t declared : {std::uint16_t{1252}, std::uint16_t{0}}) {
+    SCOPED_TRACE(declared);
+    TBiffBuilder b;
+    b.Bof(evExcel5, TBofType::btGlobals);
+    if (declared)
+      b.CodePage(declared);
+    b.BoundSheet("S", 1).Eof().Bof(evExcel5).Label(0, 0, 0, privet).CodePage(1250).Eof();
+    const TLoad load(InCompoundFile(b.Build(), "Book"),
+                     [](TLoad& l) { l.Reader.ForcedCodePage = 1251; });
+    ASSERT_EQ(load.Error, "");
+    EXPECT_EQ(load.Cell(0, 0, 0), expected);
+    EXPECT_EQ(load.Reader.CodePage(), 1251);
+  }
+}
+
+TEST(CodePage, AForcedPageLeavesBiff8TextAlone)
+{
+  // BIFF8 keeps 8-bit text as Latin-1 whatever the code page.
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals).CodePage(1200);
+  b.BoundSheet("S", 1).Eof().Bof(evExcel8).Label(0, 0, 0, "\xE9").Eof();
+  const TLoad load(InCompoundFile(b.Build()), [](TLoad& l) { l.Reader.ForcedCodePage = 1251; });
+  ASSERT_EQ(load.Error, "");
+  EXPECT_EQ(load.Cell(0, 0, 0), Text("\xC3\xA9"));  // é
+}
+
 TEST(CodePage, Page32769IsReportedAs1252)
 {
   EXPECT_EQ(Biff5Label(32769, "a")->Reader.CodePage(), 1252);

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "ContainerCommand.h"
+#include "CsvCommand.h"
 #include "EvalCommand.h"
 #include "LintCommand.h"
 #include "WorkbookCommand.h"
@@ -29,6 +30,7 @@ constexpr TCliCommand kCommands[] = {
     {"container", "container FILE", "the compound file's directory and sectors as JSON lines",
      RunContainerCommand},
     {"lint", "lint FILE", "a structure check: one JSON line per finding", RunLintCommand},
+    {"csv", "csv FILE [OPTIONS]", "a worksheet as CSV (csv --help lists the options)", RunCsvCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
 };

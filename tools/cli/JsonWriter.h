@@ -123,8 +123,3 @@ private:
   std::array<bool, kMostDepth + 1> FFirst{};
   int FDepth = 0;
 };
-
-/// Writes `value`'s shortest round-trip text, exactly as std::to_chars
-/// would, at `out` (at least 32 characters of room); returns the end. Whole
-/// numbers and short decimals, most of a sheet's values, take a quick path.
-char* WriteShortestDouble(char* out, double value);

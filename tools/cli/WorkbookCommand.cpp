@@ -2,6 +2,7 @@
 
 #include "CommandReader.h"
 #include "Commands.h"
+#include "CommandReader.h"
 #include "JsonWriter.h"
 #include "platform/ErrorText.h"
 #include "platform/text/HexText.h"

@@ -29,7 +29,11 @@ struct TRecordUse {
   {
     r.FFormats->SetFormat(format.ByOrder ? r.FFormats->NextFormatByOrder() : format.Index, format.Text);
   }
-  static void CodePage(TMSExcel& r, const int& codePage) { r.SetCodePage(codePage); }
+  static void CodePage(TMSExcel& r, const int& codePage)
+  {
+    if (r.ForcedCodePage == 0)
+      r.SetCodePage(codePage);
+  }
   static void DateMode(TMSExcel& r, const bool& date1904)
   {
     if (r.FContext.Date1904 == date1904)
