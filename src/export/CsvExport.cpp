@@ -35,8 +35,15 @@ TCsvValueText WorkbookValueText(const TMSExcel& reader, TCsvDates dates)
 TCsvSheetResult ExportSheetToFile(const TMSExcel& reader, int sheetIndex, const std::string& path,
                                   const TCsvFormat& format, const TCellRange& range)
 {
-  const TSpreadSheet& sheet = reader.Sheets().Items(sheetIndex);
   TCsvValueText values = WorkbookValueText(reader, format.Dates);
+  return ExportSheetToFile(reader, sheetIndex, path, format, range, values);
+}
+
+TCsvSheetResult ExportSheetToFile(const TMSExcel& reader, int sheetIndex, const std::string& path,
+                                  const TCsvFormat& format, const TCellRange& range,
+                                  TCsvFieldSource& fields)
+{
+  const TSpreadSheet& sheet = reader.Sheets().Items(sheetIndex);
   errno = 0;
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file)
@@ -44,7 +51,7 @@ TCsvSheetResult ExportSheetToFile(const TMSExcel& reader, int sheetIndex, const 
   TCsvSheetResult result;
   {
     TCsvWriter writer(file, format);
-    result = writer.WriteSheet(sheet.Cells, range, values);
+    result = writer.WriteSheet(sheet.Cells, range, fields);
   }
   file.close();
   if (!file)

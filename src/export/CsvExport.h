@@ -23,6 +23,10 @@ TCsvValueText WorkbookValueText(const TMSExcel& reader, TCsvDates dates);
 /// exist.
 TCsvSheetResult ExportSheetToFile(const TMSExcel& reader, int sheetIndex, const std::string& path,
                                   const TCsvFormat& format, const TCellRange& range = {});
+/// The same with each field's text from `fields` (formulas, say).
+TCsvSheetResult ExportSheetToFile(const TMSExcel& reader, int sheetIndex, const std::string& path,
+                                  const TCsvFormat& format, const TCellRange& range,
+                                  TCsvFieldSource& fields);
 
 /// A sheet name made safe as a file name: "/", "\", the characters some
 /// systems refuse (: * ? " < > |) and control characters become "_", as do

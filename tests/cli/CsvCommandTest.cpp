@@ -4,6 +4,7 @@
 #include "CsvCommand.h"
 #include "CsvMessages.h"
 #include "support/BiffBuilder.h"
+#include "support/FormulaBuilder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -111,6 +112,7 @@ TEST(CsvCommandLine, ReadsEveryOptionInEverySpelling)
   EXPECT_EQ(parse({"b.xls", "--codepage", "32769"}).CodePage, 32769);
   EXPECT_TRUE(parse({"--all", "b.xls", "-o", "{name}.csv"}).AllSheets);
   EXPECT_TRUE(parse({"--help"}).Help);
+  EXPECT_TRUE(parse({"b.xls", "--formulas"}).Formulas && !plain.Formulas);
 }
 
 TEST(CsvCommandLine, RefusesBadCommandLinesWithTheReason)
@@ -124,7 +126,7 @@ TEST(CsvCommandLine, RefusesBadCommandLinesWithTheReason)
       {{"a.xls", "b.xls"}, "csv: one FILE only, not also 'b.xls'"},
       {{"a.xls", "--frobnicate"}, "csv: unknown option '--frobnicate'"},
       {{"a.xls", "--bom=yes"}, "csv: unknown option '--bom=yes'"},
-      {{"a.xls", "--formulas"}, "csv: unknown option '--formulas'"},
+      {{"a.xls", "--formula"}, "csv: unknown option '--formula'"},
       {{"a.xls", "--sheet"}, "csv: --sheet needs a value"},
       {{"a.xls", "--delimiter", ",,"}, delimiter + "',,'"},
       {{"a.xls", "--delimiter", "\""}, delimiter + "'\"'"},
@@ -257,4 +259,32 @@ TEST_F(CsvCommand, DamagedMissingAndSheetlessWorkbooksExitWithOne)
   const TResult sheetless = Cli({"csv", Write("chart.xls", InCompoundFile(chart.Build()))});
   EXPECT_EQ(sheetless.Status, kExitFailure);
   EXPECT_EQ(sheetless.Out + sheetless.Err, "The workbook has no worksheet.\n");
+}
+
+TEST_F(CsvCommand, FormulasReplaceTheirValuesAndAnUnreadableOneKeepsItsValue)
+{
+  // Sheet "F": A1 = 2, B1 = A1*3 (6), C1 cut short (cached 7), D1 a text
+  // formula whose text holds the delimiter; sheet "G": A1 = A1 of F.
+  const auto times3 = TFormulaBuilder().Ref(0, 0).Int(3).Op(kFbMul).Build().Tokens;
+  const auto text = TFormulaBuilder().Str("a,b").Build().Tokens;
+  const auto other = TFormulaBuilder().Ref3d(0, 0, 0, false).Build().Tokens;
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals).BoundSheet("F", 1).BoundSheet("G", 2).SupBookSelf(2);
+  b.ExternSheet8({{0, 0, 0}}).Eof();
+  b.Bof(evExcel8).Number(0, 0, 0, 2).FormulaTokens(0, 1, 6, times3);
+  b.FormulaTokens(0, 2, 7, {0x44, 0x00}).FormulaTokens(0, 3, 0, text).Eof();
+  b.Bof(evExcel8).FormulaTokens(0, 0, 2, other).Eof();
+  const std::string book = Write("f.xls", InCompoundFile(b.Build()));
+
+  const TResult values = Cli({"csv", book, "--sheet", "F"});
+  EXPECT_EQ(values.Out, "2,6,7,0\n");
+  const TResult formulas = Cli({"csv", book, "--sheet", "F", "--formulas"});
+  EXPECT_EQ(formulas.Status, kExitOk);
+  EXPECT_EQ(formulas.Out, "2,=A1*3,7,\"=\"\"a,b\"\"\"\n");
+  EXPECT_EQ(formulas.Err, "bifflens-cli: csv: 1 formula of \"F\" could not be read and went out as its "
+                          "value, the first at C1\n");
+  // Each sheet reads its own formulas (an absolute reference here), also into files.
+  EXPECT_EQ(Cli({"csv", book, "--all", "--formulas", "-o", (FDir / "{name}.csv").string()}).Status, kExitOk);
+  EXPECT_EQ(ReadFile(FDir / "G.csv"), "=F!$A$1\n");
+  EXPECT_EQ(ReadFile(FDir / "F.csv"), formulas.Out);
 }

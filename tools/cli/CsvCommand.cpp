@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "CsvMessages.h"
 #include "export/CsvExport.h"
+#include "export/CsvFormulaText.h"
 #include "model/CellText.h"
 #include "platform/ErrorText.h"
 #include "platform/text/CodePage.h"
@@ -11,14 +12,14 @@
 
 #include <charconv>
 #include <exception>
+#include <memory>
 #include <set>
 #include <string_view>
 
 namespace {
 
 // An option of the command line: its name, whether a value follows, and
-// what it sets. A later option (the formula text instead of values, a
-// password for the load) is one more row and one more field.
+// what it sets. Another option is one more row and one more field.
 struct TCsvOption {
   const char* Name;
   bool TakesValue;
@@ -100,6 +101,7 @@ constexpr TCsvOption kCsvOptions[] = {
          Fail(kMsgCsvBadDates, v);
      }},
     {"--codepage", true, [](TCsvCommandLine& l, const std::string& v) { l.CodePage = ParseCodePage(v); }},
+    {"--formulas", false, [](TCsvCommandLine& l, const std::string&) { l.Formulas = true; }},
     {"--help", false, [](TCsvCommandLine& l, const std::string&) { l.Help = true; }},
 };
 
@@ -155,19 +157,48 @@ std::string UnquotedNote(const std::string& caption, const TCsvSheetResult& resu
          CellReference(result.FirstUnquotedRow, result.FirstUnquotedColumn);
 }
 
-/// Writes one sheet to `out`; false when the stream failed.
-bool WriteSheet(const TMSExcel& reader, int sheet, const TCsvCommandLine& line, std::ostream& out,
-                std::ostream& err)
+/// Tells of formulas written as their values because their tokens could not
+/// be read.
+std::string UnreadableNote(const std::string& caption, const TCsvFormulaText& formulas)
+{
+  return "bifflens-cli: csv: " + std::to_string(formulas.Unreadable()) + " formula" +
+         (formulas.Unreadable() == 1 ? "" : "s") + " of \"" + caption +
+         "\" could not be read and went out as " +
+         (formulas.Unreadable() == 1 ? "its value" : "their values") + ", the first at " +
+         CellReference(formulas.FirstUnreadableRow(), formulas.FirstUnreadableColumn());
+}
+
+/// Writes sheet `sheet` through `write` (to a stream or a file), with the
+/// values or, when `book` is given, the formulas, and tells stderr what a
+/// reader of the CSV should know about it.
+template <typename Write>
+void ExportSheet(const TMSExcel& reader, int sheet, const TCsvCommandLine& line,
+                 TFormulaBook* book, std::ostream& err, Write write)
 {
   TCsvValueText values = WorkbookValueText(reader, line.Format.Dates);
-  const TSpreadSheet& model = reader.Sheets().Items(sheet);
+  const std::string& caption = reader.Sheets().Items(sheet).Caption;
   TCsvSheetResult result;
-  {
-    TCsvWriter writer(out, line.Format);
-    result = writer.WriteSheet(model.Cells, line.Range, values);
+  if (book) {
+    TCsvFormulaText formulas(*book, sheet, values);
+    result = write(formulas);
+    if (formulas.Unreadable() > 0)
+      err << UnreadableNote(caption, formulas) << '\n';
+  } else {
+    result = write(values);
   }
   if (result.UnquotedFields > 0)
-    err << UnquotedNote(model.Caption, result) << '\n';
+    err << UnquotedNote(caption, result) << '\n';
+}
+
+/// Writes one sheet to `out`; false when the stream failed.
+bool WriteSheet(const TMSExcel& reader, int sheet, const TCsvCommandLine& line, TFormulaBook* book,
+                std::ostream& out, std::ostream& err)
+{
+  const TSpreadSheetCells& cells = reader.Sheets().Items(sheet).Cells;
+  ExportSheet(reader, sheet, line, book, err, [&](TCsvFieldSource& fields) {
+    TCsvWriter writer(out, line.Format);
+    return writer.WriteSheet(cells, line.Range, fields);
+  });
   out.flush();
   return !out.fail();
 }
@@ -233,6 +264,13 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   const TCommandReader held;
   TMSExcel& reader = *held;
   reader.ForcedCodePage = line.CodePage;
+  std::unique_ptr<TFormulaBook> book;
+  if (line.Formulas) {
+    book = std::make_unique<TFormulaBook>();
+    reader.OnStreamRecord = [&book](const TStreamRecord& record) {
+      book->Add(record.Header.Code, record.Data);
+    };
+  }
   const bool loaded = Load(reader, line.File, err);
   // What was read is written also after a failure; the message went to
   // stderr already, and the exit status says so.
@@ -265,7 +303,7 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   }
 
   if (line.OutputPattern.empty()) {
-    if (!WriteSheet(reader, chosen[0], line, out, err)) {
+    if (!WriteSheet(reader, chosen[0], line, book.get(), out, err)) {
       err << ErrorBoxText(kMsgCsvCannotWriteOutput) << '\n';
       return kExitFailure;
     }
@@ -285,9 +323,9 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   }
   for (std::size_t i = 0; i < chosen.size(); ++i) {
     try {
-      const TCsvSheetResult result = ExportSheetToFile(reader, chosen[i], paths[i], line.Format, line.Range);
-      if (result.UnquotedFields > 0)
-        err << UnquotedNote(sheets.Items(chosen[i]).Caption, result) << '\n';
+      ExportSheet(reader, chosen[i], line, book.get(), err, [&](TCsvFieldSource& fields) {
+        return ExportSheetToFile(reader, chosen[i], paths[i], line.Format, line.Range, fields);
+      });
     } catch (const std::exception& e) {
       err << ErrorBoxText(ExceptionText(e)) << '\n';
       return kExitFailure;

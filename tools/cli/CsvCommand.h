@@ -28,6 +28,8 @@ struct TCsvCommandLine {
   TCsvFormat Format;
   /// --codepage: the code page for BIFF2-7 text; 0 takes the file's own.
   int CodePage = 0;
+  /// --formulas: a formula cell's formula ("=A1+1") instead of its value.
+  bool Formulas = false;
   bool Help = false;
 };
 

@@ -24,6 +24,8 @@ inline constexpr char kCsvUsage[] =
     "                        of the workbook's own date system\n"
     "  --codepage N          decode BIFF2-7 text with code page N, whatever the\n"
     "                        file says\n"
+    "  --formulas            a formula cell's formula (\"=SUM(A1:A3)\") instead of\n"
+    "                        its value\n"
     "  --help                show this text\n";
 inline constexpr char kCsvUsageHint[] = "Usage: bifflens-cli csv FILE [OPTIONS] (csv --help lists them)\n";
 
