@@ -149,7 +149,12 @@ private:
         break;
       }
       if (n > kMaxRegularSector || n >= seen.size()) {
-        Problem(what + (n == kFreeSector ? " runs into a free sector" : " has a sector number out of range"));
+        // A sector the table lists but the file no longer holds: the file
+        // was cut, which says more than a bad number would.
+        const char* why = n == kFreeSector        ? " runs into a free sector"
+                          : n < table.size() && n >= usable ? " runs past the end of the file"
+                                                   : " has a sector number out of range";
+        Problem(what + why);
         break;
       }
       if (seen[n]) {

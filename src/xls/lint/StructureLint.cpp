@@ -359,7 +359,10 @@ void TStructureLint::CheckExtSst(const TRecordRef& record)
 void TStructureLint::CheckIndex(const TRecordRef& record)
 {
   // [MS-XLS] 2.4.144 Index: the DBCELL records' stream offsets come after
-  // the row range (32-bit rows from BIFF8 on) and one more dword.
+  // the row range (32-bit rows from BIFF8 on) and one more dword. DBCELL
+  // came with BIFF5; what an older INDEX points at is not checked.
+  if (FContext.Version < TExcelVersion::evExcel5)
+    return;
   TRecordCursor cursor(record.Data);
   cursor.U32("reserved");
   if (FContext.Biff8()) {
