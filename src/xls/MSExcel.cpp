@@ -121,15 +121,22 @@ std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNu
 
 std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record) const
 {
+  TFieldList fields;
+  DescribeRecord(record, fields);
+  return fields.TakeFields();
+}
+
+bool TMSExcel::DescribeRecord(const TLogicalRecord& record, TFieldList& fields) const
+{
   const TRecordType* type = FindRecordType(record.Head().Header.Code);
   if (!type || !type->Describe)
-    return {};
+    return false;
   TDecodeContext context = *ContextAt(record.Head().Number);
   TCodePageDecoder text(context.CodePage);
   context.Text = &text;
-  TFieldList fields;
+  context.SharedStrings = FSharedStrings.get();
   type->Describe(record, context, fields);
-  return fields.Fields();
+  return true;
 }
 
 TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
