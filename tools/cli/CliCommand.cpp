@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "EvalCommand.h"
+#include "FieldsCommand.h"
 #include "WorkbookCommand.h"
 
 #include <string_view>
@@ -21,6 +22,7 @@ constexpr TCliCommand kCommands[] = {
     {"records", "records FILE", "one JSON line per BIFF record, in stream order", RunRecordsCommand},
     {"cells", "cells FILE", "one JSON line per stored cell value", RunCellsCommand},
     {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
+    {"fields", "fields FILE [N]", "every record's fields (or record N's) as JSON lines", RunFieldsCommand},
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
