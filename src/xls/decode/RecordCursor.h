@@ -60,8 +60,8 @@ public:
   std::uint8_t U8(const char* name) { return Read<std::uint8_t>(name); }
   std::uint16_t U16(const char* name) { return Read<std::uint16_t>(name); }
   std::uint32_t U32(const char* name) { return Read<std::uint32_t>(name); }
-  std::int16_t I16(const char* name) { return static_cast<std::int16_t>(Read<std::uint16_t>(name)); }
-  std::int32_t I32(const char* name) { return static_cast<std::int32_t>(Read<std::uint32_t>(name)); }
+  std::int16_t I16(const char* name) { return static_cast<std::int16_t>(Read<std::uint16_t, std::int16_t>(name)); }
+  std::int32_t I32(const char* name) { return static_cast<std::int32_t>(Read<std::uint32_t, std::int32_t>(name)); }
   double F64(const char* name)
   {
     const std::uint64_t bits = Read<std::uint64_t, double>(name);
@@ -101,12 +101,14 @@ public:
   }
 
   /// Gives the field read last a meaning: `text()` is called only when
-  /// describing.
+  /// describing. Like the other notes on the field read last, it does
+  /// nothing once the record is short (the field read last is the missing
+  /// one, which says so).
   template <typename F>
   void Meaning(F&& text)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           field->Text = text();
   }
@@ -116,7 +118,7 @@ public:
   void Value(F&& value)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           field->Value = value();
   }
@@ -125,7 +127,7 @@ public:
   void Flag(const char* name, unsigned bit)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* word = FFields->Last())
           AddBits(*word, name, bit, 1, true);
   }
@@ -134,7 +136,7 @@ public:
   void Bits(const char* name, unsigned first, unsigned count)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* word = FFields->Last())
           AddBits(*word, name, first, count, false);
   }
@@ -144,7 +146,7 @@ public:
   void Bits(const char* name, unsigned first, unsigned count, F&& text)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* word = FFields->Last()) {
           TRecordField& bits = AddBits(*word, name, first, count, false);
           bits.Text = text(std::get<std::int64_t>(bits.Value));
@@ -155,7 +157,7 @@ public:
   void Link(TFieldLinkKind kind)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           if (const auto* value = std::get_if<std::int64_t>(&field->Value))
             field->Link = {kind, *value};
@@ -163,7 +165,7 @@ public:
   void Link(TFieldLinkKind kind, std::int64_t target)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           field->Link = {kind, target};
   }
@@ -204,7 +206,7 @@ private:
         if constexpr (std::is_same_v<TShown, double>)
           FFields->Add(name, FPos, sizeof(T), std::bit_cast<double>(value));
         else
-          FFields->Add(name, FPos, sizeof(T), static_cast<std::int64_t>(value));
+          FFields->Add(name, FPos, sizeof(T), static_cast<std::int64_t>(static_cast<TShown>(value)));
       }
     FPos += sizeof(T);
     return value;
