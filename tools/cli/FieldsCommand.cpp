@@ -20,8 +20,6 @@ namespace {
 // deeper): what lies below is left out.
 constexpr int kMostFieldDepth = 12;
 
-constexpr char kNoLayoutText[] = "no layout for this record type";
-
 void WriteValue(TJsonLineWriter& json, const TFieldValue& value)
 {
   if (const auto* n = std::get_if<std::int64_t>(&value))
@@ -92,12 +90,7 @@ void WriteRecord(TJsonLineWriter& json, const TMSExcel& reader, const TRecordDir
   json.Field("decoded", decoded);
   json.BeginArray("fields");
   if (!decoded) {
-    TRecordField raw;
-    raw.Name = "data";
-    raw.Size = record.Data.size();
-    raw.Value = std::string();
-    raw.Text = kNoLayoutText;
-    WriteField(json, raw, record.Number, 1);
+    WriteField(json, RawRecordField(record.Data.size()), record.Number, 1);
   } else {
     const std::vector<TRecordRef> parts = records.LogicalParts(index);
     TFieldList fields;
@@ -109,9 +102,7 @@ void WriteRecord(TJsonLineWriter& json, const TMSExcel& reader, const TRecordDir
     }
     std::vector<TRecordField> described = fields.TakeFields();
     if (const auto continuation = records.ContinuationOf(index); continuation && !described.empty()) {
-      const TRecordRef head = records.Record(continuation->Head);
-      described.front().Text = "part " + std::to_string(continuation->Part) + " of record " +
-                               std::to_string(head.Number) + " (" + RecordTypeName(head.Header.Code) + ")";
+      described.front().Text = ContinuationText(*continuation, records.Record(continuation->Head));
     }
     for (const TRecordField& field : described)
       WriteField(json, field, record.Number, 1);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -40,6 +41,14 @@ public:
   /// Item `index` (below Count()), a group as a describing cursor records
   /// it. Throws what decoding the item throws.
   virtual TRecordField Item(std::size_t index) const = 0;
+  /// The item whose bytes hold byte `offset` of part `part`, when the list
+  /// can tell; nothing by default.
+  virtual std::optional<std::size_t> ItemAt(int part, std::size_t offset) const
+  {
+    (void)part;
+    (void)offset;
+    return std::nullopt;
+  }
 };
 
 /// One field a decoder read from a record: its name, where its bytes lie in

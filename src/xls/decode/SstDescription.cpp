@@ -94,3 +94,24 @@ TRecordField TSstStringList::Item(std::size_t index) const
   string.Value = text;
   return string;
 }
+
+std::optional<std::size_t> TSstStringList::ItemAt(int part, std::size_t offset) const
+{
+  if (part < 0)
+    return std::nullopt;
+  const auto before = [](const TStart& a, std::uint64_t part, std::uint64_t offset) {
+    return a.Part < part || (a.Part == part && a.Offset <= offset);
+  };
+  const auto p = static_cast<std::uint64_t>(part);
+  // The string before the first start past the byte holds it.
+  for (std::size_t k = 0; k < FCount; ++k) {
+    if (!Reach(k + 1)) {
+      // String k is the last there is: it holds the byte when it starts
+      // before it.
+      return k < FStarts.size() && before(FStarts[k], p, offset) ? std::optional<std::size_t>(k) : std::nullopt;
+    }
+    if (!before(FStarts[k + 1], p, offset))
+      return before(FStarts[k], p, offset) ? std::optional<std::size_t>(k) : std::nullopt;
+  }
+  return std::nullopt;
+}

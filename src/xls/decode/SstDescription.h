@@ -29,6 +29,8 @@ public:
   /// is a missing field. Throws what decoding the string throws (an option
   /// byte it cannot read, runs past their part).
   TRecordField Item(std::size_t index) const override;
+  /// Walks the strings as far as byte `offset` of part `part`.
+  std::optional<std::size_t> ItemAt(int part, std::size_t offset) const override;
 
 private:
   struct TStart {

@@ -1,6 +1,7 @@
 #include "xls/records/RecordDirectory.h"
 
 #include "xls/RecordCodes.h"
+#include "xls/RecordNames.h"
 #include "xls/decode/ChartRecords.h"
 #include "xls/records/RecordTable.h"
 
@@ -69,6 +70,12 @@ std::pair<int, int> CellColumns(std::uint16_t code, std::span<const std::uint8_t
 }
 
 }  // namespace
+
+std::string ContinuationText(const TContinuation& continuation, const TRecordRef& head)
+{
+  return "part " + std::to_string(continuation.Part) + " of record " + std::to_string(head.Number) + " (" +
+         RecordTypeName(head.Header.Code) + ")";
+}
 
 TRecordDirectory::TRecordDirectory(std::span<const std::uint8_t> stream,
                                    std::span<const std::uint32_t> offsets)

@@ -43,6 +43,9 @@ struct TCellPlace {
   int Column = 0;
 };
 
+/// What a CONTINUE record carries on, in words: "part 2 of record 57 (SST)".
+std::string ContinuationText(const TContinuation& continuation, const TRecordRef& head);
+
 class TRecordDirectory {
 public:
   /// Keeps both spans: the caller keeps the stream and the offsets alive

@@ -361,3 +361,13 @@ std::span<const TRecordType> RecordTypes()
 {
   return {RecordTable::kTypes, RecordTable::kTypeCount};
 }
+
+TRecordField RawRecordField(std::size_t size)
+{
+  TRecordField raw;
+  raw.Name = "data";
+  raw.Size = size;
+  raw.Value = std::string();
+  raw.Text = kTextNoLayout;
+  return raw;
+}
