@@ -185,7 +185,7 @@ TPhaseResult CellsOutput(const std::string& file)
 #ifdef BIFFLENS_BENCH_VIEWER
 /// The viewer's open flow runs in a program of its own (it needs a
 /// QApplication); its peak memory comes from wait4 like the other phases'.
-TMeasured RunViewer(const std::string& file)
+TMeasured RunViewer(const std::string& file, const char* mode)
 {
   int fds[2];
   if (pipe(fds) != 0) {
@@ -197,7 +197,7 @@ TMeasured RunViewer(const std::string& file)
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   std::string program = BIFFLENS_BENCH_VIEWER;
-  char* const argv[] = {program.data(), const_cast<char*>(file.c_str()), nullptr};
+  char* const argv[] = {program.data(), const_cast<char*>(file.c_str()), const_cast<char*>(mode), nullptr};
   pid_t child = 0;
   if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) {
     std::perror("posix_spawn");
@@ -226,12 +226,13 @@ struct TPhaseSpec {
   const char* Name;
   const char* Unit;
   TPhase Run;
+  const char* ViewerMode = nullptr;  // for the viewer's phases: its argument
 };
 
-TMeasured ViewerRun([[maybe_unused]] const std::string& file)
+TMeasured ViewerRun([[maybe_unused]] const std::string& file, [[maybe_unused]] const char* mode)
 {
 #ifdef BIFFLENS_BENCH_VIEWER
-  return RunViewer(file);
+  return RunViewer(file, mode);
 #else
   return {};
 #endif
@@ -241,7 +242,7 @@ void Report(const std::string& file, const TPhaseSpec& spec, int runs)
 {
   std::vector<TMeasured> measured;
   for (int i = 0; i < runs; ++i)
-    measured.push_back(spec.Run ? RunInChild(spec.Run, file) : ViewerRun(file));
+    measured.push_back(spec.Run ? RunInChild(spec.Run, file) : ViewerRun(file, spec.ViewerMode));
   std::sort(measured.begin(), measured.end(),
             [](const TMeasured& a, const TMeasured& b) { return a.Seconds < b.Seconds; });
   const TMeasured& median = measured[measured.size() / 2];
@@ -278,7 +279,8 @@ int main(int argc, char** argv)
       std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls [--sheets N] [--rows N]]\n"
                 "                      [FILE.xls...]\n"
                 "Times opening the compound file, the record loop, the full load into the\n"
-                "model, the `cells` output and the viewer's open flow, each in a child\n"
+                "model, the `cells` output, the viewer's open flow and its selecting the\n"
+                "SST record (fields, strings list, dump), each in a child\n"
                 "process; medians of N runs. Without files: the three workbooks of the\n"
                 "bench folder and a generated one of 3.4 million records (--generate\n"
                 "writes it to OUT.xls, made anew if missing; 13 records per row).");
@@ -319,6 +321,7 @@ int main(int argc, char** argv)
       {"cells output (JSON)", "cells", CellsOutput},
 #ifdef BIFFLENS_BENCH_VIEWER
       {"viewer open (offscreen)", "records", nullptr},
+      {"viewer: select the SST", "records", nullptr, "sst"},
 #endif
   };
   for (const std::string& file : files) {

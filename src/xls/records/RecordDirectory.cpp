@@ -311,40 +311,54 @@ std::vector<std::uint16_t> TRecordDirectory::ChartPath(std::size_t index) const
   return ChartBlockPath(codes);
 }
 
-const std::vector<std::size_t>& TRecordDirectory::SheetStarts() const
+const std::vector<TRecordDirectory::TSubstream>& TRecordDirectory::Substreams() const
 {
-  if (FSheetStartsKnown)
-    return FSheetStarts;
-  FSheetStartsKnown = true;
-  for (std::size_t i = 0; i < Count(); ++i)
-    if (IsBofCode(Code(i)) && Word(Record(i).Data, 2) == kBofTypeWorksheet)
-      FSheetStarts.push_back(i);
-  return FSheetStarts;
+  if (FSubstreamsKnown)
+    return FSubstreams;
+  FSubstreamsKnown = true;
+  // One pass: a BOF opens a substream inside the open one, an EOF closes
+  // the innermost; a substream whose EOF never comes runs to the end.
+  std::vector<int> open;
+  int sheets = 0;
+  for (std::size_t i = 0; i < Count(); ++i) {
+    const std::uint16_t code = Code(i);
+    if (IsBofCode(code)) {
+      TSubstream substream;
+      substream.First = i;
+      substream.End = Count();
+      substream.Type = Word(Record(i).Data, 2);
+      substream.Parent = open.empty() ? -1 : open.back();
+      if (substream.Type == kBofTypeWorksheet)
+        substream.Sheet = sheets++;
+      open.push_back(static_cast<int>(FSubstreams.size()));
+      FSubstreams.push_back(substream);
+    } else if (code == kRecEof && !open.empty()) {
+      FSubstreams[static_cast<std::size_t>(open.back())].End = i + 1;
+      open.pop_back();
+    }
+  }
+  return FSubstreams;
+}
+
+int TRecordDirectory::SubstreamOf(std::size_t index) const
+{
+  const auto& substreams = Substreams();
+  // The last substream opened at or before the record; then out through
+  // its parents until one holds it.
+  const auto after = std::upper_bound(substreams.begin(), substreams.end(), index,
+                                      [](std::size_t i, const TSubstream& s) { return i < s.First; });
+  int at = static_cast<int>(after - substreams.begin()) - 1;
+  while (at >= 0 && substreams[static_cast<std::size_t>(at)].End <= index)
+    at = substreams[static_cast<std::size_t>(at)].Parent;
+  return at;
 }
 
 int TRecordDirectory::SheetOf(std::size_t index) const
 {
   // The substream the record lies in must be the worksheet itself, not a
   // chart inside it.
-  int nested = 0;
-  for (std::size_t at = index; at > 0;) {
-    --at;
-    const std::uint16_t code = Code(at);
-    if (code == kRecEof) {
-      ++nested;
-    } else if (IsBofCode(code)) {
-      if (nested > 0) {
-        --nested;
-        continue;
-      }
-      if (Word(Record(at).Data, 2) != kBofTypeWorksheet)
-        return -1;
-      const auto& starts = SheetStarts();
-      const auto it = std::lower_bound(starts.begin(), starts.end(), at);
-      return it != starts.end() && *it == at ? static_cast<int>(it - starts.begin()) : -1;
-    }
-  }
-  return -1;
+  const int at = SubstreamOf(index);
+  return at < 0 ? -1 : Substreams()[static_cast<std::size_t>(at)].Sheet;
 }
 
 std::optional<TCellPlace> TRecordDirectory::CellOf(std::size_t index) const
@@ -362,23 +376,25 @@ std::optional<TCellPlace> TRecordDirectory::CellOf(std::size_t index) const
 
 std::optional<std::size_t> TRecordDirectory::RecordOfCell(const TCellPlace& place) const
 {
-  const auto& starts = SheetStarts();
-  if (place.Sheet < 0 || static_cast<std::size_t>(place.Sheet) >= starts.size())
+  const auto& substreams = Substreams();
+  const auto sheet = std::find_if(substreams.begin(), substreams.end(),
+                                  [&](const TSubstream& s) { return s.Sheet == place.Sheet && s.Sheet >= 0; });
+  if (sheet == substreams.end())
     return std::nullopt;
   std::optional<std::size_t> last;
   int depth = 0;
-  for (std::size_t i = starts[static_cast<std::size_t>(place.Sheet)]; i < Count(); ++i) {
+  for (std::size_t i = sheet->First + 1; i < sheet->End; ++i) {
     const std::uint16_t code = Code(i);
+    // The cells of charts inside the sheet are not the sheet's.
     if (IsBofCode(code)) {
       ++depth;
       continue;
     }
     if (code == kRecEof) {
-      if (--depth <= 0)
-        break;
+      depth = std::max(depth - 1, 0);
       continue;
     }
-    if (depth != 1 || !IsCellCode(code))
+    if (depth != 0 || !IsCellCode(code))
       continue;
     const TRecordRef record = Record(i);
     if (record.Data.size() < 4 || Word(record.Data, 0) != place.Row)

@@ -93,13 +93,24 @@ private:
   std::optional<std::size_t> NthOf(std::span<const std::uint16_t> codes, std::size_t ordinal) const;
   std::optional<std::size_t> FormatRecord(std::int64_t index) const;
   std::optional<std::size_t> SharedStringTable() const;
+  /// A substream: its BOF's index, the index after its EOF, its BOF's type,
+  /// the substream it lies in (-1: none) and, for a worksheet, its number.
+  struct TSubstream {
+    std::size_t First = 0;
+    std::size_t End = 0;
+    std::uint16_t Type = 0;
+    int Parent = -1;
+    int Sheet = -1;
+  };
+  /// The substreams in the order of their BOFs (found once, on first use).
+  const std::vector<TSubstream>& Substreams() const;
+  /// The innermost substream record `index` lies in, or -1.
+  int SubstreamOf(std::size_t index) const;
   /// The worksheet a record lies in (counted from 0), or -1.
   int SheetOf(std::size_t index) const;
-  /// Indexes of the worksheet BOF records, in order.
-  const std::vector<std::size_t>& SheetStarts() const;
 
   std::span<const std::uint8_t> FStream;
   std::span<const std::uint32_t> FOffsets;
-  mutable std::vector<std::size_t> FSheetStarts;
-  mutable bool FSheetStartsKnown = false;
+  mutable std::vector<TSubstream> FSubstreams;
+  mutable bool FSubstreamsKnown = false;
 };
