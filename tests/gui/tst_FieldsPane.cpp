@@ -14,6 +14,7 @@
 #include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
+#include "ui/UiTexts.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
 #include "support/BiffBuilder.h"
@@ -376,6 +377,14 @@ private slots:
     view.scrollToBottom();
     QApplication::processEvents();
     QVERIFY2(items->Described < 400, qPrintable(QString::number(items->Described)));
+  }
+
+  void headingsReadAsWritten()
+  {
+    QCOMPARE(RecordHeadingText(12, "FONT", "FONT", 26, 0), QStringLiteral("#12 FONT (FONT), 26 bytes"));
+    QCOMPARE(RecordHeadingText(1, "Unknown", "BOF", 16, 0), QStringLiteral("#1 Unknown (BOF), 16 bytes"));
+    QCOMPARE(RecordHeadingText(82, "SST", "SST", 8224, 3), QStringLiteral("#82 SST (SST), 8224 bytes + 3 CONTINUE records"));
+    QCOMPARE(RecordHeadingText(9, "Unknown", nullptr, 1, 1), QStringLiteral("#9 Unknown, 1 byte + 1 CONTINUE record"));
   }
 
   void theModelHoldsToTheModelRules()

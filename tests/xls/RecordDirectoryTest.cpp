@@ -189,7 +189,8 @@ TEST(RecordCells, TheLastRecordThatWritesACellIsItsRecord)
         .Bof(evExcel8, TBofType::btChart)
         .Number(2, 3, 0, 99)  // a chart's cache, not a cell
         .Eof()
-        .Number(2, 2, 0, 5);
+        .Number(2, 2, 0, 5)
+        .Record(kRecMulBlank, TBytes().U16(6).U16(0).U8(0));  // too short for one cell
   }));
   ASSERT_EQ(load.Error, "");
   const TRecordDirectory& dir = *load.Directory;
@@ -206,4 +207,6 @@ TEST(RecordCells, TheLastRecordThatWritesACellIsItsRecord)
   EXPECT_EQ(place->Row, 2);
   EXPECT_EQ(place->Column, 2);
   EXPECT_FALSE(dir.CellOf(load.Find(kRecNumber)).has_value());  // the chart's
+  EXPECT_FALSE(dir.CellOf(load.Find(kRecMulBlank)).has_value());
+  EXPECT_FALSE(dir.RecordOfCell({0, 6, 0}).has_value());
 }

@@ -49,6 +49,24 @@ inline constexpr TNamedValue kSheetTypes[] = {
     {0, "worksheet or dialog sheet"}, {1, "macro sheet"}, {2, "chart"}, {6, "Visual Basic module"}};
 inline constexpr TNamedValue kHideObj[] = {
     {0, "show all objects"}, {1, "show placeholders"}, {2, "hide all objects"}};
+inline constexpr std::uint16_t kBiff8Version = 0x0600;
+// [MS-XLS] 2.4.269 Style: the XF index and the built-in flag share a word.
+inline constexpr std::uint16_t kStyleXfMask = 0x0FFF;
+inline constexpr std::uint16_t kStyleBuiltIn = 0x8000;
+// [MS-XLS] 2.4.271 SupBook: the "length" that marks this workbook and the
+// add-in functions.
+inline constexpr std::uint16_t kSupBookSelf = 0x0401;
+inline constexpr std::uint16_t kSupBookAddIn = 0x3A01;
+// [MS-XLS] 2.5.192 SerAr: the kinds of a cached value.
+inline constexpr std::uint8_t kSerNil = 0x00;
+inline constexpr std::uint8_t kSerNum = 0x01;
+inline constexpr std::uint8_t kSerStr = 0x02;
+inline constexpr std::uint8_t kSerBool = 0x04;
+inline constexpr std::uint8_t kSerErr = 0x10;
+// The first character of a BIFF5 EXTERNSHEET name.
+inline constexpr TNamedValue kExternSheetKinds[] = {
+    {0x01, "encoded path of another workbook"}, {0x02, "this workbook's sheet"},
+    {0x03, "a sheet of this workbook"}, {0x04, "this workbook"}};
 inline constexpr TNamedValue kCalcModes[] = {
     {0, "manual"}, {1, "automatic"}, {-1, "automatic except tables"}};
 
@@ -74,7 +92,7 @@ struct TBofDecoder {
     }
     c.U16("build");
     c.U16("year");
-    if (version != 0x0600 && c.Remaining() < 8)
+    if (version != kBiff8Version && c.Remaining() < 8)
       return;
     // [MS-XLS] 2.4.21: which Excel versions wrote and last saved the file.
     c.U32("file_history");
@@ -310,9 +328,11 @@ struct TStyleDecoder {
     const std::uint16_t word = c.U16("xf");
     c.Bits("xf_index", 0, 12);
     c.Flag("built_in", 15);
-    c.Link(TFieldLinkKind::lkXf, word & 0x0FFF);
-    c.Meaning([&] { return "XF " + std::to_string(word & 0x0FFF) + ((word & 0x8000) ? ", built-in" : ", user-defined"); });
-    if (word & 0x8000) {
+    const int xf = word & BookLayout::kStyleXfMask;
+    const bool builtIn = word & BookLayout::kStyleBuiltIn;
+    c.Link(TFieldLinkKind::lkXf, xf);
+    c.Meaning([&] { return "XF " + std::to_string(xf) + (builtIn ? ", built-in" : ", user-defined"); });
+    if (builtIn) {
       const std::uint8_t style = c.U8("built_in_style");
       c.Meaning([&] { return NameOf(BookLayout::kBuiltInStyles, style); });
       c.U8("outline_level");
@@ -357,13 +377,8 @@ struct TExternSheetDecoder {
       if (!c.Short() && c.Remaining() > 0) {
         const std::uint8_t kind = c.U8("kind");
         c.Meaning([&] {
-          switch (kind) {
-          case 0x01: return std::string("encoded path of another workbook");
-          case 0x02: return std::string("this workbook's sheet");
-          case 0x03: return std::string("a sheet of this workbook");
-          case 0x04: return std::string("this workbook");
-          default: return std::string("sheet name");
-          }
+          const std::string name = NameOf(BookLayout::kExternSheetKinds, kind);
+          return name.starts_with("unknown") ? std::string("sheet name") : name;
         });
         ReadByteChars(c, context, length > 0 ? length - 1 : 0, "name");
       }
@@ -380,8 +395,8 @@ struct TSupBookDecoder {
   {
     const std::size_t sheets = c.U16("sheets");
     const std::uint16_t kind = c.U16("length");
-    if (kind == 0x0401 || kind == 0x3A01) {
-      c.Meaning([&] { return std::string(kind == 0x0401 ? "this workbook" : "add-in functions"); });
+    if (kind == BookLayout::kSupBookSelf || kind == BookLayout::kSupBookAddIn) {
+      c.Meaning([&] { return std::string(kind == BookLayout::kSupBookSelf ? "this workbook" : "add-in functions"); });
       c.SkipRest("unused");
       return;
     }
@@ -451,26 +466,26 @@ void ReadSerAr(C& c, const TDecodeContext& context)
   c.Begin("value");
   const std::uint8_t type = c.U8("type");
   switch (type) {
-  case 0x00:
+  case BookLayout::kSerNil:
     c.Meaning([] { return std::string("empty"); });
     c.Skip("reserved", 8);
     break;
-  case 0x01:
+  case BookLayout::kSerNum:
     c.Meaning([] { return std::string("number"); });
     c.F64("number");
     break;
-  case 0x02:
+  case BookLayout::kSerStr:
     c.Meaning([] { return std::string("text"); });
     ReadVersionString(c, context, true, "length", "text");
     break;
-  case 0x04: {
+  case BookLayout::kSerBool: {
     c.Meaning([] { return std::string("boolean"); });
     const std::uint8_t v = c.U8("boolean");
     c.Meaning([&] { return std::string(v ? "TRUE" : "FALSE"); });
     c.Skip("reserved", 7);
     break;
   }
-  case 0x10: {
+  case BookLayout::kSerErr: {
     c.Meaning([] { return std::string("error"); });
     const std::uint8_t v = c.U8("error");
     c.Meaning([&] { return ErrorValueText(v); });

@@ -38,6 +38,16 @@ inline constexpr TNamedValue kRecordTypes[] = {
     {0xF121, "OfficeArtSecondaryFOPT"},  {0xF122, "OfficeArtTertiaryFOPT"},
 };
 
+inline constexpr std::uint16_t kFdgg = 0xF006;
+inline constexpr std::uint16_t kFdg = 0xF008;
+inline constexpr std::uint16_t kFsp = 0xF00A;
+inline constexpr std::uint16_t kFopt = 0xF00B;
+inline constexpr std::uint16_t kClientAnchor = 0xF010;
+inline constexpr std::uint16_t kSecondaryFopt = 0xF121;
+inline constexpr std::uint16_t kTertiaryFopt = 0xF122;
+inline constexpr std::size_t kClientAnchorSize = 18;
+inline constexpr std::uint16_t kVersionMask = 0x0F;
+
 /// Containers nest at most this deep here; deeper ones are shown raw.
 inline constexpr int kMaxDepth = 10;
 inline constexpr std::uint16_t kContainerVersion = 0xF;
@@ -69,9 +79,10 @@ std::uint64_t ReadAcrossParts(TBasicPartCursor<TFields>& parts, std::uint64_t si
 template <typename C>
 void ReadOfficeArtAtom(C& c, std::uint16_t type, std::uint16_t instance, std::size_t size)
 {
+  using namespace DrawingLayout;
   const std::size_t end = c.Position() + size;
   switch (type) {
-  case 0xF00A:  // FSP: the shape's id and options; the instance is its shape type
+  case kFsp:  // FSP: the shape's id and options; the instance is its shape type
     c.U32("shape_id");
     c.U32("options");
     c.Flag("group", 0);
@@ -87,11 +98,11 @@ void ReadOfficeArtAtom(C& c, std::uint16_t type, std::uint16_t instance, std::si
     c.Flag("background", 10);
     c.Flag("have_shape_type", 11);
     break;
-  case 0xF008:  // FDG: the drawing's shape count and last shape id
+  case kFdg:  // FDG: the drawing's shape count and last shape id
     c.U32("shapes");
     c.U32("last_shape_id");
     break;
-  case 0xF006:  // FDGGBlock: the workbook's shape ids
+  case kFdgg:  // FDGGBlock: the workbook's shape ids
     c.U32("max_shape_id");
     c.U32("id_clusters_plus_1");
     c.U32("shapes_saved");
@@ -103,8 +114,8 @@ void ReadOfficeArtAtom(C& c, std::uint16_t type, std::uint16_t instance, std::si
       c.End();
     }
     break;
-  case 0xF010:  // ClientAnchor (Excel): the cells the shape spans
-    if (size >= 18) {
+  case kClientAnchor:  // Excel's: the cells the shape spans
+    if (size >= kClientAnchorSize) {
       c.U16("options");
       c.Flag("move", 0);
       c.Flag("size", 1);
@@ -118,9 +129,9 @@ void ReadOfficeArtAtom(C& c, std::uint16_t type, std::uint16_t instance, std::si
       c.U16("bottom_offset");
     }
     break;
-  case 0xF00B:  // FOPT: the instance counts the properties
-  case 0xF121:
-  case 0xF122:
+  case kFopt:  // the instance counts the properties
+  case kSecondaryFopt:
+  case kTertiaryFopt:
     for (std::size_t i = 0; i < instance && c.Position() + 6 <= end; ++i) {
       c.Begin("property");
       c.U16("id");
@@ -168,7 +179,7 @@ std::uint64_t ReadOfficeArt(TBasicPartCursor<TFields>& parts, std::uint64_t leng
     done += 8;
     const std::uint64_t body = std::min<std::uint64_t>(size, length - done);
     std::uint64_t read = 0;
-    if ((head & 0x0F) == kContainerVersion && depth < kMaxDepth) {
+    if ((head & kVersionMask) == kContainerVersion && depth < kMaxDepth) {
       read = ReadOfficeArt(parts, body, depth + 1);
     } else if (body <= parts.Current().Remaining()) {
       ReadOfficeArtAtom(parts.Current(), type, static_cast<std::uint16_t>(head >> 4),

@@ -20,6 +20,16 @@ inline constexpr TNamedValue kExtPropTypes[] = {
     {0x0A, "right border colour"}, {0x0B, "diagonal border colour"}, {0x0D, "text colour"},
     {0x0E, "font scheme"}, {0x0F, "indentation level"},
 };
+inline constexpr std::uint16_t kExtForeground = 0x04;
+inline constexpr std::uint16_t kExtGradient = 0x06;
+inline constexpr std::uint16_t kExtTextColor = 0x0D;
+inline constexpr std::uint16_t kExtFontScheme = 0x0E;
+inline constexpr std::uint16_t kExtIndent = 0x0F;
+inline constexpr std::size_t kFullColorSize = 16;
+inline constexpr std::uint16_t kColorRgb = 2;
+// [MS-XLS] 2.4.326 Theme: the version of the theme Excel's default is.
+inline constexpr std::uint32_t kDefaultThemeVersion = 124226;
+inline constexpr std::uint16_t kFeatureProtection = 2;
 // [MS-XLS] 2.5.155 FullColorExt xclrType.
 inline constexpr TNamedValue kColorTypes[] = {
     {0, "automatic"}, {1, "indexed"}, {2, "RGB"}, {3, "theme"}, {4, "not set"}};
@@ -43,7 +53,7 @@ void ReadFullColor(C& c, const char* name)
   const std::int16_t tint = c.I16("tint");
   c.Meaning([&] { return NumberText(tint / 32767.0); });
   const std::uint32_t value = c.U32("value");
-  if (type == 2)
+  if (type == FeatureLayout::kColorRgb)
     c.Meaning([&] { return RgbText(value); });
   c.U32("reserved1");
   c.U32("reserved2");
@@ -60,16 +70,19 @@ void ReadExtProp(C& c)
   c.Meaning([&] { return NameOf(FeatureLayout::kExtPropTypes, type); });
   const std::size_t size = c.U16("size");
   const std::size_t data = size >= 4 ? size - 4 : 0;
-  const bool color = (type >= 0x04 && type <= 0x0D && type != 0x06) && data == 16;
+  using namespace FeatureLayout;
+  // Every type from the foreground to the text colour is a colour, but
+  // the gradient.
+  const bool color = type >= kExtForeground && type <= kExtTextColor && type != kExtGradient && data == kFullColorSize;
   if (color) {
     ReadFullColor(c, "color");
-  } else if (type == 0x0E && data == 1) {
+  } else if (type == kExtFontScheme && data == 1) {
     const std::uint8_t scheme = c.U8("font_scheme");
     c.Meaning([&] {
       static constexpr TNamedValue kSchemes[] = {{0, "none"}, {1, "major"}, {2, "minor"}};
       return NameOf(kSchemes, scheme);
     });
-  } else if (type == 0x0F && data == 2) {
+  } else if (type == kExtIndent && data == 2) {
     c.U16("indent");
   } else {
     c.BytesUpTo("data", data);
@@ -177,7 +190,7 @@ struct TFutureRecordDecoder {
       break;
     case kRecTheme: {
       const std::uint32_t version = c.U32("version");
-      c.Meaning([&] { return std::string(version == 124226 ? "the default theme" : "a theme of its own"); });
+      c.Meaning([&] { return std::string(version == FeatureLayout::kDefaultThemeVersion ? "the default theme" : "a theme of its own"); });
       c.SkipRest("theme_data");
       break;
     }
@@ -290,7 +303,7 @@ struct TFeatHdrDecoder {
     c.Meaning([&] { return NameOf(FeatureLayout::kSharedFeatures, feature); });
     c.U8("reserved");
     const std::int32_t size = c.I32("header_size");
-    if (feature == 2 && size != 0 && c.Remaining() >= 4) {
+    if (feature == FeatureLayout::kFeatureProtection && size != 0 && c.Remaining() >= 4) {
       c.U32("allowed");
       c.Flag("objects", 0);
       c.Flag("scenarios", 1);

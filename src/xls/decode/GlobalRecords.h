@@ -44,6 +44,10 @@ struct TRowRecord {
 
 namespace GlobalDecode {
 
+inline constexpr std::uint16_t kRowHeightMask = 0x7FFF;
+inline constexpr std::uint16_t kXfIndexMask = 0x0FFF;
+inline constexpr std::int32_t kNameBuiltIn = 0x0020;
+
 std::string VisibilityText(std::uint8_t visibility);
 std::string SheetTypeText(std::uint8_t type);
 std::string BuiltInNameText(const std::string& name);
@@ -329,7 +333,7 @@ struct TNameDecoder {
       Append8Bit(c.BytesUpTo("name", nameLength), context, name.Name);
     }
     c.Value([&] { return name.Name; });
-    if (name.Options & 0x20)
+    if (name.Options & GlobalDecode::kNameBuiltIn)
       c.Meaning([&] { return GlobalDecode::BuiltInNameText(name.Name); });
     const auto definition = c.BytesUpTo("formula", formulaLength);
     name.Definition.assign(definition.begin(), definition.end());
@@ -554,8 +558,8 @@ struct TRowDecoder {
     row.Height = c.U16("height");
     // Twips in the low 15 bits; bit 15 says the row has the default height.
     c.Flag("default_height", 15);
-    c.Value([&] { return static_cast<std::int64_t>(row.Height & 0x7FFF); });
-    c.Meaning([&] { return TwipsText(row.Height & 0x7FFF); });
+    c.Value([&] { return static_cast<std::int64_t>(row.Height & GlobalDecode::kRowHeightMask); });
+    c.Meaning([&] { return TwipsText(row.Height & GlobalDecode::kRowHeightMask); });
     if (!c.Short())
       out(row);
     c.U16("reserved");
@@ -571,7 +575,7 @@ struct TRowDecoder {
     c.Flag("extra_ascent", 12);
     c.Flag("extra_descent", 13);
     c.Flag("phonetic", 14);
-    c.Link(TFieldLinkKind::lkXf, xf & 0x0FFF);
+    c.Link(TFieldLinkKind::lkXf, xf & GlobalDecode::kXfIndexMask);
     c.SkipRest("unused2");
   }
 };

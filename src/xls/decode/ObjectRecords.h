@@ -32,6 +32,20 @@ inline constexpr TNamedValue kSubRecords[] = {
     {0x0F, "ftGboData"},   {0x10, "ftEdoData"},   {0x11, "ftRboData"},  {0x12, "ftCblsData"},
     {0x13, "ftLbsData"},   {0x14, "ftCblsFmla"},  {0x15, "ftCmo"},
 };
+inline constexpr std::uint16_t kFtEnd = 0x00;
+inline constexpr std::uint16_t kFtNts = 0x0D;
+inline constexpr std::uint16_t kFtLbsData = 0x13;
+inline constexpr std::uint16_t kFtCmo = 0x15;
+inline constexpr std::size_t kCmoFields = 6;   // type, id, options before its reserved bytes
+inline constexpr std::size_t kNtsFields = 22;  // GUID, shared flag, unused word
+// [MS-OSHARED] 2.3.7.1 Hyperlink Object flags.
+inline constexpr std::uint32_t kHlinkHasMoniker = 0x001;
+inline constexpr std::uint32_t kHlinkHasLocation = 0x008;
+inline constexpr std::uint32_t kHlinkHasDisplayName = 0x010;
+inline constexpr std::uint32_t kHlinkHasGuid = 0x020;
+inline constexpr std::uint32_t kHlinkHasCreationTime = 0x040;
+inline constexpr std::uint32_t kHlinkHasFrameName = 0x080;
+inline constexpr std::uint32_t kHlinkMonikerSavedAsString = 0x100;
 inline constexpr TNamedValue kHorizontalAlign[] = {
     {1, "left"}, {2, "centred"}, {3, "right"}, {4, "justified"}, {7, "distributed"}};
 inline constexpr TNamedValue kVerticalAlign[] = {
@@ -91,9 +105,9 @@ struct TObjDecoder {
       std::size_t size = c.U16("size");
       // [MS-XLS] 2.5.155 ftLbsData: its size field is not its size; the
       // data runs to the ftEnd that closes the record.
-      if (ft == 0x13)
+      if (ft == kFtLbsData)
         size = c.Remaining() >= 4 ? c.Remaining() - 4 : c.Remaining();
-      if (ft == 0x15 && size >= 6) {
+      if (ft == kFtCmo && size >= kCmoFields) {
         const std::uint16_t type = c.U16("object_type");
         c.Meaning([&] { return NameOf(kObjectTypes, type); });
         c.U16("id");
@@ -106,13 +120,13 @@ struct TObjDecoder {
         c.Flag("ui_object", 8);
         c.Flag("recalc", 9);
         c.Flag("recalc_always", 12);
-        c.BytesUpTo("reserved", size - 6);
-      } else if (ft == 0x0D && size >= 22) {
+        c.BytesUpTo("reserved", size - kCmoFields);
+      } else if (ft == kFtNts && size >= kNtsFields) {
         c.Bytes("guid", 16);
         c.U16("shared_note");
         c.U32("unused");
-        c.BytesUpTo("reserved", size - 22);
-      } else if (ft == 0x00) {
+        c.BytesUpTo("reserved", size - kNtsFields);
+      } else if (ft == kFtEnd) {
         c.End();
         break;
       } else {
@@ -252,23 +266,24 @@ struct THLinkDecoder {
     c.Flag("has_frame_name", 7);
     c.Flag("moniker_saved_as_string", 8);
     c.Flag("absolute_from_relative", 9);
-    const bool moniker = flags & 0x01;
-    const bool location = flags & 0x08;
-    if (flags & 0x10)
+    using namespace ObjectLayout;
+    const bool moniker = flags & kHlinkHasMoniker;
+    const bool location = flags & kHlinkHasLocation;
+    if (flags & kHlinkHasDisplayName)
       ReadHyperlinkString(c, "display_name");
-    if (flags & 0x80)
+    if (flags & kHlinkHasFrameName)
       ReadHyperlinkString(c, "frame_name");
     if (moniker) {
-      if (flags & 0x100)
+      if (flags & kHlinkMonikerSavedAsString)
         ReadHyperlinkString(c, "target");
       else
         ReadMoniker(c);
     }
     if (location)
       ReadHyperlinkString(c, moniker ? "location" : "target");
-    if (flags & 0x20)
+    if (flags & kHlinkHasGuid)
       c.Bytes("guid", 16);
-    if (flags & 0x40)
+    if (flags & kHlinkHasCreationTime)
       c.Bytes("creation_time", 8);
     c.SkipRest("unused");
   }

@@ -23,6 +23,11 @@ inline constexpr TNamedValue kPaperSizes[] = {
     {37, "Envelope Monarch"}, {39, "US Std Fanfold"}, {40, "German Std Fanfold"},
     {41, "German Legal Fanfold"}, {70, "A6"},
 };
+// A row height's twips; bit 15 is a flag.
+inline constexpr std::uint16_t kRowHeightMask = 0x7FFF;
+// BIFF2 attribute byte 0: the XF index in bits 0-5; 63 says a 16-bit index
+// follows the attributes.
+inline constexpr std::uint8_t kXf2Mask = 0x3F;
 inline constexpr TNamedValue kPanes[] = {
     {0, "bottom right"}, {1, "top right"}, {2, "bottom left"}, {3, "top left"}};
 
@@ -114,7 +119,7 @@ struct TDefaultRowHeightDecoder {
       c.Flag("extra_descent", 3);
     }
     const std::uint16_t height = c.U16("height");
-    c.Meaning([&] { return TwipsText(height & 0x7FFF); });
+    c.Meaning([&] { return TwipsText(height & SheetLayout::kRowHeightMask); });
     c.SkipRest("unused");
   }
 };
@@ -129,7 +134,7 @@ struct TRow2Decoder {
     c.U16("first_col");
     c.U16("last_col_plus_1");
     const std::uint16_t height = c.U16("height");
-    c.Meaning([&] { return TwipsText(height & 0x7FFF); });
+    c.Meaning([&] { return TwipsText(height & SheetLayout::kRowHeightMask); });
     c.U16("reserved");
     const bool attributes = c.U8("has_attributes") != 0;
     c.U16("cell_offset");
@@ -137,7 +142,7 @@ struct TRow2Decoder {
       const std::uint8_t a0 = c.U8("attributes0");
       c.U8("attributes1");
       c.U8("attributes2");
-      if ((a0 & 0x3F) == 0x3F && c.Remaining() >= 2) {
+      if ((a0 & SheetLayout::kXf2Mask) == SheetLayout::kXf2Mask && c.Remaining() >= 2) {
         c.U16("xf");
         c.Link(TFieldLinkKind::lkXf);
       }

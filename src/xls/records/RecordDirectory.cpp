@@ -61,11 +61,14 @@ std::uint16_t Word(std::span<const std::uint8_t> data, std::size_t at)
 /// The columns a cell record writes: one, or MULRK's and MULBLANK's run.
 std::pair<int, int> CellColumns(std::uint16_t code, std::span<const std::uint8_t> data)
 {
+  // Row, first column and the last column's word around the cells; a
+  // record with room for none writes none (first > last).
+  constexpr std::size_t kFrame = 6;
   const int first = Word(data, 2);
-  if (code == kRecMulRk && data.size() > 6)
-    return {first, first + static_cast<int>((data.size() - 6) / 6) - 1};
-  if (code == kRecMulBlank && data.size() > 6)
-    return {first, first + static_cast<int>((data.size() - 6) / 2) - 1};
+  if (code == kRecMulRk)
+    return {first, first + static_cast<int>(data.size() > kFrame ? (data.size() - kFrame) / 6 : 0) - 1};
+  if (code == kRecMulBlank)
+    return {first, first + static_cast<int>(data.size() > kFrame ? (data.size() - kFrame) / 2 : 0) - 1};
   return {first, first};
 }
 
@@ -368,10 +371,14 @@ std::optional<TCellPlace> TRecordDirectory::CellOf(std::size_t index) const
   const TRecordRef record = Record(index);
   if (record.Data.size() < 4)
     return std::nullopt;
+  // A MULRK or MULBLANK too short for one cell writes none.
+  const auto [first, last] = CellColumns(record.Header.Code, record.Data);
+  if (first > last)
+    return std::nullopt;
   const int sheet = SheetOf(index);
   if (sheet < 0)
     return std::nullopt;
-  return TCellPlace{sheet, Word(record.Data, 0), Word(record.Data, 2)};
+  return TCellPlace{sheet, Word(record.Data, 0), first};
 }
 
 std::optional<std::size_t> TRecordDirectory::RecordOfCell(const TCellPlace& place) const
