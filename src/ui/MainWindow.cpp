@@ -557,6 +557,8 @@ void TfrmMain::CopyClick()
     lvRecords->Copy();
   else if (within(sgXLS))
     sgXLS->Copy();
+  else if (within(Fields))
+    Fields->CopyField();
   else if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
     edit->copy();
 }

@@ -11,6 +11,8 @@
 #include "xls/RecordNames.h"
 #include "xls/records/RecordTable.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -375,4 +377,15 @@ void TRecordInspector::ApplyPending()
     SelectString(*place.String);
   else if (place.Byte)
     SelectByte(*place.Byte);
+}
+
+void TRecordInspector::CopyField() const
+{
+  const QModelIndex index = tvFields->currentIndex();
+  if (!index.isValid())
+    return;
+  QStringList texts;
+  for (int column = 0; column < TFieldTreeModel::fcColumnCount; ++column)
+    texts << FModel->data(index.siblingAtColumn(column)).toString();
+  QApplication::clipboard()->setText(texts.join(QLatin1Char('\t')) + QLatin1Char('\n'));
 }

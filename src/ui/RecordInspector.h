@@ -55,6 +55,9 @@ public:
   /// nothing to go back to.
   bool Back();
   bool CanGoBack() const { return !FHistory.empty(); }
+  /// Puts the current field on the clipboard: its name, value, meaning and
+  /// bytes, tab-separated, as one line.
+  void CopyField() const;
 
   /// The listed records (made on first use after a load).
   const TRecordDirectory& Directory();

@@ -20,6 +20,7 @@
 #include "support/BiffBuilder.h"
 
 #include <QAbstractItemModelTester>
+#include <QClipboard>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -377,6 +378,41 @@ private slots:
     view.scrollToBottom();
     QApplication::processEvents();
     QVERIFY2(items->Described < 400, qPrintable(QString::number(items->Described)));
+  }
+
+  void aRecordWhoseDecodingStopsShowsWhatWasReadAndWhy()
+  {
+    // A text box whose text goes on in a second CONTINUE record opening with
+    // a width byte of 5: the text cannot be read past the first.
+    TBiffBuilder b;
+    b.Bof(evExcel8, TBofType::btGlobals).BoundSheet("S", 1).Eof().Bof(evExcel8);
+    b.Record(kRecTxo, TBytes().U16(0x0012).U16(0).Zeros(6).U16(10).U16(0).U16(0));
+    b.Record(kRecContinue, TBytes().U8(0).Ascii("abcde"));
+    b.Record(kRecContinue, TBytes().U8(5).Ascii("fghij"));
+    b.Eof();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("txo.xls"));
+    {
+      const auto bytes = InCompoundFile(b.Build());
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); };
+    form.OpenFile(path);
+    form.lvRecords->selectRow(RowOf(form, kRecTxo));
+    QVERIFY(!form.Fields->lblStatus->isHidden());
+    QCOMPARE(form.Fields->lblStatus->text(),
+             QStringLiteral("decoding stopped: Invalid option flag (0x05) after CONTINUE record."));
+    // What was read stays: the header's fields and the first piece of text.
+    TFieldTreeModel& model = form.Fields->Model();
+    QVERIFY(TopField(model, "text_length").isValid());
+    QVERIFY(TopField(model, "characters").isValid());
+    // Copying a field takes its row.
+    form.Fields->tvFields->setCurrentIndex(TopField(model, "text_length"));
+    form.Fields->CopyField();
+    QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("text_length\t10\t")));
   }
 
   void headingsReadAsWritten()
