@@ -303,7 +303,7 @@ void CompareConverters(const std::string& file, int runs)
 #ifdef BIFFLENS_BENCH_VIEWER
 /// The viewer's open flow runs in a program of its own (it needs a
 /// QApplication); its peak memory comes from wait4 like the other phases'.
-TMeasured RunViewer(const std::string& file)
+TMeasured RunViewer(const std::string& file, const char* mode)
 {
   int fds[2];
   if (pipe(fds) != 0) {
@@ -315,7 +315,7 @@ TMeasured RunViewer(const std::string& file)
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   std::string program = BIFFLENS_BENCH_VIEWER;
-  char* const argv[] = {program.data(), const_cast<char*>(file.c_str()), nullptr};
+  char* const argv[] = {program.data(), const_cast<char*>(file.c_str()), const_cast<char*>(mode), nullptr};
   pid_t child = 0;
   if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ) != 0) {
     std::perror("posix_spawn");
@@ -344,12 +344,13 @@ struct TPhaseSpec {
   const char* Name;
   const char* Unit;
   TPhase Run;
+  const char* ViewerMode = nullptr;  // for the viewer's phases: its argument
 };
 
-TMeasured ViewerRun([[maybe_unused]] const std::string& file)
+TMeasured ViewerRun([[maybe_unused]] const std::string& file, [[maybe_unused]] const char* mode)
 {
 #ifdef BIFFLENS_BENCH_VIEWER
-  return RunViewer(file);
+  return RunViewer(file, mode);
 #else
   return {};
 #endif
@@ -359,7 +360,7 @@ void Report(const std::string& file, const TPhaseSpec& spec, int runs)
 {
   std::vector<TMeasured> measured;
   for (int i = 0; i < runs; ++i)
-    measured.push_back(spec.Run ? RunInChild(spec.Run, file) : ViewerRun(file));
+    measured.push_back(spec.Run ? RunInChild(spec.Run, file) : ViewerRun(file, spec.ViewerMode));
   std::sort(measured.begin(), measured.end(),
             [](const TMeasured& a, const TMeasured& b) { return a.Seconds < b.Seconds; });
   const TMeasured& median = measured[measured.size() / 2];
@@ -396,8 +397,9 @@ int main(int argc, char** argv)
       std::puts("Usage: bifflens-bench [--runs N] [--generate OUT.xls [--sheets N] [--rows N]]\n"
                 "                      [FILE.xls...]\n"
                 "Times opening the compound file, the record loop, the full load into the\n"
-                "model, the `cells` and `csv` output and the viewer's open flow, each in a\n"
-                "child process, then `bifflens-cli csv` beside `stats`, the Python reader\n"
+                "model, the `cells` and `csv` output, the viewer's open flow and its\n"
+                "selecting the SST record (fields, strings list, dump), each in a child\n"
+                "process, then `bifflens-cli csv` beside `stats`, the Python reader\n"
                 "with its CSV writer (python3-xlrd) and catdoc's xls2csv where installed;\n"
                 "medians of N runs. Without files: the three workbooks of the\n"
                 "bench folder and a generated one of 3.4 million records (--generate\n"
@@ -455,6 +457,7 @@ int main(int argc, char** argv)
       {"csv output (first sheet)", "cells", CsvOutput},
 #ifdef BIFFLENS_BENCH_VIEWER
       {"viewer open (offscreen)", "records", nullptr},
+      {"viewer: select the SST", "records", nullptr, "sst"},
 #endif
   };
   for (const std::string& file : files) {

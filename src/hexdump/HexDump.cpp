@@ -110,6 +110,7 @@ THexDump::THexDump(QWidget* parent) : QAbstractScrollArea(parent)
              pal.color(QPalette::Highlight)};
   FFocusPen = QPen(pal.color(QPalette::HighlightedText), 1, Qt::DotLine);
   InitHexText(FHexText);
+  UpdateBandColors();
 
   verticalScrollBar()->setSingleStep(1);
   connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -123,6 +124,9 @@ void THexDump::SetDataStart(const std::uint8_t* p)
   FHasData = p != nullptr;
   FDataStart = p;
   FNote.clear();
+  FBands.clear();
+  FActiveFirst = 0;
+  FActiveCount = 0;
   FSelecting = false;
   FAnchor = 0;
   FCursor = 0;
@@ -459,6 +463,8 @@ void THexDump::changeEvent(QEvent* e)
   QAbstractScrollArea::changeEvent(e);
   if (e->type() == QEvent::FontChange)
     UpdateMetrics();
+  if (e->type() == QEvent::PaletteChange)
+    UpdateBandColors();
 }
 
 void THexDump::resizeEvent(QResizeEvent* e)
@@ -520,8 +526,11 @@ void THexDump::mousePressEvent(QMouseEvent* e)
   }
   ClearSelection();
   MarkLine(LineAtY(y, FRowHeight, FFirstVisibleLine));
-  if (byte >= 0)
-    FAnchor = FCursor = byte;
+  if (byte < 0)
+    return;
+  FAnchor = FCursor = byte;
+  if (OnByteClick)
+    OnByteClick(*this, byte);
 }
 
 void THexDump::mouseMoveEvent(QMouseEvent* e)
@@ -647,6 +656,10 @@ void THexDump::PaintRow(QPainter& painter, int row)
     painter.setPen(FColors[ciHexData]);
   }
 
+  const int charLeft = 3 * FLineBytes * FCellWidth + addressWidth;
+  if (!FBands.empty() || FActiveCount > 0)
+    PaintBands(painter, lineStart, count, top, left, charLeft);
+
   // The selected bytes of this line, first to last column.
   const qint64 selFirst = qint64{SelectionStart()} - static_cast<qint64>(lineStart);
   const qint64 selLast = selFirst + SelectionLength() - 1;
@@ -676,7 +689,6 @@ void THexDump::PaintRow(QPainter& painter, int row)
   }
 
   if (FShowCharacters) {
-    const int charLeft = 3 * FLineBytes * FCellWidth + addressWidth;
     if (selected) {
       const int advance = std::max(FCellWidth - 1, 1);
       painter.fillRect(QRect(charLeft + kFirst * advance, top, (kLast - kFirst + 1) * advance, FRowHeight),
@@ -687,4 +699,84 @@ void THexDump::PaintRow(QPainter& painter, int row)
     painter.drawText(QRect(charLeft, top, std::max(clientWidth - charLeft, 0), FRowHeight),
                      kTextFlags, RawText(FCharText.data(), count));
   }
+}
+
+void THexDump::UpdateBandColors()
+{
+  // Faint tints that alternate between neighbouring fields, a grey for the
+  // bytes between parts, a red for a field the record ends in; the field in
+  // hand a stronger amber that reads over both the tints and the marker.
+  const QColor base = palette().color(QPalette::Base);
+  const bool dark = base.lightness() < 128;
+  const int alpha = dark ? 70 : 45;
+  FBandColors = {QColor(64, 128, 255, alpha), QColor(40, 180, 120, alpha), QColor(128, 128, 128, alpha + 20),
+                 QColor(220, 50, 40, alpha + 20)};
+  FActiveColor = QColor(255, 170, 0, dark ? 150 : 130);
+  viewport()->update();
+}
+
+void THexDump::SetBands(std::vector<HexFormat::THexBand> bands)
+{
+  FBands = std::move(bands);
+  viewport()->update();
+}
+
+void THexDump::InvalidateBytes(int first, int count)
+{
+  if (FLineBytes <= 0 || count <= 0)
+    return;
+  InvalidateLines(first / FLineBytes, (first + count - 1) / FLineBytes);
+}
+
+void THexDump::SetActiveBand(int first, int count)
+{
+  first = std::max(first, 0);
+  count = std::max(count, 0);
+  if (first == FActiveFirst && count == FActiveCount)
+    return;
+  // Only the lines of the old and the new band change.
+  InvalidateBytes(FActiveFirst, FActiveCount);
+  FActiveFirst = first;
+  FActiveCount = count;
+  InvalidateBytes(FActiveFirst, FActiveCount);
+}
+
+void THexDump::RevealByte(int byte)
+{
+  if (!FHasData || FLineBytes <= 0 || FDataLength == 0)
+    return;
+  MarkLine(std::clamp(byte, 0, FDataLength - 1) / FLineBytes);
+}
+
+int THexDump::WidthForLineBytes(int lineBytes) const
+{
+  const int cells = (FShowAddress ? kAddressCells : 0) + (FShowCharacters ? 4 : 3) * lineBytes;
+  return cells * FCellWidth + 2 * frameWidth() + verticalScrollBar()->sizeHint().width() + 2;
+}
+
+void THexDump::PaintBands(QPainter& painter, std::size_t lineStart, int count, int top, int left, int charLeft)
+{
+  const auto start = static_cast<int>(lineStart);
+  const int end = start + count;
+  const int advance = std::max(FCellWidth - 1, 1);
+  const auto fill = [&](int from, int to, const QColor& color) {
+    // Bytes [from, to) of this line: their hex pairs with the gaps between,
+    // and their characters.
+    const int k0 = from - start;
+    const int k1 = to - start;
+    painter.fillRect(QRect(left + 3 * k0 * FCellWidth, top, 3 * (k1 - k0) * FCellWidth - FCellWidth, FRowHeight), color);
+    if (FShowCharacters)
+      painter.fillRect(QRect(charLeft + k0 * advance, top, (k1 - k0) * advance, FRowHeight), color);
+  };
+  for (std::size_t i = FirstBandEndingAfter(FBands, start); i < FBands.size() && FBands[i].First < end; ++i) {
+    const THexBand& band = FBands[i];
+    const int from = std::max(band.First, start);
+    const int to = std::min(band.First + band.Count, end);
+    if (from < to)
+      fill(from, to, FBandColors[band.Shade < FBandColors.size() ? band.Shade : 0]);
+  }
+  const int from = std::max(FActiveFirst, start);
+  const int to = std::min(FActiveFirst + FActiveCount, end);
+  if (from < to)
+    fill(from, to, FActiveColor);
 }

@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <vector>
 
 /// Frame of the hex dump.
 enum class TBorderStyle { bsNone, bsSingle };
@@ -79,6 +81,25 @@ public:
   void CopyText() const;
   void CopyCArray() const;
 
+  /// Tints behind the bytes of each field (sorted by First, not
+  /// overlapping; clamped into the data when painted). Kept until the next
+  /// SetBands or SetDataStart.
+  void SetBands(std::vector<HexFormat::THexBand> bands);
+  const std::vector<HexFormat::THexBand>& Bands() const { return FBands; }
+  /// The strong band of the field in hand: `count` bytes from `first`
+  /// (0 bytes: none), drawn over the others. SetDataStart drops it.
+  void SetActiveBand(int first, int count);
+  int ActiveBandFirst() const { return FActiveFirst; }
+  int ActiveBandCount() const { return FActiveCount; }
+  /// Marks the line of byte `byte` and scrolls it into view.
+  void RevealByte(int byte);
+  /// The width the control needs to show `lineBytes` bytes a line with its
+  /// columns, frame and scroll bar.
+  int WidthForLineBytes(int lineBytes) const;
+
+  /// A click on a byte (left button, no Shift): sender and the byte.
+  std::function<void(THexDump& sender, int byte)> OnByteClick;
+
   bool HasData() const { return FHasData; }
   int DataLength() const { return FDataLength; }
   int FirstVisibleLine() const { return FFirstVisibleLine; }
@@ -134,6 +155,12 @@ private:
   void InvalidateMarkedLine();
   void OnScrollBarAction(int action);
   void PaintRow(class QPainter& painter, int row);
+  /// Fills the bands' tints of one line: bytes [lineStart, lineStart + count)
+  /// at `top`; the hex cells from `left`, the characters from `charLeft`.
+  void PaintBands(class QPainter& painter, std::size_t lineStart, int count, int top, int left, int charLeft);
+  void InvalidateBytes(int first, int count);
+  /// The tints, from the palette (on creation and palette changes).
+  void UpdateBandColors();
   /// Lines of content: the data's and the note's.
   int ContentLines() const;
   HexFormat::TDumpGeometry Geometry() const;
@@ -177,4 +204,9 @@ private:
   std::array<char16_t, HexFormat::kMaxLineBytes> FCharText{};
   std::array<char16_t, HexFormat::kAddressCells> FAddressText{};
   QPen FFocusPen;
+  std::vector<HexFormat::THexBand> FBands;
+  int FActiveFirst = 0;
+  int FActiveCount = 0;
+  std::array<QColor, HexFormat::kShadeCount> FBandColors;
+  QColor FActiveColor;
 };

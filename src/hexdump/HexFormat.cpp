@@ -151,6 +151,15 @@ int ByteAtPoint(int x, int y, const TDumpGeometry& g)
   return std::min(line * g.LineBytes + column, g.DataLength - 1);
 }
 
+std::size_t FirstBandEndingAfter(std::span<const THexBand> bands, int byte)
+{
+  // Bands do not overlap, so their ends are sorted as their starts are.
+  const auto it = std::upper_bound(bands.begin(), bands.end(), byte, [](int b, const THexBand& band) {
+    return b < band.First + band.Count;
+  });
+  return static_cast<std::size_t>(it - bands.begin());
+}
+
 std::string HexCopyText(std::span<const std::uint8_t> bytes)
 {
   std::string text;

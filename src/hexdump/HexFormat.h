@@ -102,6 +102,23 @@ struct TDumpGeometry {
 /// column is the line's first byte. Clamped into the data; -1 without data.
 int ByteAtPoint(int x, int y, const TDumpGeometry& geometry);
 
+/// A run of bytes painted behind the text: one field of the record shown.
+struct THexBand {
+  int First = 0;
+  int Count = 0;
+  /// Which tint: 0 and 1 alternate between neighbouring fields; kShadeHeader
+  /// marks bytes that are no field (a CONTINUE record's header between the
+  /// parts of a record); kShadeMissing a field the record ends in.
+  std::uint8_t Shade = 0;
+};
+inline constexpr std::uint8_t kShadeHeader = 2;
+inline constexpr std::uint8_t kShadeMissing = 3;
+inline constexpr int kShadeCount = 4;
+
+/// Index of the first band of `bands` (sorted by First, not overlapping)
+/// that ends after byte `byte`; bands.size() when none does.
+std::size_t FirstBandEndingAfter(std::span<const THexBand> bands, int byte);
+
 /// Bytes per line of the copied texts.
 inline constexpr int kCopyHexLineBytes = 16;
 inline constexpr int kCopyArrayLineBytes = 12;

@@ -8,6 +8,7 @@
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
 #include "ui/PreviewGrid.h"
+#include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
@@ -32,6 +33,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -55,6 +57,8 @@ struct TWaitCursor {
 };
 
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
+// The Fields pane's narrowest width at the first layout.
+constexpr int kMinimumFieldsWidth = 200;
 // Room on either side of each status bar item, so they read apart.
 constexpr int kStatusItemMargin = 6;
 
@@ -140,7 +144,9 @@ TfrmMain::TfrmMain(QWidget* parent)
 
 TfrmMain::~TfrmMain()
 {
-  // The dump must not outlive the bytes it points into.
+  // The dump must not outlive the bytes it points into, nor call the
+  // Fields pane, which may go first.
+  Dump->OnByteClick = nullptr;
   Dump->SetData({});
 }
 
@@ -172,6 +178,15 @@ void TfrmMain::BuildMenus()
   actViewPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
   actViewRecords = mnuView->addAction(text(kMenuViewRecords), this, [this] { pcXLS->setCurrentIndex(1); });
   actViewRecords->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  mnuView->addSeparator();
+  // Back along the links followed in the Fields pane.
+  actBack = mnuView->addAction(text(kMenuBack), this, [this] {
+    if (pcXLS->currentIndex() == 1)
+      Fields->Back();
+  });
+  actBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+  actShowRecord = mnuView->addAction(text(kMenuShowRecord), this, &TfrmMain::ShowRecordOfCell);
+  actShowRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -210,6 +225,9 @@ void TfrmMain::RestoreSettings()
   if (const QByteArray splitter = FSettings.RecordsSplitter();
       !splitter.isEmpty() && SplitterHex->restoreState(splitter))
     FDumpSized = true;
+  if (const QByteArray splitter = FSettings.FieldsSplitter();
+      !splitter.isEmpty() && SplitterFields->restoreState(splitter))
+    FFieldsSized = true;
   const QList<int> widths = FSettings.RecordColumnWidths();
   if (widths.size() == TRecordListModel::rcColumnCount) {
     for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
@@ -225,6 +243,8 @@ void TfrmMain::SaveSettings()
   // A splitter never laid out has no sizes worth keeping.
   if (FDumpSized)
     FSettings.SetRecordsSplitter(SplitterHex->saveState());
+  if (FFieldsSized)
+    FSettings.SetFieldsSplitter(SplitterFields->saveState());
   QList<int> widths;
   for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
     widths.push_back(lvRecords->columnWidth(i));
@@ -344,6 +364,10 @@ void TfrmMain::BuildPages(QWidget* client)
   holderLayout->addWidget(sgXLS);
   sgXLS->hide();
   previewLayout->addWidget(gridHolder, 1);
+  // A cell's context menu: copy, or the record that wrote the cell.
+  sgXLS->setContextMenuPolicy(Qt::ActionsContextMenu);
+  sgXLS->addAction(actCopy);
+  sgXLS->addAction(actShowRecord);
   tsSheets = new QTabBar(tsPreview);
   tsSheets->setShape(QTabBar::RoundedSouth);
   tsSheets->setExpanding(false);
@@ -359,7 +383,11 @@ void TfrmMain::BuildPages(QWidget* client)
   tsRecord = new QWidget(pcXLS);
   auto* recordLayout = new QVBoxLayout(tsRecord);
   recordLayout->setContentsMargins(0, 0, 0, 0);
-  SplitterHex = new QSplitter(Qt::Vertical, tsRecord);
+  // The list over the dump on the left, the Fields pane on the right.
+  SplitterFields = new QSplitter(Qt::Horizontal, tsRecord);
+  SplitterFields->setHandleWidth(5);
+  SplitterFields->setChildrenCollapsible(false);
+  SplitterHex = new QSplitter(Qt::Vertical, SplitterFields);
   SplitterHex->setHandleWidth(5);
   SplitterHex->setChildrenCollapsible(false);
   // Rows of one height, placed by their number: opening a workbook of
@@ -389,8 +417,20 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterHex->addWidget(Dump);
   SplitterHex->setStretchFactor(0, 1);
   SplitterHex->setStretchFactor(1, 0);
-  recordLayout->addWidget(SplitterHex);
+  SplitterFields->addWidget(SplitterHex);
+  Fields = new TRecordInspector(*FExcel, *FRecords, *Dump, SplitterFields);
+  SplitterFields->addWidget(Fields);
+  SplitterFields->setStretchFactor(0, 1);
+  SplitterFields->setStretchFactor(1, 0);
+  Fields->OnGoToRecord = [this](TRecordInspector&, int row) {
+    lvRecords->selectRow(row);
+  };
+  Fields->OnCellRecord = [this](TRecordInspector&, const TCellPlace& cell) {
+    ShowCellInPreview(cell.Sheet, cell.Row, cell.Column);
+  };
+  recordLayout->addWidget(SplitterFields);
   SplitterHex->installEventFilter(this);
+  SplitterFields->installEventFilter(this);
   pcXLS->addTab(tsRecord, QString::fromLatin1(kTabRecords));
   pcXLS->setCurrentIndex(0);
   AttachRecordsChange();
@@ -432,6 +472,20 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
     FormResize();
   // The records page is laid out when it is first shown: the dump then gets
   // its height, and the list the rest; later the user moves the border.
+  // The Fields pane takes what the list's columns and a dump of 16 bytes a
+  // line leave, when the page is first laid out.
+  if (watched == SplitterFields && e->type() == QEvent::Resize && !FFieldsSized) {
+    const int total = SplitterFields->width() - SplitterFields->handleWidth();
+    int left = Dump->WidthForLineBytes(HexFormat::kMaxLineBytes);
+    int columns = lvRecords->verticalScrollBar()->sizeHint().width() + 2 * lvRecords->frameWidth();
+    for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+      columns += lvRecords->columnWidth(i);
+    left = std::max(left, columns);
+    if (total > left + kMinimumFieldsWidth) {
+      FFieldsSized = true;
+      SplitterFields->setSizes({left, total - left});
+    }
+  }
   if (watched == SplitterHex && e->type() == QEvent::Resize && !FDumpSized) {
     const int total = SplitterHex->height() - SplitterHex->handleWidth();
     if (total > kDumpHeight) {
@@ -536,6 +590,8 @@ void TfrmMain::CopyClick()
     lvRecords->Copy();
   else if (within(sgXLS))
     sgXLS->Copy();
+  else if (within(Fields))
+    Fields->CopyField();
   else if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
     edit->copy();
 }
@@ -619,9 +675,9 @@ void TfrmMain::LoadWorkbook()
   FCurrentFile = QFileInfo(name).absoluteFilePath();
   AddRecentFile(name);
   {
-    // The rows, and the bytes they share with the dump, go now: the dump
-    // lets go of them first.
-    Dump->SetData({});
+    // The rows, and the bytes they share with the dump and the Fields
+    // pane, go now: those let go of them first.
+    Fields->Reset();
     const TWaitCursor wait;
     const TDetachedChangeHandler detached(*this);
     const TRecordListModel::TLoadGuard reset(*FRecords);
@@ -686,10 +742,35 @@ void TfrmMain::lvRecordsChange(int row)
   // No current row (a deselection with nothing new): the dump stays as it is.
   if (row < 0 || row >= FRecords->Count())
     return;
-  Dump->SetData(FRecords->RowBytes(row));
-  const TRecordRow record = FRecords->Row(row);
-  if (record.DataSize < record.Length)
-    Dump->SetNote(CutShortText(record.DataSize, record.Length));
+  // The pane shows the record's fields and puts its bytes in the dump.
+  Fields->ShowRecord(row);
+}
+
+void TfrmMain::ShowCellInPreview(int sheet, int row, int column)
+{
+  if (sheet < 0 || sheet >= tsSheets->count())
+    return;
+  if (tsSheets->currentIndex() != sheet)
+    SelectSheetTab(sheet);
+  const QModelIndex cell = sgXLS->model()->index(row, column);
+  if (!cell.isValid())
+    return;
+  sgXLS->setCurrentIndex(cell);
+  sgXLS->scrollTo(cell);
+}
+
+void TfrmMain::ShowRecordOfCell()
+{
+  const QModelIndex cell = sgXLS->currentIndex();
+  if (!cell.isValid() || tsSheets->currentIndex() < 0)
+    return;
+  const auto record = Fields->Directory().RecordOfCell({tsSheets->currentIndex(), cell.row(), cell.column()});
+  if (!record) {
+    lblStatusMessage->setText(QString::fromLatin1(kStatusNoRecordForCell));
+    return;
+  }
+  pcXLS->setCurrentIndex(1);
+  lvRecords->selectRow(static_cast<int>(*record));
 }
 
 void TfrmMain::btnXLSFileNameClick()

@@ -22,6 +22,7 @@ class TLinkLabel;
 class TMSExcel;
 class TPreviewGrid;
 class TRecordListModel;
+class TRecordInspector;
 class TRecordListView;
 
 /// Shows an error to the user: caption and the finished text (closing "."
@@ -33,8 +34,9 @@ using TErrorPresenter =
 /// with browse, "Open", "About" and "Close" tool buttons, the logo and
 /// home-page link, two tabs: "Preview" (a grid of one sheet with a tab per
 /// sheet) and "Original records" (every record of the workbook stream, with a
-/// hex dump of the selected one), and a status bar that tells what the last
-/// open found. A file dropped on the window is opened.
+/// hex dump of the selected one and a Fields pane with its fields), and a
+/// status bar that tells what the last open found. A file dropped on the
+/// window is opened.
 ///
 /// Owns the reader; the record list and the hex dump are its children. The
 /// geometry, the records page's splitter and column widths and the recent
@@ -45,9 +47,9 @@ class TfrmMain : public QMainWindow {
 
 public:
   /// Size of the window at its first start: within a 1280 x 800 screen with
-  /// room to spare, the record list showing every column and the dump 16
-  /// bytes a line. Later starts take the size the window had at its close.
-  static constexpr int kDefaultWidth = 1000;
+  /// room to spare, the record list showing every column, the dump 16 bytes
+  /// a line and the Fields pane beside them. Later starts take the size the window had at its close.
+  static constexpr int kDefaultWidth = 1160;
   static constexpr int kDefaultHeight = 680;
   /// Smallest size: the tool strip whole, the list and the dump still usable.
   static constexpr int kMinimumWidth = 640;
@@ -115,6 +117,8 @@ public:
   QAction* actCopy;
   QAction* actViewPreview;
   QAction* actViewRecords;
+  QAction* actBack;
+  QAction* actShowRecord;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.
@@ -144,6 +148,9 @@ public:
   TRecordListView* lvRecords;
   QSplitter* SplitterHex;
   THexDump* Dump;
+  /// Between the list and dump (left) and the Fields pane (right).
+  QSplitter* SplitterFields;
+  TRecordInspector* Fields;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -174,6 +181,11 @@ private:
   void btnAboutClick();
   void tsSheetsChange(int index);
   void lvRecordsChange(int row);
+  /// The preview's current cell: the record that wrote it, on the records
+  /// page.
+  void ShowRecordOfCell();
+  /// A cell record was selected: its sheet and cell in the preview.
+  void ShowCellInPreview(int sheet, int row, int column);
   void FormResize();
 
   std::unique_ptr<TMSExcel> FExcel;
@@ -189,4 +201,5 @@ private:
   qint64 FLoadMilliseconds = 0;
   bool FPlaced = false;
   bool FDumpSized = false;
+  bool FFieldsSized = false;
 };

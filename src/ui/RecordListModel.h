@@ -84,6 +84,9 @@ public:
 
   /// The stream the rows lie in (empty before the first row).
   const TSharedBytes& Stream() const { return FStream; }
+  /// The stream offset of each row's header, in row order; valid until the
+  /// rows change.
+  std::span<const std::uint32_t> Offsets() const { return FRows; }
 
 private:
   void AppendRow(const TStreamRecord& record);

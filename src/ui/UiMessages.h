@@ -58,3 +58,14 @@ inline constexpr char kStatusVersionUnknown[] = "BIFF version unknown";
 inline constexpr char kStatusExported[] = "Exported sheet ";
 /// The hex dump's last line for a record whose length runs past the stream.
 inline constexpr char kNoteCutShort[] = "record cut short: ";
+
+/// The Fields pane beside the hex dump.
+inline constexpr char kHintFollowLink[] = "Double-click or press Enter to go where this points";
+inline constexpr char kFieldErrorName[] = "error";
+inline constexpr char kFieldsNoRecord[] = "Select a record to see its fields.";
+inline constexpr char kFieldsDecodeStopped[] = "decoding stopped: ";
+inline constexpr char kFieldsChartBlock[] = "in chart block: ";
+inline constexpr char kFieldsLinkNowhere[] = "The link leads to nothing in this workbook";
+inline constexpr char kMenuBack[] = "&Back";
+inline constexpr char kMenuShowRecord[] = "Show &Record";
+inline constexpr char kStatusNoRecordForCell[] = "No record writes this cell";

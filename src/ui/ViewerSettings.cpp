@@ -6,6 +6,7 @@ namespace {
 
 constexpr char kKeyWindowGeometry[] = "window/geometry";
 constexpr char kKeyRecordsSplitter[] = "records/splitter";
+constexpr char kKeyFieldsSplitter[] = "records/fieldsSplitter";
 constexpr char kKeyRecordColumns[] = "records/columnWidths";
 constexpr char kKeyRecentFiles[] = "recentFiles";
 constexpr char kKeyExportFolder[] = "export/folder";
@@ -41,6 +42,16 @@ QByteArray TViewerSettings::RecordsSplitter() const
 void TViewerSettings::SetRecordsSplitter(const QByteArray& state)
 {
   FSettings.setValue(Key(kKeyRecordsSplitter), state);
+}
+
+QByteArray TViewerSettings::FieldsSplitter() const
+{
+  return FSettings.value(Key(kKeyFieldsSplitter)).toByteArray();
+}
+
+void TViewerSettings::SetFieldsSplitter(const QByteArray& state)
+{
+  FSettings.setValue(Key(kKeyFieldsSplitter), state);
 }
 
 QList<int> TViewerSettings::RecordColumnWidths() const

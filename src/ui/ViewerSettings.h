@@ -21,6 +21,10 @@ public:
   void SetWindowGeometry(const QByteArray& geometry);
   QByteArray RecordsSplitter() const;
   void SetRecordsSplitter(const QByteArray& state);
+  /// The splitter between the records page's list and dump and its Fields
+  /// pane.
+  QByteArray FieldsSplitter() const;
+  void SetFieldsSplitter(const QByteArray& state);
   /// One width per record list column, in column order; empty when none
   /// was saved.
   QList<int> RecordColumnWidths() const;

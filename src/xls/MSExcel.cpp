@@ -23,6 +23,14 @@ bool IsBof(std::uint16_t code)
   return (code & 0xFF) == kBofLowByte;
 }
 
+/// One of the four BOF codes. A compound file's stream holds charts, whose
+/// MARKERFORMAT (0x1009) shares BOF's low byte: its colour would read as a
+/// BOF's version and type.
+bool IsBofCode(std::uint16_t code)
+{
+  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
+}
+
 /// The BOF's substream type (the word after the version), or -1 when the
 /// record is too short to say.
 int BofType(const TRecordRef& record)
@@ -121,15 +129,22 @@ std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNu
 
 std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record) const
 {
+  TFieldList fields;
+  DescribeRecord(record, fields);
+  return fields.TakeFields();
+}
+
+bool TMSExcel::DescribeRecord(const TLogicalRecord& record, TFieldList& fields) const
+{
   const TRecordType* type = FindRecordType(record.Head().Header.Code);
   if (!type || !type->Describe)
-    return {};
+    return false;
   TDecodeContext context = *ContextAt(record.Head().Number);
   TCodePageDecoder text(context.CodePage);
   context.Text = &text;
-  TFieldList fields;
+  context.SharedStrings = FSharedStrings.get();
   type->Describe(record, context, fields);
-  return fields.Fields();
+  return true;
 }
 
 TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
@@ -289,7 +304,7 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
     // A record over the length limit is listed and passed over.
     if (record.Header.Length > RecordLimit(Version))
       continue;
-    if (record.Header.Code == kRecEof || IsBof(record.Header.Code)) {
+    if (record.Header.Code == kRecEof || IsBofCode(record.Header.Code)) {
       if (record.Number == 1)
         TakeVersionFromFirstBof(record);
       if (TrackSubstream(record))

@@ -137,6 +137,9 @@ public:
   /// and the CONTINUE records that belong to it. Empty for a record no
   /// decoder knows. Throws what decoding the record throws.
   std::vector<TRecordField> DescribeRecord(const TLogicalRecord& record) const;
+  /// The same into `fields`, which keep what was recorded when decoding
+  /// throws; false (nothing recorded) for a record no decoder knows.
+  bool DescribeRecord(const TLogicalRecord& record, TFieldList& fields) const;
 
   /// The date decision for a number cell's XF index.
   bool IsDateXF(int xfIndex) const { return FFormats->IsDateXF(xfIndex); }

@@ -12,3 +12,6 @@ inline constexpr char kMsgRichDataContinue[] = "must read CONTINUE before RichDa
 inline constexpr char kMsgExtDataContinue[] = "must read CONTINUE before ExtData";
 inline constexpr char kMsgCannotOpenFile[] = "Cannot open file \"%s\". %s";
 inline constexpr char kMsgUnknownErrorCode[] = "Unknown error code ";
+
+/// The meaning of the one raw field a record without a layout is shown as.
+inline constexpr char kTextNoLayout[] = "no layout for this record type";

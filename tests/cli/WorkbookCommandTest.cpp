@@ -48,7 +48,7 @@ TEST(CliUsage, HelpListsEveryCommandOnStdout)
 {
   const TResult r = Cli({"--help"});
   EXPECT_EQ(r.Status, kExitOk);
-  for (const char* command : {"records", "cells", "hex", "stats"})
+  for (const char* command : {"records", "cells", "hex", "fields", "stats"})
     EXPECT_NE(r.Out.find(command), std::string::npos) << command;
 }
 

@@ -612,6 +612,71 @@ private slots:
     QCOMPARE(after.pixelColor(outside), before.pixelColor(outside));
   }
 
+  // --- Bands ----------------------------------------------------------------
+
+  void bandsAreFoundByTheirEnds()
+  {
+    using HexFormat::THexBand;
+    const std::vector<THexBand> bands{{0, 2, 0}, {2, 4, 1}, {10, 1, 0}};
+    // The first band that ends after a byte: the one holding it, or the
+    // next one after a gap; none past the last.
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 0), std::size_t{0});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 1), std::size_t{0});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 2), std::size_t{1});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 5), std::size_t{1});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 6), std::size_t{2});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 10), std::size_t{2});
+    QCOMPARE(HexFormat::FirstBandEndingAfter(bands, 11), std::size_t{3});
+    QCOMPARE(HexFormat::FirstBandEndingAfter({}, 0), std::size_t{0});
+  }
+
+  void bandsTintTheirBytesAndTheActiveBandStandsOut()
+  {
+    THexDump dump;
+    Prepare(dump, 64);
+    dump.SetShowLineMarker(false);
+    const int rh = dump.RowHeight();
+    const int cell = dump.CellWidth();
+    // Between pairs 5 and 6, and 6 and 7 of line 1 (bytes 21 to 23).
+    const QPoint gap5(1 + 10 * cell + 3 * 5 * cell + 2 * cell + cell / 2, rh + rh / 2);
+    const QPoint gap6(1 + 10 * cell + 3 * 6 * cell + 2 * cell + cell / 2, rh + rh / 2);
+    const QImage plain = dump.viewport()->grab().toImage();
+    dump.SetBands({{20, 4, 0}});
+    const QImage banded = dump.viewport()->grab().toImage();
+    QVERIFY(banded.pixelColor(gap5) != plain.pixelColor(gap5));
+    QVERIFY(banded.pixelColor(gap6) != plain.pixelColor(gap6));
+    dump.SetActiveBand(22, 2);
+    QCOMPARE(dump.ActiveBandFirst(), 22);
+    QCOMPARE(dump.ActiveBandCount(), 2);
+    const QImage active = dump.viewport()->grab().toImage();
+    QCOMPARE(active.pixelColor(gap5), banded.pixelColor(gap5));
+    QVERIFY(active.pixelColor(gap6) != banded.pixelColor(gap6));
+    // New data drops both.
+    dump.SetData(FBytes);
+    QVERIFY(dump.Bands().empty());
+    QCOMPARE(dump.ActiveBandCount(), 0);
+    QCOMPARE(dump.viewport()->grab().toImage().pixelColor(gap6), plain.pixelColor(gap6));
+  }
+
+  void aClickOnAByteReportsIt()
+  {
+    THexDump dump;
+    Prepare(dump, 64);
+    std::vector<int> clicked;
+    dump.OnByteClick = [&](THexDump& sender, int byte) {
+      QCOMPARE(&sender, &dump);
+      clicked.push_back(byte);
+    };
+    const int rh = dump.RowHeight();
+    const int cell = dump.CellWidth();
+    QTest::mouseClick(dump.viewport(), Qt::LeftButton, {}, QPoint(1 + 10 * cell + 3 * 3 * cell + 2, 2 * rh + 2));
+    // Shift extends the selection instead.
+    QTest::mouseClick(dump.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(1 + 10 * cell + 2, rh + 2));
+    QCOMPARE(clicked, (std::vector<int>{35}));
+    dump.RevealByte(63);
+    QCOMPARE(dump.MarkedLine(), 3);
+  }
+
   // --- The note after the data -------------------------------------------
 
   void aNoteFollowsTheLastLineAndNewDataDropsIt()

@@ -1,6 +1,7 @@
 // Loads a corpus workbook and saves pictures of both tabs and of the About
 // box into the build folder, so the look can be checked by eye:
-//   screenshots/preview.png, screenshots/records.png, screenshots/about.png
+//   screenshots/preview.png, screenshots/records.png, screenshots/fields.png,
+//   screenshots/about.png
 // The window has its first-run size, and the workbook is opened by a
 // relative name from a folder of its own, so no picture shows a path of the
 // machine that took it.
@@ -8,7 +9,9 @@
 #include "hexdump/HexDump.h"
 #include "ui/AboutBox.h"
 #include "ui/MainWindow.h"
+#include "ui/FieldTreeModel.h"
 #include "ui/PreviewGrid.h"
+#include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 
@@ -22,6 +25,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <memory>
 
@@ -86,6 +90,24 @@ private slots:
     form.Dump->SelectBytes(20, 24);
     QCOMPARE(form.Dump->DataLength(), int(form.Records().Row(row).Length));
     Save(form, QStringLiteral("records.png"));
+
+    // The Fields pane on the shared-string table: its strings listed, one
+    // selected, its bytes the strong band among the fields' faint ones.
+    row = 0;
+    while (row < form.Records().rowCount() && form.Records().Row(row).Code != 0x00FC)
+      ++row;
+    QVERIFY(row < form.Records().rowCount());
+    form.lvRecords->selectRow(row);
+    TFieldTreeModel& model = form.Fields->Model();
+    const QModelIndex strings = model.index(2, 0);
+    QCOMPARE(model.Field(strings)->Name, std::string("strings"));
+    form.Fields->tvFields->expand(strings);
+    const QModelIndex string = model.index(3, 0, strings);
+    form.Fields->tvFields->expand(string);
+    form.Fields->tvFields->setCurrentIndex(model.index(3, 0, string));
+    QCOMPARE(model.Field(form.Fields->tvFields->currentIndex())->Name, std::string("text"));
+    form.Fields->tvFields->setFocus();
+    Save(form, QStringLiteral("fields.png"));
 
     TfrmAbout about(&form);
     about.Prepare(form.imgLogo->pixmap());

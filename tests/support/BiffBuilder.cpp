@@ -22,6 +22,14 @@ constexpr std::uint16_t kFormat2 = 0x001E;
 constexpr std::uint16_t kDateMode = 0x0022;
 constexpr std::uint16_t kColWidth = 0x0024;
 constexpr std::uint16_t kFilePass = 0x002F;
+constexpr std::uint16_t kFont = 0x0031;
+constexpr std::uint16_t kFont3 = 0x0231;
+constexpr std::uint16_t kStyle = 0x0293;
+constexpr std::uint16_t kWindow2Biff2 = 0x003E;
+constexpr std::uint16_t kWindow2 = 0x023E;
+constexpr std::uint16_t kMergeCells = 0x00E5;
+constexpr std::uint16_t kHLink = 0x01B8;
+constexpr std::uint16_t kTxo = 0x01B6;
 constexpr std::uint16_t kContinue = 0x003C;
 constexpr std::uint16_t kCodePage = 0x0042;
 constexpr std::uint16_t kXf2 = 0x0043;
@@ -680,4 +688,158 @@ std::vector<std::uint8_t> InCompoundFile(const std::vector<std::uint8_t>& stream
                                          const std::string& streamName)
 {
   return TCompoundFileBuilder().AddStream(streamName, stream).Build();
+}
+
+TBiffBuilder& TBiffBuilder::Font(std::uint16_t height, std::uint16_t options, std::uint16_t weight,
+                                 std::string_view name, bool wide)
+{
+  TBytes data;
+  data.U16(height).U16(options);
+  if (FVersion == TExcelVersion::evExcel2)
+    return Record(kFont, data.U8(static_cast<std::uint8_t>(name.size())).Ascii(name));
+  if (FVersion <= TExcelVersion::evExcel4)
+    return Record(kFont3, data.U16(0x7FFF).U8(static_cast<std::uint8_t>(name.size())).Ascii(name));
+  // Colour, weight, escapement, underline, family, character set, reserved.
+  data.U16(0x7FFF).U16(weight).U16(0).U8(0).U8(2).U8(0).U8(0);
+  if (!IsBiff8())
+    return Record(kFont, data.U8(static_cast<std::uint8_t>(name.size())).Ascii(name));
+  const std::u16string units = Utf16Units(name);
+  data.U8(static_cast<std::uint8_t>(wide ? units.size() : name.size()));
+  return Record(kFont, data.Append(UnicodeBody(name, wide)));
+}
+
+TBiffBuilder& TBiffBuilder::BuiltInStyle(std::uint16_t xf, std::uint8_t style, std::uint8_t level)
+{
+  return Record(kStyle, TBytes().U16(static_cast<std::uint16_t>(xf | 0x8000)).U8(style).U8(level));
+}
+
+TBiffBuilder& TBiffBuilder::UserStyle(std::uint16_t xf, std::string_view name)
+{
+  TBytes data;
+  data.U16(xf);
+  if (IsBiff8())
+    data.U16(static_cast<std::uint16_t>(name.size())).Append(UnicodeBody(name, false));
+  else
+    data.U8(static_cast<std::uint8_t>(name.size())).Ascii(name);
+  return Record(kStyle, data);
+}
+
+TBiffBuilder& TBiffBuilder::FilePassXor(std::uint16_t key, std::uint16_t verifier)
+{
+  if (!IsBiff8())
+    return Record(kFilePass, TBytes().U16(key).U16(verifier));
+  return Record(kFilePass, TBytes().U16(0).U16(key).U16(verifier));
+}
+
+TBiffBuilder& TBiffBuilder::FilePassRc4(std::uint8_t fill)
+{
+  TBytes data;
+  data.U16(1).U16(1).U16(1);
+  for (int block = 0; block < 3; ++block)
+    for (int i = 0; i < 16; ++i)
+      data.U8(static_cast<std::uint8_t>(fill + block));
+  return Record(kFilePass, data);
+}
+
+TBiffBuilder& TBiffBuilder::FilePassCryptoApi(std::uint16_t major, std::string_view provider,
+                                              std::uint32_t keyBits)
+{
+  // [MS-OFFCRYPTO] 2.3.5.1: version, flags, header size, the header (eight
+  // words and the provider's name ending in a zero character), the verifier.
+  TBytes name;
+  name.Utf16(provider).U16(0);
+  TBytes data;
+  data.U16(1).U16(major).U16(2);
+  data.U32(0x0C).U32(static_cast<std::uint32_t>(32 + name.Size()));
+  data.U32(0x0C).U32(0).U32(0x6801).U32(0x8004).U32(keyBits).U32(1).U32(0).U32(0).Append(name);
+  data.U32(16);
+  for (int i = 0; i < 16; ++i)
+    data.U8(static_cast<std::uint8_t>(0xA0 + i));
+  data.Zeros(16).U32(20).Zeros(20);
+  return Record(kFilePass, data);
+}
+
+TBiffBuilder& TBiffBuilder::Window2(std::uint16_t options, std::uint16_t topRow, std::uint16_t leftColumn)
+{
+  if (FVersion == TExcelVersion::evExcel2) {
+    TBytes data;
+    for (int bit = 0; bit < 5; ++bit)
+      data.U8(static_cast<std::uint8_t>((options >> bit) & 1));
+    return Record(kWindow2Biff2, data.U16(topRow).U16(leftColumn).U8(1).U32(0));
+  }
+  TBytes data;
+  data.U16(options).U16(topRow).U16(leftColumn);
+  if (!IsBiff8())
+    return Record(kWindow2, data.U32(0));
+  return Record(kWindow2, data.U16(64).U16(0).U16(60).U16(100).U32(0));
+}
+
+TBiffBuilder& TBiffBuilder::MergeCells(const std::vector<std::array<std::uint16_t, 4>>& ranges)
+{
+  TBytes data;
+  data.U16(static_cast<std::uint16_t>(ranges.size()));
+  for (const auto& r : ranges)
+    data.U16(r[0]).U16(r[1]).U16(r[2]).U16(r[3]);
+  return Record(kMergeCells, data);
+}
+
+namespace {
+
+// [MS-OSHARED] 2.3.7.1: the class ids of the hyperlink object and the URL
+// moniker, as stored (their first three groups little-endian).
+constexpr std::uint8_t kHyperlinkClsid[16] = {0xD0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
+                                              0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
+constexpr std::uint8_t kUrlMonikerClsid[16] = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
+                                               0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
+
+TBytes HyperlinkString(std::string_view utf8)
+{
+  // Characters counted with the terminating zero.
+  TBytes result;
+  result.U32(static_cast<std::uint32_t>(Utf16Units(utf8).size() + 1)).Utf16(utf8).U16(0);
+  return result;
+}
+
+TBytes HLinkStart(std::uint16_t row, std::uint16_t column, std::uint32_t flags)
+{
+  TBytes data;
+  data.U16(row).U16(row).U16(column).U16(column);
+  for (const std::uint8_t b : kHyperlinkClsid)
+    data.U8(b);
+  return data.U32(2).U32(flags);
+}
+
+}  // namespace
+
+TBiffBuilder& TBiffBuilder::HLinkUrl(std::uint16_t row, std::uint16_t column, std::string_view url,
+                                     std::string_view location)
+{
+  // Flags: has a moniker, absolute, and a location when one is given.
+  TBytes data = HLinkStart(row, column, location.empty() ? 0x03u : 0x0Bu);
+  for (const std::uint8_t b : kUrlMonikerClsid)
+    data.U8(b);
+  data.U32(static_cast<std::uint32_t>(2 * (Utf16Units(url).size() + 1))).Utf16(url).U16(0);
+  if (!location.empty())
+    data.Append(HyperlinkString(location));
+  return Record(kHLink, data);
+}
+
+TBiffBuilder& TBiffBuilder::HLinkLocation(std::uint16_t row, std::uint16_t column, std::string_view location)
+{
+  TBytes data = HLinkStart(row, column, 0x08);
+  data.Append(HyperlinkString(location));
+  return Record(kHLink, data);
+}
+
+TBiffBuilder& TBiffBuilder::Txo(std::string_view text, const std::vector<std::uint16_t>& runFonts)
+{
+  // Options (left, top), rotation, 6 reserved bytes, text length, runs'
+  // size, the empty text's font, then the text and the runs.
+  const auto runBytes = static_cast<std::uint16_t>(8 * runFonts.size());
+  Record(kTxo, TBytes().U16(0x0012).U16(0).Zeros(6).U16(static_cast<std::uint16_t>(text.size())).U16(runBytes).U16(0));
+  Record(kContinue, TBytes().U8(0).Ascii(text));
+  TBytes runs;
+  for (std::size_t i = 0; i < runFonts.size(); ++i)
+    runs.U16(static_cast<std::uint16_t>(i + 1 == runFonts.size() ? text.size() : i)).U16(runFonts[i]).U32(0);
+  return Record(kContinue, runs);
 }

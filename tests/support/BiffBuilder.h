@@ -150,12 +150,49 @@ public:
   /// FORMAT (0x041E in BIFF4 to BIFF8, 0x001E in BIFF2/3).
   TBiffBuilder& Format(std::uint16_t index, std::string_view text);
 
+  /// FONT of the version: BIFF2 (0x0031: height, options, name), BIFF3
+  /// and BIFF4 (0x0231: a colour before the name), BIFF5 on (0x0031: colour,
+  /// weight, escapement, underline, family, character set; BIFF8 names in
+  /// UTF-16 when `wide`). `options` bit 1 is italic; before BIFF5 bit 0 is
+  /// bold.
+  TBiffBuilder& Font(std::uint16_t height, std::uint16_t options, std::uint16_t weight,
+                     std::string_view name, bool wide = false);
+  /// STYLE of a built-in style (its number and outline level).
+  TBiffBuilder& BuiltInStyle(std::uint16_t xf, std::uint8_t style, std::uint8_t level = 0xFF);
+  /// STYLE of a user style with its name.
+  TBiffBuilder& UserStyle(std::uint16_t xf, std::string_view name);
+  /// FILEPASS of BIFF8 XOR obfuscation (type 0), or, before BIFF8, the
+  /// 4-byte record.
+  TBiffBuilder& FilePassXor(std::uint16_t key, std::uint16_t verifier);
+  /// FILEPASS of RC4 version 1.1: salt, encrypted verifier and its hash,
+  /// 16 bytes each (filled with `fill`, `fill + 1`, `fill + 2`).
+  TBiffBuilder& FilePassRc4(std::uint8_t fill);
+  /// FILEPASS of RC4 CryptoAPI `major`.2 with the header naming `provider`
+  /// and a key of `keyBits`; a 16-byte salt and a 20-byte verifier hash.
+  TBiffBuilder& FilePassCryptoApi(std::uint16_t major, std::string_view provider, std::uint32_t keyBits);
+
   // Sheet records.
   TBiffBuilder& Dimensions(std::uint32_t firstRow, std::uint32_t lastRowPlus1,
                            std::uint16_t firstColumn, std::uint16_t lastColumnPlus1);
   TBiffBuilder& ColInfo(std::uint16_t first, std::uint16_t last, std::uint16_t width);
   TBiffBuilder& ColWidth(std::uint8_t first, std::uint8_t last, std::uint16_t width);
   TBiffBuilder& Row(std::uint16_t row, std::uint16_t height);
+  /// WINDOW2 of the version: BIFF2 (0x003E) an option byte each; BIFF3 to
+  /// BIFF7 the option word, top row, left column and an RGB gridline colour;
+  /// BIFF8 a colour index, zooms and reserved words (18 bytes).
+  TBiffBuilder& Window2(std::uint16_t options, std::uint16_t topRow, std::uint16_t leftColumn);
+  /// MERGECELLS: each range as first row, last row, first column, last column.
+  TBiffBuilder& MergeCells(const std::vector<std::array<std::uint16_t, 4>>& ranges);
+  /// HLINK over one cell to a URL (URL moniker), with a location after it
+  /// when `location` is not empty.
+  TBiffBuilder& HLinkUrl(std::uint16_t row, std::uint16_t column, std::string_view url,
+                         std::string_view location = {});
+  /// HLINK over one cell to a place in the workbook (a location only).
+  TBiffBuilder& HLinkLocation(std::uint16_t row, std::uint16_t column, std::string_view location);
+  /// TXO with `text` (8-bit characters in BIFF8's first CONTINUE) and one
+  /// formatting run per font in `runFonts` (the runs' CONTINUE), as Excel
+  /// writes a text box.
+  TBiffBuilder& Txo(std::string_view text, const std::vector<std::uint16_t>& runFonts);
 
   // Cells of BIFF3 to BIFF8 (the BIFF2 helpers are below).
   TBiffBuilder& Number(std::uint16_t row, std::uint16_t column, std::uint16_t xf, double value);

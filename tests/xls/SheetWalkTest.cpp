@@ -252,6 +252,30 @@ TEST(ChartSubstream, EmbeddedChartCachesAreNotCellsAndItsEofDoesNotStop)
   EXPECT_EQ(load.Reader.Sheets().Items(0).Cells.Row(0).Cols.Count(), 1u);
 }
 
+TEST(ChartSubstream, ChartRecordsWhoseCodeEndsInNineAreNotBofRecords)
+{
+  // MARKERFORMAT (0x1009) shares its low byte with BOF. Its colour bytes
+  // read as a BOF's version and type: a blue of 0x20 ("chart") or 0x10
+  // ("worksheet") must not open a substream or a sheet.
+  for (const std::uint8_t blue : {std::uint8_t{0x10}, std::uint8_t{0x20}}) {
+    SCOPED_TRACE(static_cast<int>(blue));
+    const auto marker = TBytes().U8(0).U8(0).U8(blue).U8(0).U32(0).U16(1).U16(0).U16(8).U16(9).U32(100);
+    const auto stream = OneSheetStream(evExcel8, {}, [&](TBiffBuilder& b) {
+      b.Number(0, 0, 0, 1)
+          .Bof(evExcel8, TBofType::btChart)
+          .Record(0x1009, marker)
+          .Number(0, 0, 0, 99)
+          .Eof()
+          .Number(1, 0, 0, 2);
+    });
+    TLoad load(InCompoundFile(stream));
+    EXPECT_EQ(load.Error, "");
+    ASSERT_EQ(load.Reader.Sheets().Count(), 1);
+    EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
+    EXPECT_EQ(load.Cell(0, 1, 0), TVariant(2.0));
+  }
+}
+
 TEST(ChartSubstream, ChartSheetAfterAWorksheetGivesNoCellsOrSheet)
 {
   TBiffBuilder b;

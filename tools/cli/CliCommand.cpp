@@ -3,6 +3,7 @@
 #include "ContainerCommand.h"
 #include "CsvCommand.h"
 #include "EvalCommand.h"
+#include "FieldsCommand.h"
 #include "LintCommand.h"
 #include "WorkbookCommand.h"
 
@@ -26,6 +27,7 @@ constexpr TCliCommand kCommands[] = {
      RunCellsCommand},
     {"names", "names FILE", "one JSON line per defined name, with its formula", RunNamesCommand},
     {"hex", "hex FILE N", "the bytes of record N (from 1) as hex dump lines", RunHexCommand},
+    {"fields", "fields FILE [N]", "every record's fields (or record N's) as JSON lines", RunFieldsCommand},
     {"stats", "stats FILE", "version, record count and sheet extents as JSON", RunStatsCommand},
     {"container", "container FILE", "the compound file's directory and sectors as JSON lines",
      RunContainerCommand},

@@ -2,7 +2,6 @@
 
 #include "CommandReader.h"
 #include "Commands.h"
-#include "CommandReader.h"
 #include "JsonWriter.h"
 #include "platform/ErrorText.h"
 #include "platform/text/HexText.h"
@@ -170,18 +169,23 @@ int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::o
   return ok ? kExitOk : kExitFailure;
 }
 
+bool ParseRecordNumber(const std::string& text, std::uint64_t& number, std::ostream& err)
+{
+  const auto parsed = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || number == 0) {
+    err << "bifflens-cli: record number must be a whole number from 1 on, not '" << text << "'\n";
+    return false;
+  }
+  return true;
+}
+
 int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (!CheckArgs(args, 2, "hex FILE N", err))
     return kExitUsage;
   std::uint64_t wanted = 0;
-  const std::string& text = args[1];
-  const auto parsed = std::from_chars(text.data(), text.data() + text.size(), wanted);
-  if (parsed.ec != std::errc() || parsed.ptr != text.data() + text.size() || wanted == 0) {
-    err << "bifflens-cli: record number must be a whole number from 1 on, not '" << text
-        << "'\n";
+  if (!ParseRecordNumber(args[1], wanted, err))
     return kExitUsage;
-  }
   const TCommandReader held;
   TMSExcel& reader = *held;
   std::vector<std::uint8_t> bytes;

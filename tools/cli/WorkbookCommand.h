@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
@@ -17,3 +18,6 @@ int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::o
 int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 /// `stats FILE`: version, record count and per-sheet extent in one JSON object.
 int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+/// Reads a record number (a whole number from 1 on); on failure says so on
+/// `err` and returns false.
+bool ParseRecordNumber(const std::string& text, std::uint64_t& number, std::ostream& err);

@@ -13,3 +13,33 @@ std::string LabelText(const TCellRecord& cell, const TDecodeContext& context)
   }
   return {};
 }
+
+std::string FormulaResultText(std::span<const std::uint8_t> result)
+{
+  if (result.size() < 8)
+    return {};
+  if (result[6] != 0xFF || result[7] != 0xFF) {
+    TRecordCursor number(result);
+    return "number " + NumberText(number.F64("value"));
+  }
+  switch (result[0]) {
+  case 0: return "text, in the STRING record that follows";
+  case 1: return std::string("boolean ") + (result[2] ? "TRUE" : "FALSE");
+  case 2: return "error " + ErrorCodeText(result[2]);
+  case 3: return "empty text";
+  default: return "unknown result type";
+  }
+}
+
+std::string SharedStringText(const TDecodeContext& context, std::uint32_t index)
+{
+  std::string text = "string " + std::to_string(index);
+  if (!context.SharedStrings)
+    return text;
+  if (index >= context.SharedStrings->size())
+    return text + ", past the end of the table";
+  const TVariant& value = (*context.SharedStrings)[index];
+  if (value.Type() == TVarType::vtString)
+    text += ": \"" + value.AsString() + "\"";
+  return text;
+}

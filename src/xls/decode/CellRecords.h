@@ -6,7 +6,11 @@
 // decodes it (it shares repeated labels), the describing cursor shows it.
 
 #include "model/SpreadSheet.h"
+#include "xls/RecordCodes.h"
 #include "xls/decode/DecodeContext.h"
+#include "xls/decode/ErrorCodes.h"
+#include "xls/decode/Layout.h"
+#include "xls/decode/PartCursor.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/decode/Strings.h"
 
@@ -70,7 +74,9 @@ TCellRecord Prefix(C& c)
   TCellRecord cell;
   cell.Row = c.U16("row");
   cell.Column = c.U16("col");
+  c.Meaning([&] { return CellText(static_cast<std::uint32_t>(cell.Row), static_cast<std::uint32_t>(cell.Column)); });
   cell.Xf = c.U16("xf");
+  c.Link(TFieldLinkKind::lkXf);
   return cell;
 }
 
@@ -82,12 +88,81 @@ TCellRecord Prefix2(C& c)
   TCellRecord cell;
   cell.Row = c.U16("row");
   cell.Column = c.U16("col");
+  c.Meaning([&] { return CellText(static_cast<std::uint32_t>(cell.Row), static_cast<std::uint32_t>(cell.Column)); });
   const std::uint8_t a0 = c.U8("attributes0");
   cell.Xf = a0 & 0x3F;
+  c.Bits("xf", 0, 6);
+  c.Flag("locked", 6);
+  c.Flag("hidden", 7);
+  c.Link(TFieldLinkKind::lkXf, a0 & 0x3F);
   c.Meaning([&] { return "XF " + std::to_string(a0 & 0x3F); });
   c.U8("attributes1");
+  c.Bits("format", 0, 6);
+  c.Bits("font", 6, 2);
   cell.Alignment = Biff2Alignment(c.U8("attributes2"));
+  c.Bits("horizontal_align", 0, 3);
+  c.Flag("left_border", 3);
+  c.Flag("right_border", 4);
+  c.Flag("top_border", 5);
+  c.Flag("bottom_border", 6);
+  c.Flag("shaded", 7);
   return cell;
+}
+
+/// The last column word that closes MULRK and MULBLANK (and any byte a
+/// writer left after it).
+template <typename C>
+void LastColumn(C& c)
+{
+  if (c.Remaining() >= 2)
+    c.U16("last_col");
+  c.SkipRest("unused");
+}
+
+/// The meaning of a BOOLERR value: TRUE or FALSE, or the error's text;
+/// given to the "is_error" field read last.
+template <typename C>
+void BoolErrMeaning(C& c, std::uint32_t value, bool isError)
+{
+  c.Meaning([&] {
+    if (isError)
+      return "error " + ErrorCodeText(static_cast<int>(value));
+    return std::string(value != 0 ? "boolean TRUE" : "boolean FALSE");
+  });
+}
+
+/// The options of a formula record (FORMULA, ARRAY, SHRFMLA's share) in
+/// BIFF3 and later.
+template <typename C>
+void FormulaOptions(C& c)
+{
+  c.U16("options");
+  c.Flag("always_calc", 0);
+  c.Flag("calc_on_load", 1);
+  c.Flag("fill", 2);
+  c.Flag("shared", 3);
+  c.Flag("clear_errors", 5);
+}
+
+/// What follows a FORMULA record's result: options, the BIFF5 on cache
+/// word, the token bytes and the extra data after them. BIFF2: a recalc
+/// byte and an 8-bit size.
+template <typename C>
+void FormulaTail(C& c, const TDecodeContext& context)
+{
+  std::size_t size = 0;
+  if (context.Version < TExcelVersion::evExcel3) {
+    c.U8("recalc");
+    size = c.U8("formula_size");
+  } else {
+    FormulaOptions(c);
+    if (context.Version >= TExcelVersion::evExcel5)
+      c.U32("chn");
+    size = c.U16("formula_size");
+  }
+  c.Meaning([&] { return std::to_string(size) + " bytes of tokens"; });
+  ReadTokens(c, size);
+  c.SkipRest("extra");
 }
 
 }  // namespace CellDecode
@@ -152,6 +227,7 @@ struct TBoolErr2Decoder {
     TCellRecord cell = CellDecode::Prefix2(c);
     cell.Code = c.U8("value");
     const bool isError = c.U8("is_error") != 0;
+    CellDecode::BoolErrMeaning(c, cell.Code, isError);
     cell.Kind = isError ? TCellKind::ckError : TCellKind::ckBoolean;
     if (!isError)
       cell.Code = cell.Code != 0;
@@ -202,6 +278,7 @@ struct TBoolErrDecoder {
     TCellRecord cell = CellDecode::Prefix(c);
     cell.Code = c.U8("value");
     const bool isError = c.U8("is_error") != 0;
+    CellDecode::BoolErrMeaning(c, cell.Code, isError);
     cell.Kind = isError ? TCellKind::ckError : TCellKind::ckBoolean;
     if (!isError)
       cell.Code = cell.Code != 0;
@@ -210,13 +287,19 @@ struct TBoolErrDecoder {
   }
 };
 
+/// What string `index` of the shared-string table reads, when the context
+/// has the table: `string 5: "text"`.
+std::string SharedStringText(const TDecodeContext& context, std::uint32_t index);
+
 struct TLabelSstDecoder {
   template <typename C, typename TOut>
-  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&& out) const
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
   {
     TCellRecord cell = CellDecode::Prefix(c);
     cell.Kind = TCellKind::ckSharedString;
     cell.Code = c.U32("sst_index");
+    c.Link(TFieldLinkKind::lkSharedString);
+    c.Meaning([&] { return SharedStringText(context, cell.Code); });
     if (!c.Short())
       out(cell);
   }
@@ -243,7 +326,10 @@ void TRkDecoder::operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&& o
   TCellRecord cell = CellDecode::Prefix(c);
   cell.Kind = TCellKind::ckNumber;
   cell.Number = DecodeRk(c.U32("rk"));
-  c.Meaning([&] { return std::to_string(cell.Number); });
+  c.Flag("divided_by_100", 0);
+  c.Flag("integer", 1);
+  c.Bits("value", 2, 30);
+  c.Meaning([&] { return NumberText(cell.Number); });
   if (!c.Short())
     out(cell);
 }
@@ -264,11 +350,14 @@ struct TMulRkDecoder {
       c.Begin("cell");
       cell.Column = first + static_cast<int>(i);
       cell.Xf = c.U16("xf");
+      c.Link(TFieldLinkKind::lkXf);
       cell.Number = DecodeRk(c.U32("rk"));
+      c.Meaning([&] { return NumberText(cell.Number); });
       c.End();
+      c.Meaning([&] { return CellText(static_cast<std::uint32_t>(cell.Row), static_cast<std::uint32_t>(cell.Column)); });
       out(cell);
     }
-    c.SkipRest("last_col");
+    CellDecode::LastColumn(c);
   }
 };
 
@@ -286,11 +375,16 @@ struct TMulBlankDecoder {
     for (std::size_t i = 0; i < count; ++i) {
       cell.Column = first + static_cast<int>(i);
       cell.Xf = c.U16("xf");
+      c.Link(TFieldLinkKind::lkXf);
+      c.Meaning([&] { return CellText(static_cast<std::uint32_t>(cell.Row), static_cast<std::uint32_t>(cell.Column)); });
       out(cell);
     }
-    c.SkipRest("last_col");
+    CellDecode::LastColumn(c);
   }
 };
+
+/// The text of a FORMULA record's cached result (its 8 bytes).
+std::string FormulaResultText(std::span<const std::uint8_t> result);
 
 /// FORMULA: the cell's cached result ([MS-XLS] 2.5.133 FormulaValue: 0xFFFF
 /// in the top bytes marks a result that is not a number: byte 0 says which,
@@ -304,8 +398,11 @@ struct TFormulaResultDecoder {
     const bool biff2 = context.Version < TExcelVersion::evExcel3;
     TCellRecord cell = biff2 ? CellDecode::Prefix2(c) : CellDecode::Prefix(c);
     const auto result = c.Bytes("result", 8);
-    c.SkipRest("formula");
-    if (c.Short())
+    const bool complete = !c.Short();
+    if (complete)
+      c.Meaning([&] { return FormulaResultText(result); });
+    CellDecode::FormulaTail(c, context);
+    if (!complete)
       return;
     if (result[6] != 0xFF || result[7] != 0xFF) {
       TRecordCursor number(result);
@@ -324,5 +421,145 @@ struct TFormulaResultDecoder {
     default: return;
     }
     out(cell);
+  }
+};
+
+/// RSTRING: a LABEL whose text has formatting runs after it (BIFF8: a
+/// 16-bit run count and 4-byte runs; before, an 8-bit count and 2-byte runs).
+struct TRStringDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
+  {
+    TCellRecord cell = CellDecode::Prefix(c);
+    cell.Kind = TCellKind::ckLabel;
+    cell.Length = c.U16("length");
+    if (c.Short())
+      return;
+    const bool biff8 = context.Biff8();
+    cell.LabelForm = biff8 ? TLabelForm::lfUnicode : TLabelForm::lfBytes;
+    const std::size_t textBytes = biff8 ? 1 + ((c.PeekU8() & 0x01) ? 2 : 1) * cell.Length : cell.Length;
+    cell.Text = c.BytesUpTo("text", textBytes);
+    c.Value([&] { return LabelText(cell, context); });
+    out(cell);
+    const std::size_t runs = biff8 ? c.U16("run_count") : c.U8("run_count");
+    for (std::size_t i = 0; i < runs && !c.Short(); ++i) {
+      c.Begin("run");
+      if (biff8) {
+        c.U16("first_char");
+        c.U16("font");
+      } else {
+        c.U8("first_char");
+        c.U8("font");
+      }
+      c.Link(TFieldLinkKind::lkFont);
+      c.End();
+    }
+    c.SkipRest("unused");
+  }
+};
+
+/// BLANK (BIFF3 on): a cell with a format and no value.
+struct TBlankDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&& out) const
+  {
+    const TCellRecord cell = CellDecode::Prefix(c);
+    c.SkipRest("unused");
+    if (!c.Short())
+      out(cell);
+  }
+};
+
+/// STRING: the text result of the formula before it. BIFF8: a 16-bit count,
+/// the option byte and the characters, going on in CONTINUE records;
+/// BIFF3 to BIFF7: a 16-bit count and 8-bit text; BIFF2 (0x0007): an 8-bit
+/// count.
+struct TStringDecoder {
+  template <typename TFields, typename TOut>
+  void operator()(TBasicPartCursor<TFields>& parts, const TDecodeContext& context, std::uint16_t code,
+                  TOut&&) const
+  {
+    auto& c = parts.Current();
+    if (code == kRecString2) {
+      ReadByteString8(c, context, "length", "text");
+    } else if (!context.Biff8()) {
+      ReadByteString16(c, context, "length", "text");
+    } else {
+      const std::size_t length = c.U16("length");
+      if (c.Short() || c.Remaining() == 0)
+        return;
+      const bool wide = ReadStringOptions(c);
+      ReadCharacters(parts, wide ? 2 * length : length, wide, false);
+    }
+    parts.Current().SkipRest("unused");
+    while (parts.NextPart())
+      parts.Current().SkipRest("unread");
+  }
+};
+
+/// SHRFMLA: a formula shared by a range of cells: the range, how many cells
+/// use it, its token bytes and their extra data.
+struct TSharedFormulaDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&&) const
+  {
+    ReadRefU(c, "range");
+    c.U8("reserved");
+    c.U8("cells");
+    const std::size_t size = ReadByteCount16(c, "formula_size");
+    ReadTokens(c, size);
+    c.SkipRest("extra");
+  }
+};
+
+/// ARRAY: an array formula over a range: BIFF2 (0x0021) byte-sized options
+/// and size; BIFF3 on word options, BIFF5 on a cache word, then the tokens
+/// and the constants after them.
+struct TArrayDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t code, TOut&&) const
+  {
+    ReadRefU(c, "range");
+    std::size_t size = 0;
+    if (code == kRecArray2) {
+      c.U8("options");
+      c.Flag("always_calc", 0);
+      size = c.U8("formula_size");
+    } else {
+      c.U16("options");
+      c.Flag("always_calc", 0);
+      c.Flag("calc_on_load", 1);
+      if (context.Version >= TExcelVersion::evExcel5)
+        c.U32("chn");
+      size = c.U16("formula_size");
+    }
+    ReadTokens(c, size);
+    c.SkipRest("extra");
+  }
+};
+
+/// TABLE: a data table's range, options and input cells (BIFF2, 0x0036:
+/// byte options).
+struct TTableDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext&, std::uint16_t code, TOut&&) const
+  {
+    ReadRefU(c, "range");
+    if (code == kRecTable2)
+      c.U8("options");
+    else
+      c.U16("options");
+    c.Flag("always_calc", 0);
+    c.Flag("row_input", 2);
+    c.Flag("two_inputs", 3);
+    c.Flag("row_input_deleted", 4);
+    c.Flag("col_input_deleted", 5);
+    const std::uint16_t row = c.U16("row_input_row");
+    const std::uint16_t col = c.U16("row_input_col");
+    c.Meaning([&] { return CellText(row, col); });
+    const std::uint16_t row2 = c.U16("col_input_row");
+    const std::uint16_t col2 = c.U16("col_input_col");
+    c.Meaning([&] { return CellText(row2, col2); });
+    c.SkipRest("unused");
   }
 };

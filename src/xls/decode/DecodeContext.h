@@ -6,6 +6,7 @@
 // stream it held unchanged, so a record decoded after the load reads exactly
 // as it did during it.
 
+#include "platform/Variant.h"
 #include "platform/text/CodePage.h"
 #include "xls/ExcelVersion.h"
 #include "xls/decode/NumberFormats.h"
@@ -65,6 +66,9 @@ struct TDecodeContext {
   /// Decodes 8-bit text of CodePage. Not owned; set only while decoding
   /// (the reader's during a load, a describing call's own after it).
   TCodePageDecoder* Text = nullptr;
+  /// The shared-string table, for what a string index points at. Not
+  /// owned; set only while a record is described after the load.
+  const std::vector<TVariant>* SharedStrings = nullptr;
 
   bool Biff8() const { return IsBiff8(Version); }
 };

@@ -6,6 +6,7 @@
 
 #include "xls/RecordCodes.h"
 #include "xls/decode/DecodeContext.h"
+#include "xls/decode/Layout.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/decode/Strings.h"
 #include "xls/formula/FormulaDecoder.h"
@@ -57,6 +58,7 @@ struct TExternSheetDecoder {
         c.Begin("xti");
         TFormulaXti xti;
         xti.SupBook = c.U16("supbook");
+        c.Meaning([] { return std::string("SUPBOOK record, counting from 0"); });
         xti.FirstSheet = c.U16("first_sheet");
         xti.LastSheet = c.U16("last_sheet");
         c.End();
@@ -66,7 +68,9 @@ struct TExternSheetDecoder {
       const std::size_t length = c.U8("length");
       record.Encoded = LinkDecode::Chars(c, context, length, "encoded");
     }
-    if (!c.Short())
+    const bool complete = !c.Short();
+    c.SkipRest("unused");
+    if (complete)
       out(record);
   }
 };
@@ -86,8 +90,10 @@ struct TSupBookDecoder {
     const std::uint16_t marker = c.U16("path_length");
     if (marker == kSelf) {
       book.Kind = TSupBookKind::sbSelf;
+      c.Meaning([] { return std::string("this workbook"); });
     } else if (marker == kAddIn) {
       book.Kind = TSupBookKind::sbAddIn;
+      c.Meaning([] { return std::string("add-in functions"); });
     } else {
       book.Path = LinkDecode::Chars(c, context, marker, "path");
       for (std::size_t i = 0; i < sheets && c.Remaining() >= 3; ++i) {
@@ -96,7 +102,9 @@ struct TSupBookDecoder {
       }
       book.Kind = sheets > 0 ? TSupBookKind::sbExternal : TSupBookKind::sbOther;
     }
-    if (!c.Short())
+    const bool complete = !c.Short();
+    c.SkipRest("unused");
+    if (complete)
       out(book);
   }
 };
@@ -105,15 +113,36 @@ struct TSupBookDecoder {
 /// DDE/OLE item; its text is what a formula shows.
 struct TExternNameDecoder {
   template <typename C, typename TOut>
-  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t code, TOut&& out) const
   {
-    c.U16("options");
-    if (context.Version >= TExcelVersion::evExcel5)
-      c.U32("reserved");
+    // BIFF2 stores the name alone, BIFF3 and BIFF4 (0x0223) after the
+    // options, BIFF5 on after the sheet and a reserved word, with the
+    // definition's tokens last.
+    const bool biff2 = code == kRecExternName && context.Version < TExcelVersion::evExcel3;
+    if (!biff2) {
+      c.U16("options");
+      c.Flag("built_in", 0);
+      c.Flag("want_advise", 1);
+      c.Flag("want_picture", 2);
+      c.Flag("ole", 3);
+      c.Flag("ole_link", 4);
+      c.Bits("clipboard_format", 5, 10);
+      c.Flag("icon", 15);
+    }
+    const bool full = !biff2 && code != kRecExternName3;
+    if (full) {
+      c.U16("sheet");
+      c.U16("reserved");
+    }
     const std::size_t length = c.U8("name_length");
     std::string name = LinkDecode::Chars(c, context, length, "name");
-    if (c.Short())
-      return;
-    out(name);
+    const bool complete = !c.Short();
+    if (full && c.Remaining() >= 2) {
+      const std::size_t size = ReadByteCount16(c, "formula_size");
+      ReadTokens(c, size);
+    }
+    c.SkipRest("unused");
+    if (complete)
+      out(name);
   }
 };

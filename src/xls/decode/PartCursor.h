@@ -15,6 +15,18 @@ public:
       : FParts(parts), FFields(fields), FCurrent(parts.empty() ? std::span<const std::uint8_t>() : parts[0].Data, fields)
   {
   }
+  /// Starts at byte `offset` of part `part` (an item in the middle of a
+  /// long record), the fields numbered with their parts as from the start.
+  TBasicPartCursor(std::span<const TRecordRef> parts, TFields* fields, std::size_t part,
+                   std::size_t offset)
+      : FParts(parts), FFields(fields), FIndex(part < parts.size() ? part : 0),
+        FCurrent(FIndex < parts.size() ? parts[FIndex].Data : std::span<const std::uint8_t>(), fields)
+  {
+    if constexpr (TBasicRecordCursor<TFields>::kDescribing)
+      if (FFields)
+        FFields->SetPart(static_cast<int>(FIndex));
+    FCurrent.Seek(offset);
+  }
 
   TBasicRecordCursor<TFields>& Current() { return FCurrent; }
   std::size_t PartIndex() const { return FIndex; }
@@ -23,6 +35,9 @@ public:
   {
     if (FIndex + 1 >= FParts.size())
       return false;
+    if constexpr (TBasicRecordCursor<TFields>::kDescribing)
+      if (FFields)
+        FFields->NotePartSize(static_cast<int>(FIndex), FCurrent.Size());
     ++FIndex;
     if constexpr (TBasicRecordCursor<TFields>::kDescribing)
       if (FFields)

@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <type_traits>
+#include <variant>
 
 /// The decoding cursor's recorder: records nothing.
 struct TNoFields {};
@@ -47,12 +48,20 @@ public:
 
   /// The next byte without reading it (0 at the end).
   std::uint8_t PeekU8() const { return FPos < FData.size() ? FData[FPos] : 0; }
+  /// `count` bytes from `ahead` bytes past the position, without reading
+  /// them; empty where the record has fewer.
+  std::span<const std::uint8_t> Peek(std::size_t ahead, std::size_t count) const
+  {
+    if (ahead > Remaining() || count > Remaining() - ahead)
+      return {};
+    return FData.subspan(FPos + ahead, count);
+  }
 
   std::uint8_t U8(const char* name) { return Read<std::uint8_t>(name); }
   std::uint16_t U16(const char* name) { return Read<std::uint16_t>(name); }
   std::uint32_t U32(const char* name) { return Read<std::uint32_t>(name); }
-  std::int16_t I16(const char* name) { return static_cast<std::int16_t>(Read<std::uint16_t>(name)); }
-  std::int32_t I32(const char* name) { return static_cast<std::int32_t>(Read<std::uint32_t>(name)); }
+  std::int16_t I16(const char* name) { return static_cast<std::int16_t>(Read<std::uint16_t, std::int16_t>(name)); }
+  std::int32_t I32(const char* name) { return static_cast<std::int32_t>(Read<std::uint32_t, std::int32_t>(name)); }
   double F64(const char* name)
   {
     const std::uint64_t bits = Read<std::uint64_t, double>(name);
@@ -92,12 +101,14 @@ public:
   }
 
   /// Gives the field read last a meaning: `text()` is called only when
-  /// describing.
+  /// describing. Like the other notes on the field read last, it does
+  /// nothing once the record is short (the field read last is the missing
+  /// one, which says so).
   template <typename F>
   void Meaning(F&& text)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           field->Text = text();
   }
@@ -107,10 +118,61 @@ public:
   void Value(F&& value)
   {
     if constexpr (kDescribing)
-      if (FFields)
+      if (FFields && !FShort)
         if (TRecordField* field = FFields->Last())
           field->Value = value();
   }
+  /// Names bit `bit` of the field read last (a flags word): a field inside
+  /// it, true when the bit is set; the word's meaning lists the set flags.
+  void Flag(const char* name, unsigned bit)
+  {
+    if constexpr (kDescribing)
+      if (FFields && !FShort)
+        if (TRecordField* word = FFields->Last())
+          AddBits(*word, name, bit, 1, true);
+  }
+  /// Names bits `first` to `first + count - 1` of the field read last: a
+  /// field inside it holding their value.
+  void Bits(const char* name, unsigned first, unsigned count)
+  {
+    if constexpr (kDescribing)
+      if (FFields && !FShort)
+        if (TRecordField* word = FFields->Last())
+          AddBits(*word, name, first, count, false);
+  }
+  /// The same, with a meaning for the bits' value: `text(value)` is called
+  /// only when describing.
+  template <typename F>
+  void Bits(const char* name, unsigned first, unsigned count, F&& text)
+  {
+    if constexpr (kDescribing)
+      if (FFields && !FShort)
+        if (TRecordField* word = FFields->Last()) {
+          TRecordField& bits = AddBits(*word, name, first, count, false);
+          bits.Text = text(std::get<std::int64_t>(bits.Value));
+        }
+  }
+  /// Says what the value of the field read last points at (its value, or
+  /// `target` when given).
+  void Link(TFieldLinkKind kind)
+  {
+    if constexpr (kDescribing)
+      if (FFields && !FShort)
+        if (TRecordField* field = FFields->Last())
+          if (const auto* value = std::get_if<std::int64_t>(&field->Value))
+            field->Link = {kind, *value};
+  }
+  void Link(TFieldLinkKind kind, std::int64_t target)
+  {
+    if constexpr (kDescribing)
+      if (FFields && !FShort)
+        if (TRecordField* field = FFields->Last())
+          field->Link = {kind, target};
+  }
+  /// Moves to byte `position` (at most the record's end) without reading:
+  /// for a description that starts inside the record.
+  void Seek(std::size_t position) { FPos = std::min(position, FData.size()); }
+
   /// Opens and closes a group of fields (a structure inside the record).
   void Begin(const char* name)
   {
@@ -144,7 +206,7 @@ private:
         if constexpr (std::is_same_v<TShown, double>)
           FFields->Add(name, FPos, sizeof(T), std::bit_cast<double>(value));
         else
-          FFields->Add(name, FPos, sizeof(T), static_cast<std::int64_t>(value));
+          FFields->Add(name, FPos, sizeof(T), static_cast<std::int64_t>(static_cast<TShown>(value)));
       }
     FPos += sizeof(T);
     return value;
@@ -159,6 +221,36 @@ private:
         FFields->AddMissing(name, FPos, Remaining(), FData.size());
     FShort = true;
     FPos = FData.size();
+  }
+
+  static TRecordField& AddBits(TRecordField& word, const char* name, unsigned first, unsigned count,
+                               bool flag)
+  {
+    const auto* wordValue = std::get_if<std::int64_t>(&word.Value);
+    const std::uint64_t bits = wordValue ? static_cast<std::uint64_t>(*wordValue) : 0;
+    const std::uint64_t mask = count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    const std::uint64_t value = (bits >> first) & mask;
+    TRecordField field;
+    field.Name = name;
+    // The bits' own bytes of the word (a word's bits count from its first,
+    // lowest byte).
+    const std::size_t firstByte = std::min<std::size_t>(first / 8, word.Size > 0 ? word.Size - 1 : 0);
+    const std::size_t lastByte = std::min<std::size_t>((first + count - 1) / 8, word.Size > 0 ? word.Size - 1 : 0);
+    field.Offset = word.Offset + firstByte;
+    field.Size = word.Size > 0 ? lastByte - firstByte + 1 : 0;
+    field.Part = word.Part;
+    field.Missing = word.Missing;
+    field.BitFirst = static_cast<std::uint8_t>(first);
+    field.BitCount = static_cast<std::uint8_t>(count);
+    if (flag) {
+      field.Value = value != 0;
+      if (value != 0)
+        word.Text += word.Text.empty() ? std::string(name) : " | " + std::string(name);
+    } else {
+      field.Value = static_cast<std::int64_t>(value);
+    }
+    word.Fields.push_back(std::move(field));
+    return word.Fields.back();
   }
 
   static std::string RawText(std::span<const std::uint8_t> bytes)

@@ -15,10 +15,6 @@
 
 namespace {
 
-constexpr std::uint16_t kRecBlank = 0x0201;
-constexpr std::uint16_t kRecIndex = 0x020B;
-constexpr std::uint16_t kRecDbCell = 0x00D7;
-constexpr std::uint16_t kRecExtSst = 0x00FF;
 // Custom number formats start here; every index below is Excel's own.
 constexpr int kFirstCustomFormat = 164;
 // Font index 4 is never used: indexes from 5 on count the FONT records less one.

@@ -52,3 +52,7 @@ inline const TRecordType* FindRecordType(std::uint16_t code)
 
 /// Every record type of the table, in code order.
 std::span<const TRecordType> RecordTypes();
+
+/// The one field a record without a layout is shown as: "data", its `size`
+/// bytes raw, meaning kTextNoLayout.
+TRecordField RawRecordField(std::size_t size);

@@ -1,0 +1,391 @@
+#include "ui/RecordInspector.h"
+
+#include "hexdump/HexDump.h"
+#include "platform/ErrorText.h"
+#include "ui/FieldTreeModel.h"
+#include "ui/RecordListModel.h"
+#include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
+#include "xls/MSExcel.h"
+#include "xls/RecordCodes.h"
+#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 4;
+// Column widths of the tree at its start: name, value, meaning.
+constexpr int kNameColumnWidth = 120;
+constexpr int kValueColumnWidth = 100;
+constexpr int kMeaningColumnWidth = 140;
+// Chart records and the chart future records: their blocks are worth showing.
+constexpr std::uint16_t kChartFirst = 0x1000;
+constexpr std::uint16_t kChartLast = 0x10FF;
+
+bool IsChartCode(std::uint16_t code)
+{
+  return (code >= kChartFirst && code <= kChartLast) || code == kRecChartFrtInfo || code == kRecStartBlock ||
+         code == kRecEndBlock || code == kRecCatLab;
+}
+
+/// The bands of the dump: each field's, alternating tints, the headers of
+/// the CONTINUE records between the parts in a grey of their own. Fields
+/// are cut around the headers and kept from overlapping.
+std::vector<HexFormat::THexBand> DumpBands(const std::vector<TFieldTreeModel::TBand>& fields,
+                                           const std::vector<std::size_t>& starts)
+{
+  using HexFormat::THexBand;
+  std::vector<THexBand> bands;
+  std::vector<std::pair<std::size_t, std::size_t>> headers;
+  for (std::size_t k = 1; k < starts.size(); ++k)
+    headers.emplace_back(starts[k] - kHeaderBytes, starts[k]);
+  std::uint8_t shade = 0;
+  for (const TFieldTreeModel::TBand& field : fields) {
+    const std::uint8_t tint = field.Missing ? HexFormat::kShadeMissing : shade;
+    shade ^= 1;
+    std::size_t from = field.Extent.First;
+    const std::size_t to = field.Extent.End;
+    for (const auto& [headerFirst, headerEnd] : headers) {
+      if (headerEnd <= from || headerFirst >= to)
+        continue;
+      if (headerFirst > from)
+        bands.push_back({static_cast<int>(from), static_cast<int>(headerFirst - from), tint});
+      from = headerEnd;
+    }
+    if (from < to)
+      bands.push_back({static_cast<int>(from), static_cast<int>(to - from), tint});
+  }
+  for (const auto& [headerFirst, headerEnd] : headers)
+    bands.push_back({static_cast<int>(headerFirst), static_cast<int>(headerEnd - headerFirst), HexFormat::kShadeHeader});
+  std::stable_sort(bands.begin(), bands.end(), [](const THexBand& a, const THexBand& b) { return a.First < b.First; });
+  // A band starts no earlier than the one before it ends.
+  std::vector<THexBand> clean;
+  int end = 0;
+  for (THexBand band : bands) {
+    if (band.First < end) {
+      band.Count -= end - band.First;
+      band.First = end;
+    }
+    if (band.Count <= 0)
+      continue;
+    clean.push_back(band);
+    end = band.First + band.Count;
+  }
+  return clean;
+}
+
+/// The tree of fields: Enter follows a link as a double-click does.
+class TFieldTree : public QTreeView {
+public:
+  explicit TFieldTree(QWidget* parent) : QTreeView(parent) {}
+  std::function<void()> OnEnter;
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override
+  {
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier && OnEnter) {
+      e->accept();
+      OnEnter();
+      return;
+    }
+    QTreeView::keyPressEvent(e);
+  }
+};
+
+}  // namespace
+
+TRecordInspector::TRecordInspector(TMSExcel& reader, TRecordListModel& records, THexDump& dump, QWidget* parent)
+    : QWidget(parent), FReader(reader), FRecords(records), FDump(dump), FModel(new TFieldTreeModel(this))
+{
+  setObjectName(QStringLiteral("Fields"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  lblRecord = new QLabel(QString::fromLatin1(kFieldsNoRecord), this);
+  lblRecord->setTextFormat(Qt::PlainText);
+  lblRecord->setWordWrap(true);
+  QFont bold = lblRecord->font();
+  bold.setBold(true);
+  lblRecord->setFont(bold);
+  layout->addWidget(lblRecord);
+  lblStatus = new QLabel(this);
+  lblStatus->setTextFormat(Qt::PlainText);
+  lblStatus->setWordWrap(true);
+  lblStatus->hide();
+  layout->addWidget(lblStatus);
+  auto* tree = new TFieldTree(this);
+  tvFields = tree;
+  tvFields->setModel(FModel);
+  // Rows of one height: a list of 200,000 strings is laid out without
+  // asking each for its size.
+  tvFields->setUniformRowHeights(true);
+  tvFields->setAlternatingRowColors(true);
+  tvFields->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tvFields->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tvFields->setExpandsOnDoubleClick(false);
+  tvFields->header()->setStretchLastSection(true);
+  tvFields->setColumnWidth(TFieldTreeModel::fcName, kNameColumnWidth);
+  tvFields->setColumnWidth(TFieldTreeModel::fcValue, kValueColumnWidth);
+  tvFields->setColumnWidth(TFieldTreeModel::fcMeaning, kMeaningColumnWidth);
+  layout->addWidget(tvFields, 1);
+  connect(tvFields->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex&, const QModelIndex&) { CurrentFieldChanged(); });
+  connect(tvFields, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    // A group without a link opens and closes, as a tree's groups do.
+    const TRecordField* field = FModel->Field(index);
+    if (field && field->Link.Kind != TFieldLinkKind::lkNone)
+      FollowLink();
+    else if (FModel->hasChildren(index.siblingAtColumn(0)))
+      tvFields->setExpanded(index.siblingAtColumn(0), !tvFields->isExpanded(index.siblingAtColumn(0)));
+  });
+  tree->OnEnter = [this] { FollowLink(); };
+  FDump.OnByteClick = [this](THexDump&, int byte) { DumpByteClicked(byte); };
+}
+
+// The window lets the dump go of OnByteClick: the pane may go before it.
+TRecordInspector::~TRecordInspector() = default;
+
+const TRecordDirectory& TRecordInspector::Directory()
+{
+  if (!FDirectory)
+    FDirectory = std::make_unique<TRecordDirectory>(FRecords.Stream().Span(), FRecords.Offsets());
+  return *FDirectory;
+}
+
+void TRecordInspector::Reset()
+{
+  FDump.SetData({});
+  FModel->Clear();
+  FDirectory.reset();
+  FHistory.clear();
+  FPending.reset();
+  FRow = -1;
+  lblRecord->setText(QString::fromLatin1(kFieldsNoRecord));
+  lblStatus->hide();
+}
+
+void TRecordInspector::ShowRecord(int row)
+{
+  if (row < 0 || row >= FRecords.Count()) {
+    FRow = -1;
+    return;
+  }
+  FRow = row;
+  lblStatus->hide();
+  const std::vector<TRecordRef> parts = Directory().LogicalParts(static_cast<std::size_t>(row));
+  if (parts.empty())
+    return;
+  ShowHeading(parts);
+  ShowFields(parts);
+  ShowBytes(parts);
+  ApplyPending();
+  if (OnCellRecord)
+    if (const auto cell = Directory().CellOf(static_cast<std::size_t>(row)))
+      OnCellRecord(*this, *cell);
+}
+
+void TRecordInspector::ShowHeading(const std::vector<TRecordRef>& parts)
+{
+  const TRecordRef& head = parts.front();
+  const TRecordType* type = FindRecordType(head.Header.Code);
+  QString text = RecordHeadingText(head.Number, RecordTypeName(head.Header.Code),
+                                   type && type->Describe ? type->Type : nullptr, head.Data.size(), parts.size() - 1);
+  const std::size_t index = static_cast<std::size_t>(FRow);
+  if (const auto continuation = Directory().ContinuationOf(index))
+    text += QStringLiteral("\n") + QString::fromStdString(ContinuationText(*continuation, Directory().Record(continuation->Head)));
+  if (IsChartCode(head.Header.Code)) {
+    const std::vector<std::uint16_t> path = Directory().ChartPath(index);
+    if (!path.empty()) {
+      QString blocks;
+      for (const std::uint16_t code : path) {
+        const TRecordType* block = FindRecordType(code);
+        if (!blocks.isEmpty())
+          blocks += QStringLiteral(" \u203A ");
+        blocks += block ? QString::fromLatin1(block->Type) : QString::fromLatin1(RecordTypeName(code));
+      }
+      text += QStringLiteral("\n") + QString::fromLatin1(kFieldsChartBlock) + blocks;
+    }
+  }
+  lblRecord->setText(text);
+}
+
+void TRecordInspector::ShowFields(const std::vector<TRecordRef>& parts)
+{
+  const TRecordRef& head = parts.front();
+  TFieldList fields;
+  bool described = false;
+  try {
+    described = FReader.DescribeRecord(TLogicalRecord{parts}, fields);
+  } catch (const std::exception& e) {
+    // What was read before the failure stays; the status line says where
+    // it stopped.
+    described = true;
+    lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) + QString::fromStdString(ErrorBoxText(ExceptionText(e))));
+    lblStatus->show();
+  }
+  std::vector<TRecordField> list = fields.TakeFields();
+  if (!described)
+    list.push_back(RawRecordField(head.Data.size()));
+  std::vector<std::size_t> starts = TRecordDirectory::PartStarts(parts);
+  const std::size_t end = starts.back() + parts.back().Data.size();
+  FModel->SetFields(std::move(list), std::move(starts), end, head.Number);
+  // A structure of its own opens; entries of a list (groups that share a
+  // name), flags words and lazy lists stay closed until asked for.
+  std::map<std::string, int> names;
+  for (const TRecordField& field : FModel->Fields())
+    ++names[field.Name];
+  for (int row = 0; row < FModel->rowCount(); ++row) {
+    const QModelIndex index = FModel->index(row, 0);
+    const TRecordField* field = FModel->Field(index);
+    if (field && !field->Lazy && !field->Fields.empty() && field->Fields.front().BitCount == 0 &&
+        names[field->Name] == 1)
+      tvFields->expand(index);
+  }
+}
+
+void TRecordInspector::ShowBytes(const std::vector<TRecordRef>& parts)
+{
+  // The record and its CONTINUE records lie one after the other in the
+  // stream: the dump shows them as one run, headers between.
+  const TRecordRef& head = parts.front();
+  const TRecordRef& last = parts.back();
+  const std::span<const std::uint8_t> stream = FRecords.Stream().Span();
+  const std::size_t first = static_cast<std::size_t>(head.Offset) + kHeaderBytes;
+  const std::size_t end = static_cast<std::size_t>(last.Offset) + kHeaderBytes + last.Data.size();
+  if (head.Data.empty() && parts.size() == 1)
+    FDump.SetData({});
+  else
+    FDump.SetData(stream.subspan(first, end - first));
+  if (last.Truncated())
+    FDump.SetNote(CutShortText(static_cast<int>(last.Data.size()), static_cast<int>(last.Header.Length)));
+  FDump.SetBands(DumpBands(FModel->Bands(), FModel->PartStarts()));
+}
+
+void TRecordInspector::CurrentFieldChanged()
+{
+  const QModelIndex index = tvFields->currentIndex();
+  const TFieldExtent extent = FModel->Extent(index);
+  if (!index.isValid() || extent.End <= extent.First) {
+    FDump.SetActiveBand(0, 0);
+    return;
+  }
+  const int first = static_cast<int>(std::min<std::size_t>(extent.First, INT32_MAX));
+  const int count = static_cast<int>(std::min<std::size_t>(extent.End - extent.First, INT32_MAX - first));
+  FDump.SetActiveBand(first, count);
+  FDump.RevealByte(first);
+}
+
+void TRecordInspector::SelectByte(std::size_t position)
+{
+  const QModelIndex index = FModel->IndexAtByte(position);
+  if (!index.isValid())
+    return;
+  tvFields->scrollTo(index);
+  tvFields->setCurrentIndex(index);
+}
+
+void TRecordInspector::SelectString(std::size_t index)
+{
+  const QModelIndex item = FModel->LazyItem(index);
+  if (!item.isValid())
+    return;
+  tvFields->scrollTo(item);
+  tvFields->setCurrentIndex(item);
+}
+
+void TRecordInspector::DumpByteClicked(int byte)
+{
+  if (FRow < 0 || byte < 0)
+    return;
+  SelectByte(static_cast<std::size_t>(byte));
+}
+
+TRecordInspector::TPlace TRecordInspector::Here() const
+{
+  TPlace place;
+  place.Row = FRow;
+  const QModelIndex index = tvFields->currentIndex();
+  if (index.isValid())
+    place.Byte = FModel->Extent(index).First;
+  return place;
+}
+
+bool TRecordInspector::FollowLink()
+{
+  const TRecordField* field = FModel->Field(tvFields->currentIndex());
+  if (!field || field->Link.Kind == TFieldLinkKind::lkNone || FRow < 0)
+    return false;
+  const auto target = Directory().Resolve(field->Link, static_cast<std::size_t>(FRow));
+  if (!target) {
+    lblStatus->setText(QString::fromLatin1(kFieldsLinkNowhere));
+    lblStatus->show();
+    return false;
+  }
+  FHistory.push_back(Here());
+  TPlace place;
+  place.Row = static_cast<int>(target->Record);
+  place.Byte = target->Byte;
+  place.String = target->String;
+  GoTo(place);
+  return true;
+}
+
+bool TRecordInspector::Back()
+{
+  if (FHistory.empty())
+    return false;
+  const TPlace place = FHistory.back();
+  FHistory.pop_back();
+  GoTo(place);
+  return true;
+}
+
+void TRecordInspector::GoTo(const TPlace& place)
+{
+  FPending = place;
+  if (place.Row == FRow) {
+    ApplyPending();
+    return;
+  }
+  if (OnGoToRecord)
+    OnGoToRecord(*this, place.Row);
+  // The list did not move (no handler, or the row was current already).
+  if (FPending && FRow != place.Row)
+    ShowRecord(place.Row);
+}
+
+void TRecordInspector::ApplyPending()
+{
+  if (!FPending || FPending->Row != FRow)
+    return;
+  const TPlace place = *FPending;
+  FPending.reset();
+  if (place.String)
+    SelectString(*place.String);
+  else if (place.Byte)
+    SelectByte(*place.Byte);
+}
+
+void TRecordInspector::CopyField() const
+{
+  const QModelIndex index = tvFields->currentIndex();
+  if (!index.isValid())
+    return;
+  QStringList texts;
+  for (int column = 0; column < TFieldTreeModel::fcColumnCount; ++column)
+    texts << FModel->data(index.siblingAtColumn(column)).toString();
+  QApplication::clipboard()->setText(texts.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "xls/records/RecordDirectory.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QTreeView;
+class THexDump;
+class TFieldTreeModel;
+class TMSExcel;
+class TRecordListModel;
+
+/// The Fields pane: the fields of the record selected in the record list,
+/// as a tree (name, value, meaning, bytes), above it a heading (the
+/// record, a CONTINUE record's head, a chart record's blocks) and a status
+/// line (no layout, decoding stopped).
+///
+/// It drives the hex dump beside it: the dump shows the record's bytes (a
+/// record whose type reads CONTINUE records with those, headers between),
+/// every field as a faint band, the field selected in the tree as a strong
+/// one; a click on a byte selects its field. A field that points somewhere
+/// is followed by a double-click or Enter, and Back returns.
+///
+/// Keeps references to the reader, the record list and the dump: the
+/// window owns all four and the pane goes first.
+class TRecordInspector : public QWidget {
+  Q_OBJECT
+
+public:
+  TRecordInspector(TMSExcel& reader, TRecordListModel& records, THexDump& dump, QWidget* parent = nullptr);
+  ~TRecordInspector() override;
+
+  /// Shows record `row` of the list and its bytes in the dump (-1: none).
+  /// A link followed to this row selects its target now.
+  void ShowRecord(int row);
+  int Row() const { return FRow; }
+  /// The list's rows are about to change (a new load): the pane and the
+  /// dump let go of their bytes, the history is forgotten.
+  void Reset();
+
+  /// Selects the field holding byte `position` of the record shown.
+  void SelectByte(std::size_t position);
+  /// Selects string `index` of the SST shown.
+  void SelectString(std::size_t index);
+  /// Follows the link of the current field. False when it has none or it
+  /// leads nowhere (the status line says so).
+  bool FollowLink();
+  /// Back to where the last link was followed from; false when there is
+  /// nothing to go back to.
+  bool Back();
+  bool CanGoBack() const { return !FHistory.empty(); }
+  /// Puts the current field on the clipboard: its name, value, meaning and
+  /// bytes, tab-separated, as one line.
+  void CopyField() const;
+
+  /// The listed records (made on first use after a load).
+  const TRecordDirectory& Directory();
+  TFieldTreeModel& Model() { return *FModel; }
+
+  /// Raised to move the record list to `row` (a link followed, going back);
+  /// the list's change then calls ShowRecord.
+  std::function<void(TRecordInspector& sender, int row)> OnGoToRecord;
+  /// Raised when the record shown writes a worksheet cell.
+  std::function<void(TRecordInspector& sender, const TCellPlace& cell)> OnCellRecord;
+
+  QLabel* lblRecord;
+  QLabel* lblStatus;
+  QTreeView* tvFields;
+
+private:
+  struct TPlace {
+    int Row = -1;
+    std::optional<std::size_t> Byte;
+    std::optional<std::size_t> String;
+  };
+
+  void ShowFields(const std::vector<TRecordRef>& parts);
+  void ShowBytes(const std::vector<TRecordRef>& parts);
+  void ShowHeading(const std::vector<TRecordRef>& parts);
+  void CurrentFieldChanged();
+  void DumpByteClicked(int byte);
+  void GoTo(const TPlace& place);
+  void ApplyPending();
+  /// The place the pane shows now: its row and the selected field's first byte.
+  TPlace Here() const;
+
+  TMSExcel& FReader;
+  TRecordListModel& FRecords;
+  THexDump& FDump;
+  TFieldTreeModel* FModel;
+  std::unique_ptr<TRecordDirectory> FDirectory;
+  int FRow = -1;
+  std::vector<TPlace> FHistory;
+  std::optional<TPlace> FPending;
+};
