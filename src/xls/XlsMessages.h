@@ -12,3 +12,16 @@ inline constexpr char kMsgRichDataContinue[] = "must read CONTINUE before RichDa
 inline constexpr char kMsgExtDataContinue[] = "must read CONTINUE before ExtData";
 inline constexpr char kMsgCannotOpenFile[] = "Cannot open file \"%s\". %s";
 inline constexpr char kMsgUnknownErrorCode[] = "Unknown error code ";
+
+// Names of the encryption schemes of a FILEPASS record, as the status bar,
+// the password dialog and the stats output show them.
+inline constexpr char kSchemeXorBiff5[] = "XOR obfuscation (BIFF2-5)";
+inline constexpr char kSchemeXor[] = "XOR obfuscation";
+inline constexpr char kSchemeRc4[] = "RC4";
+inline constexpr char kSchemeCryptoApi[] = "RC4 CryptoAPI";
+inline constexpr char kSchemeUnknown[] = "unknown scheme";
+inline constexpr char kSchemeRc4Detail[] = " with MD5";
+inline constexpr char kSchemeKeyBits[] = "-bit key";
+/// What the record inspector shows for the data of an encrypted record no
+/// password opened.
+inline constexpr char kFieldEncrypted[] = "encrypted, not decoded without the password";
