@@ -4,9 +4,11 @@
 #include "xls/LabelTable.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
+#include "xls/crypto/Encryption.h"
 #include "xls/decode/ErrorCodes.h"
 #include "xls/decode/SharedStrings.h"
 #include "xls/records/RecordTable.h"
+#include "xls/stream/DecryptingSource.h"
 #include "xls/stream/OpenPlan.h"
 #include "xls/stream/RecordReader.h"
 
@@ -119,9 +121,26 @@ std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNu
   return after == FContexts.begin() ? FContexts.front().Context : std::prev(after)->Context;
 }
 
+bool TMSExcel::IsEncryptedRecord(std::uint64_t recordNumber, std::uint16_t code) const
+{
+  return FEncryption.Present && recordNumber > FEncryption.FilePassRecord && PlainDataBytes(code) != kAllPlain;
+}
+
 std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record) const
 {
-  const TRecordType* type = FindRecordType(record.Head().Header.Code);
+  const std::uint16_t code = record.Head().Header.Code;
+  if (!FEncryption.Opened && IsEncryptedRecord(record.Head().Number, code)) {
+    // Without the password there is nothing to decode: what is plain (a
+    // BOUNDSHEET's position) and one field for the rest.
+    TFieldList fields;
+    TDescribingCursor cursor(record.Head().Data, &fields);
+    if (PlainDataBytes(code) == sizeof(std::uint32_t))
+      cursor.U32("position");
+    cursor.SkipRest("encrypted_data");
+    cursor.Meaning([] { return std::string(kFieldEncrypted); });
+    return fields.Fields();
+  }
+  const TRecordType* type = FindRecordType(code);
   if (!type || !type->Describe)
     return {};
   TDecodeContext context = *ContextAt(record.Head().Number);
@@ -142,6 +161,8 @@ TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
   FReader.FLabels.reset();
+  FReader.FReader = nullptr;
+  FReader.FSource = nullptr;
 }
 
 void TMSExcel::LoadFromFile(const std::string& fileName)
@@ -172,13 +193,41 @@ void TMSExcel::Load(TWorkbookStream&& stream)
     Version = stream.StreamName == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
   }
   FStream = stream.Whole;
+  FStoredStream = {};
+  FEncryption = {};
+  // The decrypting source goes before the stream it wraps, however the load ends.
+  struct TDecryptingScope {
+    std::unique_ptr<TDecryptingSource>& Source;
+    ~TDecryptingScope() { Source.reset(); }
+  } const decryptingScope{FDecrypting};
+  FSource = stream.Source.get();
+  // A stream kept whole is listed from one block: when it is encrypted, the
+  // decrypted block, which must be chosen before the first record is.
+  // (Read by window, the stream gets its decrypting source at FILEPASS.)
+  if (!stream.Whole.empty())
+    if (const std::optional<TFilePassPlace> place = FindFilePass(*FSource)) {
+      FDecrypting = std::make_unique<TDecryptingSource>(*FSource, place->End, true);
+      FFilePassOffset = place->Offset;
+      FStoredStream = stream.Whole;
+      FStream = FDecrypting->Block();
+    }
   FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
-  TRecordReader reader(*stream.Source);
+  TRecordReader reader(FDecrypting ? *FDecrypting : *FSource);
+  FReader = &reader;
   if (stream.Compound)
     RunCompoundLoop(reader);
   else
     RunBareLoop(reader);
-  stream.Source->Finish();
+  (FDecrypting ? *FDecrypting : *FSource).Finish();
+  if (!FEncryption.Opened)
+    FStoredStream = {};
+  // A FILEPASS the loop passed over (too long, or empty) opened nothing:
+  // what followed it was never decrypted.
+  if (FDecrypting && !FEncryption.Present) {
+    FEncryption.Present = true;
+    FEncryption.Description = kSchemeUnknown;
+    throw EBiffLensError(kMsgPasswordProtected);
+  }
   // A damaged compound file gave what could be found of its stream: the
   // load fails as the file deserves, with all of it read.
   if (stream.Damage)
@@ -310,6 +359,69 @@ void TMSExcel::TakeVersionFromFirstBof(const TRecordRef& bof)
     Version = TExcelVersion::evExcel8;
     ContextChanged();
   }
+}
+
+void TMSExcel::TakeFilePass(const TFilePass& filePass)
+{
+  // A second FILEPASS changes nothing: it is listed like the plain record
+  // it is.
+  if (FEncryption.Present)
+    return;
+  FEncryption.Present = true;
+  FEncryption.Scheme = filePass.Scheme;
+  FEncryption.Description = EncryptionDescription(filePass);
+  FEncryption.FilePassRecord = FRecordCount;
+  // A stream read by window is decrypted from here on; one kept whole only
+  // where the load planned for it, a FILEPASS among its first records.
+  if (!FDecrypting && FStream.empty()) {
+    FFilePassOffset = FRecordOffset;
+    FDecrypting = std::make_unique<TDecryptingSource>(
+        *FSource, FRecordOffset + TRecordReader::kHeaderSize + RecordHeader.Length, false);
+    FReader->SwitchSource(*FDecrypting);
+  }
+  if (FDecrypting && FRecordOffset == FFilePassOffset) {
+    if (std::unique_ptr<TRecordCipher> cipher = FindCipher(filePass)) {
+      FDecrypting->Open(std::move(cipher));
+      FEncryption.Opened = true;
+      return;
+    }
+    FDecrypting->Lock();
+  }
+  FStoredStream = {};
+  // Locked: the rest of the stream is listed as stored, not decoded, and the
+  // load fails as it always did on an encrypted workbook.
+  TRecordRef record;
+  do {
+    FReader->Release();
+  } while (NextRecord(*FReader, record));
+  throw EBiffLensError(kMsgPasswordProtected);
+}
+
+std::unique_ptr<TRecordCipher> TMSExcel::FindCipher(const TFilePass& filePass)
+{
+  if (filePass.Scheme == TEncryptionScheme::esUnknown)
+    return nullptr;
+  {
+    const TPasswordUnits password(kDefaultPassword);
+    if (std::unique_ptr<TRecordCipher> cipher = OpenCipher(filePass, password))
+      return cipher;
+  }
+  TPasswordRequest request;
+  request.Scheme = filePass.Scheme;
+  request.Description = FEncryption.Description;
+  while (OnPassword) {
+    TSecret password;
+    bool cancel = false;
+    OnPassword(*this, request, password, cancel);
+    if (cancel)
+      return nullptr;
+    const TPasswordUnits units(password.View());
+    password.Clear();
+    if (std::unique_ptr<TRecordCipher> cipher = OpenCipher(filePass, units))
+      return cipher;
+    ++request.Refused;
+  }
+  return nullptr;
 }
 
 void TMSExcel::RunBareLoop(TRecordReader& reader)

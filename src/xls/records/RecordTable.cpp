@@ -5,6 +5,7 @@
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
 #include "xls/decode/CellRecords.h"
+#include "xls/decode/FilePassRecord.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/decode/PartCursor.h"
 #include "xls/decode/SharedStrings.h"
@@ -50,10 +51,7 @@ struct TRecordUse {
     r.Version = TExcelVersion::evExcel9;
     r.ContextChanged();
   }
-  [[noreturn]] static void FilePass(TMSExcel&, const TLogicalRecord&)
-  {
-    throw EBiffLensError(kMsgPasswordProtected);
-  }
+  static void FilePass(TMSExcel& r, const TFilePass& filePass) { r.TakeFilePass(filePass); }
   static void Sst(TMSExcel& r, const TLogicalRecord& record) { r.ApplySst(record); }
 };
 
@@ -110,7 +108,7 @@ constexpr TRecordType kTypes[] = {
     Entry<TFormatDecoder, &U::Format>(kRecFormat2, "FORMAT"),
     Entry<TDateModeDecoder, &U::DateMode>(kRecDateMode, "DATEMODE"),
     Entry<TColumnWidthDecoder, &U::ColumnWidths>(kRecColWidth, "COLWIDTH"),
-    {kRecFilePass, "FILEPASS", false, &U::FilePass, nullptr},
+    Entry<TFilePassDecoder, &U::FilePass>(kRecFilePass, "FILEPASS"),
     Entry<TFontDecoder, &U::Font>(kRecFont, "FONT"),
     Entry<TCodePageDecoderRecord, &U::CodePage>(kRecCodePage, "CODEPAGE"),
     Entry<TXfDecoder, &U::Xf>(kRecXf2, "XF"),
