@@ -6,6 +6,7 @@
 #include "platform/text/HexText.h"
 #include "xls/MSExcel.h"
 #include "xls/RecordNames.h"
+#include "xls/crypto/Encryption.h"
 
 #include <charconv>
 #include <exception>
@@ -16,6 +17,7 @@
 namespace {
 
 bool GKeepReaders = false;
+const TSecret* GPassword = nullptr;  // see TCommandPassword
 
 /// A command's reader. Leaving the command frees it, unless the tool keeps
 /// readers until the process ends; then it is parked here instead.
@@ -47,6 +49,14 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err)
   // Every command uses a record only while it is raised (or the model
   // after the load), so the workbook stream is read a window at a time.
   reader.KeepStreamBuffer = false;
+  // The password given, once: a wrong one leaves the workbook locked.
+  reader.OnPassword = [](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
+    if (GPassword == nullptr || request.Refused > 0) {
+      cancel = true;
+      return;
+    }
+    password.Assign(GPassword->View());
+  };
   try {
     // "-" is standard input, read whole like any pipe.
     reader.LoadFromFile(fileName == "-" ? std::string("/dev/stdin") : fileName);
@@ -112,6 +122,16 @@ void KeepReadersUntilExit()
   GKeepReaders = true;
 }
 
+TCommandPassword::TCommandPassword(const TSecret* password) : FPrevious(GPassword)
+{
+  GPassword = password;
+}
+
+TCommandPassword::~TCommandPassword()
+{
+  GPassword = FPrevious;
+}
+
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (!CheckArgs(args, 1, "records FILE", err))
@@ -128,8 +148,13 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
     json.Field("name", RecordTypeName(record.Header.Code));
     json.EndObject();
   };
-  const bool ok = Load(reader, args[0], err);
+  // The whole list comes before a failure's message (a locked workbook's
+  // records are all listed, then it fails).
+  std::ostringstream message;
+  const bool ok = Load(reader, args[0], message);
   json.Flush();
+  out.flush();
+  err << message.str();
   return ok ? kExitOk : kExitFailure;
 }
 
@@ -204,6 +229,12 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
   json.Field("file", args[0]);
   json.Field("version", ExcelVersionName(reader.Version));
   json.Field("records", static_cast<std::int64_t>(reader.RecordCount()));
+  if (const TWorkbookEncryption& encryption = reader.Encryption(); encryption.Present) {
+    json.BeginObject("encryption");
+    json.Field("scheme", EncryptionSchemeName(encryption.Scheme));
+    json.Field("opened", encryption.Opened);
+    json.EndObject();
+  }
   json.BeginArray("sheets");
   const TSpreadSheets& sheets = reader.Sheets();
   for (int s = 0; s < sheets.Count(); ++s) {
