@@ -6,6 +6,7 @@
 #include "ui/AboutBox.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
+#include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
@@ -54,6 +55,15 @@ struct TWaitCursor {
 };
 
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
+// The arrow cursor over the wait cursor while a dialog asks something in
+// the middle of a load.
+struct TArrowCursor {
+  TArrowCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+  ~TArrowCursor() { QApplication::restoreOverrideCursor(); }
+  TArrowCursor(const TArrowCursor&) = delete;
+  TArrowCursor& operator=(const TArrowCursor&) = delete;
+};
+
 // Room on either side of each status bar item, so they read apart.
 constexpr int kStatusItemMargin = 6;
 
@@ -108,6 +118,7 @@ TfrmMain::TfrmMain(QWidget* parent)
   ErrorPresenter = [](QWidget* parentWidget, const QString& caption, const QString& text) {
     QMessageBox::critical(parentWidget, caption, text);
   };
+  PasswordPrompter = &TfrmPassword::Ask;
 
   BuildMenus();
   BuildToolStrip();
@@ -132,6 +143,13 @@ TfrmMain::TfrmMain(QWidget* parent)
   // The reader reports every record here, in stream order; the list keeps
   // the reader's stream and each row only its record's offset.
   FExcel->OnStreamRecord = [this](const TStreamRecord& record) { FRecords->Append(record); };
+  // An encrypted workbook's password, asked until it opens or the user
+  // gives up (the records are then listed as stored).
+  FExcel->OnPassword = [this](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
+    const TArrowCursor arrow;
+    cancel = !PasswordPrompter ||
+             !PasswordPrompter(this, QString::fromStdString(request.Description), request.Refused > 0, password);
+  };
 
   resize(kDefaultWidth, kDefaultHeight);
   RestoreSettings();
@@ -169,6 +187,15 @@ void TfrmMain::BuildMenus()
   actViewPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
   actViewRecords = mnuView->addAction(text(kMenuViewRecords), this, [this] { pcXLS->setCurrentIndex(1); });
   actViewRecords->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  mnuView->addSeparator();
+  actViewStoredBytes = mnuView->addAction(text(kMenuViewStoredBytes));
+  actViewStoredBytes->setCheckable(true);
+  actViewStoredBytes->setEnabled(false);
+  connect(actViewStoredBytes, &QAction::toggled, this, [this] {
+    const QModelIndex current = lvRecords->currentIndex();
+    if (current.isValid())
+      lvRecordsChange(current.row());
+  });
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -192,11 +219,13 @@ void TfrmMain::BuildStatusBar()
   lblStatusFile = label(false);
   lblStatusMessage = label(false, 1);
   lblStatusVersion = label(true);
+  lblStatusEncryption = label(true);
   lblStatusRecords = label(true);
   lblStatusSheets = label(true);
   lblStatusStream = label(true);
   lblStatusTime = label(true);
-  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+  for (QLabel* l :
+       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->hide();
 }
 
@@ -531,7 +560,8 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
   lblStatusFile->setText(fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName());
   lblStatusFile->setToolTip(fileName);
   lblStatusMessage->setText(message);
-  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+  for (QLabel* l :
+       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->hide();
 }
 
@@ -558,6 +588,15 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
   lblStatusTime->setText(LoadTimeText(FLoadMilliseconds));
   for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->show();
+  // An encrypted workbook: its scheme, and whether a password opened it;
+  // then its bytes as stored are at hand for the dump.
+  const TWorkbookEncryption& encryption = excel.Encryption();
+  lblStatusEncryption->setVisible(encryption.Present);
+  lblStatusEncryption->setText(
+      encryption.Present ? EncryptionStatusText(QString::fromStdString(encryption.Description), encryption.Opened)
+                         : QString());
+  FStoredStream = encryption.Opened ? excel.StoredStreamBuffer() : TSharedBytes();
+  actViewStoredBytes->setEnabled(encryption.Opened);
 }
 
 void TfrmMain::LoadWorkbook()
@@ -582,6 +621,8 @@ void TfrmMain::LoadWorkbook()
     // The rows, and the bytes they share with the dump, go now: the dump
     // lets go of them first.
     Dump->SetData({});
+    FStoredStream = {};
+    actViewStoredBytes->setEnabled(false);
     const TWaitCursor wait;
     const TDetachedChangeHandler detached(*this);
     const TRecordListModel::TLoadGuard reset(*FRecords);
@@ -645,10 +686,24 @@ void TfrmMain::lvRecordsChange(int row)
   // No current row (a deselection with nothing new): the dump stays as it is.
   if (row < 0 || row >= FRecords->Count())
     return;
-  Dump->SetData(FRecords->RowBytes(row));
   const TRecordRow record = FRecords->Row(row);
+  std::span<const std::uint8_t> bytes = FRecords->RowBytes(row);
+  QString note;
+  // Rows are numbered in load order, as the reader numbers its records.
+  const bool encrypted = FExcel->IsEncryptedRecord(static_cast<std::uint64_t>(row) + 1, record.Code);
+  if (actViewStoredBytes->isChecked() && !FStoredStream.empty() &&
+      record.Offset + 4 + record.DataSize <= FStoredStream.size()) {
+    bytes = FStoredStream.Span().subspan(static_cast<std::size_t>(record.Offset + 4), record.DataSize);
+    if (encrypted)
+      note = QString::fromLatin1(kNoteStoredBytes);
+  } else if (encrypted && !FExcel->Encryption().Opened) {
+    note = QString::fromLatin1(kNoteNotDecrypted);
+  }
+  Dump->SetData(bytes);
   if (record.DataSize < record.Length)
-    Dump->SetNote(CutShortText(record.DataSize, record.Length));
+    note = CutShortText(record.DataSize, record.Length);
+  if (!note.isEmpty())
+    Dump->SetNote(note);
 }
 
 void TfrmMain::btnXLSFileNameClick()

@@ -86,3 +86,14 @@ QString CutShortText(int present, int length)
   return QString::fromLatin1(kNoteCutShort) + QString::number(present) + QStringLiteral(" of ") +
          QString::number(length) + QStringLiteral(" bytes present");
 }
+
+QString PasswordPromptText(const QString& scheme)
+{
+  return QString::fromLatin1(kPasswordPrompt).arg(scheme);
+}
+
+QString EncryptionStatusText(const QString& scheme, bool decrypted)
+{
+  return QString::fromLatin1(kStatusEncrypted)
+      .arg(scheme, QString::fromLatin1(decrypted ? kStatusDecrypted : kStatusNotDecrypted));
+}

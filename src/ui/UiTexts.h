@@ -37,3 +37,8 @@ QString StreamSizeText(std::uint64_t bytes);
 QString LoadTimeText(std::int64_t milliseconds);
 /// "record cut short: 10 of 100 bytes present".
 QString CutShortText(int present, int length);
+/// The password dialog's question: "This workbook is encrypted (RC4).\nEnter
+/// its password to open it:".
+QString PasswordPromptText(const QString& scheme);
+/// "encrypted (RC4 CryptoAPI), decrypted" or "..., not decrypted".
+QString EncryptionStatusText(const QString& scheme, bool decrypted);
