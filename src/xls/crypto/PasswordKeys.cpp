@@ -209,7 +209,7 @@ TCryptoApiPasswordHash CryptoApiPasswordHash(const TPasswordUnits& password,
   return hash;
 }
 
-TCryptoApiKey CryptoApiBlockKey(const TCryptoApiPasswordHash& hash, std::uint32_t block, std::uint32_t keyBits)
+TRc4Key CryptoApiBlockKey(const TCryptoApiPasswordHash& hash, std::uint32_t block, std::uint32_t keyBits)
 {
   TWipedContext<sha1_ctx> sha1;
   sha1_init(&sha1.Context);
@@ -218,7 +218,7 @@ TCryptoApiKey CryptoApiBlockKey(const TCryptoApiPasswordHash& hash, std::uint32_
   sha1_update(&sha1.Context, number.size(), number.data());
   std::array<std::uint8_t, SHA1_DIGEST_SIZE> digest{};
   sha1_digest(&sha1.Context, digest.size(), digest.data());
-  TCryptoApiKey key;
+  TRc4Key key;
   const std::size_t bytes = std::clamp<std::size_t>(keyBits / 8, 5, key.Bytes.size());
   std::copy_n(digest.begin(), bytes, key.Bytes.begin());
   // A 40-bit key is used as 128 bits whose last 88 are zero.
@@ -232,7 +232,7 @@ bool CryptoApiPasswordMatches(const TCryptoApiPasswordHash& hash, std::uint32_t 
                               std::span<const std::uint8_t, 20> encryptedVerifierHash)
 {
   // 2.3.5.6: as RC4's check, with SHA-1.
-  TCryptoApiKey key = CryptoApiBlockKey(hash, 0, keyBits);
+  TRc4Key key = CryptoApiBlockKey(hash, 0, keyBits);
   TRc4 rc4(std::span(key.Bytes).first(key.Size));
   WipeBytes(key.Bytes.data(), key.Bytes.size());
   std::array<std::uint8_t, 16> verifier{};

@@ -59,14 +59,15 @@ bool Rc4PasswordMatches(const TRc4PasswordHash& hash, std::span<const std::uint8
 using TCryptoApiPasswordHash = std::array<std::uint8_t, 20>;
 TCryptoApiPasswordHash CryptoApiPasswordHash(const TPasswordUnits& password,
                                              std::span<const std::uint8_t, 16> salt);
-/// A block's RC4 key: the first keyBits / 8 bytes of SHA-1 of the hash and
-/// the block number; a 40-bit key is padded with zeros to 128 bits, as the
-/// cryptographic providers use it.
-struct TCryptoApiKey {
+/// An RC4 key of up to 128 bits.
+struct TRc4Key {
   std::array<std::uint8_t, 16> Bytes{};
   std::size_t Size = 0;
 };
-TCryptoApiKey CryptoApiBlockKey(const TCryptoApiPasswordHash& hash, std::uint32_t block, std::uint32_t keyBits);
+/// A block's RC4 key: the first keyBits / 8 bytes of SHA-1 of the hash and
+/// the block number; a 40-bit key is padded with zeros to 128 bits, as the
+/// cryptographic providers use it.
+TRc4Key CryptoApiBlockKey(const TCryptoApiPasswordHash& hash, std::uint32_t block, std::uint32_t keyBits);
 /// True when the verifier, decrypted with block 0's key, has the SHA-1 the
 /// encrypted hash holds.
 bool CryptoApiPasswordMatches(const TCryptoApiPasswordHash& hash, std::uint32_t keyBits,

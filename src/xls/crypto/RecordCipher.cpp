@@ -31,15 +31,26 @@ void TBlockRc4Cipher::Decrypt(std::uint64_t position, std::uint16_t, std::span<c
 {
   while (!in.empty()) {
     const std::uint64_t block = position / kCipherBlockBytes;
-    if (block != FBlock) {
-      MakeKeyStream(static_cast<std::uint32_t>(block), FKeyStream);
-      FBlock = block;
-    }
     const auto within = static_cast<std::size_t>(position % kCipherBlockBytes);
     const std::size_t count = std::min(in.size(), kCipherBlockBytes - within);
-    const std::uint8_t* key = FKeyStream.data() + within;
-    for (std::size_t i = 0; i < count; ++i)
-      out[i] = static_cast<std::uint8_t>(in[i] ^ key[i]);
+    if (count == kCipherBlockBytes && block != FBlock) {
+      // A whole block: one RC4 run straight over it, nothing kept.
+      TRc4Key key = BlockKey(static_cast<std::uint32_t>(block));
+      TRc4 rc4(std::span(key.Bytes).first(key.Size));
+      WipeBytes(key.Bytes.data(), key.Bytes.size());
+      rc4.Crypt(in.first(count), out);
+    } else {
+      if (block != FBlock) {
+        TRc4Key key = BlockKey(static_cast<std::uint32_t>(block));
+        TRc4 rc4(std::span(key.Bytes).first(key.Size));
+        WipeBytes(key.Bytes.data(), key.Bytes.size());
+        rc4.KeyStream(FKeyStream);
+        FBlock = block;
+      }
+      const std::uint8_t* key = FKeyStream.data() + within;
+      for (std::size_t i = 0; i < count; ++i)
+        out[i] = static_cast<std::uint8_t>(in[i] ^ key[i]);
+    }
     in = in.subspan(count);
     out += count;
     position += count;
@@ -51,12 +62,12 @@ TRc4Cipher::~TRc4Cipher()
   WipeBytes(FHash.data(), FHash.size());
 }
 
-void TRc4Cipher::MakeKeyStream(std::uint32_t block, std::span<std::uint8_t, kCipherBlockBytes> keyStream)
+TRc4Key TRc4Cipher::BlockKey(std::uint32_t block)
 {
-  auto key = Rc4BlockKey(FHash, block);
-  TRc4 rc4(key);
-  WipeBytes(key.data(), key.size());
-  rc4.KeyStream(keyStream);
+  TRc4Key key;
+  key.Bytes = Rc4BlockKey(FHash, block);
+  key.Size = key.Bytes.size();
+  return key;
 }
 
 TCryptoApiCipher::~TCryptoApiCipher()
@@ -64,12 +75,9 @@ TCryptoApiCipher::~TCryptoApiCipher()
   WipeBytes(FHash.data(), FHash.size());
 }
 
-void TCryptoApiCipher::MakeKeyStream(std::uint32_t block, std::span<std::uint8_t, kCipherBlockBytes> keyStream)
+TRc4Key TCryptoApiCipher::BlockKey(std::uint32_t block)
 {
-  TCryptoApiKey key = CryptoApiBlockKey(FHash, block, FKeyBits);
-  TRc4 rc4(std::span(key.Bytes).first(key.Size));
-  WipeBytes(key.Bytes.data(), key.Bytes.size());
-  rc4.KeyStream(keyStream);
+  return CryptoApiBlockKey(FHash, block, FKeyBits);
 }
 
 void TStoredCipher::Decrypt(std::uint64_t, std::uint16_t, std::span<const std::uint8_t> in, std::uint8_t* out)

@@ -21,6 +21,10 @@ public:
   /// in.data()).
   virtual void Decrypt(std::uint64_t position, std::uint16_t recordLength, std::span<const std::uint8_t> in,
                        std::uint8_t* out) = 0;
+  /// True when a byte's decryption depends on its position alone, not on
+  /// its record: then a run of several records decrypts in one call (any
+  /// recordLength), and the plain bytes among them are put back after.
+  virtual bool ByPositionOnly() const { return true; }
 };
 
 /// XOR obfuscation, method 1: the byte is XORed with the array's byte at
@@ -31,14 +35,16 @@ public:
   ~TXorCipher() override;
   void Decrypt(std::uint64_t position, std::uint16_t recordLength, std::span<const std::uint8_t> in,
                std::uint8_t* out) override;
+  bool ByPositionOnly() const override { return false; }
 
 private:
   std::array<std::uint8_t, kXorArrayBytes> FArray;
 };
 
 /// RC4 keyed anew for every 1,024-byte block of the stream, the key stream
-/// running from the block's start whatever is encrypted in it. Keeps the
-/// key stream of the last block used, as a load decrypts front to back.
+/// running from the block's start whatever is encrypted in it. A whole
+/// block is decrypted in one RC4 run; for parts of blocks the key stream of
+/// the last block used is kept, as a load decrypts front to back.
 class TBlockRc4Cipher : public TRecordCipher {
 public:
   ~TBlockRc4Cipher() override;
@@ -46,8 +52,8 @@ public:
                std::uint8_t* out) final;
 
 protected:
-  /// Writes block `block`'s key stream into `keyStream`.
-  virtual void MakeKeyStream(std::uint32_t block, std::span<std::uint8_t, kCipherBlockBytes> keyStream) = 0;
+  /// Block `block`'s RC4 key.
+  virtual TRc4Key BlockKey(std::uint32_t block) = 0;
 
 private:
   std::array<std::uint8_t, kCipherBlockBytes> FKeyStream{};
@@ -61,7 +67,7 @@ public:
   ~TRc4Cipher() override;
 
 private:
-  void MakeKeyStream(std::uint32_t block, std::span<std::uint8_t, kCipherBlockBytes> keyStream) override;
+  TRc4Key BlockKey(std::uint32_t block) override;
   TRc4PasswordHash FHash;
 };
 
@@ -72,7 +78,7 @@ public:
   ~TCryptoApiCipher() override;
 
 private:
-  void MakeKeyStream(std::uint32_t block, std::span<std::uint8_t, kCipherBlockBytes> keyStream) override;
+  TRc4Key BlockKey(std::uint32_t block) override;
   TCryptoApiPasswordHash FHash;
   std::uint32_t FKeyBits;
 };

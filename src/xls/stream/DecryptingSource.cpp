@@ -1,5 +1,6 @@
 #include "xls/stream/DecryptingSource.h"
 
+#include "platform/Memory.h"
 #include "xls/RecordCodes.h"
 #include "xls/crypto/Encryption.h"
 #include "xls/stream/RecordReader.h"
@@ -261,8 +262,11 @@ void TDecryptingSource::RunThread()
 void TDecryptingSource::RunJob(std::unique_lock<std::mutex>& lock)
 {
   while (FProduced < FJobEnd && !FStop && !FQuit && !FError) {
+    // Pieces end on cipher blocks, so RC4 decrypts whole blocks at a time.
     const std::uint64_t from = FProduced;
-    const std::uint64_t to = std::min(from + kPieceBytes, FJobEnd);
+    std::uint64_t to = from + kPieceBytes;
+    to -= to % kCipherBlockBytes;
+    to = std::min(to > from ? to : from + kPieceBytes, FJobEnd);
     lock.unlock();
     std::exception_ptr error;
     try {
@@ -288,6 +292,9 @@ void TDecryptingSource::Produce(std::uint64_t from, std::uint64_t to)
     Walk(from, to, FJobSource, FJobSourceBase);
     return;
   }
+  // The block's pages for this piece mapped in one call rather than a fault
+  // each as the decrypting first writes them.
+  PrefaultForWriting(FCurrent.Data + from, static_cast<std::size_t>(to - from));
   // The walk may stand a few bytes back, at a header the last piece cut.
   const std::uint64_t first = from < FStart ? from : std::min(from, FWalk.Position);
   std::uint64_t base = 0;
@@ -309,6 +316,8 @@ void TDecryptingSource::Walk(std::uint64_t from, std::uint64_t to, std::span<con
     copy(from, last);
     from = last;
   }
+  if (from == to)
+    return;  // before the verdict only this prefix is made: no cipher yet
   std::uint64_t at = std::min(from, FWalk.Position);
   if (at < sourceBase || at < FCurrent.Base) {
     // The walk's header lies outside the bytes at hand (never, as the
@@ -316,6 +325,14 @@ void TDecryptingSource::Walk(std::uint64_t from, std::uint64_t to, std::span<con
     at = from;
     FWalk.Position = FWalk.DataEnd = FWalk.PlainEnd = from;
   }
+  // A cipher that goes by position alone decrypts the whole run at once;
+  // the walk then puts back the headers and plain data among it. Most
+  // records are a dozen bytes: one call per record would cost more than
+  // the decrypting.
+  const bool wholeRun = FCipher->ByPositionOnly();
+  if (wholeRun)
+    FCipher->Decrypt(from, 0, source.subspan(static_cast<std::size_t>(from - sourceBase), static_cast<std::size_t>(to - from)),
+                     FCurrent.Data + (from - FCurrent.Base));
   while (at < to) {
     if (at == FWalk.DataEnd) {
       if (to - at < kHeader) {
@@ -341,11 +358,10 @@ void TDecryptingSource::Walk(std::uint64_t from, std::uint64_t to, std::span<con
       copy(at, plain);
       at = plain;
     }
-    if (at < stop) {
+    if (at < stop && !wholeRun)
       FCipher->Decrypt(at, FWalk.Length, source.subspan(static_cast<std::size_t>(at - sourceBase), static_cast<std::size_t>(stop - at)),
                        FCurrent.Data + (at - FCurrent.Base));
-      at = stop;
-    }
+    at = stop;
     FWalk.Position = at;
   }
 }
