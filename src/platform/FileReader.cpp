@@ -5,11 +5,20 @@
 #include <vector>
 #include <utility>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 std::shared_ptr<const TFileReader> TFileReader::Open(const std::string& path)
 {
+  // A pipe must not be opened here: the open would wait for its writer and
+  // pair with it, and closing it again would leave the writer writing to
+  // nobody and the caller's own reading of the pipe with nothing to read.
+  struct stat named {};
+  if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISDIR(named.st_mode)) {
+    errno = EINVAL;
+    return nullptr;
+  }
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0)
     return nullptr;
@@ -64,6 +73,11 @@ bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& b
   const int flags = ::fcntl(descriptor, F_GETFL);
   if (flags >= 0)
     ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  // A FIFO whose writer has not opened it yet reads as empty: wait until
+  // there is something to read, or a writer came and went.
+  pollfd ready{descriptor, POLLIN, 0};
+  while (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
+  }
   std::vector<std::uint8_t> data;
   bool ok = true;
   for (;;) {
