@@ -20,6 +20,7 @@ namespace {
 // A 1904-system serial plus this is the same day in the 1900 system.
 constexpr double kDate1904Offset = 1462.0;
 
+
 bool IsBof(std::uint16_t code)
 {
   return (code & 0xFF) == kBofLowByte;
@@ -221,13 +222,10 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   (FDecrypting ? *FDecrypting : *FSource).Finish();
   if (!FEncryption.Opened)
     FStoredStream = {};
-  // A FILEPASS the loop passed over (too long, or empty) opened nothing:
-  // what followed it was never decrypted.
-  if (FDecrypting && !FEncryption.Present) {
-    FEncryption.Present = true;
-    FEncryption.Description = kSchemeUnknown;
-    throw EBiffLensError(kMsgPasswordProtected);
-  }
+  // A FILEPASS the end of the stream cut short ends the load as it stands:
+  // nothing after it could be read, encrypted or not.
+  if (RecordHeader.Code == kRecFilePass && !FEncryption.Present && FRecordCount > 0)
+    TakeUnreadableFilePass(kFilePassCutShort);
   // A damaged compound file gave what could be found of its stream: the
   // load fails as the file deserves, with all of it read.
   if (stream.Damage)
@@ -331,9 +329,13 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
       break;
     if (FPendingText.Waiting && TakePendingText(reader, record))
       continue;
-    // A record over the length limit is listed and passed over.
-    if (record.Header.Length > RecordLimit(Version))
+    // A record over the length limit is listed and passed over (a FILEPASS
+    // so long says only that the rest is encrypted).
+    if (record.Header.Length > RecordLimit(Version)) {
+      if (record.Header.Code == kRecFilePass)
+        TakeUnreadableFilePass(kFilePassTooLong);
       continue;
+    }
     if (record.Header.Code == kRecEof || IsBof(record.Header.Code)) {
       if (record.Number == 1)
         TakeVersionFromFirstBof(record);
@@ -397,6 +399,13 @@ void TMSExcel::TakeFilePass(const TFilePass& filePass)
   throw EBiffLensError(kMsgPasswordProtected);
 }
 
+void TMSExcel::TakeUnreadableFilePass(const char* problem)
+{
+  TFilePass filePass;
+  filePass.Problem = problem;
+  TakeFilePass(filePass);
+}
+
 std::unique_ptr<TRecordCipher> TMSExcel::FindCipher(const TFilePass& filePass)
 {
   if (filePass.Scheme == TEncryptionScheme::esUnknown)
@@ -435,8 +444,11 @@ void TMSExcel::RunBareLoop(TRecordReader& reader)
   while (NextRecord(reader, record)) {
     if (FPendingText.Waiting && TakePendingText(reader, record))
       continue;
-    if (record.Header.Length == 0 || record.Header.Length > RecordLimit(Version))
+    if (record.Header.Length == 0 || record.Header.Length > RecordLimit(Version)) {
+      if (record.Header.Code == kRecFilePass)
+        TakeUnreadableFilePass(record.Header.Length == 0 ? kFilePassEmpty : kFilePassTooLong);
       continue;
+    }
     const std::uint16_t code = record.Header.Code;
     if (code != kRecEof && !IsBof(code)) {
       ApplyRecord(reader, record);

@@ -252,6 +252,8 @@ private:
   /// OnPassword gives; when none opens them, lists the rest of the stream
   /// and throws kMsgPasswordProtected.
   void TakeFilePass(const TFilePass& filePass);
+  /// The same for a FILEPASS whose data the loop cannot read (`problem` says why).
+  void TakeUnreadableFilePass(const char* problem);
   std::unique_ptr<TRecordCipher> FindCipher(const TFilePass& filePass);
   /// A first BOF whose version word says BIFF8 in a stream named as a BIFF5
   /// one makes the load BIFF8.

@@ -352,3 +352,52 @@ TEST(EncryptedWorkbook, AFilePassBeyondTheFirstRecordsOfAStreamKeptWholeLeavesIt
   EXPECT_EQ(byWindow.Error, "");
   EXPECT_EQ(byWindow.Cells, (std::vector<std::string>{"sheet S", "0,0 double 3"}));
 }
+
+TEST(EncryptedWorkbook, AFilePassThatCannotBeReadLocksTheWorkbookByEveryWayOfReading)
+{
+  const std::vector<std::uint8_t> tooLong(kRecordLimitBiff8 + 1, 0x11);
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> Stream;
+    TExcelVersion Version;
+    const char* Description;
+  } cases[] = {
+      {"longer than a record may be",
+       OneSheetStream(evExcel8, [&](TBiffBuilder& b) { b.Record(kRecFilePass, tooLong); },
+                      [](TBiffBuilder& b) { b.Number(0, 0, 0, 1); }),
+       evExcel8, "unknown scheme: FILEPASS record longer than a record may be"},
+      {"cut short by the stream's end",
+       TBiffBuilder().Bof(evExcel8, TBofType::btGlobals).RecordWithLength(kRecFilePass, 54, TBytes().U16(1).U16(1)).Build(),
+       evExcel8, "unknown scheme: FILEPASS record cut short by the stream's end"},
+      {"empty, in a bare BIFF5 stream",
+       BareStream(evExcel5, [](TBiffBuilder& b) { b.Record(kRecFilePass, {}).Number(0, 0, 0, 1); }), evExcel5,
+       "unknown scheme: empty FILEPASS record"},
+      {"a huge CryptoAPI header size",
+       OneSheetStream(evExcel8,
+                      [](TBiffBuilder& b) {
+                        b.Record(kRecFilePass, TBytes().U16(1).U16(4).U16(2).U32(0x0C).U32(0xFFFFFFF0).Zeros(40));
+                      },
+                      [](TBiffBuilder& b) { b.Number(0, 0, 0, 1); }),
+       evExcel8, "unknown scheme: encryption header size 4294967280 does not fit the record"},
+  };
+  for (const auto& c : cases) {
+    for (const bool bare : {false, true}) {
+      if (bare != (c.Version < evExcel8))
+        continue;
+      const auto file = bare ? c.Stream : Book(c.Stream, c.Version);
+      for (const TWay& way : kWays) {
+        if (bare && way.FromFile && !way.Whole)
+          continue;  // a bare stream is read whole anyway
+        SCOPED_TRACE(std::string(c.Name) + ", " + way.Name);
+        const TResult locked = Load(file, way, {"anything"});
+        EXPECT_EQ(locked.Error, kMsgPasswordProtected);
+        EXPECT_EQ(locked.Asked, 0);
+        EXPECT_TRUE(locked.Encryption.Present);
+        EXPECT_FALSE(locked.Encryption.Opened);
+        EXPECT_EQ(locked.Encryption.Description, c.Description);
+        EXPECT_EQ(locked.Records.size(), SplitRecords(c.Stream).size());
+        EXPECT_EQ(locked.Cells, std::vector<std::string>{});
+      }
+    }
+  }
+}

@@ -8,7 +8,9 @@
 // versions 2.2, 3.2 and 4.2).
 
 #include "platform/text/HexText.h"
+#include "platform/text/TextFormat.h"
 #include "platform/text/Utf.h"
+#include "xls/XlsMessages.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/RecordCursor.h"
 
@@ -98,7 +100,7 @@ struct TFilePassDecoder {
       return;
     }
     const std::uint16_t type = c.U16("encryption_type");
-    c.Meaning([&] { return std::string(type == kTypeXor ? "XOR obfuscation" : type == kTypeRc4 ? "RC4" : "unknown"); });
+    c.Meaning([&] { return std::string(type == kTypeXor ? kSchemeXor : type == kTypeRc4 ? kSchemeRc4 : kSchemeUnknown); });
     if (c.Short()) {
       Settle(c, pass, TEncryptionScheme::esUnknown);
     } else if (type == kTypeXor) {
@@ -117,10 +119,10 @@ struct TFilePassDecoder {
                pass.MinorVersion == kCryptoApiMinor)
         ReadCryptoApi(c, pass);
       else
-        pass.Problem = "unknown RC4 version " + std::to_string(pass.MajorVersion) + "." +
+        pass.Problem = kFilePassUnknownVersion + std::to_string(pass.MajorVersion) + "." +
                        std::to_string(pass.MinorVersion);
     } else {
-      pass.Problem = "unknown encryption type " + std::to_string(type);
+      pass.Problem = kFilePassUnknownType + std::to_string(type);
     }
     out(pass);
   }
@@ -132,7 +134,7 @@ private:
   {
     if (c.Short()) {
       pass.Scheme = TEncryptionScheme::esUnknown;
-      pass.Problem = "record too short";
+      pass.Problem = kFilePassShort;
       return;
     }
     pass.Scheme = scheme;
@@ -167,8 +169,8 @@ private:
     c.U32("flags");
     const std::uint32_t headerSize = c.U32("header_size");
     if (c.Short() || headerSize < kHeaderFixedBytes || headerSize > c.Remaining()) {
-      pass.Problem = c.Short() ? "record too short" : "encryption header size " + std::to_string(headerSize) +
-                                                          " does not fit the record";
+      pass.Problem = c.Short() ? std::string(kFilePassShort)
+                               : FormatMessage(kFilePassHeaderSize, std::to_string(headerSize));
       return;
     }
     c.Begin("encryption_header");
@@ -203,15 +205,15 @@ private:
     if (pass.KeyBits == 0)
       pass.KeyBits = kLeastKeyBits;  // [MS-OFFCRYPTO] 2.3.5.1: 0 stands for 40 bits
     if (c.Short())
-      pass.Problem = "record too short";
+      pass.Problem = kFilePassShort;
     else if (pass.AlgId != kAlgRc4)
-      pass.Problem = "unknown cipher " + HexNumber(pass.AlgId, 8);
+      pass.Problem = kFilePassUnknownCipher + HexNumber(pass.AlgId, 8);
     else if (pass.AlgIdHash != kAlgSha1 && pass.AlgIdHash != 0)
-      pass.Problem = "unknown hash " + HexNumber(pass.AlgIdHash, 8);
+      pass.Problem = kFilePassUnknownHash + HexNumber(pass.AlgIdHash, 8);
     else if (pass.KeyBits < kLeastKeyBits || pass.KeyBits > kMostKeyBits || pass.KeyBits % 8 != 0)
-      pass.Problem = "unknown key size " + std::to_string(pass.KeyBits);
+      pass.Problem = kFilePassUnknownKeySize + std::to_string(pass.KeyBits);
     else if (saltSize != kSaltBytes || hashSize != kSha1Bytes)
-      pass.Problem = "unknown verifier sizes";
+      pass.Problem = kFilePassUnknownVerifier;
     else
       pass.Scheme = TEncryptionScheme::esCryptoApi;
   }
