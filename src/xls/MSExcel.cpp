@@ -20,7 +20,6 @@ namespace {
 // A 1904-system serial plus this is the same day in the 1900 system.
 constexpr double kDate1904Offset = 1462.0;
 
-
 bool IsBof(std::uint16_t code)
 {
   return (code & 0xFF) == kBofLowByte;

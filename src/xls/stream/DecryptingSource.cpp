@@ -76,6 +76,10 @@ TDecryptingSource::~TDecryptingSource()
   }
   if (FThread.joinable())
     FThread.join();
+  // A load that ended early leaves the block's tail unmade: nothing was
+  // handed out from it, but it is never left as whatever memory held.
+  if (FWhole && FProduced < Size())
+    std::memset(FCurrent.Data + FProduced, 0, static_cast<std::size_t>(Size() - FProduced));
 }
 
 void TDecryptingSource::Open(std::unique_ptr<TRecordCipher> cipher)
