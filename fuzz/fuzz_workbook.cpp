@@ -5,6 +5,10 @@
 // and its cell); then the same bytes through LoadFromStream, and from a
 // file (an in-memory one) read whole while it is decoded and a small window
 // at a time. Any exception must be one of the project's own.
+// An encrypted input is opened with Excel's default password when it has
+// that one, else with the one password the handler offers once ("bifflens",
+// as the seeds and the encrypted corpus use it), else listed as locked: the
+// decrypting paths see fuzzed FILEPASS records and fuzzed encrypted data.
 #include "platform/Errors.h"
 #include "xls/MSExcel.h"
 #include "xls/records/RecordDirectory.h"
@@ -88,6 +92,10 @@ void Attach(TMSExcel& reader, std::size_t& seen)
         __builtin_trap();  // a field outside its record's bytes
   };
   reader.OnRowHeight = [](TCustomSpreadSheetFile&, int, int, int) {};
+  reader.OnPassword = [](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
+    cancel = request.Refused > 0;
+    password.Assign("bifflens");
+  };
 }
 
 /// The bytes as a file that lives in memory, or an empty name when the

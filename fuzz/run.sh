@@ -19,7 +19,9 @@ for target in "$build"/fuzz/fuzz_*; do
     [ -d "$seeds" ] && cp -n "$seeds"/* "$work/$name/" 2>/dev/null || true
   done
   case "$name" in
-    compound_file|workbook) cp -n "$root"/../shared/corpus/*.xls "$work/$name/" 2>/dev/null || true ;;
+    compound_file|workbook)
+      cp -n "$root"/../shared/corpus/*.xls "$work/$name/" 2>/dev/null || true
+      cp -n "$root"/../shared/corpus/encrypted/*.xls "$work/$name/" 2>/dev/null || true ;;
   esac
   echo "== $name for $seconds s"
   "$target" "$work/$name" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=1024 \

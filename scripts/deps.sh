@@ -7,6 +7,8 @@ BIFFLENS_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev nlohmann-json3-dev
+  # MD5, SHA-1 and RC4 for the password-protected workbooks.
+  nettle-dev
   # Installation: icons rendered from the SVG, the CLI's man page from its
   # --help, the desktop entry checked, the Debian package's dependencies.
   qt6-svg-dev help2man desktop-file-utils dpkg-dev

@@ -5,14 +5,28 @@
 #include <vector>
 #include <utility>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// How long a FIFO without a writer is waited for.
+constexpr int kWriterWaitMs = 3000;
+
+}  // namespace
+
 std::shared_ptr<const TFileReader> TFileReader::Open(const std::string& path)
 {
-  // Without waiting: a FIFO nobody writes to would block the open itself.
-  // Only a regular file is kept, for which the flag changes nothing.
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // A pipe is not opened here: the open would pair with its writer, and
+  // closing it again could drop what the writer wrote, or leave the writer
+  // writing to nobody, before the whole-stream reading opens it for good.
+  struct stat named {};
+  if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode) && !S_ISDIR(named.st_mode)) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0)
     return nullptr;
   struct stat info {};
@@ -89,6 +103,12 @@ bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& b
     ::close(descriptor);
     bytes = TSharedBytes(std::move(block), read);
     return true;
+  }
+  // A FIFO whose writer has not opened it yet reads as empty: wait a while
+  // for something to read, or for a writer that came and went, before
+  // taking it as empty (a window must not hang on a FIFO nobody feeds).
+  pollfd ready{descriptor, POLLIN, 0};
+  while (::poll(&ready, 1, kWriterWaitMs) < 0 && errno == EINTR) {
   }
   std::vector<std::uint8_t> data;
   bool ok = true;

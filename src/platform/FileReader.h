@@ -42,7 +42,7 @@ private:
 
 /// Reads a file that has no size to read parts of (a pipe, a FIFO, a
 /// device, a terminal) from its start to its end, at most `limit` bytes.
-/// A FIFO without a writer reads as empty rather than waiting for one.
+/// A FIFO is waited for a writer a few seconds, then read as empty.
 /// False, with errno set, when it cannot be opened or read (EFBIG past the
 /// limit).
 bool ReadWholeStream(const std::string& path, std::size_t limit, TSharedBytes& bytes);

@@ -7,6 +7,7 @@
 #include "ui/AboutBox.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
+#include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
@@ -59,6 +60,15 @@ struct TWaitCursor {
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
 // The Fields pane's narrowest width at the first layout.
 constexpr int kMinimumFieldsWidth = 200;
+// The arrow cursor over the wait cursor while a dialog asks something in
+// the middle of a load.
+struct TArrowCursor {
+  TArrowCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+  ~TArrowCursor() { QApplication::restoreOverrideCursor(); }
+  TArrowCursor(const TArrowCursor&) = delete;
+  TArrowCursor& operator=(const TArrowCursor&) = delete;
+};
+
 // Room on either side of each status bar item, so they read apart.
 constexpr int kStatusItemMargin = 6;
 
@@ -113,6 +123,7 @@ TfrmMain::TfrmMain(QWidget* parent)
   ErrorPresenter = [](QWidget* parentWidget, const QString& caption, const QString& text) {
     QMessageBox::critical(parentWidget, caption, text);
   };
+  PasswordPrompter = &TfrmPassword::Ask;
 
   BuildMenus();
   BuildToolStrip();
@@ -137,6 +148,13 @@ TfrmMain::TfrmMain(QWidget* parent)
   // The reader reports every record here, in stream order; the list keeps
   // the reader's stream and each row only its record's offset.
   FExcel->OnStreamRecord = [this](const TStreamRecord& record) { FRecords->Append(record); };
+  // An encrypted workbook's password, asked until it opens or the user
+  // gives up (the records are then listed as stored).
+  FExcel->OnPassword = [this](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
+    const TArrowCursor arrow;
+    cancel = !PasswordPrompter ||
+             !PasswordPrompter(this, QString::fromStdString(request.Description), request.Refused > 0, password);
+  };
 
   resize(kDefaultWidth, kDefaultHeight);
   RestoreSettings();
@@ -187,6 +205,15 @@ void TfrmMain::BuildMenus()
   actBack->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
   actShowRecord = mnuView->addAction(text(kMenuShowRecord), this, &TfrmMain::ShowRecordOfCell);
   actShowRecord->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  actViewStoredBytes = mnuView->addAction(text(kMenuViewStoredBytes));
+  actViewStoredBytes->setCheckable(true);
+  actViewStoredBytes->setEnabled(false);
+  connect(actViewStoredBytes, &QAction::toggled, this, [this](bool stored) {
+    Fields->SetStoredStream(stored ? FStoredStream : TSharedBytes());
+    const QModelIndex current = lvRecords->currentIndex();
+    if (current.isValid())
+      lvRecordsChange(current.row());
+  });
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -210,11 +237,13 @@ void TfrmMain::BuildStatusBar()
   lblStatusFile = label(false);
   lblStatusMessage = label(false, 1);
   lblStatusVersion = label(true);
+  lblStatusEncryption = label(true);
   lblStatusRecords = label(true);
   lblStatusSheets = label(true);
   lblStatusStream = label(true);
   lblStatusTime = label(true);
-  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+  for (QLabel* l :
+       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->hide();
 }
 
@@ -626,7 +655,8 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
   lblStatusFile->setText(fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName());
   lblStatusFile->setToolTip(fileName);
   lblStatusMessage->setText(message);
-  for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+  for (QLabel* l :
+       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->hide();
 }
 
@@ -653,6 +683,16 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
   lblStatusTime->setText(LoadTimeText(FLoadMilliseconds));
   for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->show();
+  // An encrypted workbook: its scheme, and whether a password opened it;
+  // then its bytes as stored are at hand for the dump.
+  const TWorkbookEncryption& encryption = excel.Encryption();
+  lblStatusEncryption->setVisible(encryption.Present);
+  lblStatusEncryption->setText(
+      encryption.Present ? EncryptionStatusText(QString::fromStdString(encryption.Description), encryption.Opened)
+                         : QString());
+  FStoredStream = encryption.Opened ? excel.StoredStreamBuffer() : TSharedBytes();
+  actViewStoredBytes->setEnabled(encryption.Opened);
+  Fields->SetStoredStream(actViewStoredBytes->isChecked() ? FStoredStream : TSharedBytes());
 }
 
 void TfrmMain::LoadWorkbook()
@@ -678,6 +718,9 @@ void TfrmMain::LoadWorkbook()
     // The rows, and the bytes they share with the dump and the Fields
     // pane, go now: those let go of them first.
     Fields->Reset();
+    FStoredStream = {};
+    Fields->SetStoredStream({});
+    actViewStoredBytes->setEnabled(false);
     const TWaitCursor wait;
     const TDetachedChangeHandler detached(*this);
     const TRecordListModel::TLoadGuard reset(*FRecords);

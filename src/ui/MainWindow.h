@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SharedBytes.h"
 #include "ui/ViewerSettings.h"
 
 #include <QMainWindow>
@@ -24,11 +25,17 @@ class TPreviewGrid;
 class TRecordListModel;
 class TRecordInspector;
 class TRecordListView;
+class TSecret;
 
 /// Shows an error to the user: caption and the finished text (closing "."
 /// already applied). The default is QMessageBox::critical; tests replace it.
 using TErrorPresenter =
     std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
+/// Asks for the password of an encrypted workbook whose scheme is `scheme`
+/// (`retry`: the last one given was wrong): true with it in `password`,
+/// false to give up. The default is TfrmPassword::Ask; tests replace it.
+using TPasswordPrompter =
+    std::function<bool(QWidget* parent, const QString& scheme, bool retry, TSecret& password)>;
 
 /// The main window: a menu bar (File, Edit, View, Help), a file-name box
 /// with browse, "Open", "About" and "Close" tool buttons, the logo and
@@ -103,6 +110,7 @@ public:
   TRecordListModel& Records() { return *FRecords; }
 
   TErrorPresenter ErrorPresenter;
+  TPasswordPrompter PasswordPrompter;
 
   // Menus and their commands.
   QMenu* mnuFile;
@@ -119,12 +127,15 @@ public:
   QAction* actViewRecords;
   QAction* actBack;
   QAction* actShowRecord;
+  /// The dump shows a decrypted workbook's bytes as the file stores them.
+  QAction* actViewStoredBytes;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.
   QLabel* lblStatusFile;
   QLabel* lblStatusMessage;
   QLabel* lblStatusVersion;
+  QLabel* lblStatusEncryption;
   QLabel* lblStatusRecords;
   QLabel* lblStatusSheets;
   QLabel* lblStatusStream;
@@ -195,6 +206,8 @@ private:
   TViewerSettings FSettings;
   /// The file of the last open that found one (File > Open starts there).
   QString FCurrentFile;
+  /// The workbook stream as stored, when the last load decrypted it.
+  TSharedBytes FStoredStream;
   /// True from the start of the reader's load until it returns: a failure
   /// caught then stopped the reading.
   bool FReading = false;

@@ -262,15 +262,25 @@ void TRecordInspector::ShowBytes(const std::vector<TRecordRef>& parts)
   // stream: the dump shows them as one run, headers between.
   const TRecordRef& head = parts.front();
   const TRecordRef& last = parts.back();
-  const std::span<const std::uint8_t> stream = FRecords.Stream().Span();
   const std::size_t first = static_cast<std::size_t>(head.Offset) + kHeaderBytes;
   const std::size_t end = static_cast<std::size_t>(last.Offset) + kHeaderBytes + last.Data.size();
+  const bool stored = !FStored.empty() && end <= FStored.size();
+  const std::span<const std::uint8_t> stream = stored ? FStored.Span() : FRecords.Stream().Span();
   if (head.Data.empty() && parts.size() == 1)
     FDump.SetData({});
   else
     FDump.SetData(stream.subspan(first, end - first));
+  QString note;
+  if (FReader.IsEncryptedRecord(head.Number, head.Header.Code)) {
+    if (stored)
+      note = QString::fromLatin1(kNoteStoredBytes);
+    else if (!FReader.Encryption().Opened)
+      note = QString::fromLatin1(kNoteNotDecrypted);
+  }
   if (last.Truncated())
-    FDump.SetNote(CutShortText(static_cast<int>(last.Data.size()), static_cast<int>(last.Header.Length)));
+    note = CutShortText(static_cast<int>(last.Data.size()), static_cast<int>(last.Header.Length));
+  if (!note.isEmpty())
+    FDump.SetNote(note);
   FDump.SetBands(DumpBands(FModel->Bands(), FModel->PartStarts()));
 }
 

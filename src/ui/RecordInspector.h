@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SharedBytes.h"
 #include "xls/records/RecordDirectory.h"
 
 #include <QWidget>
@@ -59,6 +60,11 @@ public:
   /// bytes, tab-separated, as one line.
   void CopyField() const;
 
+  /// The dump shows the stream as the file stores it (a decrypted
+  /// workbook's encrypted bytes, at the same positions), or with an empty
+  /// one the stream as read. Takes effect with the next ShowRecord.
+  void SetStoredStream(TSharedBytes stored) { FStored = std::move(stored); }
+
   /// The listed records (made on first use after a load).
   const TRecordDirectory& Directory();
   TFieldTreeModel& Model() { return *FModel; }
@@ -95,6 +101,7 @@ private:
   THexDump& FDump;
   TFieldTreeModel* FModel;
   std::unique_ptr<TRecordDirectory> FDirectory;
+  TSharedBytes FStored;
   int FRow = -1;
   std::vector<TPlace> FHistory;
   std::optional<TPlace> FPending;

@@ -69,3 +69,17 @@ inline constexpr char kFieldsLinkNowhere[] = "The link leads to nothing in this 
 inline constexpr char kMenuBack[] = "&Back";
 inline constexpr char kMenuShowRecord[] = "Show &Record";
 inline constexpr char kStatusNoRecordForCell[] = "No record writes this cell";
+/// The password dialog of an encrypted workbook.
+inline constexpr char kPasswordCaption[] = "Password";
+inline constexpr char kPasswordPrompt[] = "This workbook is encrypted (%1).\nEnter its password to open it:";
+inline constexpr char kPasswordWrong[] =
+    "That password does not open it. Try again, or Cancel to see its records as stored.";
+/// View menu: the dump shows the bytes as the file stores them.
+inline constexpr char kMenuViewStoredBytes[] = "Bytes as &Stored";
+/// Status bar: an encrypted workbook, decrypted or not.
+inline constexpr char kStatusEncrypted[] = "encrypted (%1), %2";
+inline constexpr char kStatusDecrypted[] = "decrypted";
+inline constexpr char kStatusNotDecrypted[] = "not decrypted";
+/// The hex dump's last line under an encrypted record's bytes.
+inline constexpr char kNoteStoredBytes[] = "bytes as stored: encrypted";
+inline constexpr char kNoteNotDecrypted[] = "encrypted, shown as stored: no password opened it";

@@ -114,3 +114,14 @@ QString RecordHeadingText(std::uint64_t number, const char* listName, const char
     text += QStringLiteral(" + %1 CONTINUE %2").arg(continues).arg(continues == 1 ? QStringLiteral("record") : QStringLiteral("records"));
   return text;
 }
+
+QString PasswordPromptText(const QString& scheme)
+{
+  return QString::fromLatin1(kPasswordPrompt).arg(scheme);
+}
+
+QString EncryptionStatusText(const QString& scheme, bool decrypted)
+{
+  return QString::fromLatin1(kStatusEncrypted)
+      .arg(scheme, QString::fromLatin1(decrypted ? kStatusDecrypted : kStatusNotDecrypted));
+}

@@ -49,3 +49,8 @@ QString CutShortText(int present, int length);
 /// record "#82 SST (SST), 8224 bytes + 3 CONTINUE records".
 QString RecordHeadingText(std::uint64_t number, const char* listName, const char* type,
                           std::size_t bytes, std::size_t continues);
+/// The password dialog's question: "This workbook is encrypted (RC4).\nEnter
+/// its password to open it:".
+QString PasswordPromptText(const QString& scheme);
+/// "encrypted (RC4 CryptoAPI), decrypted" or "..., not decrypted".
+QString EncryptionStatusText(const QString& scheme, bool decrypted);

@@ -4,9 +4,11 @@
 #include "xls/LabelTable.h"
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
+#include "xls/crypto/Encryption.h"
 #include "xls/decode/ErrorCodes.h"
 #include "xls/decode/SharedStrings.h"
 #include "xls/records/RecordTable.h"
+#include "xls/stream/DecryptingSource.h"
 #include "xls/stream/OpenPlan.h"
 #include "xls/stream/RecordReader.h"
 
@@ -127,6 +129,11 @@ std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNu
   return after == FContexts.begin() ? FContexts.front().Context : std::prev(after)->Context;
 }
 
+bool TMSExcel::IsEncryptedRecord(std::uint64_t recordNumber, std::uint16_t code) const
+{
+  return FEncryption.Present && recordNumber > FEncryption.FilePassRecord && PlainDataBytes(code) != kAllPlain;
+}
+
 std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record) const
 {
   TFieldList fields;
@@ -136,7 +143,18 @@ std::vector<TRecordField> TMSExcel::DescribeRecord(const TLogicalRecord& record)
 
 bool TMSExcel::DescribeRecord(const TLogicalRecord& record, TFieldList& fields) const
 {
-  const TRecordType* type = FindRecordType(record.Head().Header.Code);
+  const std::uint16_t code = record.Head().Header.Code;
+  if (!FEncryption.Opened && IsEncryptedRecord(record.Head().Number, code)) {
+    // Without the password there is nothing to decode: what is plain (a
+    // BOUNDSHEET's position) and one field for the rest.
+    TDescribingCursor cursor(record.Head().Data, &fields);
+    if (PlainDataBytes(code) == sizeof(std::uint32_t))
+      cursor.U32("position");
+    cursor.SkipRest("encrypted_data");
+    cursor.Meaning([] { return std::string(kFieldEncrypted); });
+    return true;
+  }
+  const TRecordType* type = FindRecordType(code);
   if (!type || !type->Describe)
     return false;
   TDecodeContext context = *ContextAt(record.Head().Number);
@@ -159,6 +177,8 @@ TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
   FReader.FLabels.reset();
+  FReader.FReader = nullptr;
+  FReader.FSource = nullptr;
 }
 
 void TMSExcel::LoadFromFile(const std::string& fileName)
@@ -191,13 +211,38 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   FStream = stream.Whole;
   FStreamSize = stream.Source->Size();
   FCompound = stream.Compound;
+  FStoredStream = {};
+  FEncryption = {};
+  // The decrypting source goes before the stream it wraps, however the load ends.
+  struct TDecryptingScope {
+    std::unique_ptr<TDecryptingSource>& Source;
+    ~TDecryptingScope() { Source.reset(); }
+  } const decryptingScope{FDecrypting};
+  FSource = stream.Source.get();
+  // A stream kept whole is listed from one block: when it is encrypted, the
+  // decrypted block, which must be chosen before the first record is.
+  // (Read by window, the stream gets its decrypting source at FILEPASS.)
+  if (!stream.Whole.empty())
+    if (const std::optional<TFilePassPlace> place = FindFilePass(*FSource)) {
+      FDecrypting = std::make_unique<TDecryptingSource>(*FSource, place->End, true);
+      FFilePassOffset = place->Offset;
+      FStoredStream = stream.Whole;
+      FStream = FDecrypting->Block();
+    }
   FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
-  TRecordReader reader(*stream.Source);
+  TRecordReader reader(FDecrypting ? *FDecrypting : *FSource);
+  FReader = &reader;
   if (stream.Compound)
     RunCompoundLoop(reader);
   else
     RunBareLoop(reader);
-  stream.Source->Finish();
+  (FDecrypting ? *FDecrypting : *FSource).Finish();
+  if (!FEncryption.Opened)
+    FStoredStream = {};
+  // A FILEPASS the end of the stream cut short ends the load as it stands:
+  // nothing after it could be read, encrypted or not.
+  if (RecordHeader.Code == kRecFilePass && !FEncryption.Present && FRecordCount > 0)
+    TakeUnreadableFilePass(kFilePassCutShort);
   // A damaged compound file gave what could be found of its stream: the
   // load fails as the file deserves, with all of it read.
   if (stream.Damage)
@@ -301,9 +346,13 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
       break;
     if (FPendingText.Waiting && TakePendingText(reader, record))
       continue;
-    // A record over the length limit is listed and passed over.
-    if (record.Header.Length > RecordLimit(Version))
+    // A record over the length limit is listed and passed over (a FILEPASS
+    // so long says only that the rest is encrypted).
+    if (record.Header.Length > RecordLimit(Version)) {
+      if (record.Header.Code == kRecFilePass)
+        TakeUnreadableFilePass(kFilePassTooLong);
       continue;
+    }
     if (record.Header.Code == kRecEof || IsBofCode(record.Header.Code)) {
       if (record.Number == 1)
         TakeVersionFromFirstBof(record);
@@ -331,6 +380,76 @@ void TMSExcel::TakeVersionFromFirstBof(const TRecordRef& bof)
   }
 }
 
+void TMSExcel::TakeFilePass(const TFilePass& filePass)
+{
+  // A second FILEPASS changes nothing: it is listed like the plain record
+  // it is.
+  if (FEncryption.Present)
+    return;
+  FEncryption.Present = true;
+  FEncryption.Scheme = filePass.Scheme;
+  FEncryption.Description = EncryptionDescription(filePass);
+  FEncryption.FilePassRecord = FRecordCount;
+  // A stream read by window is decrypted from here on; one kept whole only
+  // where the load planned for it, a FILEPASS among its first records.
+  if (!FDecrypting && FStream.empty()) {
+    FFilePassOffset = FRecordOffset;
+    FDecrypting = std::make_unique<TDecryptingSource>(
+        *FSource, FRecordOffset + TRecordReader::kHeaderSize + RecordHeader.Length, false);
+    FReader->SwitchSource(*FDecrypting);
+  }
+  if (FDecrypting && FRecordOffset == FFilePassOffset) {
+    if (std::unique_ptr<TRecordCipher> cipher = FindCipher(filePass)) {
+      FDecrypting->Open(std::move(cipher));
+      FEncryption.Opened = true;
+      return;
+    }
+    FDecrypting->Lock();
+  }
+  FStoredStream = {};
+  // Locked: the rest of the stream is listed as stored, not decoded, and the
+  // load fails as it always did on an encrypted workbook.
+  TRecordRef record;
+  do {
+    FReader->Release();
+  } while (NextRecord(*FReader, record));
+  throw EBiffLensError(kMsgPasswordProtected);
+}
+
+void TMSExcel::TakeUnreadableFilePass(const char* problem)
+{
+  TFilePass filePass;
+  filePass.Problem = problem;
+  TakeFilePass(filePass);
+}
+
+std::unique_ptr<TRecordCipher> TMSExcel::FindCipher(const TFilePass& filePass)
+{
+  if (filePass.Scheme == TEncryptionScheme::esUnknown)
+    return nullptr;
+  {
+    const TPasswordUnits password(kDefaultPassword);
+    if (std::unique_ptr<TRecordCipher> cipher = OpenCipher(filePass, password))
+      return cipher;
+  }
+  TPasswordRequest request;
+  request.Scheme = filePass.Scheme;
+  request.Description = FEncryption.Description;
+  while (OnPassword) {
+    TSecret password;
+    bool cancel = false;
+    OnPassword(*this, request, password, cancel);
+    if (cancel)
+      return nullptr;
+    const TPasswordUnits units(password.View());
+    password.Clear();
+    if (std::unique_ptr<TRecordCipher> cipher = OpenCipher(filePass, units))
+      return cipher;
+    ++request.Refused;
+  }
+  return nullptr;
+}
+
 void TMSExcel::RunBareLoop(TRecordReader& reader)
 {
   FDimensionsSeen = false;
@@ -342,8 +461,11 @@ void TMSExcel::RunBareLoop(TRecordReader& reader)
   while (NextRecord(reader, record)) {
     if (FPendingText.Waiting && TakePendingText(reader, record))
       continue;
-    if (record.Header.Length == 0 || record.Header.Length > RecordLimit(Version))
+    if (record.Header.Length == 0 || record.Header.Length > RecordLimit(Version)) {
+      if (record.Header.Code == kRecFilePass)
+        TakeUnreadableFilePass(record.Header.Length == 0 ? kFilePassEmpty : kFilePassTooLong);
       continue;
+    }
     const std::uint16_t code = record.Header.Code;
     if (code != kRecEof && !IsBof(code)) {
       ApplyRecord(reader, record);

@@ -5,9 +5,11 @@
 #include "platform/SharedBytes.h"
 #include "platform/text/CodePage.h"
 #include "xls/ExcelVersion.h"
+#include "xls/crypto/Secret.h"
 #include "xls/decode/CellRecords.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/FieldList.h"
+#include "xls/decode/FilePassRecord.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/records/RecordRef.h"
 #include "xls/records/RecordTable.h"
@@ -23,8 +25,12 @@
 #include <type_traits>
 #include <vector>
 
+class TDecryptingSource;
 class TLabelTable;
+class TMSExcel;
+class TRecordCipher;
 class TRecordReader;
+class TStreamSource;
 struct TRecordUse;
 struct TStreamRecordView;
 struct TWorkbookStream;
@@ -41,6 +47,31 @@ struct TStreamRecord : TRecordRef {
   TSharedBytes Share() const;
 };
 using TOnStreamRecord = std::function<void(const TStreamRecord& record)>;
+
+/// What the last load learnt of the workbook's encryption.
+struct TWorkbookEncryption {
+  /// A FILEPASS record was read: the records after it are encrypted.
+  bool Present = false;
+  TEncryptionScheme Scheme = TEncryptionScheme::esUnknown;
+  /// The scheme for a person (EncryptionDescription).
+  std::string Description;
+  /// A password opened it: the records after FILEPASS were decrypted.
+  bool Opened = false;
+  /// FILEPASS's record number.
+  std::uint64_t FilePassRecord = 0;
+};
+
+/// A request for the password of an encrypted workbook.
+struct TPasswordRequest {
+  TEncryptionScheme Scheme = TEncryptionScheme::esUnknown;
+  std::string Description;  // as TWorkbookEncryption's
+  /// Passwords refused so far in this load (0 on the first request; the
+  /// default password tried silently does not count).
+  int Refused = 0;
+};
+/// Puts a password into `password`, or sets `cancel` to give up.
+using TOnPassword = std::function<void(TMSExcel& sender, const TPasswordRequest& request, TSecret& password,
+                                       bool& cancel)>;
 
 /// A stretch of records that decode against one context: from FirstRecord
 /// on, up to the next stretch.
@@ -76,6 +107,13 @@ public:
   /// Raised for every record, after OnRecord, with its number, offset and
   /// bytes in one call.
   TOnStreamRecord OnStreamRecord;
+  /// Raised when an encrypted workbook needs a password that the default
+  /// one ("VelvetSweatshop", tried first) is not: again after each wrong
+  /// one, until it gives the right one or cancels. Unassigned, or cancelled,
+  /// the workbook stays locked: the load lists every record as stored and
+  /// fails with kMsgPasswordProtected. The reader wipes the password after
+  /// trying it.
+  TOnPassword OnPassword;
 
   /// Empties the model and the per-workbook lists, loads the built-in formats.
   void Clear() override;
@@ -109,9 +147,19 @@ public:
   /// default, takes the file's own. BIFF8 text does not depend on it.
   int ForcedCodePage = 0;
 
-  /// The workbook stream of the last load (empty before the first).
+  /// The workbook stream of the last load (empty before the first), with
+  /// the records after FILEPASS decrypted when a password opened it.
   /// A reference, so a handler that asks for it per record pays no count.
   const TSharedBytes& StreamBuffer() const { return FStream; }
+  /// The workbook stream as the file stores it: StreamBuffer() itself,
+  /// unless the load decrypted it.
+  const TSharedBytes& StoredStreamBuffer() const { return FStoredStream.empty() ? FStream : FStoredStream; }
+  /// What the last load found of encryption.
+  const TWorkbookEncryption& Encryption() const { return FEncryption; }
+  /// True when record `recordNumber` (code `code`) of the last load has its
+  /// data stored encrypted: it stands after FILEPASS and is none of the
+  /// records left plain. Its bytes are decrypted where Encryption().Opened.
+  bool IsEncryptedRecord(std::uint64_t recordNumber, std::uint16_t code) const;
   /// Records raised through OnRecord during the last load.
   std::uint64_t RecordCount() const { return FRecordCount; }
   /// The size of the last load's workbook stream, kept whole or not.
@@ -135,7 +183,9 @@ public:
   /// The fields of a record as its decoder reads them, decoded with the
   /// context it had during the load (ContextAt). `record` holds the record
   /// and the CONTINUE records that belong to it. Empty for a record no
-  /// decoder knows. Throws what decoding the record throws.
+  /// decoder knows. An encrypted record of a workbook no password opened
+  /// is not decoded: one field "encrypted_data" covers what is encrypted.
+  /// Throws what decoding the record throws.
   std::vector<TRecordField> DescribeRecord(const TLogicalRecord& record) const;
   /// The same into `fields`, which keep what was recorded when decoding
   /// throws; false (nothing recorded) for a record no decoder knows.
@@ -210,6 +260,13 @@ private:
   /// Reads and raises the CONTINUE records after `record` into FParts.
   void GatherContinues(TRecordReader& reader, const TRecordRef& record);
   void ApplySheetRules(const TRecordRef& record, TRecordReader& reader, bool& stop);
+  /// FILEPASS: opens the encrypted records with the default password or one
+  /// OnPassword gives; when none opens them, lists the rest of the stream
+  /// and throws kMsgPasswordProtected.
+  void TakeFilePass(const TFilePass& filePass);
+  /// The same for a FILEPASS whose data the loop cannot read (`problem` says why).
+  void TakeUnreadableFilePass(const char* problem);
+  std::unique_ptr<TRecordCipher> FindCipher(const TFilePass& filePass);
   /// A first BOF whose version word says BIFF8 in a stream named as a BIFF5
   /// one makes the load BIFF8.
   void TakeVersionFromFirstBof(const TRecordRef& bof);
@@ -285,6 +342,16 @@ private:
   TSharedBytes FStream;
   std::uint64_t FStreamSize = 0;
   bool FCompound = false;
+  TSharedBytes FStoredStream;  // the stream as stored, when FStream is decrypted
+  TWorkbookEncryption FEncryption;
+  // During a load: the record reader and the source it was made with; the
+  // decrypting source that wraps it (made before the loop for a stream
+  // kept whole, with the offset of the FILEPASS it was made for, or at
+  // FILEPASS for a stream read by window).
+  TRecordReader* FReader = nullptr;
+  TStreamSource* FSource = nullptr;
+  std::unique_ptr<TDecryptingSource> FDecrypting;
+  std::uint64_t FFilePassOffset = 0;
   std::uint64_t FRecordOffset = 0;
   std::uint64_t FRecordCount = 0;
   int FHighestRow = 0;

@@ -15,3 +15,27 @@ inline constexpr char kMsgUnknownErrorCode[] = "Unknown error code ";
 
 /// The meaning of the one raw field a record without a layout is shown as.
 inline constexpr char kTextNoLayout[] = "no layout for this record type";
+// Names of the encryption schemes of a FILEPASS record, as the status bar,
+// the password dialog and the stats output show them.
+inline constexpr char kSchemeXorBiff5[] = "XOR obfuscation (BIFF2-5)";
+inline constexpr char kSchemeXor[] = "XOR obfuscation";
+inline constexpr char kSchemeRc4[] = "RC4";
+inline constexpr char kSchemeCryptoApi[] = "RC4 CryptoAPI";
+inline constexpr char kSchemeUnknown[] = "unknown scheme";
+inline constexpr char kSchemeRc4Detail[] = " with MD5";
+inline constexpr char kSchemeKeyBits[] = "-bit key";
+// Why a FILEPASS names no scheme the reader can use (after "unknown scheme: ").
+inline constexpr char kFilePassShort[] = "record too short";
+inline constexpr char kFilePassUnknownType[] = "unknown encryption type ";
+inline constexpr char kFilePassUnknownVersion[] = "unknown RC4 version ";
+inline constexpr char kFilePassHeaderSize[] = "encryption header size %s does not fit the record";
+inline constexpr char kFilePassUnknownCipher[] = "unknown cipher ";
+inline constexpr char kFilePassUnknownHash[] = "unknown hash ";
+inline constexpr char kFilePassUnknownKeySize[] = "unknown key size ";
+inline constexpr char kFilePassUnknownVerifier[] = "unknown verifier sizes";
+inline constexpr char kFilePassTooLong[] = "FILEPASS record longer than a record may be";
+inline constexpr char kFilePassEmpty[] = "empty FILEPASS record";
+inline constexpr char kFilePassCutShort[] = "FILEPASS record cut short by the stream's end";
+/// What the record inspector shows for the data of an encrypted record no
+/// password opened.
+inline constexpr char kFieldEncrypted[] = "encrypted, not decoded without the password";

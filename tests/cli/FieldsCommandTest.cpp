@@ -222,8 +222,16 @@ TEST(CliFields, AFailedLoadStillDescribesTheRecordsRead)
   TBiffBuilder b;
   b.Bof(evExcel8, TBofType::btGlobals).FilePassRc4(0x40).BoundSheet("S", 1).Eof().Bof(evExcel8).Eof();
   const TRun run = RunTool({"fields", WriteTemp("bifflens-fields-encrypted.xls", InCompoundFile(b.Build()))});
+  // No password opens it: every record is listed, those after FILEPASS as
+  // encrypted data, a BOUNDSHEET's plain position apart.
   EXPECT_EQ(run.Status, kExitFailure);
-  ASSERT_EQ(run.Lines.size(), 2u);
+  ASSERT_EQ(run.Lines.size(), 6u);
   EXPECT_EQ(run.Lines[1]["type"], "FILEPASS");
   EXPECT_EQ((*Field(run.Lines[1]["fields"], "minor_version"))["text"], "RC4 1.1");
+  EXPECT_EQ(run.Lines[2]["type"], "BOUNDSHEET");
+  EXPECT_NE(Field(run.Lines[2]["fields"], "position"), nullptr);
+  const auto* rest = Field(run.Lines[2]["fields"], "encrypted_data");
+  ASSERT_NE(rest, nullptr);
+  EXPECT_EQ((*rest)["text"], "encrypted, not decoded without the password");
+  EXPECT_EQ(run.Lines[4]["type"], "BOF");
 }

@@ -8,12 +8,14 @@
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
 #include "ui/MainWindow.h"
+#include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
 #include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
+#include "xls/crypto/Secret.h"
 #include "support/BiffBuilder.h"
 #include "support/CompoundFileBuilder.h"
 
@@ -89,10 +91,38 @@ std::vector<QJsonObject> WalkedRecords(const QString& name)
   return lines;
 }
 
+// The same for a workbook of the encrypted corpus.
+std::vector<QJsonObject> WalkedEncryptedRecords(const QString& name)
+{
+  return WalkedRecords(QStringLiteral("../encrypted/records/") + name);
+}
+
 QString Text(const QAbstractItemModel& model, int row, int column)
 {
   return model.data(model.index(row, column)).toString();
 }
+
+// Answers the password requests with the given passwords in turn, then
+// cancels; keeps what each request showed.
+struct TPasswordAnswers {
+  QStringList Passwords;
+  QStringList Schemes;
+  QList<bool> Retries;
+  bool ArrowCursor = true;  // every request saw the arrow, not the wait cursor
+  void Attach(TfrmMain& form)
+  {
+    form.PasswordPrompter = [this](QWidget*, const QString& scheme, bool retry, TSecret& password) {
+      Schemes << scheme;
+      Retries << retry;
+      ArrowCursor = ArrowCursor && QApplication::overrideCursor() &&
+                    QApplication::overrideCursor()->shape() == Qt::ArrowCursor;
+      if (Passwords.isEmpty())
+        return false;
+      password.Assign(Passwords.takeFirst().toStdString());
+      return true;
+    };
+  }
+};
 
 // Records an error box instead of showing it.
 struct TErrorLog {
@@ -348,18 +378,19 @@ private slots:
                              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
       windowHandler(record);
     };
-    const QString encrypted = QStringLiteral("calamine__issue_385.xls");
-    form.OpenFile(CorpusFile(encrypted));
+    // A workbook whose password the user does not give.
+    TPasswordAnswers cancel;
+    cancel.Attach(form);
+    const QString encrypted = QStringLiteral("enc_rc4_bifflens.xls");
+    form.OpenFile(CorpusFile(QStringLiteral("encrypted/") + encrypted));
     QVERIFY(waitCursorDuringLoad);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(errors.Texts, QStringList{QStringLiteral("Could not read the password protected file.")});
     QCOMPARE(errors.Captions, QStringList{QString::fromLatin1(kProductName)});
-    // The rows read up to the failing record stay, numbered from 1.
-    const std::vector<QJsonObject> walked = WalkedRecords(encrypted);
-    int upToFilePass = 0;
-    while (walked[static_cast<std::size_t>(upToFilePass)].value(QStringLiteral("code")).toInt() != 0x002F)
-      ++upToFilePass;
-    QCOMPARE(form.Records().rowCount(), upToFilePass + 1);
+    // Every record stays listed, numbered from 1: the records after FILEPASS
+    // as stored.
+    QCOMPARE(cancel.Schemes.size(), 1);
+    QCOMPARE(form.Records().rowCount(), static_cast<int>(WalkedEncryptedRecords(encrypted).size()));
     QCOMPARE(Text(form.Records(), 0, TRecordListModel::rcNumber), QStringLiteral("1"));
     // No tabs; the grid shown in its reset state.
     QCOMPARE(form.tsSheets->count(), 0);
@@ -972,6 +1003,10 @@ private slots:
     QCOMPARE(SheetCountText(0), QStringLiteral("0 sheets"));
     QCOMPARE(StreamSizeText(45056), QStringLiteral("stream 45056 bytes"));
     QCOMPARE(LoadTimeText(12), QStringLiteral("loaded in 12 ms"));
+    QCOMPARE(EncryptionStatusText(QStringLiteral("RC4"), true), QStringLiteral("encrypted (RC4), decrypted"));
+    QCOMPARE(EncryptionStatusText(QStringLiteral("RC4"), false), QStringLiteral("encrypted (RC4), not decrypted"));
+    QCOMPARE(PasswordPromptText(QStringLiteral("RC4")),
+             QStringLiteral("This workbook is encrypted (RC4).\nEnter its password to open it:"));
     QCOMPARE(CutShortText(10, 100), QStringLiteral("record cut short: 10 of 100 bytes present"));
     QCOMPARE(LiteralCaption(QStringLiteral("P&L & R&&D")), QStringLiteral("P&&L && R&&&&D"));
     QCOMPARE(RecentFileEntryText(3, QStringLiteral("/a&b.xls")), QStringLiteral("&3 /a&&b.xls"));
@@ -1009,13 +1044,18 @@ private slots:
     QVERIFY(QRegularExpression(QStringLiteral("^loaded in \\d+ ms$")).match(Shown(form.lblStatusTime)).hasMatch());
 
     // A failure: the message and the record where reading stopped.
-    const QString encrypted = QStringLiteral("calamine__issue_385.xls");
-    form.OpenFile(CorpusFile(encrypted));
+    TPasswordAnswers cancel;
+    cancel.Attach(form);
+    form.OpenFile(CorpusFile(QStringLiteral("encrypted/enc_rc4_bifflens.xls")));
     const int rows = form.Records().rowCount();
     QCOMPARE(Shown(form.lblStatusMessage),
              QStringLiteral("Could not read the password protected file. ") +
                  StoppedAtText(rows, form.Records().Row(rows - 1).Offset));
     QCOMPARE(Shown(form.lblStatusRecords), RecordCountText(rows));
+    QCOMPARE(Shown(form.lblStatusEncryption), QStringLiteral("encrypted (RC4 with MD5), not decrypted"));
+    // A plain workbook says nothing of encryption.
+    form.OpenFile(FProfiles);
+    QCOMPARE(Shown(form.lblStatusEncryption), QString());
 
     // Nothing to open: the grid hides, no box, the status bar says why.
     errors.Texts.clear();
@@ -1026,6 +1066,114 @@ private slots:
       QCOMPARE(Shown(form.lblStatusRecords), QString());
     }
     QVERIFY(errors.Texts.isEmpty());
+  }
+
+  // --- Encrypted workbooks --------------------------------------------------
+
+  void aPasswordIsAskedUntilTheRightOneAndTheWorkbookShowsDecrypted()
+  {
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    TPasswordAnswers answers;
+    answers.Passwords = {QStringLiteral("wrong"), QStringLiteral("Tarvex-2026")};
+    answers.Attach(form);
+    const QString name = QStringLiteral("enc_cryptoapi_tarvex.xls");
+    form.OpenFile(CorpusFile(QStringLiteral("encrypted/") + name));
+    QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
+    const QString scheme = QStringLiteral("RC4 CryptoAPI, 128-bit key, Microsoft Enhanced Cryptographic Provider v1.0");
+    QCOMPARE(answers.Schemes, (QStringList{scheme, scheme}));
+    QCOMPARE(answers.Retries, (QList<bool>{false, true}));
+    QVERIFY(answers.ArrowCursor);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(form.tsSheets->tabText(0), QStringLiteral("PROFILEDEF"));
+    CompareGridWithReference(form, QStringLiteral("../encrypted/reference/") + name, 0);
+    QCOMPARE(Shown(form.lblStatusEncryption), EncryptionStatusText(scheme, true));
+    QCOMPARE(form.Records().rowCount(), static_cast<int>(WalkedEncryptedRecords(name).size()));
+
+    // The dump shows a record after FILEPASS decrypted, and as stored on request.
+    QVERIFY(form.actViewStoredBytes->isEnabled());
+    int row = 0;
+    while (row < form.Records().rowCount() && form.Records().Row(row).Code != 0x00FC)  // SST
+      ++row;
+    QVERIFY(row < form.Records().rowCount());
+    form.lvRecords->selectRow(row);
+    const std::span<const std::uint8_t> decrypted = form.Records().RowBytes(row);
+    QVERIFY(std::equal(decrypted.begin(), decrypted.end(), form.Dump->CopyBytes().begin()));
+    QCOMPARE(form.Dump->Note(), QString());
+    form.actViewStoredBytes->setChecked(true);
+    const std::span<const std::uint8_t> stored = form.Dump->CopyBytes();
+    QCOMPARE(stored.size(), decrypted.size());
+    QVERIFY(!std::equal(decrypted.begin(), decrypted.end(), stored.begin()));
+    QCOMPARE(form.Dump->Note(), QString::fromLatin1(kNoteStoredBytes));
+    const TSharedBytes& file = form.Excel().StoredStreamBuffer();
+    const std::size_t at = static_cast<std::size_t>(form.Records().Row(row).Offset) + 4;
+    QVERIFY(std::equal(stored.begin(), stored.end(), file.begin() + static_cast<std::ptrdiff_t>(at)));
+    form.actViewStoredBytes->setChecked(false);
+    QVERIFY(std::equal(decrypted.begin(), decrypted.end(), form.Dump->CopyBytes().begin()));
+    form.actViewStoredBytes->setChecked(true);
+
+    // A plain workbook next: nothing stored apart, the dump shows its own bytes.
+    form.OpenFile(FProfiles);
+    QVERIFY(!form.actViewStoredBytes->isEnabled());
+    form.lvRecords->selectRow(1);
+    QCOMPARE(form.Dump->Note(), QString());
+    const std::span<const std::uint8_t> plain = form.Records().RowBytes(1);
+    QVERIFY(std::equal(plain.begin(), plain.end(), form.Dump->CopyBytes().begin()));
+  }
+
+  void aLockedWorkbookSaysItsRecordsAreShownAsStored()
+  {
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    TPasswordAnswers cancel;
+    cancel.Attach(form);
+    form.OpenFile(CorpusFile(QStringLiteral("encrypted/enc_xor8_abc.xls")));
+    QCOMPARE(errors.Texts.size(), 1);
+    QVERIFY(!form.actViewStoredBytes->isEnabled());
+    // Record 3 follows FILEPASS (BOF, FILEPASS, ...).
+    QCOMPARE(form.Records().Row(1).Code, std::uint16_t{0x002F});
+    int row = 2;
+    while (form.Excel().IsEncryptedRecord(static_cast<std::uint64_t>(row) + 1, form.Records().Row(row).Code) == false)
+      ++row;
+    form.lvRecords->selectRow(row);
+    QCOMPARE(form.Dump->Note(), QString::fromLatin1(kNoteNotDecrypted));
+    form.lvRecords->selectRow(0);
+    QCOMPARE(form.Dump->Note(), QString());
+  }
+
+  void excelsDefaultPasswordOpensWithoutAsking()
+  {
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    TPasswordAnswers answers;
+    answers.Attach(form);
+    form.OpenFile(CorpusFile(QStringLiteral("calamine__issue_385.xls")));
+    QVERIFY(errors.Texts.isEmpty());
+    QVERIFY(answers.Schemes.isEmpty());
+    QCOMPARE(form.tsSheets->count(), 1);
+    QCOMPARE(Shown(form.lblStatusEncryption), QStringLiteral("encrypted (RC4 with MD5), decrypted"));
+  }
+
+  void thePasswordDialogAsksInTheMiddleOfTheOpen()
+  {
+    // The window's own prompter: the dialog, typed into and accepted.
+    TfrmMain form;
+    TErrorLog errors;
+    errors.Attach(form);
+    QStringList shown;
+    TfrmPassword::ShownHook() = [&](TfrmPassword& dialog) {
+      shown << dialog.lblScheme->text();
+      QTest::keyClicks(dialog.edPassword, QStringLiteral("abc"));
+      dialog.accept();
+    };
+    form.OpenFile(CorpusFile(QStringLiteral("encrypted/enc_xor5_abc.xls")));
+    TfrmPassword::ShownHook() = nullptr;
+    QVERIFY2(errors.Texts.isEmpty(), qPrintable(errors.Texts.join(';')));
+    QCOMPARE(shown, QStringList{PasswordPromptText(QStringLiteral("XOR obfuscation (BIFF2-5)"))});
+    QCOMPARE(form.tsSheets->tabText(0), QStringLiteral("SheetJS"));
   }
 
   void aStreamThatDoesNotStartWithABofSaysSo()

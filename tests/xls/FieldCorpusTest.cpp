@@ -211,12 +211,12 @@ TEST(FieldCorpus, EncryptedWorkbooksNameTheirSchemeAndItsParameters)
       {"enc_rc4_bifflens.xls", TEncryptionScheme::esRc4, 1, "", 0},
       {"enc_rc4_default.xls", TEncryptionScheme::esRc4, 1, "", 0},
       {"enc_rc4_after_writeprot.xls", TEncryptionScheme::esRc4, 1, "", 0},
-      {"enc_cryptoapi_tarvex.xls", TEncryptionScheme::esRc4CryptoApi, 4,
+      {"enc_cryptoapi_tarvex.xls", TEncryptionScheme::esCryptoApi, 4,
        "Microsoft Enhanced Cryptographic Provider v1.0", 128},
-      {"enc_cryptoapi40_tarvex.xls", TEncryptionScheme::esRc4CryptoApi, 2,
+      {"enc_cryptoapi40_tarvex.xls", TEncryptionScheme::esCryptoApi, 2,
        "Microsoft Base Cryptographic Provider v1.0", 40},
       {"enc_xor8_abc.xls", TEncryptionScheme::esXor, 0, "", 0},
-      {"enc_xor5_abc.xls", TEncryptionScheme::esXor, 0, "", 0},
+      {"enc_xor5_abc.xls", TEncryptionScheme::esXorBiff5, 0, "", 0},
   };
   if (!fs::is_directory(Corpus() / "encrypted"))
     GTEST_SKIP() << "no corpus";
@@ -237,18 +237,18 @@ TEST(FieldCorpus, EncryptedWorkbooksNameTheirSchemeAndItsParameters)
     ASSERT_TRUE(decoded);
     EXPECT_EQ(pass.Scheme, c.Scheme);
     EXPECT_EQ(pass.MajorVersion, c.Major);
-    if (c.Scheme == TEncryptionScheme::esRc4CryptoApi) {
-      EXPECT_EQ(pass.CryptoApi.ProviderName, c.Provider);
-      EXPECT_EQ(pass.CryptoApi.KeySize, c.KeyBits);
-      EXPECT_EQ(pass.CryptoApi.AlgorithmId, 0x6801u);
-      EXPECT_EQ(pass.CryptoApi.HashAlgorithmId, 0x8004u);
-      EXPECT_EQ(pass.CryptoApi.Salt.size(), 16u);
-      EXPECT_EQ(pass.CryptoApi.EncryptedVerifierHash.size(), 20u);
+    if (c.Scheme == TEncryptionScheme::esCryptoApi) {
+      EXPECT_EQ(pass.Provider, c.Provider);
+      EXPECT_EQ(pass.KeyBits, c.KeyBits);
+      EXPECT_EQ(pass.AlgId, 0x6801u);
+      EXPECT_EQ(pass.AlgIdHash, 0x8004u);
+      EXPECT_EQ(pass.Problem, "");
+      EXPECT_EQ(pass.VerifierHashSize, 20u);
     }
-    if (c.Scheme == TEncryptionScheme::esXor) {
+    if (c.Scheme == TEncryptionScheme::esXor || c.Scheme == TEncryptionScheme::esXorBiff5) {
       // "abc": key 0x514A, verifier 0xCC1A.
-      EXPECT_EQ(pass.Xor.Key, 0x514A);
-      EXPECT_EQ(pass.Xor.Verifier, 0xCC1A);
+      EXPECT_EQ(pass.XorKey, 0x514A);
+      EXPECT_EQ(pass.XorVerifier, 0xCC1A);
     }
     // And the description covers the record.
     ExpectFieldsTile(load.Describe(at), load.Parts(at));

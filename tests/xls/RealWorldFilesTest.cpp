@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -107,12 +109,36 @@ TEST(PipedInput, APipeIsReadWholeLikeAFile)
   EXPECT_EQ(reader.Sheets().Items(0).Cells.GetCellValue(0, 2999), TVariant(2999.0));
 }
 
-TEST(PipedInput, AFifoNobodyWritesToReadsAsEmptyInsteadOfWaiting)
+TEST(PipedInput, AFifoIsReadWholeWhetherItsWriterComesFirstOrLater)
 {
+  const auto book = Book8({}, [](TBiffBuilder& b) { b.Number(0, 0, 0, 42); });
   const std::string fifo = (std::filesystem::temp_directory_path() /
                             ("bifflens-fifo-" + std::to_string(::getpid()))).string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_TRUE(IsExistingFile(fifo));
+  for (const bool writerFirst : {true, false}) {
+    SCOPED_TRACE(writerFirst ? "writer first" : "reader first");
+    std::thread writer([&] {
+      if (!writerFirst)
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      std::ofstream out(fifo, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(book.data()), static_cast<std::streamsize>(book.size()));
+    });
+    if (writerFirst)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    TMSExcel reader;
+    std::string error;
+    try {
+      reader.LoadFromFile(fifo);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    writer.join();
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(reader.Sheets().Count(), 1);
+    EXPECT_EQ(reader.Sheets().Items(0).Cells.GetCellValue(0, 0), TVariant(42.0));
+  }
+  // Nobody writes: the load ends (the stream is empty) instead of waiting on.
   TMSExcel reader;
   reader.LoadFromFile(fifo);
   std::filesystem::remove(fifo);

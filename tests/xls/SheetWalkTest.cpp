@@ -347,13 +347,16 @@ TEST(FilePass, PasswordProtectedWorkbookIsRefused)
   EXPECT_EQ(bare.Error, kMsgPasswordProtected);
 }
 
-TEST(FilePass, CellsBeforeItStayInTheModel)
+TEST(FilePass, CellsBeforeItStayInTheModelAndTheRecordsAfterItAreListedOnly)
 {
   TLoad load(Book8({}, [](TBiffBuilder& b) { b.Number(0, 0, 0, 1).FilePass().Number(1, 0, 0, 2); }));
   EXPECT_EQ(load.Error, kMsgPasswordProtected);
   EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
   EXPECT_EQ(load.Cell(0, 1, 0), TVariant::Null());
-  EXPECT_EQ(load.Records.back().Code, kRecFilePass);
+  const std::vector<std::uint16_t> codes = load.Codes();
+  ASSERT_GE(codes.size(), 3u);
+  EXPECT_EQ(std::vector<std::uint16_t>(codes.end() - 3, codes.end()),
+            (std::vector<std::uint16_t>{kRecFilePass, kRecNumber, kRecEof}));
 }
 
 /// Every stored cell of the model, sheet by sheet, with the captions.

@@ -1,13 +1,20 @@
 #include "Commands.h"
 
+#include "CommandReader.h"
+
 #include "ContainerCommand.h"
 #include "CsvCommand.h"
 #include "EvalCommand.h"
 #include "FieldsCommand.h"
 #include "LintCommand.h"
 #include "WorkbookCommand.h"
+#include "xls/crypto/Secret.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -38,6 +45,9 @@ constexpr TCliCommand kCommands[] = {
 };
 
 constexpr std::size_t kUsageColumn = 23;
+constexpr std::string_view kPasswordOption = "--password";
+constexpr std::string_view kPasswordOptionWithValue = "--password=";
+constexpr char kPasswordVariable[] = "BIFFLENS_PASSWORD";
 
 void WriteUsage(std::ostream& out)
 {
@@ -57,6 +67,13 @@ void WriteUsage(std::ostream& out)
   }
   out << "  --help" << std::string(kUsageColumn - 8, ' ') << "show this text\n"
       << "\n"
+         "Options (before or after the command):\n"
+         "  --password P         the password of an encrypted workbook; without it,\n"
+         "                       BIFFLENS_PASSWORD from the environment. Excel's\n"
+         "                       default password is tried first; a workbook no\n"
+         "                       password opens has its records listed as stored\n"
+         "                       and the load fails.\n"
+         "\n"
          "FILE may be a pipe or a device; \"-\" reads standard input.\n"
          "\n"
          "Exit status: 0 success, 1 the file could not be read or the expression\n"
@@ -65,8 +82,69 @@ void WriteUsage(std::ostream& out)
 
 }  // namespace
 
-int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+namespace {
+
+/// Zeroes the password values among `count` arguments that `at` gives as
+/// (bytes, size): the one after "--password", the rest of "--password=...".
+template <typename TArgument>
+void WipePasswordValues(std::size_t count, TArgument&& at)
 {
+  for (std::size_t i = 0; i < count; ++i) {
+    auto [bytes, size] = at(i);
+    const std::string_view arg(bytes, size);
+    if (arg == kPasswordOption && i + 1 < count) {
+      ++i;
+      auto [value, valueSize] = at(i);
+      WipeBytes(value, valueSize);
+    } else if (arg.starts_with(kPasswordOptionWithValue)) {
+      WipeBytes(bytes + kPasswordOptionWithValue.size(), size - kPasswordOptionWithValue.size());
+    }
+  }
+}
+
+}  // namespace
+
+void WipePasswordArguments(std::span<std::string> args)
+{
+  WipePasswordValues(args.size(), [&](std::size_t i) { return std::pair(args[i].data(), args[i].size()); });
+}
+
+void WipePasswordArguments(int argc, char** argv)
+{
+  WipePasswordValues(argc > 0 ? static_cast<std::size_t>(argc - 1) : 0,
+                     [&](std::size_t i) { return std::pair(argv[i + 1], std::strlen(argv[i + 1])); });
+}
+
+int RunCli(std::span<const std::string> allArgs, std::ostream& out, std::ostream& err)
+{
+  // The password goes into a buffer wiped at the end; the command sees the
+  // other arguments only.
+  TSecret password;
+  bool havePassword = false;
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < allArgs.size(); ++i) {
+    const std::string& arg = allArgs[i];
+    if (arg == kPasswordOption) {
+      if (i + 1 >= allArgs.size()) {
+        err << "bifflens-cli: --password needs a value\n";
+        return kExitUsage;
+      }
+      password.Assign(allArgs[++i]);
+      havePassword = true;
+    } else if (arg.starts_with(kPasswordOptionWithValue)) {
+      password.Assign(std::string_view(arg).substr(kPasswordOptionWithValue.size()));
+      havePassword = true;
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (!havePassword)
+    if (const char* variable = std::getenv(kPasswordVariable)) {
+      password.Assign(variable);
+      havePassword = true;
+    }
+  const TCommandPassword offered(havePassword ? &password : nullptr);
+  const std::span<const std::string> args = rest;
   if (args.empty()) {
     WriteUsage(err);
     return kExitUsage;

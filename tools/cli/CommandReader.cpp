@@ -9,6 +9,7 @@
 namespace {
 
 bool GKeepReaders = false;
+const TSecret* GPassword = nullptr;  // see TCommandPassword
 
 std::vector<std::unique_ptr<TMSExcel>>& Parked()
 {
@@ -21,6 +22,16 @@ std::vector<std::unique_ptr<TMSExcel>>& Parked()
 void KeepReadersUntilExit()
 {
   GKeepReaders = true;
+}
+
+TCommandPassword::TCommandPassword(const TSecret* password) : FPrevious(GPassword)
+{
+  GPassword = password;
+}
+
+TCommandPassword::~TCommandPassword()
+{
+  GPassword = FPrevious;
 }
 
 TCommandReader::TCommandReader() : FReader(std::make_unique<TMSExcel>()) {}
@@ -39,6 +50,14 @@ std::string CommandInputPath(const std::string& fileName)
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream)
 {
   reader.KeepStreamBuffer = keepStream;
+  // The password given, once: a wrong one leaves the workbook locked.
+  reader.OnPassword = [](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
+    if (GPassword == nullptr || request.Refused > 0) {
+      cancel = true;
+      return;
+    }
+    password.Assign(GPassword->View());
+  };
   try {
     reader.LoadFromFile(CommandInputPath(fileName));
     return true;

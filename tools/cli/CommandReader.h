@@ -1,6 +1,7 @@
 #pragma once
 
 #include "xls/MSExcel.h"
+#include "xls/crypto/Secret.h"
 
 #include <memory>
 #include <ostream>
@@ -21,10 +22,25 @@ private:
   std::unique_ptr<TMSExcel> FReader;
 };
 
+/// The password the workbook commands offer an encrypted workbook (after
+/// Excel's default one) while this lives; none for nullptr. Keeps the
+/// pointer: the caller keeps the secret alive longer than this.
+class TCommandPassword {
+public:
+  explicit TCommandPassword(const TSecret* password);
+  ~TCommandPassword();
+  TCommandPassword(const TCommandPassword&) = delete;
+  TCommandPassword& operator=(const TCommandPassword&) = delete;
+
+private:
+  const TSecret* FPrevious;
+};
+
 /// The path a command reads: "-" is standard input, read whole like any pipe.
 std::string CommandInputPath(const std::string& fileName);
 
-/// Loads the workbook; on failure prints the message by the "." rule on
+/// Loads the workbook, offering an encrypted one the command's password
+/// (TCommandPassword) once; on failure prints the message by the "." rule on
 /// `err` and returns false. What was read before the failure stays. Unless
 /// `keepStream`, the workbook stream is read a window at a time (the
 /// commands that use a record only while it is raised).

@@ -8,6 +8,7 @@
 #include "xls/MSExcel.h"
 #include "xls/RecordNames.h"
 #include "xls/formula/FormulaBook.h"
+#include "xls/crypto/Encryption.h"
 
 #include <algorithm>
 #include <charconv>
@@ -98,8 +99,13 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
     json.Field("name", RecordTypeName(record.Header.Code));
     json.EndObject();
   };
-  const bool ok = Load(reader, args[0], err);
+  // The whole list comes before a failure's message (a locked workbook's
+  // records are all listed, then it fails).
+  std::ostringstream message;
+  const bool ok = Load(reader, args[0], message);
   json.Flush();
+  out.flush();
+  err << message.str();
   return ok ? kExitOk : kExitFailure;
 }
 
@@ -222,6 +228,12 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
   json.Field("file", args[0]);
   json.Field("version", ExcelVersionName(reader.Version));
   json.Field("records", static_cast<std::int64_t>(reader.RecordCount()));
+  if (const TWorkbookEncryption& encryption = reader.Encryption(); encryption.Present) {
+    json.BeginObject("encryption");
+    json.Field("scheme", EncryptionSchemeName(encryption.Scheme));
+    json.Field("opened", encryption.Opened);
+    json.EndObject();
+  }
   json.BeginArray("sheets");
   const TSpreadSheets& sheets = reader.Sheets();
   for (int s = 0; s < sheets.Count(); ++s) {

@@ -16,7 +16,9 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
 int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 /// `hex FILE N`: the bytes of record N (from 1) as hex dump lines.
 int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
-/// `stats FILE`: version, record count and per-sheet extent in one JSON object.
+/// `stats FILE`: version, record count and per-sheet extent in one JSON
+/// object; for an encrypted workbook also "encryption": its scheme and
+/// whether it was opened.
 int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 /// Reads a record number (a whole number from 1 on); on failure says so on
 /// `err` and returns false.

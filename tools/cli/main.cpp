@@ -12,9 +12,12 @@ int main(int argc, char** argv)
 {
   // Numbers and dates in `eval` read and print the way the user's locale does.
   SetSystemLocale(LocaleFromEnvironment());
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  // From here on the command line shows no password ("ps", /proc).
+  WipePasswordArguments(argc, argv);
   KeepReadersUntilExit();
   const int code = RunCli(args, std::cout, std::cerr);
+  WipePasswordArguments(args);
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);

@@ -5,6 +5,7 @@
 #include "xls/RecordCodes.h"
 #include "xls/XlsMessages.h"
 #include "xls/decode/CellRecords.h"
+#include "xls/decode/FilePassRecord.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/decode/LinkRecords.h"
 #include "xls/decode/PartCursor.h"
@@ -56,10 +57,7 @@ struct TRecordUse {
     r.Version = TExcelVersion::evExcel9;
     r.ContextChanged();
   }
-  [[noreturn]] static void FilePass(TMSExcel&, const TLogicalRecord&)
-  {
-    throw EBiffLensError(kMsgPasswordProtected);
-  }
+  static void FilePass(TMSExcel& r, const TFilePass& filePass) { r.TakeFilePass(filePass); }
   static void Sst(TMSExcel& r, const TLogicalRecord& record) { r.ApplySst(record); }
 };
 
@@ -147,7 +145,7 @@ constexpr TRecordType kTypes[] = {
     Layout<TSettingDecoder>(kRecBottomMargin, "BOTTOMMARGIN"),
     Layout<TSettingDecoder>(kRecPrintHeaders, "PRINTHEADERS"),
     Layout<TSettingDecoder>(kRecPrintGridlines, "PRINTGRIDLINES"),
-    {kRecFilePass, "FILEPASS", false, &U::FilePass, &DescribeWith<TFilePassDecoder>},
+    Entry<TFilePassDecoder, &U::FilePass>(kRecFilePass, "FILEPASS"),
     Entry<TFontDecoder, &U::Font>(kRecFont, "FONT"),
     Layout<TSettingDecoder>(kRecPrintSize, "PRINTSIZE"),
     Layout<TTableDecoder>(kRecTable2, "TABLE"),

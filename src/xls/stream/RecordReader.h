@@ -26,7 +26,7 @@ public:
   static constexpr std::size_t kHeaderSize = 4;
 
   /// Keeps the source: the caller keeps it alive while the reader is used.
-  explicit TRecordReader(TStreamSource& source) : FSource(source), FSize(source.Size()) {}
+  explicit TRecordReader(TStreamSource& source) : FSource(&source), FSize(source.Size()) {}
 
   std::uint64_t Position() const { return FPosition; }
   std::uint64_t Size() const { return FSize; }
@@ -74,8 +74,18 @@ public:
   {
     if (FRefilled) {
       FRefilled = false;
-      FSource.Release();
+      FSource->Release();
     }
+  }
+  /// Reads on from `source`, another way of reading the same stream (one
+  /// that decrypts it), from the position on. Keeps the source, as the
+  /// constructor does; bytes handed out before stay valid until Release.
+  void SwitchSource(TStreamSource& source)
+  {
+    FSource = &source;
+    FBytes = {};
+    FBase = 0;
+    FRefilled = true;
   }
 
 private:
@@ -84,14 +94,14 @@ private:
   std::uint64_t Refill(std::size_t count, std::uint64_t& atHand)
   {
     std::uint64_t base = 0;
-    FBytes = FSource.Cover(FPosition, count, base);
+    FBytes = FSource->Cover(FPosition, count, base);
     FBase = base;
     FRefilled = true;
     atHand = FBytes.size() - (FPosition - FBase);
     return FPosition - FBase;
   }
 
-  TStreamSource& FSource;
+  TStreamSource* FSource;
   std::span<const std::uint8_t> FBytes;  // stream bytes from FBase on
   std::uint64_t FBase = 0;
   bool FRefilled = false;  // the source moved since the last Release
