@@ -30,19 +30,19 @@ bool TFormulaDecoder::TState::ArrayConstant()
     return FailHere(kMsgFormulaMissingArrayData);
 
   const std::uint32_t begin = BeginText();
-  FScratch += '{';
+  FExpression.Scratch += '{';
   for (std::size_t row = 0; row < rows; ++row) {
     if (row > 0)
-      FScratch += ';';
+      FExpression.Scratch += ';';
     for (std::size_t column = 0; column < columns; ++column) {
       if (column > 0)
-        FScratch += ',';
+        FExpression.Scratch += ',';
       switch (x.U8()) {
       case kSerNil:
         x.Skip(8);
         break;
       case kSerNum:
-        AppendFormulaNumber(FScratch, x.F64());
+        AppendFormulaNumber(FExpression.Scratch, x.F64());
         break;
       case kSerStr: {
         const std::size_t count = biff8 ? x.U16() : x.U8();
@@ -61,11 +61,11 @@ bool TFormulaDecoder::TState::ArrayConstant()
         } else {
           Append8Bit(x.Take(count), FText8);
         }
-        AppendQuotedText(FScratch, FText8);
+        AppendQuotedText(FExpression.Scratch, FText8);
         break;
       }
       case kSerBool:
-        FScratch += x.U8() != 0 ? "TRUE" : "FALSE";
+        FExpression.Scratch += x.U8() != 0 ? "TRUE" : "FALSE";
         x.Skip(7);
         break;
       case kSerErr: {
@@ -74,17 +74,17 @@ bool TFormulaDecoder::TState::ArrayConstant()
         if (text == nullptr)
           x.Fail();
         else
-          FScratch += text;
+          FExpression.Scratch += text;
         break;
       }
       default:
         x.Fail();
       }
-      if (x.Failed() || FScratch.size() > kMaxTextBytes)
+      if (x.Failed() || FExpression.Scratch.size() > kMaxTextBytes)
         return FailHere(kMsgFormulaMissingArrayData);
     }
   }
-  FScratch += '}';
+  FExpression.Scratch += '}';
   FExtraPos = x.Pos();
   PushText(begin);
   if (FListing != nullptr) {

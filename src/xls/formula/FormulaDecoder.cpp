@@ -4,6 +4,7 @@
 #include "xls/formula/FormulaMessages.h"
 #include "xls/formula/FormulaText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -111,13 +112,6 @@ std::string Hex2(std::uint8_t value)
   return std::string{kHex[value >> 4], kHex[value & 0x0F]};
 }
 
-void AppendDecimal(std::string& out, std::uint32_t value)
-{
-  char buffer[12];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-}
-
 }  // namespace FormulaDecode
 
 std::string_view BuiltInNameText(std::uint8_t code)
@@ -131,6 +125,11 @@ std::string_view BuiltInNameText(std::uint8_t code)
   return code < std::size(kNames) ? kNames[code] : std::string_view();
 }
 
+std::string_view TFormulaDecoder::TState::CurrentTokenName() const
+{
+  return FTokenName.empty() ? TokenName(FPtg) : FTokenName;
+}
+
 bool TFormulaDecoder::TState::Fail(const char* message,
                                    std::initializer_list<std::string_view> args)
 {
@@ -140,7 +139,7 @@ bool TFormulaDecoder::TState::Fail(const char* message,
 
 bool TFormulaDecoder::TState::FailHere(const char* message)
 {
-  return Fail(message, {FTokenName, Decimal(FTokenStart)});
+  return Fail(message, {CurrentTokenName(), Decimal(FTokenStart)});
 }
 
 bool TFormulaDecoder::TState::FailHere(const char* message, std::string_view first)
@@ -159,94 +158,168 @@ void TFormulaDecoder::TState::Note(std::string_view text)
     FNote.assign(text);
 }
 
-// Rgce: tokens in reverse Polish order. Each operand token pushes a node,
-// each operator pops its operands and pushes itself; tAttrSpace runs wait
-// for the next node, control tokens push nothing. A valid formula leaves
-// one node, which pass 2 writes out.
-TFormulaResult TFormulaDecoder::TState::Decode(std::span<const std::uint8_t> tokens,
-                                               std::span<const std::uint8_t> extra,
-                                               TFormulaCell cell, TFormulaKind kind,
-                                               std::vector<TFormulaToken>* listing)
+// Rgce: tokens in reverse Polish order. Each operand token pushes an
+// operand, each operator pops its operands and pushes one made of them;
+// tAttrSpace runs wait for the next operand, control tokens push nothing.
+// A valid formula leaves one operand.
+bool TFormulaDecoder::TState::Parse(std::span<const std::uint8_t> tokens,
+                                    std::span<const std::uint8_t> extra, TFormulaKind kind,
+                                    std::vector<TFormulaToken>* listing)
 {
   FBiff = BiffOf(FContext.Version);
   FTokens = tokens;
   FExtra = extra;
   FExtraPos = 0;
-  FCell = cell;
   FKind = kind;
   FListing = listing;
   FSheetRef = 0;
   FAssignment = false;
   FError.clear();
-  FNodes.clear();
-  FStack.clear();
-  FArgs.clear();
+  FOperands.clear();
   FSpaces.clear();
-  FPendingSpaces = 0;
-  FScratch.clear();
+  FExpression.Pieces.clear();
+  FExpression.Scratch.clear();
+  FExpression.Slots.clear();
   if (listing != nullptr)
     listing->clear();
 
-  TFormulaResult result;
-  std::size_t pos = 0;
-  while (pos < tokens.size()) {
+  // One reader for all tokens: a token that reads past the end fails it,
+  // which ends the loop.
+  TFieldReader r(tokens, 0);
+  while (r.Remaining() > 0) {
+    const std::size_t pos = r.Pos();
     FTokenStart = pos;
-    FPtg = tokens[pos];
-    FTokenName = TokenName(FPtg);
+    FPtg = r.U8();
+    FTokenName = {};
     FMadeOperand = false;
-    FNote.clear();
     // The token's entry goes first, its constant data (listed by the token
     // handler) after it.
     std::size_t entry = 0;
     if (listing != nullptr) {
+      FNote.clear();
       entry = listing->size();
-      listing->push_back({pos, 0, FTokenName, {}});
+      listing->push_back({pos, 0, {}, {}});
     }
-    TFieldReader r(tokens, pos + 1);
-    const bool ok = Token(FPtg, r);
+    const bool classified = (FPtg & kPtgClassMask) != 0 && (FPtg & kPtgUnknownMask) == 0;
+    const bool ok = classified ? ClassToken(FPtg, ClassBase(FPtg), r) : Token(FPtg, r);
     if (ok && r.Failed())
       Truncated();
     const bool read = ok && !r.Failed();
     if (listing != nullptr) {
       TFormulaToken& listed = (*listing)[entry];
       listed.Size = (read ? r.Pos() : tokens.size()) - pos;
-      listed.Name = FTokenName;
-      listed.Operand = FMadeOperand ? std::string(NodeText(FNodes.back())) : FNote;
+      listed.Name = CurrentTokenName();
+      listed.Operand = FMadeOperand ? OperandText(FOperands.back()) : FNote;
     }
-    if (!read) {
-      result.Error = FError;
-      return result;
+    if (!read)
+      return false;
+    if (FExpression.Scratch.size() > kMaxTextBytes)
+      return Fail(kMsgFormulaTooLong, {Decimal(kMaxTextBytes)});
+  }
+  if (FOperands.size() > 1 || (FOperands.empty() && !tokens.empty()))
+    return Fail(kMsgFormulaNotOneExpression, {Decimal(FOperands.size())});
+  Finish();
+  return true;
+}
+
+bool TFormulaDecoder::TState::Decode(std::span<const std::uint8_t> tokens,
+                                     std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                     TFormulaKind kind, std::string& text, std::string& error,
+                                     std::vector<TFormulaToken>* listing)
+{
+  FCell = cell;
+  // A listing needs every token read; a text alone may come from tokens
+  // read before.
+  const TExpression* expression = nullptr;
+  if (listing != nullptr)
+    expression = Parse(tokens, extra, kind, listing) ? &FExpression : nullptr;
+  else
+    expression = KeptExpression(tokens, extra, kind);
+  if (expression == nullptr || !WriteText(*expression, text)) {
+    error.assign(FError);
+    return false;
+  }
+  error.clear();
+  return true;
+}
+
+void TFormulaDecoder::TState::AddSlot(std::size_t offset, std::size_t size,
+                                      TSlotField field)
+{
+  FExpression.Slots.push_back({static_cast<std::uint32_t>(offset),
+                               static_cast<std::uint32_t>(FExpression.Pieces.size() - 1),
+                               static_cast<std::uint8_t>(size), field});
+}
+
+bool TFormulaDecoder::TState::EqualButSlots(const TKept& kept,
+                                            std::span<const std::uint8_t> tokens) const
+{
+  // The slots lie in order.
+  std::size_t at = 0;
+  for (const TFieldSlot& slot : kept.Expression.Slots) {
+    if (!std::equal(tokens.begin() + at, tokens.begin() + slot.Offset, kept.Tokens.begin() + at))
+      return false;
+    at = slot.Offset + slot.Size;
+  }
+  return std::equal(tokens.begin() + at, tokens.end(), kept.Tokens.begin() + at);
+}
+
+// What tokens leave depends on their bytes alone (the cell matters only to
+// the references, which are written with the text; the context does not
+// change while the decoder is in use), and a field slot's bytes only to
+// its piece. So tokens equal to kept ones but in their slots leave the
+// kept expression with those pieces' fields set anew.
+const TFormulaDecoder::TState::TExpression* TFormulaDecoder::TState::KeptExpression(
+    std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra, TFormulaKind kind)
+{
+  FBiff = BiffOf(FContext.Version);
+  for (TKept& kept : FKept) {
+    if (!kept.Used || kept.Biff != FBiff || kept.Kind != kind ||
+        kept.Tokens.size() != tokens.size() || !std::ranges::equal(kept.Extra, extra))
+      continue;
+    // The same bytes (a shared formula's next cell): the pieces hold them.
+    if (std::ranges::equal(kept.Tokens, tokens))
+      return &kept.Expression;
+    if (!EqualButSlots(kept, tokens))
+      continue;
+    kept.Tokens.assign(tokens.begin(), tokens.end());
+    for (const TFieldSlot& slot : kept.Expression.Slots) {
+      auto value = static_cast<std::uint16_t>(tokens[slot.Offset]);
+      if (slot.Size == 2)
+        value = static_cast<std::uint16_t>(value | tokens[slot.Offset + 1] << 8);
+      TPiece& piece = kept.Expression.Pieces[slot.Piece];
+      switch (slot.Field) {
+      case TSlotField::sfRow1: piece.Row1 = value; break;
+      case TSlotField::sfColumn1: piece.Column1 = value; break;
+      case TSlotField::sfRow2: piece.Row2 = value; break;
+      case TSlotField::sfColumn2: piece.Column2 = value; break;
+      }
     }
-    if (FScratch.size() > kMaxTextBytes) {
-      Fail(kMsgFormulaTooLong, {Decimal(kMaxTextBytes)});
-      result.Error = FError;
-      return result;
-    }
-    pos = r.Pos();
+    return &kept.Expression;
   }
-  if (tokens.empty())
-    return result;
-  if (FStack.size() != 1) {
-    Fail(kMsgFormulaNotOneExpression, {Decimal(FStack.size())});
-    result.Error = FError;
-    return result;
-  }
-  if (!Render(result.Text)) {
-    result.Text.clear();
-    result.Error = FError;
-  }
-  return result;
+  if (!Parse(tokens, extra, kind, nullptr))
+    return nullptr;
+  TKept& kept = FKept[FNextKept];
+  FNextKept = (FNextKept + 1) % FKept.size();
+  kept.Used = true;
+  kept.Biff = FBiff;
+  kept.Kind = kind;
+  kept.Tokens.assign(tokens.begin(), tokens.end());
+  kept.Extra.assign(extra.begin(), extra.end());
+  // The kept buffers become the next parse's, so neither side allocates
+  // once both have grown.
+  std::swap(kept.Expression, FExpression);
+  return &kept.Expression;
 }
 
 // A cell formula that is a tExp or tTbl token shows its master's formula.
-TFormulaResult TFormulaDecoder::TState::DecodeCell(std::span<const std::uint8_t> tokens,
-                                                   std::span<const std::uint8_t> extra,
-                                                   TFormulaCell cell,
-                                                   const TSharedFormulaIndex& masters,
-                                                   std::vector<TFormulaToken>* listing)
+bool TFormulaDecoder::TState::DecodeCell(std::span<const std::uint8_t> tokens,
+                                         std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                         const TSharedFormulaIndex& masters, std::string& text,
+                                         std::string& error, std::vector<TFormulaToken>* listing)
 {
   if (tokens.empty() || (tokens[0] != kPtgExp && tokens[0] != kPtgTbl))
-    return Decode(tokens, extra, cell, TFormulaKind::fkCell, listing);
+    return Decode(tokens, extra, cell, TFormulaKind::fkCell, text, error, listing);
 
   FBiff = BiffOf(FContext.Version);
   const bool table = tokens[0] == kPtgTbl;
@@ -263,23 +336,31 @@ TFormulaResult TFormulaDecoder::TState::DecodeCell(std::span<const std::uint8_t>
       entry.Operand = CellName(row, column);
     listing->push_back(std::move(entry));
   }
-  TFormulaResult result;
   if (r.Failed()) {
-    result.Error = FormatFormulaMessage(kMsgFormulaTruncated, {TokenName(tokens[0]), "0"});
-    return result;
+    error = FormatFormulaMessage(kMsgFormulaTruncated, {TokenName(tokens[0]), "0"});
+    return false;
   }
   const std::optional<TFormulaMaster> master = masters.Find(anchor, cell);
   if (!master || (master->Kind == TMasterKind::mkTable) != table) {
-    result.Error = FormatFormulaMessage(kMsgFormulaMasterMissing, {CellName(row, column)});
-    return result;
+    error = FormatFormulaMessage(kMsgFormulaMasterMissing, {CellName(row, column)});
+    return false;
   }
   switch (master->Kind) {
   case TMasterKind::mkShared:
-    return Decode(master->Tokens, master->Extra, cell, TFormulaKind::fkShared, nullptr);
-  case TMasterKind::mkArray:
+  case TMasterKind::mkArray: {
     // Every cell of an array formula shows the same text, seen from its
-    // first cell.
-    return Decode(master->Tokens, master->Extra, master->First, TFormulaKind::fkCell, nullptr);
+    // first cell; a shared formula's references are seen from the cell.
+    const bool shared = master->Kind == TMasterKind::mkShared;
+    const TExpression* expression = KeptExpression(
+        master->Tokens, master->Extra, shared ? TFormulaKind::fkShared : TFormulaKind::fkCell);
+    FCell = shared ? cell : master->First;
+    if (expression == nullptr || !WriteText(*expression, text)) {
+      error.assign(FError);
+      return false;
+    }
+    error.clear();
+    return true;
+  }
   case TMasterKind::mkTable:
     break;
   }
@@ -288,24 +369,25 @@ TFormulaResult TFormulaDecoder::TState::DecodeCell(std::span<const std::uint8_t>
   const std::uint16_t flags = master->TableFlags;
   auto input = [&](const TFormulaCell& at, std::uint16_t deletedFlag) {
     if (flags & deletedFlag)
-      result.Text += "#REF!";
+      text += "#REF!";
     else
-      AppendCellReference(result.Text, at.Row, at.Column);
+      AppendCellReference(text, at.Row, at.Column);
   };
-  result.Text = "TABLE(";
+  text += "TABLE(";
   if (flags & kTableTwoInputs) {
     input(master->FirstInput, kTableFirstDeleted);
-    result.Text += ',';
+    text += ',';
     input(master->SecondInput, kTableSecondDeleted);
   } else if (flags & kTableRowInput) {
     input(master->FirstInput, kTableFirstDeleted);
-    result.Text += ',';
+    text += ',';
   } else {
-    result.Text += ',';
+    text += ',';
     input(master->FirstInput, kTableFirstDeleted);
   }
-  result.Text += ')';
-  return result;
+  text += ')';
+  error.clear();
+  return true;
 }
 
 TFormulaDecoder::TFormulaDecoder(const TFormulaContext& context)
@@ -319,7 +401,9 @@ TFormulaResult TFormulaDecoder::Decode(std::span<const std::uint8_t> tokens,
                                        std::span<const std::uint8_t> extra, TFormulaCell cell,
                                        TFormulaKind kind, std::vector<TFormulaToken>* listing)
 {
-  return FState->Decode(tokens, extra, cell, kind, listing);
+  TFormulaResult result;
+  FState->Decode(tokens, extra, cell, kind, result.Text, result.Error, listing);
+  return result;
 }
 
 TFormulaResult TFormulaDecoder::DecodeCell(std::span<const std::uint8_t> tokens,
@@ -327,5 +411,23 @@ TFormulaResult TFormulaDecoder::DecodeCell(std::span<const std::uint8_t> tokens,
                                            TFormulaCell cell, const TSharedFormulaIndex& masters,
                                            std::vector<TFormulaToken>* listing)
 {
-  return FState->DecodeCell(tokens, extra, cell, masters, listing);
+  TFormulaResult result;
+  FState->DecodeCell(tokens, extra, cell, masters, result.Text, result.Error, listing);
+  return result;
+}
+
+bool TFormulaDecoder::DecodeInto(std::span<const std::uint8_t> tokens,
+                                 std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                 TFormulaKind kind, std::string& text, std::string& error,
+                                 std::vector<TFormulaToken>* listing)
+{
+  return FState->Decode(tokens, extra, cell, kind, text, error, listing);
+}
+
+bool TFormulaDecoder::DecodeCellInto(std::span<const std::uint8_t> tokens,
+                                     std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                     const TSharedFormulaIndex& masters, std::string& text,
+                                     std::string& error, std::vector<TFormulaToken>* listing)
+{
+  return FState->DecodeCell(tokens, extra, cell, masters, text, error, listing);
 }

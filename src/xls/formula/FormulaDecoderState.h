@@ -8,7 +8,9 @@
 
 #include "xls/ExcelVersion.h"
 #include "xls/formula/FormulaLinks.h"
+#include "xls/formula/FormulaText.h"
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -83,6 +85,13 @@ inline constexpr std::uint8_t kPtgRefErr3d = 0x3C;
 inline constexpr std::uint8_t kPtgAreaErr3d = 0x3D;
 inline constexpr std::uint8_t kPtgClassMask = 0x60;
 inline constexpr std::uint8_t kPtgBaseMask = 0x1F;
+inline constexpr std::uint8_t kPtgUnknownMask = 0x80;  // no token has bit 7
+
+/// A classified token's number in the reference class (tRefV -> tRef).
+inline std::uint8_t ClassBase(std::uint8_t ptg)
+{
+  return static_cast<std::uint8_t>((ptg & kPtgBaseMask) | kPtgArray);
+}
 
 // tAttr option bits ([MS-XLS] 2.5.198.30 onwards).
 inline constexpr std::uint8_t kAttrVolatile = 0x01;
@@ -141,7 +150,7 @@ inline constexpr std::uint8_t kPrecConcat = 15;
 inline constexpr std::uint8_t kPrecCompare = 10;
 
 struct TBinaryOperator {
-  const char* Symbol;
+  std::string_view Symbol;
   std::uint8_t Precedence;
 };
 
@@ -164,7 +173,6 @@ const char* ErrorText(std::uint8_t code);
 /// Numbers for messages and listings.
 std::string Decimal(std::size_t value);
 std::string Hex2(std::uint8_t value);
-void AppendDecimal(std::string& out, std::uint32_t value);
 
 /// Reads a token's fields. A read past the end marks the reader failed and
 /// yields zeros, so a token handler reads its fields without a check each
@@ -214,49 +222,112 @@ private:
   bool FFailed = false;
 };
 
-enum class TNodeKind : std::uint8_t { nkText, nkBinary, nkPrefix, nkPostfix, nkParen, nkFunction };
-
-// One operand or operator of the expression tree pass 1 builds from the
-// tokens. Operand texts lie in the scratch text, children are node numbers.
-struct TNode {
-  TNodeKind Kind = TNodeKind::nkText;
-  std::uint8_t Precedence = kPrecAtom;
-  bool UserDefined = false;  // a call whose first argument is the function's name
-  bool Prompt = false;       // a command with its dialog: "SAVE.AS?()"
-  const char* Symbol = nullptr;
-  std::uint32_t TextBegin = 0;  // nkText
-  std::uint32_t TextSize = 0;
-  std::uint32_t First = 0;   // left or only child; a call's first argument in FArgs
-  std::uint32_t Second = 0;  // right child; a call's argument count
-  std::uint32_t SpaceBegin = 0;  // the tAttrSpace runs before this token, in FSpaces
-  std::uint32_t SpaceCount = 0;
-};
-
 struct TSpaceRun {
   std::uint8_t Type = 0;
   std::uint8_t Count = 0;
 };
 
 enum class TSpacePart : std::uint8_t { spAll, spOpen, spClose };
-enum class TTaskKind : std::uint8_t {
-  tkVisit,       // write a node
-  tkWrapVisit,   // write a node in brackets
-  tkSymbol,      // write a fixed text
-  tkSpaces,      // write a node's spaces (and a text node's text)
-  tkCallee,      // write a user-defined call's name
-  tkAssignName,  // write the name of a macro sheet assignment
+
+inline constexpr std::uint32_t kNoPiece = 0xFFFFFFFF;
+
+enum class TPieceKind : std::uint8_t {
+  pkScratch,  // a run of the scratch text (an operand token's text)
+  pkFixed,    // a fixed text: an operator, a bracket, a function name
+  pkRun,      // one character repeated: spaces or line breaks
+  // Written from fields with the text:
+  pkCell,     // a cell reference
+  pkArea,     // an area reference
+  pkInteger,  // a tInt constant
 };
 
-// Pass 2 writes the tree with an explicit stack, so a deep formula cannot
-// exhaust the call stack.
-struct TTask {
-  TTaskKind Kind = TTaskKind::tkVisit;
-  TSpacePart Part = TSpacePart::spAll;
-  std::uint32_t Node = 0;
-  const char* Symbol = nullptr;
+/// One piece of a formula's text; the pieces of an operand are chained by
+/// Next in the order they are written. References (and integers, the
+/// commonest constants) stay fields until the text is written: what the
+/// tokens leave does not depend on the cell that shows the formula, and no
+/// text is copied twice.
+struct TPiece {
+  const char* Fixed = nullptr;  // pkFixed
+  std::uint32_t Begin = 0;      // pkScratch: the offset in the scratch text
+  /// Bytes (pkRun: how many times Run); 0 for a piece written from fields,
+  /// whose text is known only then.
+  std::uint32_t Size = 0;
+  std::uint32_t Next = kNoPiece;
+  // pkCell, pkArea: the fields as stored (the first cell, then an area's
+  // last), and whether their relative parts are offsets from the cell;
+  // pkInteger: the value in Row1.
+  std::uint16_t Row1 = 0;
+  std::uint16_t Column1 = 0;
+  std::uint16_t Row2 = 0;
+  std::uint16_t Column2 = 0;
+  bool Offsets = false;
+  TPieceKind Kind = TPieceKind::pkScratch;
+  char Run = ' ';
+};
+
+inline bool IsWrittenFromFields(const TPiece& piece)
+{
+  return piece.Kind >= TPieceKind::pkCell;
+}
+
+/// The most characters a piece written from fields takes: an area of two
+/// cells and a colon.
+inline constexpr std::size_t kLongestFromFields = 2 * kLongestCellReference + 1;
+
+/// The pieces from Head to Tail (both kNoPiece when empty): Size bytes of
+/// text and FromFields pieces written from fields. A chain that was linked
+/// into a longer one keeps its ends, so it still reads alone.
+struct TChain {
+  std::uint32_t Head = kNoPiece;
+  std::uint32_t Tail = kNoPiece;
+  std::size_t Size = 0;
+  std::uint32_t FromFields = 0;
+  /// Room enough for the chain's text.
+  std::size_t Bound() const { return Size + FromFields * kLongestFromFields; }
+};
+
+/// One operand of the expression as the tokens build it.
+struct TOperand {
+  TChain Text;
+  /// An operand token's own text (no operator applied), after its spaces:
+  /// the first of its pieces; kNoPiece for an expression.
+  std::uint32_t Plain = kNoPiece;
+  std::uint8_t Precedence = kPrecAtom;
+  /// A call SET.NAME("name", value), which an assignment-style macro
+  /// formula shows as "name=value"; its parts are TState::FSetName.
+  bool SetName = false;
+};
+
+enum class TSlotField : std::uint8_t { sfRow1, sfColumn1, sfRow2, sfColumn2 };
+
+/// A field of the tokens that only a piece's field holds (a reference's
+/// row or column, an integer's value): tokens that differ in such fields
+/// only leave the same expression but for those pieces' fields.
+struct TFieldSlot {
+  std::uint32_t Offset = 0;  // in the tokens
+  std::uint32_t Piece = 0;
+  std::uint8_t Size = 0;     // 1 or 2 bytes
+  TSlotField Field = TSlotField::sfRow1;
+};
+
+/// What the tokens of one formula leave for writing its text.
+struct TExpression {
+  std::vector<TPiece> Pieces;
+  std::string Scratch;  // the text of operand tokens, which pkScratch pieces point into
+  TChain Text;          // the expression; empty for no tokens
+  /// A macro sheet's "name=value": tAttrAssign was met and the expression
+  /// is SET.NAME("name", value).
+  bool Assignment = false;
+  TChain Name;   // the quoted name
+  TChain Value;
+  std::vector<TFieldSlot> Slots;  // in the order of their offsets
 };
 
 inline constexpr std::string_view kFutureFunctionPrefix = "_xlfn.";
+
+/// How many expressions a decoder keeps: the formulas of the columns of a
+/// sheet's table come in turn, row after row.
+inline constexpr std::size_t kKeptExpressions = 8;
 
 }  // namespace FormulaDecode
 
@@ -264,25 +335,50 @@ class TFormulaDecoder::TState {
 public:
   explicit TState(const TFormulaContext& context) : FContext(context) {}
 
-  TFormulaResult Decode(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
-                        TFormulaCell cell, TFormulaKind kind, std::vector<TFormulaToken>* listing);
-  TFormulaResult DecodeCell(std::span<const std::uint8_t> tokens,
-                            std::span<const std::uint8_t> extra, TFormulaCell cell,
-                            const TSharedFormulaIndex& masters,
-                            std::vector<TFormulaToken>* listing);
+  /// TFormulaDecoder::DecodeInto and DecodeCellInto.
+  bool Decode(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+              TFormulaCell cell, TFormulaKind kind, std::string& text, std::string& error,
+              std::vector<TFormulaToken>* listing);
+  bool DecodeCell(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                  TFormulaCell cell, const TSharedFormulaIndex& masters, std::string& text,
+                  std::string& error, std::vector<TFormulaToken>* listing);
 
 private:
-  // Pass 1: tokens to nodes.
-  bool Token(std::uint8_t ptg, FormulaDecode::TFieldReader& r);
-  bool ClassToken(std::uint8_t ptg, std::uint8_t base, FormulaDecode::TFieldReader& r);
-  bool Attr(FormulaDecode::TFieldReader& r);
-  bool String(FormulaDecode::TFieldReader& r);
+  using TBiff = FormulaDecode::TBiff;
+  using TChain = FormulaDecode::TChain;
+  using TExpression = FormulaDecode::TExpression;
+  using TFieldReader = FormulaDecode::TFieldReader;
+  using TFieldSlot = FormulaDecode::TFieldSlot;
+  using TSlotField = FormulaDecode::TSlotField;
+  using TOperand = FormulaDecode::TOperand;
+  using TPiece = FormulaDecode::TPiece;
+  using TSpacePart = FormulaDecode::TSpacePart;
+
+  /// Reads the tokens into FExpression; false, with FError, for tokens
+  /// that cannot be read.
+  bool Parse(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+             TFormulaKind kind, std::vector<TFormulaToken>* listing);
+  /// The expression of the tokens, parsed now or kept from earlier tokens
+  /// that differ at most in its field slots; nullptr, with FError, when
+  /// the tokens cannot be read.
+  const TExpression* KeptExpression(std::span<const std::uint8_t> tokens,
+                                    std::span<const std::uint8_t> extra, TFormulaKind kind);
+  /// Notes that the piece just added holds the field of `size` bytes at
+  /// `offset` of the tokens.
+  void AddSlot(std::size_t offset, std::size_t size, TSlotField field);
+
+  // Tokens (FormulaTokens.cpp).
+  bool Token(std::uint8_t ptg, TFieldReader& r);
+  bool ClassToken(std::uint8_t ptg, std::uint8_t base, TFieldReader& r);
+  bool Attr(TFieldReader& r);
+  bool String(TFieldReader& r);
   bool Function(std::uint16_t index, std::size_t count, bool command, bool prompt);
-  bool Reference(std::uint8_t base, FormulaDecode::TFieldReader& r);
-  bool Name(FormulaDecode::TFieldReader& r);
-  bool NameX(FormulaDecode::TFieldReader& r);
-  bool ArrayConstant();
-  bool MemAreaData();
+  bool Name(TFieldReader& r);
+  void Append8Bit(std::span<const std::uint8_t> bytes, std::string& out);
+
+  // References and names (FormulaReferences.cpp).
+  bool Reference(std::uint8_t base, TFieldReader& r);
+  bool NameX(TFieldReader& r);
   bool SheetPrefix8(std::uint16_t ixti);
   bool SheetPrefix5(std::int16_t ixals, std::int16_t first, std::int16_t last);
   bool LinkPrefix(const TFormulaExternSheet& entry);
@@ -296,40 +392,73 @@ private:
   TResolved Resolve(std::uint16_t rowField, std::uint16_t columnField, bool offsets) const;
   std::uint32_t RowCount() const
   {
-    return FBiff == FormulaDecode::TBiff::bf8 ? FormulaDecode::kBiff8Rows
-                                               : FormulaDecode::kBiff5Rows;
+    return FBiff == TBiff::bf8 ? FormulaDecode::kBiff8Rows : FormulaDecode::kBiff5Rows;
   }
-  void AppendArea(std::uint16_t row1, std::uint16_t row2, std::uint16_t col1, std::uint16_t col2,
-                  bool offsets);
-  void AppendCell(std::uint16_t rowField, std::uint16_t columnField, bool offsets);
+  /// Writes the text of a pkCell or pkArea piece as seen from FCell at
+  /// `out`, which has room for kLongestFromFields characters; returns the
+  /// end.
+  char* WriteReference(char* out, const TPiece& piece) const;
   void AppendNameText(const TFormulaName& name);
   bool AppendLinkName(const TFormulaExternSheet& entry, std::uint16_t index);
-  void Append8Bit(std::span<const std::uint8_t> bytes, std::string& out);
 
-  std::uint32_t BeginText() const { return static_cast<std::uint32_t>(FScratch.size()); }
-  void PushText(std::uint32_t begin);
-  std::uint32_t NewNode(FormulaDecode::TNodeKind kind, std::uint8_t precedence);
+  // The data after the tokens (FormulaArrayData.cpp).
+  bool ArrayConstant();
+  bool MemAreaData();
+
+  // The expression (FormulaExpression.cpp). An operand token appends its
+  // text to the scratch text and pushes an operand; an operator pops its
+  // operands and pushes one that links their pieces with its own (symbol,
+  // brackets, spaces). The text is copied out once, at the end.
+  std::uint32_t BeginText() const
+  {
+    return static_cast<std::uint32_t>(FExpression.Scratch.size());
+  }
+  /// The scratch text from `begin` on, then `fromFields` when given, become
+  /// an operand.
+  void PushText(std::uint32_t begin, const TPiece* fromFields = nullptr);
+  /// False, with kMsgFormulaMissingOperand, when fewer than `count`
+  /// operands wait; the Push* below take theirs only after this check.
   bool Pop(std::size_t count);
-  void Note(std::string_view text);
+  void PushBinary(std::string_view symbol, std::uint8_t precedence);
+  void PushPrefix(std::string_view symbol);
+  void PushPostfix(std::string_view symbol);
+  void PushParen();
+  /// `name(arguments)` over the last `count` operands; a user-defined call
+  /// takes its name from the first of them.
+  void PushCall(std::string_view name, std::size_t count, bool userDefined, bool prompt);
+  /// Leaves the one operand left (or none, for no tokens) in FExpression.
+  void Finish();
+  /// Appends the text of `expression` as seen from FCell to `out`; false
+  /// (and `out` as it was) when it would be longer than kMaxTextBytes.
+  bool WriteText(const TExpression& expression, std::string& out);
+  std::uint32_t AddPiece(const TPiece& piece);
+  std::uint32_t AddFixed(std::string_view text);
+  void Link(TChain& chain, std::uint32_t piece);
+  void Link(TChain& chain, TChain next);
+  TChain Bracketed(const TOperand& operand, bool brackets);
+  /// The waiting tAttrSpace runs of `part` as pieces (the operand they
+  /// belong to clears FSpaces once it has taken them).
+  TChain Spaces(TSpacePart part) { return FSpaces.empty() ? TChain() : SpacePieces(part); }
+  TChain SpacePieces(TSpacePart part);
+  /// Writes the chain's text at `out`, which has room for chain.Bound()
+  /// characters; returns the end.
+  char* WriteChain(char* out, const TExpression& expression, TChain chain) const;
+  void AppendChain(std::string& out, const TExpression& expression, TChain chain) const;
+  /// An operand token's own text: its pieces after its spaces (empty for
+  /// an expression).
+  TChain OwnText(const TOperand& operand) const;
+  std::string OperandText(const TOperand& operand) const;
 
+  // The token being read and the message of a failure (FormulaDecoder.cpp).
+  std::string_view CurrentTokenName() const;
+  void Note(std::string_view text);
   bool Fail(const char* message, std::initializer_list<std::string_view> args);
   bool Truncated();
   bool FailHere(const char* message);
   bool FailHere(const char* message, std::string_view first);
 
-  // Pass 2: the tree to text.
-  bool Render(std::string& out);
-  void PushVisit(std::uint32_t node, bool wrap);
-  void PushNodeTasks(std::uint32_t node);
-  void EmitSpaces(std::string& out, const FormulaDecode::TNode& node,
-                  FormulaDecode::TSpacePart part) const;
-  std::string_view NodeText(const FormulaDecode::TNode& node) const
-  {
-    return std::string_view(FScratch).substr(node.TextBegin, node.TextSize);
-  }
-
   const TFormulaContext& FContext;
-  FormulaDecode::TBiff FBiff = FormulaDecode::TBiff::bf8;
+  TBiff FBiff = TBiff::bf8;
 
   // One call's input.
   std::span<const std::uint8_t> FTokens;
@@ -342,7 +471,7 @@ private:
   // The token being read.
   std::uint8_t FPtg = 0;
   std::size_t FTokenStart = 0;
-  std::string_view FTokenName;
+  std::string_view FTokenName;  // set by a token that names itself (tAttr...), else empty
   std::string FNote;  // the listing's operand text of a token that makes no operand
   bool FMadeOperand = false;
 
@@ -350,16 +479,38 @@ private:
   // tEndSheet (one-based; 0 for none).
   std::int32_t FSheetRef = 0;
   bool FAssignment = false;
+  // The parts of the last SET.NAME("name", value) call: the operand left
+  // is one only if it was the last made.
+  struct TSetName {
+    TChain Name;
+    TChain Value;
+  } FSetName;
   std::string FError;
 
-  // Scratch reused by every call.
-  std::vector<FormulaDecode::TNode> FNodes;
-  std::vector<std::uint32_t> FStack;
-  std::vector<std::uint32_t> FArgs;
-  std::vector<FormulaDecode::TSpaceRun> FSpaces;
-  std::uint32_t FPendingSpaces = 0;  // FSpaces from here on wait for the next node
-  std::string FScratch;
-  std::string FText8;  // one decoded string constant
-  FormulaDecode::TLink FLink;         // one decoded link target
-  std::vector<FormulaDecode::TTask> FTasks;
+  // Scratch kept from call to call, so a decoder in use allocates nothing.
+  TExpression FExpression;  // what the tokens being read leave
+  std::vector<TOperand> FOperands;
+  std::vector<FormulaDecode::TSpaceRun> FSpaces;  // the runs waiting for the next operand
+  std::string FText8;     // one decoded string constant
+  std::string FNameText;  // an assignment's quoted name
+  std::string FOut;       // the text being written, grown to the largest yet
+  FormulaDecode::TLink FLink;  // one decoded link target
+
+  // The expressions of the token arrays read last: every cell of a shared
+  // or array formula shows the same expression (its references seen from
+  // the cell), and a formula filled down a column differs from the one
+  // above only in its references' fields.
+  struct TKept {
+    bool Used = false;
+    TBiff Biff = TBiff::bf8;
+    TFormulaKind Kind = TFormulaKind::fkCell;
+    std::vector<std::uint8_t> Tokens;  // whose fields the expression's pieces hold
+    std::vector<std::uint8_t> Extra;
+    TExpression Expression;
+  };
+  /// True when `tokens` (as long as the kept ones) differ from the kept
+  /// ones in field slots only.
+  bool EqualButSlots(const TKept& kept, std::span<const std::uint8_t> tokens) const;
+  std::array<TKept, FormulaDecode::kKeptExpressions> FKept;
+  std::size_t FNextKept = 0;  // the one to replace next
 };

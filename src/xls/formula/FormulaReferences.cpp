@@ -7,6 +7,33 @@
 
 using namespace FormulaDecode;
 
+namespace {
+
+// What a reference token holds and how its cells read.
+struct TReferenceForm {
+  bool Area = false;     // two rows and two columns
+  bool Deleted = false;  // "#REF!" whatever its fields
+  bool Offsets = false;  // relative parts are offsets from the cell (tRefN, tAreaN)
+  bool ThreeD = false;   // sheets first
+};
+
+TReferenceForm FormOf(std::uint8_t base)
+{
+  switch (base) {
+  case kPtgArea: return {true, false, false, false};
+  case kPtgRefErr: return {false, true, false, false};
+  case kPtgAreaErr: return {true, true, false, false};
+  case kPtgRefN: return {false, false, true, false};
+  case kPtgAreaN: return {true, false, true, false};
+  case kPtgRef3d: return {false, false, false, true};
+  case kPtgArea3d: return {true, false, false, true};
+  case kPtgRefErr3d: return {false, true, false, true};
+  case kPtgAreaErr3d: return {true, true, false, true};
+  default: return {};  // kPtgRef
+  }
+}
+
+}  // namespace
 
 // One reference field pair resolved. `offsets`: the relative parts are
 // offsets from the cell (tRefN, and every reference of a NAME), added to it
@@ -38,66 +65,60 @@ TFormulaDecoder::TState::TResolved TFormulaDecoder::TState::Resolve(std::uint16_
   return cell;
 }
 
-void TFormulaDecoder::TState::AppendCell(std::uint16_t rowField, std::uint16_t columnField,
-                                         bool offsets)
+// A cell reads "B3", "$B$3", ...; an area over every row "A:B", one over
+// every column "1:3", as Excel writes them: the parts it leaves out must be
+// absolute (Excel stores them so: they cannot move), else the area keeps
+// its cells ("A1:A65536").
+char* TFormulaDecoder::TState::WriteReference(char* out, const TPiece& piece) const
 {
-  const TResolved cell = Resolve(rowField, columnField, offsets);
-  AppendCellReference(FScratch, cell.Row, cell.Column, cell.RowRelative, cell.ColumnRelative);
-}
-
-// An area over every row reads "A:B", one over every column "1:3", as
-// Excel writes them; the parts it leaves out must be absolute (Excel stores
-// them so: they cannot move), else the area keeps its cells ("A1:A65536").
-void TFormulaDecoder::TState::AppendArea(std::uint16_t row1, std::uint16_t row2,
-                                         std::uint16_t col1, std::uint16_t col2, bool offsets)
-{
-  const TResolved first = Resolve(row1, col1, offsets);
-  const TResolved last = Resolve(row2, col2, offsets);
+  const TResolved first = Resolve(piece.Row1, piece.Column1, piece.Offsets);
+  if (piece.Kind == TPieceKind::pkCell)
+    return WriteCellReference(out, first.Row, first.Column, first.RowRelative,
+                              first.ColumnRelative);
+  const TResolved last = Resolve(piece.Row2, piece.Column2, piece.Offsets);
   if (first.Row == 0 && last.Row == RowCount() - 1 && !first.RowRelative &&
       !last.RowRelative) {
-    for (const TResolved* cell : {&first, &last}) {
-      if (cell == &last)
-        FScratch += ':';
-      if (!cell->ColumnRelative)
-        FScratch += '$';
-      AppendColumnName(FScratch, cell->Column);
-    }
-    return;
+    if (!first.ColumnRelative)
+      *out++ = '$';
+    out = WriteColumnName(out, first.Column);
+    *out++ = ':';
+    if (!last.ColumnRelative)
+      *out++ = '$';
+    return WriteColumnName(out, last.Column);
   }
   if (first.Column == 0 && last.Column == kLastColumn && !first.ColumnRelative &&
       !last.ColumnRelative) {
-    for (const TResolved* cell : {&first, &last}) {
-      if (cell == &last)
-        FScratch += ':';
-      if (!cell->RowRelative)
-        FScratch += '$';
-      AppendDecimal(FScratch, cell->Row + 1);
-    }
-    return;
+    if (!first.RowRelative)
+      *out++ = '$';
+    out = WriteWholeNumber(out, std::uint64_t{first.Row} + 1);
+    *out++ = ':';
+    if (!last.RowRelative)
+      *out++ = '$';
+    return WriteWholeNumber(out, std::uint64_t{last.Row} + 1);
   }
-  AppendCellReference(FScratch, first.Row, first.Column, first.RowRelative, first.ColumnRelative);
-  FScratch += ':';
-  AppendCellReference(FScratch, last.Row, last.Column, last.RowRelative, last.ColumnRelative);
+  out = WriteCellReference(out, first.Row, first.Column, first.RowRelative, first.ColumnRelative);
+  *out++ = ':';
+  return WriteCellReference(out, last.Row, last.Column, last.RowRelative, last.ColumnRelative);
 }
 
 void TFormulaDecoder::TState::SheetRange(std::string_view first, std::string_view last)
 {
   if (first == last) {
-    AppendSheetName(FScratch, first);
+    AppendSheetName(FExpression.Scratch, first);
     return;
   }
   // Excel quotes a range of sheets as a whole: 'Sheet 1:Sheet3'!A1.
   const bool quote = SheetNameNeedsQuotes(first) || SheetNameNeedsQuotes(last);
   if (quote)
-    FScratch += '\'';
+    FExpression.Scratch += '\'';
   for (const std::string_view part : {first, std::string_view(":"), last})
     for (const char c : part) {
       if (quote && c == '\'')
-        FScratch += '\'';
-      FScratch += c;
+        FExpression.Scratch += '\'';
+      FExpression.Scratch += c;
     }
   if (quote)
-    FScratch += '\'';
+    FExpression.Scratch += '\'';
 }
 
 // The sheet part of a BIFF8 3D reference, without the "!": XTI -> SUPBOOK.
@@ -112,7 +133,7 @@ bool TFormulaDecoder::TState::SheetPrefix8(std::uint16_t ixti)
   case TSupBookKind::sbSelf: {
     const auto& names = FContext.SheetNames;
     if (xti.FirstSheet >= names.size() || xti.LastSheet >= names.size()) {
-      FScratch += "#REF";
+      FExpression.Scratch += "#REF";
       return true;
     }
     SheetRange(names[xti.FirstSheet], names[std::max(xti.FirstSheet, xti.LastSheet)]);
@@ -122,23 +143,23 @@ bool TFormulaDecoder::TState::SheetPrefix8(std::uint16_t ixti)
     DecodeLink(book.Path, FLink);
     const auto& names = book.SheetNames;
     if (xti.FirstSheet == kXtiWorkbookLevel) {
-      AppendBookPrefix(FScratch, FLink, {}, {}, false);
+      AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
       return true;
     }
     if (xti.FirstSheet >= names.size() || xti.LastSheet >= names.size()) {
-      FScratch += "#REF";
+      FExpression.Scratch += "#REF";
       return true;
     }
-    AppendBookPrefix(FScratch, FLink, names[xti.FirstSheet], names[xti.LastSheet], true);
+    AppendBookPrefix(FExpression.Scratch, FLink, names[xti.FirstSheet], names[xti.LastSheet], true);
     return true;
   }
   case TSupBookKind::sbOther:
-    AppendDdePrefix(FScratch, book.Path);
+    AppendDdePrefix(FExpression.Scratch, book.Path);
     return true;
   case TSupBookKind::sbAddIn:
     break;
   }
-  FScratch += "#REF";
+  FExpression.Scratch += "#REF";
   return true;
 }
 
@@ -152,7 +173,7 @@ bool TFormulaDecoder::TState::SheetPrefix5(std::int16_t ixals, std::int16_t firs
     const auto& names = FContext.SheetNames;
     if (first < 0 || last < 0 || static_cast<std::size_t>(first) >= names.size() ||
         static_cast<std::size_t>(last) >= names.size()) {
-      FScratch += "#REF";
+      FExpression.Scratch += "#REF";
       return true;
     }
     SheetRange(names[static_cast<std::size_t>(first)],
@@ -169,24 +190,23 @@ bool TFormulaDecoder::TState::LinkPrefix(const TFormulaExternSheet& entry)
   DecodeLink(entry.Encoded, FLink);
   if (FLink.Self) {
     if (FLink.HasSheet)
-      AppendSheetName(FScratch, FLink.Sheet);
+      AppendSheetName(FExpression.Scratch, FLink.Sheet);
     else
-      FScratch += "#REF";
+      FExpression.Scratch += "#REF";
     return true;
   }
-  AppendBookPrefix(FScratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
+  AppendBookPrefix(FExpression.Scratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
   return true;
 }
 
 bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
 {
   const bool biff8 = FBiff == TBiff::bf8;
-  const bool threeD = base >= kPtgRef3d;
-  const bool area = base == kPtgArea || base == kPtgAreaErr || base == kPtgAreaN ||
-                    base == kPtgArea3d || base == kPtgAreaErr3d;
-  const bool deleted = base == kPtgRefErr || base == kPtgAreaErr || base == kPtgRefErr3d ||
-                       base == kPtgAreaErr3d;
-  const bool offsets = base == kPtgRefN || base == kPtgAreaN || FKind == TFormulaKind::fkName;
+  const TReferenceForm form = FormOf(base);
+  const bool threeD = form.ThreeD;
+  const bool area = form.Area;
+  const bool deleted = form.Deleted;
+  const bool offsets = form.Offsets || FKind == TFormulaKind::fkName;
 
   // 3D: BIFF8 an XTI number; BIFF5 an EXTERNSHEET number, 8 unused bytes,
   // and (own book) the first and last sheet.
@@ -204,13 +224,17 @@ bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
       lastSheet = r.I16();
     }
   }
-  std::uint16_t row1 = 0, row2 = 0, col1 = 0, col2 = 0;
-  row1 = r.U16();
-  if (area)
-    row2 = r.U16();
-  col1 = biff8 ? r.U16() : r.U8();
-  if (area)
-    col2 = biff8 ? r.U16() : r.U8();
+  // The rows and columns are field slots: the text reads them only when
+  // written.
+  const std::size_t columnSize = biff8 ? 2 : 1;
+  const std::size_t row1At = r.Pos();
+  const std::uint16_t row1 = r.U16();
+  const std::size_t row2At = r.Pos();
+  const std::uint16_t row2 = area ? r.U16() : 0;
+  const std::size_t col1At = r.Pos();
+  const std::uint16_t col1 = biff8 ? r.U16() : r.U8();
+  const std::size_t col2At = r.Pos();
+  const std::uint16_t col2 = !area ? 0 : biff8 ? r.U16() : r.U8();
   if (r.Failed())
     return true;
 
@@ -226,19 +250,31 @@ bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
     prefixed = true;
   }
   if (prefixed)
-    FScratch += '!';
-  const bool sheetDeleted = prefixed && std::string_view(FScratch).substr(begin) == "#REF!";
+    FExpression.Scratch += '!';
+  const bool sheetDeleted =
+      prefixed && std::string_view(FExpression.Scratch).substr(begin) == "#REF!";
   if (deleted) {
     // A deleted cell or area is "#REF!" alone, also on a sheet that went.
     if (sheetDeleted)
-      FScratch.resize(begin);
-    FScratch += "#REF!";
-  } else if (area) {
-    AppendArea(row1, row2, col1, col2, offsets);
-  } else {
-    AppendCell(row1, col1, offsets);
+      FExpression.Scratch.resize(begin);
+    FExpression.Scratch += "#REF!";
+    PushText(begin);
+    return true;
   }
-  PushText(begin);
+  TPiece reference;
+  reference.Kind = area ? TPieceKind::pkArea : TPieceKind::pkCell;
+  reference.Row1 = row1;
+  reference.Column1 = col1;
+  reference.Row2 = row2;
+  reference.Column2 = col2;
+  reference.Offsets = offsets;
+  PushText(begin, &reference);
+  AddSlot(row1At, 2, TSlotField::sfRow1);
+  if (area)
+    AddSlot(row2At, 2, TSlotField::sfRow2);
+  AddSlot(col1At, columnSize, TSlotField::sfColumn1);
+  if (area)
+    AddSlot(col2At, columnSize, TSlotField::sfColumn2);
   return true;
 }
 
@@ -247,11 +283,11 @@ void TFormulaDecoder::TState::AppendNameText(const TFormulaName& name)
   if (name.BuiltIn && name.Name.size() == 1) {
     const std::string_view text = BuiltInNameText(static_cast<std::uint8_t>(name.Name[0]));
     if (!text.empty()) {
-      FScratch += text;
+      FExpression.Scratch += text;
       return;
     }
   }
-  FScratch += name.Name;
+  FExpression.Scratch += name.Name;
 }
 
 // An EXTERNNAME of a BIFF2-7 link table entry: bare for this book and for
@@ -264,12 +300,12 @@ bool TFormulaDecoder::TState::AppendLinkName(const TFormulaExternSheet& entry,
   DecodeLink(entry.Encoded, FLink);
   if (!FLink.Self && !(FLink.File.empty() && FLink.Directory.empty())) {
     if (entry.Encoded.find(kUrlDirectory) != std::string::npos && entry.Encoded[0] != kUrlEncoded)
-      AppendDdePrefix(FScratch, entry.Encoded);
+      AppendDdePrefix(FExpression.Scratch, entry.Encoded);
     else
-      AppendBookPrefix(FScratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
-    FScratch += '!';
+      AppendBookPrefix(FExpression.Scratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
+    FExpression.Scratch += '!';
   }
-  FScratch += entry.Names[index - 1];
+  FExpression.Scratch += entry.Names[index - 1];
   return true;
 }
 
@@ -314,8 +350,8 @@ bool TFormulaDecoder::TState::NameX(TFieldReader& r)
       return FailHere(kMsgFormulaBadName, Decimal(index));
     // A sheet's own name seen from elsewhere: "Sheet2!Local".
     if (xti.FirstSheet < FContext.SheetNames.size()) {
-      AppendSheetName(FScratch, FContext.SheetNames[xti.FirstSheet]);
-      FScratch += '!';
+      AppendSheetName(FExpression.Scratch, FContext.SheetNames[xti.FirstSheet]);
+      FExpression.Scratch += '!';
     }
     AppendNameText(FContext.Names[index - 1]);
     PushText(begin);
@@ -327,16 +363,16 @@ bool TFormulaDecoder::TState::NameX(TFieldReader& r)
     DecodeLink(book.Path, FLink);
     if (xti.FirstSheet < book.SheetNames.size()) {
       const std::string& sheet = book.SheetNames[xti.FirstSheet];
-      AppendBookPrefix(FScratch, FLink, sheet, sheet, true);
+      AppendBookPrefix(FExpression.Scratch, FLink, sheet, sheet, true);
     } else {
-      AppendBookPrefix(FScratch, FLink, {}, {}, false);
+      AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
     }
-    FScratch += '!';
+    FExpression.Scratch += '!';
   } else if (book.Kind == TSupBookKind::sbOther) {
-    AppendDdePrefix(FScratch, book.Path);
-    FScratch += '!';
+    AppendDdePrefix(FExpression.Scratch, book.Path);
+    FExpression.Scratch += '!';
   }
-  FScratch += book.Names[index - 1];
+  FExpression.Scratch += book.Names[index - 1];
   PushText(begin);
   return true;
 }

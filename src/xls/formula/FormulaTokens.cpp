@@ -18,21 +18,16 @@ void TFormulaDecoder::TState::Append8Bit(std::span<const std::uint8_t> bytes, st
 
 bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
 {
-  if (ptg & 0x80)
+  if (ptg & kPtgUnknownMask)
     return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
   if (ptg & kPtgClassMask)
-    return ClassToken(ptg, static_cast<std::uint8_t>((ptg & kPtgBaseMask) | kPtgArray), r);
+    return ClassToken(ptg, ClassBase(ptg), r);
 
   if (ptg >= kPtgAdd && ptg <= kPtgRange) {
     if (!Pop(2))
       return false;
     const TBinaryOperator& op = kBinaryOperators[ptg - kPtgAdd];
-    const std::uint32_t n = NewNode(TNodeKind::nkBinary, op.Precedence);
-    FNodes[n].Symbol = op.Symbol;
-    FNodes[n].Second = FStack.back();
-    FStack.pop_back();
-    FNodes[n].First = FStack.back();
-    FStack.back() = n;
+    PushBinary(op.Symbol, op.Precedence);
     return true;
   }
   switch (ptg) {
@@ -42,30 +37,24 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
     const std::uint16_t column = FBiff == TBiff::bf2 ? r.U8() : r.U16();
     if (r.Failed())
       return Truncated();
-    return Fail(kMsgFormulaNeedsMaster, {FTokenName, Decimal(FTokenStart), CellName(row, column)});
+    return Fail(kMsgFormulaNeedsMaster,
+                {CurrentTokenName(), Decimal(FTokenStart), CellName(row, column)});
   }
   case kPtgUplus:
   case kPtgUminus:
-  case kPtgPercent: {
+  case kPtgPercent:
     if (!Pop(1))
       return false;
-    const bool percent = ptg == kPtgPercent;
-    const std::uint32_t n =
-        NewNode(percent ? TNodeKind::nkPostfix : TNodeKind::nkPrefix,
-                percent ? kPrecPercent : kPrecPrefix);
-    FNodes[n].Symbol = percent ? "%" : ptg == kPtgUplus ? "+" : "-";
-    FNodes[n].First = FStack.back();
-    FStack.back() = n;
+    if (ptg == kPtgPercent)
+      PushPostfix("%");
+    else
+      PushPrefix(ptg == kPtgUplus ? "+" : "-");
     return true;
-  }
-  case kPtgParen: {
+  case kPtgParen:
     if (!Pop(1))
       return false;
-    const std::uint32_t n = NewNode(TNodeKind::nkParen, kPrecAtom);
-    FNodes[n].First = FStack.back();
-    FStack.back() = n;
+    PushParen();
     return true;
-  }
   case kPtgMissArg:
     PushText(BeginText());
     return true;
@@ -104,28 +93,30 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
     if (text == nullptr)
       return FailHere(kMsgFormulaUnknownError, Hex2(code));
     const std::uint32_t begin = BeginText();
-    FScratch += text;
+    FExpression.Scratch += text;
     PushText(begin);
     return true;
   }
   case kPtgBool: {
     const std::uint8_t value = r.U8();
     const std::uint32_t begin = BeginText();
-    FScratch += value != 0 ? "TRUE" : "FALSE";
+    FExpression.Scratch += value != 0 ? "TRUE" : "FALSE";
     PushText(begin);
     return true;
   }
   case kPtgInt: {
-    const std::uint16_t value = r.U16();
-    const std::uint32_t begin = BeginText();
-    AppendDecimal(FScratch, value);
-    PushText(begin);
+    TPiece integer;
+    integer.Kind = TPieceKind::pkInteger;
+    const std::size_t at = r.Pos();
+    integer.Row1 = r.U16();
+    PushText(BeginText(), &integer);
+    AddSlot(at, 2, TSlotField::sfRow1);
     return true;
   }
   case kPtgNum: {
     const double value = r.F64();
     const std::uint32_t begin = BeginText();
-    AppendFormulaNumber(FScratch, value);
+    AppendFormulaNumber(FExpression.Scratch, value);
     PushText(begin);
     return true;
   }
@@ -250,12 +241,7 @@ bool TFormulaDecoder::TState::Attr(TFieldReader& r)
   if (flags & kAttrSum) {
     if (!Pop(1))
       return false;
-    const std::uint32_t n = NewNode(TNodeKind::nkFunction, kPrecAtom);
-    FNodes[n].Symbol = "SUM";
-    FNodes[n].First = static_cast<std::uint32_t>(FArgs.size());
-    FNodes[n].Second = 1;
-    FArgs.push_back(FStack.back());
-    FStack.back() = n;
+    PushCall("SUM", 1, false, false);
     Note("SUM, 1 argument");
     return true;
   }
@@ -298,7 +284,7 @@ bool TFormulaDecoder::TState::String(TFieldReader& r)
   if (r.Failed())
     return true;
   const std::uint32_t begin = BeginText();
-  AppendQuotedText(FScratch, FText8);
+  AppendQuotedText(FExpression.Scratch, FText8);
   PushText(begin);
   return true;
 }
@@ -315,16 +301,7 @@ bool TFormulaDecoder::TState::Function(std::uint16_t index, std::size_t count, b
     return FailHere(kMsgFormulaMissingOperand);
   if (!Pop(count))
     return false;
-  const std::uint32_t n = NewNode(TNodeKind::nkFunction, kPrecAtom);
-  TNode& node = FNodes[n];
-  node.Symbol = info->Name;
-  node.UserDefined = userDefined;
-  node.Prompt = prompt;
-  node.First = static_cast<std::uint32_t>(FArgs.size());
-  node.Second = static_cast<std::uint32_t>(count);
-  FArgs.insert(FArgs.end(), FStack.end() - static_cast<std::ptrdiff_t>(count), FStack.end());
-  FStack.resize(FStack.size() - count);
-  FStack.push_back(n);
+  PushCall(info->Name, count, userDefined, prompt);
   if (FListing != nullptr) {
     std::string note = userDefined ? "user-defined" : info->Name;
     if (prompt)
