@@ -99,6 +99,31 @@ TEST(FormulaCellName, SpellsColumnsAndAbsoluteParts)
   EXPECT_EQ(out, "C$5$C5");
 }
 
+TEST(FormulaCellName, WritesNoMoreThanItsBoundsSay)
+{
+  struct TCase {
+    std::string Text;
+    std::size_t Bound;
+  };
+  char buffer[64];
+  auto written = [&](char* end) { return std::string(buffer, end); };
+  for (const TCase& c : {
+           TCase{written(WriteColumnName(buffer, 0xFFFFFFFE)), kLongestColumnName},
+           TCase{written(WriteWholeNumber(buffer, 0xFFFFFFFFFFFFFFFF)), kLongestWholeNumber},
+           TCase{written(WriteCellReference(buffer, 0xFFFFFFFF, 0xFFFFFFFE, false, false)),
+                 kLongestCellReference},
+       }) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(c.Text.size(), c.Bound);
+  }
+  EXPECT_EQ(written(WriteColumnName(buffer, 0xFFFFFFFE)), "MWLQKWU");
+  EXPECT_EQ(written(WriteWholeNumber(buffer, 0xFFFFFFFFFFFFFFFF)), "18446744073709551615");
+  EXPECT_EQ(written(WriteWholeNumber(buffer, 99999)), "99999");
+  EXPECT_EQ(written(WriteWholeNumber(buffer, 100000)), "100000");
+  EXPECT_EQ(written(WriteCellReference(buffer, 65535, 701)), "ZZ65536");
+  EXPECT_EQ(written(WriteCellReference(buffer, 0, 702)), "AAA1");
+}
+
 TEST(FormulaMessageFormat, FillsEachPlaceInOrder)
 {
   EXPECT_EQ(FormatFormulaMessage(kMsgFormulaTruncated, {"tRefV", "12"}),

@@ -140,10 +140,14 @@ struct TFormulaToken {
   std::string Operand;
 };
 
-/// Decodes token arrays; holds scratch buffers that later calls reuse, so
-/// a decoder kept for a sheet allocates nothing but each result's text.
-/// Keeps a reference to the context: the context must outlive the decoder
-/// and not change during a call. Not for use by two threads at once.
+/// Decodes token arrays. Holds buffers that later calls reuse, so a
+/// decoder kept for a sheet allocates nothing once they have grown (but
+/// each TFormulaResult's text; DecodeInto and DecodeCellInto not even
+/// that), and remembers what it read of the last few token arrays: every
+/// cell of a shared formula, and formulas filled down a column (which
+/// differ only in their references), read no token twice. Keeps a
+/// reference to the context: the context must outlive the decoder and not
+/// change while the decoder is used. Not for use by two threads at once.
 class TFormulaDecoder {
 public:
   explicit TFormulaDecoder(const TFormulaContext& context);
@@ -172,6 +176,27 @@ public:
                             std::span<const std::uint8_t> extra, TFormulaCell cell,
                             const TSharedFormulaIndex& masters,
                             std::vector<TFormulaToken>* listing = nullptr);
+
+  /// Decode and DecodeCell for a caller that decodes many formulas: the
+  /// text is appended to `text` (one buffer for them all, or a string
+  /// kept from cell to cell), with no allocation but the growth of `text`.
+  /// True on success, `error` then cleared. False for a formula that
+  /// cannot be read: `error` gets the message (as TFormulaResult::Error),
+  /// `text` stays as it was. `text` and `error` must be different strings.
+  ///
+  ///   std::string texts, error;
+  ///   std::vector<std::size_t> ends;     // where each cell's text ends
+  ///   for (const TFormulaRecord& f : formulas) {
+  ///     if (!decoder.DecodeCellInto(f.Tokens, f.Extra, f.Cell, masters, texts, error))
+  ///       ... error ...
+  ///     ends.push_back(texts.size());
+  ///   }
+  bool DecodeInto(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                  TFormulaCell cell, TFormulaKind kind, std::string& text, std::string& error,
+                  std::vector<TFormulaToken>* listing = nullptr);
+  bool DecodeCellInto(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                      TFormulaCell cell, const TSharedFormulaIndex& masters, std::string& text,
+                      std::string& error, std::vector<TFormulaToken>* listing = nullptr);
 
 private:
   class TState;

@@ -89,46 +89,104 @@ void AppendDigits(std::string& out, std::string_view digits, std::size_t from, s
     out += i < digits.size() ? digits[i] : '0';
 }
 
-void AppendDecimalDigits(std::string& out, std::uint64_t value)
-{
-  char buffer[24];
-  const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, written.ptr);
-}
-
 void AppendExponent(std::string& out, char sign, int exponent)
 {
   out += 'E';
   out += sign;
   if (exponent < 10)
     out += '0';
-  AppendDecimalDigits(out, static_cast<std::uint64_t>(exponent));
+  AppendWholeNumber(out, static_cast<std::uint64_t>(exponent));
 }
 
 }  // namespace
 
-void AppendColumnName(std::string& out, std::uint32_t column)
+char* WriteColumnName(char* out, std::uint32_t column)
 {
-  char letters[8];
-  int count = 0;
+  constexpr std::uint32_t kLetters = 26;
+  // The columns of these files have one or two letters.
+  if (column < kLetters) {
+    *out++ = static_cast<char>('A' + column);
+    return out;
+  }
+  if (column < kLetters * (kLetters + 1)) {
+    *out++ = static_cast<char>('A' + column / kLetters - 1);
+    *out++ = static_cast<char>('A' + column % kLetters);
+    return out;
+  }
+  char letters[kLongestColumnName];
+  std::size_t count = 0;
   std::uint32_t n = column + 1;
-  while (n > 0 && count < 8) {
+  while (n > 0 && count < kLongestColumnName) {
     letters[count++] = static_cast<char>('A' + (n - 1) % 26);
     n = (n - 1) / 26;
   }
   while (count > 0)
-    out += letters[--count];
+    *out++ = letters[--count];
+  return out;
+}
+
+// Backwards from the last digit, two a step, from a table: row numbers
+// are most of a reference's text, and a cells listing writes millions.
+char* WriteWholeNumber(char* out, std::uint64_t value)
+{
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  // Row numbers have at most five digits.
+  std::size_t digits = value < 10       ? 1
+                       : value < 100    ? 2
+                       : value < 1000   ? 3
+                       : value < 10000  ? 4
+                       : value < 100000 ? 5
+                                        : 6;
+  for (std::uint64_t limit = 1000000; digits < kLongestWholeNumber && value >= limit; limit *= 10)
+    ++digits;
+  char* const end = out + digits;
+  char* at = end;
+  while (value >= 100) {
+    const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+    value /= 100;
+    *--at = kPairs[pair + 1];
+    *--at = kPairs[pair];
+  }
+  if (value >= 10) {
+    *--at = kPairs[value * 2 + 1];
+    *--at = kPairs[value * 2];
+  } else {
+    *--at = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+char* WriteCellReference(char* out, std::uint32_t row, std::uint32_t column, bool rowRelative,
+                         bool columnRelative)
+{
+  if (!columnRelative)
+    *out++ = '$';
+  out = WriteColumnName(out, column);
+  if (!rowRelative)
+    *out++ = '$';
+  return WriteWholeNumber(out, std::uint64_t{row} + 1);
+}
+
+void AppendColumnName(std::string& out, std::uint32_t column)
+{
+  char text[kLongestColumnName];
+  out.append(text, WriteColumnName(text, column));
 }
 
 void AppendCellReference(std::string& out, std::uint32_t row, std::uint32_t column,
                          bool rowRelative, bool columnRelative)
 {
-  if (!columnRelative)
-    out += '$';
-  AppendColumnName(out, column);
-  if (!rowRelative)
-    out += '$';
-  AppendDecimalDigits(out, std::uint64_t{row} + 1);
+  char text[kLongestCellReference];
+  out.append(text, WriteCellReference(text, row, column, rowRelative, columnRelative));
+}
+
+void AppendWholeNumber(std::string& out, std::uint64_t value)
+{
+  char text[kLongestWholeNumber];
+  out.append(text, WriteWholeNumber(text, value));
 }
 
 std::string CellName(std::uint32_t row, std::uint32_t column)
@@ -154,7 +212,7 @@ void AppendFormulaNumber(std::string& out, double value)
   }
   // A whole number of at most 15 digits is exact as it is.
   if (value < 1e15 && value == std::trunc(value)) {
-    AppendDecimalDigits(out, static_cast<std::uint64_t>(value));
+    AppendWholeNumber(out, static_cast<std::uint64_t>(value));
     return;
   }
   // "d.dddddddddddddde+XX": the 15 significant digits, rounded once, and

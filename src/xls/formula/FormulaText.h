@@ -3,6 +3,7 @@
 // The pieces of formula text as Excel's formula bar writes them (A1 style,
 // English function names, "," between arguments).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,20 @@
 void AppendColumnName(std::string& out, std::uint32_t column);
 /// A1 reference, "$" before each absolute part: "$B$3", "B$3", "C7".
 void AppendCellReference(std::string& out, std::uint32_t row, std::uint32_t column,
+                         bool rowRelative = true, bool columnRelative = true);
+/// A whole number in decimal digits ("0", "65536").
+void AppendWholeNumber(std::string& out, std::uint64_t value);
+
+/// The same into a character buffer, for writers that know their room:
+/// each writes at most the characters its constant says and returns the
+/// end of what it wrote. Any 32-bit column has at most 7 letters; a row
+/// number (the row plus one) at most 10 digits.
+inline constexpr std::size_t kLongestColumnName = 7;
+inline constexpr std::size_t kLongestWholeNumber = 20;
+inline constexpr std::size_t kLongestCellReference = 1 + kLongestColumnName + 1 + 10;
+char* WriteColumnName(char* out, std::uint32_t column);
+char* WriteWholeNumber(char* out, std::uint64_t value);
+char* WriteCellReference(char* out, std::uint32_t row, std::uint32_t column,
                          bool rowRelative = true, bool columnRelative = true);
 /// "A1" style name of a cell, for messages.
 std::string CellName(std::uint32_t row, std::uint32_t column);
