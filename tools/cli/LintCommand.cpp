@@ -40,18 +40,15 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
     err << "Usage: bifflens-cli lint FILE\n";
     return kExitUsage;
   }
-  const std::string path = args[0] == "-" ? std::string("/dev/stdin") : args[0];
-  TMSExcel reader;
+  const std::string path = CommandInputPath(args[0]);
+  const TCommandReader held;
+  TMSExcel& reader = *held;
   TStructureLint lint;
+  reader.OnStreamRecord = [&](const TStreamRecord& record) {
+    lint.Add(record, !reader.Encryption().Opened && reader.IsEncryptedRecord(record.Number, record.Header.Code));
+  };
   // The check keeps record bytes to the end: the stream stays whole.
-  reader.OnStreamRecord = [&lint](const TStreamRecord& record) { lint.Add(record); };
-  bool ok = true;
-  try {
-    reader.LoadFromFile(path);
-  } catch (const std::exception& e) {
-    err << ErrorBoxText(ExceptionText(e)) << '\n';
-    ok = false;
-  }
+  bool ok = Load(reader, args[0], err, true);
   // The container as it is, damage included, for the compound-file check.
   std::optional<TCompoundMap> container;
   if (reader.IsCompound()) {

@@ -25,5 +25,5 @@ inline constexpr char kLintFormatIndex[] = "XF uses number format %s, which no F
 inline constexpr char kLintCodePage[] = "unknown code page %s: 8-bit text is read as Windows-1252";
 inline constexpr char kLintDuplicateCell[] = "cell %s is written a second time";
 inline constexpr char kLintMoreDuplicates[] = "and %s more cells written twice";
-inline constexpr char kLintEncrypted[] = "the workbook is encrypted (FILEPASS)";
+inline constexpr char kLintEncrypted[] = "the workbook is encrypted: %s";
 inline constexpr char kLintUnknownRecord[] = "%s records of code %s, which no layout knows";

@@ -7,6 +7,8 @@
 #include "xls/decode/CellRecords.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/decode/SharedStrings.h"
+#include "xls/crypto/Encryption.h"
+#include "xls/decode/FilePassRecord.h"
 #include "xls/lint/LintMessages.h"
 #include "xls/records/RecordTable.h"
 
@@ -88,7 +90,7 @@ void TStructureLint::Report(TLintSeverity severity, const char* check, const TRe
   FFindings.push_back(std::move(finding));
 }
 
-void TStructureLint::Add(const TStreamRecord& listed)
+void TStructureLint::Add(const TStreamRecord& listed, bool dataEncrypted)
 {
   const TRecordRef& record = listed;
   const std::uint16_t code = record.Header.Code;
@@ -108,7 +110,12 @@ void TStructureLint::Add(const TStreamRecord& listed)
     TakeEof(record);
     return;
   }
-  TakeRecord(record);
+  // Data no password opened says nothing; a BOUNDSHEET's position is
+  // stored plain all the same.
+  if (dataEncrypted && code != kRecBoundSheet)
+    TallyUnknown(record);
+  else
+    TakeRecord(record);
 }
 
 void TStructureLint::TakeBof(const TRecordRef& record)
@@ -232,11 +239,20 @@ void TStructureLint::TakeRecord(const TRecordRef& record)
     });
     return;
   case kRecFilePass:
-    Report(TLintSeverity::lsInfo, "encrypted", &record, kLintEncrypted);
+    Decode<TFilePassDecoder>(record, FContext, [&](const TFilePass& pass) {
+      Report(TLintSeverity::lsInfo, "encrypted", &record,
+             FormatMessage(kLintEncrypted, EncryptionDescription(pass)));
+    });
     return;
   default:
     break;
   }
+  TallyUnknown(record);
+}
+
+void TStructureLint::TallyUnknown(const TRecordRef& record)
+{
+  const std::uint16_t code = record.Header.Code;
   const TRecordType* type = FindRecordType(code);
   if ((!type || !type->Describe) && !(code == 0 && record.Header.Length == 0)) {
     TTally& tally = FUnknownCodes[code];

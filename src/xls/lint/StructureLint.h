@@ -37,8 +37,10 @@ public:
   TStructureLint& operator=(const TStructureLint&) = delete;
 
   /// The next record the reader raises. The record's bytes must stay valid
-  /// to the end (a load that keeps its stream whole).
-  void Add(const TStreamRecord& record);
+  /// to the end (a load that keeps its stream whole). `dataEncrypted`: the
+  /// record's data is encrypted and no password opened it (only its header
+  /// and the plain parts are checked).
+  void Add(const TStreamRecord& record, bool dataEncrypted = false);
   /// After the load: the checks that need the whole workbook. `stream` is
   /// the workbook stream (to tell padding from bytes after the last EOF);
   /// `container` the compound file's map, when the workbook has one. Throws
@@ -61,6 +63,7 @@ private:
   void TakeBof(const TRecordRef& record);
   void TakeEof(const TRecordRef& record);
   void TakeRecord(const TRecordRef& record);
+  void TallyUnknown(const TRecordRef& record);
   void TakeCell(const TRecordRef& record, const TCellRecord& cell);
   void FinishSst();
   void FinishSheet();
