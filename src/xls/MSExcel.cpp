@@ -257,7 +257,9 @@ void TMSExcel::RaiseStreamRecord(const TRecordRef& record)
   OnStreamRecord(listed);
 }
 
-bool TMSExcel::NextRecord(TRecordReader& reader, TRecordRef& record)
+// Inlined: the record loop calls it once per record, and a call there costs
+// as much as the rest of the step.
+[[gnu::always_inline]] inline bool TMSExcel::NextRecord(TRecordReader& reader, TRecordRef& record)
 {
   TStreamRecordView view;
   if (!reader.Next(view))

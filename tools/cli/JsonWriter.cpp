@@ -129,12 +129,6 @@ void TJsonLineWriter::Field(std::string_view key, std::string_view value)
   String(value);
 }
 
-void TJsonLineWriter::Field(std::string_view key, double value)
-{
-  Key(key);
-  Number(value);
-}
-
 void TJsonLineWriter::Field(std::string_view key, bool value)
 {
   Key(key);

@@ -51,7 +51,7 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   json.Fields(sheetFields);
   json.Field("row", row);
   json.Field("col", column);
-  json.Field("type", VarTypeName(value.Type()));
+  json.WordField("type", VarTypeName(value.Type()));
   switch (value.Type()) {
   case TVarType::vtInteger: json.Field("value", static_cast<std::int64_t>(value.AsInteger())); break;
   case TVarType::vtDouble: json.Field("value", value.AsDouble()); break;
