@@ -21,8 +21,11 @@ class QToolBar;
 class THexDump;
 class TLinkLabel;
 class TMSExcel;
+class TNavigatorPane;
 class TPreviewGrid;
+class TRecordFilterModel;
 class TRecordListModel;
+class TRecordNavigator;
 class TRecordInspector;
 class TRecordListView;
 class TSecret;
@@ -157,11 +160,17 @@ public:
   QTabBar* tsSheets;
   QWidget* tsRecord;
   TRecordListView* lvRecords;
+  /// Filter, find and go to, above the record list.
+  TRecordNavigator* Navigator;
   QSplitter* SplitterHex;
   THexDump* Dump;
   /// Between the list and dump (left) and the Fields pane (right).
   QSplitter* SplitterFields;
   TRecordInspector* Fields;
+  /// Between the Fields pane (top) and the navigation pane (bottom): the
+  /// outline, types, problems and container.
+  QSplitter* SplitterPane;
+  TNavigatorPane* Pane;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -186,6 +195,10 @@ private:
   void BuildToolStrip();
   void BuildPages(QWidget* client);
   void AttachRecordsChange();
+  /// Filter, find and go to: their menu entries, status and matches.
+  void ConnectNavigator();
+  /// Hands the loaded stream to the navigation pane, which reads it when shown.
+  void FeedNavigatorPane();
   void DetachRecordsChange();
   void ShowError(const std::string& message);
   void btnXLSFileNameClick();
@@ -201,6 +214,8 @@ private:
 
   std::unique_ptr<TMSExcel> FExcel;
   TRecordListModel* FRecords;
+  /// What the record list shows of FRecords: all, or the filter's rows.
+  TRecordFilterModel* FShown;
   QWidget* FClient;
   QMetaObject::Connection FRecordsChange;
   TViewerSettings FSettings;
