@@ -456,6 +456,66 @@ private slots:
     }
   }
 
+  void findCountsOnlyMatchesInsideOneRecordsData_data()
+  {
+    // [01 00 02 00 | 11 22] [22 33 02 00 | 44 55] [66 00 0A 00 | 77 88]:
+    // the last record says 10 bytes, the stream ends after 2.
+    QTest::addColumn<QByteArray>("pattern");
+    QTest::addColumn<int>("from");  // -1: none
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<int>("record");  // -1: not found
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<bool>("wrapped");
+    QTest::newRow("in data") << QByteArray("\x11\x22") << -1 << true << 0 << 0 << false;
+    QTest::newRow("from data end into a header") << QByteArray("\x22\x22") << -1 << true << -1 << 0 << false;
+    QTest::newRow("only in a header") << QByteArray("\x22\x33") << -1 << true << -1 << 0 << false;
+    QTest::newRow("second byte of data") << QByteArray("\x55") << -1 << true << 1 << 1 << false;
+    QTest::newRow("round to itself") << QByteArray("\x55") << 1 << true << 1 << 1 << true;
+    QTest::newRow("after the current record") << QByteArray("\x88") << 1 << true << 2 << 1 << false;
+    QTest::newRow("cut short: to the stream's end") << QByteArray("\x77\x88") << 0 << true << 2 << 0 << false;
+    QTest::newRow("back") << QByteArray("\x11\x22") << 2 << false << 0 << 0 << false;
+    QTest::newRow("back, round to the end") << QByteArray("\x88") << 1 << false << 2 << 1 << true;
+    QTest::newRow("back, none in data") << QByteArray("\x22\x33") << 2 << false << -1 << 0 << false;
+  }
+
+  void findCountsOnlyMatchesInsideOneRecordsData()
+  {
+    QFETCH(QByteArray, pattern);
+    QFETCH(int, from);
+    QFETCH(bool, forward);
+    QFETCH(int, record);
+    QFETCH(int, byte);
+    QFETCH(bool, wrapped);
+    const std::vector<std::uint8_t> stream =
+        TBiffBuilder().Record(0x0001, {0x11, 0x22}).Record(0x3322, {0x44, 0x55})
+            .RecordWithLength(0x0066, 10, {0x77, 0x88}).Build();
+    const std::vector<std::uint32_t> offsets{0, 6, 12};
+    const std::vector<std::uint8_t> bytes(pattern.begin(), pattern.end());
+    const auto hit = FindInRecords(stream, offsets, bytes,
+                                   from < 0 ? std::nullopt : std::optional<std::size_t>(from), forward, nullptr);
+    QCOMPARE(hit.has_value(), record >= 0);
+    if (!hit)
+      return;
+    QCOMPARE(int(hit->Record), record);
+    QCOMPARE(int(hit->Byte), byte);
+    QCOMPARE(hit->Wrapped, wrapped);
+  }
+
+  void recordHoldingFindsTheRecordOfAByte()
+  {
+    // [01 00 02 00 | 11 22] [02 00 00 00] then 3 bytes of padding.
+    const std::vector<std::uint8_t> stream =
+        TBiffBuilder().Record(0x0001, {0x11, 0x22}).Record(0x0002, {}).Raw({0, 0, 0}).Build();
+    const std::vector<std::uint32_t> offsets{0, 6};
+    const QList<int> expected{0, 0, 0, 0, 0, 0, 1, 1, 1, 1, -1, -1, -1, -1};
+    QList<int> found;
+    for (std::uint64_t position = 0; position < 14; ++position) {
+      const auto record = RecordHolding(stream, offsets, position);
+      found << (record ? int(*record) : -1);
+    }
+    QCOMPARE(found, expected);
+  }
+
   void containerListsEntriesSectorsAndTheRecordsPlace()
   {
     // Past the mini stream's cutoff, so the stream has sectors of its own,
