@@ -516,6 +516,53 @@ private slots:
     QCOMPARE(found, expected);
   }
 
+  void filterModelBehavesUnderTheModelTester()
+  {
+    // Ten records of codes 1 and 2 in turn, loaded, filtered, appended to
+    // and reloaded with the tester watching.
+    TBiffBuilder builder;
+    for (int i = 0; i < 11; ++i)
+      builder.Record(static_cast<std::uint16_t>(1 + i % 2), {static_cast<std::uint8_t>(i)});
+    const TSharedBytes stream(builder.Build());
+    std::vector<TStreamRecord> listed;
+    for (std::size_t i = 0; i < 11; ++i) {
+      TStreamRecord record;
+      record.Number = i + 1;
+      record.Offset = i * 5;
+      record.Header = {static_cast<std::uint16_t>(1 + i % 2), 1};
+      record.Data = stream.Span().subspan(record.Offset + 4, 1);
+      record.Stream = &stream;
+      listed.push_back(record);
+    }
+    TRecordListModel records;
+    TRecordFilterModel shown(records);
+    QAbstractItemModelTester tester(&shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    {
+      const TRecordListModel::TLoadGuard guard(records);
+      for (std::size_t i = 0; i < 10; ++i)
+        records.Append(listed[i]);
+    }
+    QCOMPARE(shown.rowCount(), 10);
+    shown.SetFilter(FilterRecords(stream.Span(), records.Offsets(), std::vector<std::uint16_t>{2}));
+    QCOMPARE(shown.rowCount(), 5);
+    QCOMPARE(shown.index(4, TRecordListModel::rcNumber).data().toString(), QStringLiteral("10"));
+    QCOMPARE(shown.RecordOfRow(4), 9);
+    QCOMPARE(shown.RowOfRecord(9), 4);
+    QCOMPARE(shown.RowOfRecord(8), -1);
+    shown.ClearFilter();
+    // A row appended outside a load shows at once.
+    records.Append(listed[10]);
+    QCOMPARE(shown.rowCount(), 11);
+    shown.SetFilter({0, 10});
+    // A new load drops the filter.
+    {
+      const TRecordListModel::TLoadGuard guard(records);
+      records.Append(listed[0]);
+    }
+    QVERIFY(!shown.Filtered());
+    QCOMPARE(shown.rowCount(), 1);
+  }
+
   void containerListsEntriesSectorsAndTheRecordsPlace()
   {
     // Past the mini stream's cutoff, so the stream has sectors of its own,
