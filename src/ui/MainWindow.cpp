@@ -169,6 +169,9 @@ TfrmMain::~TfrmMain()
   // Fields pane, which may go first.
   Dump->OnByteClick = nullptr;
   Dump->SetData({});
+  // The navigation pane's worker reads the list's offsets: it stops before
+  // the list goes.
+  Pane->Reset();
 }
 
 void TfrmMain::BuildMenus()
@@ -508,8 +511,9 @@ void TfrmMain::FeedNavigatorPane()
 {
   TNavigatorInput input;
   input.Stream = FRecords->Stream();
-  const std::span<const std::uint32_t> offsets = FRecords->Offsets();
-  input.Offsets.assign(offsets.begin(), offsets.end());
+  // The pane keeps the list's offsets: LoadWorkbook resets it before the
+  // rows change.
+  input.Offsets = FRecords->Offsets();
   const TMSExcel& excel = *FExcel;
   input.Sheets = excel.SheetNames();
   input.FileName = FCurrentFile.toStdString();

@@ -17,6 +17,10 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
@@ -24,6 +28,8 @@ constexpr std::size_t kHeaderBytes = 4;
 // The check looks at the cancel flag once per so many records.
 constexpr std::size_t kCancelCheckRecords = 4096;
 constexpr int kStripHeight = 18;
+// The worker's nice value: the window's own thread comes first.
+constexpr int kWorkerNice = 19;
 // Roles of the items' data: the record a row leads to, a type's code.
 constexpr int kRecordRole = Qt::UserRole;
 constexpr int kCodeRole = Qt::UserRole + 1;
@@ -343,6 +349,10 @@ void TNavigatorPane::Start()
   // shares; it reaches the pane through queued calls, which Qt drops when
   // the pane is gone, and the pane's end waits for it.
   FWorker = std::thread([this, input, generation] {
+    // Linux gives each thread its own nice value: the worker yields to the
+    // window whenever they want the same core, so a load's layout and
+    // painting never wait for it.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
     const auto post = [this, generation](std::shared_ptr<TResult> result) {
       QMetaObject::invokeMethod(this, [this, generation, result] { Deliver(generation, result); },
                                 Qt::QueuedConnection);

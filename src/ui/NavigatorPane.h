@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,7 +52,9 @@ private:
 /// What the pane reads of a loaded workbook.
 struct TNavigatorInput {
   TSharedBytes Stream;                  // the workbook stream, as the list keeps it
-  std::vector<std::uint32_t> Offsets;   // the records' header offsets (a copy)
+  /// The records' header offsets. Not copied: they stay unchanged until
+  /// the pane's next Reset(), which the owner calls before the rows change.
+  std::span<const std::uint32_t> Offsets;
   std::vector<TSheetName> Sheets;       // BOUNDSHEET names and BOF offsets
   std::string FileName;                 // the file, for its container
   bool Compound = false;
@@ -65,9 +68,9 @@ struct TNavigatorInput {
 ///
 /// Nothing is worked out while loading: the first time the pane is shown
 /// after a load, one worker thread reads the outline, the types, the
-/// container map and the structure check from a shared copy of the stream,
-/// each shown when it is done. A new load (Reset) stops the worker and
-/// waits for it.
+/// container map and the structure check from the stream (shared) and the
+/// offsets (kept, see TNavigatorInput), each shown when it is done. Reset
+/// stops the worker and waits for it.
 class TNavigatorPane : public QWidget {
   Q_OBJECT
 
