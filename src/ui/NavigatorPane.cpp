@@ -138,6 +138,19 @@ QString ClsidText(const std::array<std::uint8_t, 16>& id)
   return QString::fromStdString(text);
 }
 
+// An entry's name with its control characters visible: "\x05SummaryInformation".
+QString EntryNameText(const std::string& name)
+{
+  QString text;
+  for (const QChar c : QString::fromStdString(name)) {
+    if (c.unicode() < 0x20)
+      text += QStringLiteral("\\x") + QString::number(c.unicode(), 16).rightJustified(2, QLatin1Char('0')).toUpper();
+    else
+      text += c;
+  }
+  return text;
+}
+
 QString LinkText(std::uint32_t link)
 {
   return link == kNoEntry ? QStringLiteral("-") : QString::number(link);
@@ -187,9 +200,16 @@ QSize TSectorStrip::sizeHint() const
   return {200, kStripHeight};
 }
 
+void TSectorStrip::SetMarked(std::vector<std::pair<std::size_t, std::size_t>> ranges)
+{
+  FMarked = std::move(ranges);
+  update();
+}
+
 void TSectorStrip::SetSectors(const std::vector<TCompoundSector>& sectors)
 {
   FBands.clear();
+  FMarked.clear();
   FSectors = sectors.size();
   for (std::size_t i = 0; i < sectors.size(); ++i) {
     const TCompoundSector& s = sectors[i];
@@ -215,6 +235,14 @@ void TSectorStrip::paintEvent(QPaintEvent*)
     const int right = std::max(left + 1, static_cast<int>(static_cast<double>(band.First + band.Count) * scale));
     const QColor colour = SectorColour(band.Use);
     painter.fillRect(QRect(left, 0, right - left, height()), band.Slack ? colour.darker(140) : colour);
+  }
+  // The marks: a frame at least 3 pixels wide, so one sector of many shows.
+  painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+  painter.setBrush(Qt::NoBrush);
+  for (const auto& [first, last] : FMarked) {
+    const int left = static_cast<int>(static_cast<double>(first) * scale);
+    const int right = std::max(left + 3, static_cast<int>(static_cast<double>(last + 1) * scale));
+    painter.drawRect(QRect(left, 0, right - left - 1, height() - 1));
   }
 }
 
@@ -263,8 +291,12 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
   lblRecordPlace->setTextInteractionFlags(Qt::TextSelectableByMouse);
   containerLayout->addWidget(lblRecordPlace);
   tvEntries = MakeList(container, kEntriesColumns, false);
+  const int nameWidth = tvEntries->fontMetrics().horizontalAdvance(QStringLiteral("\\x05SummaryInformation")) + 12;
+  tvEntries->header()->resizeSection(1, nameWidth);
   containerLayout->addWidget(tvEntries, 1);
   tvSectors = MakeList(container, kSectorsColumns, false);
+  tvSectors->header()->resizeSection(2, tvSectors->fontMetrics().horizontalAdvance(QStringLiteral("mini stream")) + 12);
+  tvSectors->header()->resizeSection(3, nameWidth);
   containerLayout->addWidget(tvSectors, 1);
   pcBottom->addTab(container, Text(kTabContainer));
   Splitter->addWidget(pcBottom);
@@ -527,7 +559,7 @@ void TNavigatorPane::ShowContainer()
   for (const TCompoundEntry& entry : map.Entries) {
     auto* item = new QTreeWidgetItem;
     SetNumber(item, 0, entry.Id);
-    item->setText(1, QString::fromStdString(entry.Name));
+    item->setText(1, EntryNameText(entry.Name));
     item->setText(2, Text(EntryTypeText(entry.Type)));
     SetNumber(item, 3, entry.Size);
     item->setText(4, LinkText(entry.Start));
@@ -558,7 +590,7 @@ void TNavigatorPane::ShowContainer()
       use += QStringLiteral(", ") + Text(kSectorClaimedTwice);
     item->setText(2, use);
     if ((s.Use == TSectorUse::suStream || s.Use == TSectorUse::suMiniStream) && s.Owner < map.Entries.size())
-      item->setText(3, QString::fromStdString(map.Entries[s.Owner].Name));
+      item->setText(3, EntryNameText(map.Entries[s.Owner].Name));
     if (sectors[end - 1].Slack > 0)
       SetNumber(item, 4, sectors[end - 1].Slack);
     runs.push_back(item);
@@ -574,6 +606,7 @@ void TNavigatorPane::ShowRecordPlace(int record, std::uint64_t offset, std::uint
   FPlaceRecord = record;
   FPlaceOffset = offset;
   FPlaceBytes = bytes;
+  Strip->SetMarked({});
   if (!FMap || !FMap->Valid || record < 0) {
     lblRecordPlace->clear();
     return;
@@ -585,12 +618,14 @@ void TNavigatorPane::ShowRecordPlace(int record, std::uint64_t offset, std::uint
     return;
   }
   QStringList parts;
+  std::vector<std::pair<std::size_t, std::size_t>> marked;
   for (const auto& [at, length] : runs) {
     // Sector n starts at byte (n + 1) * size: the header takes the first.
     // Neighbouring sectors of the chain make one run.
     const std::uint64_t size = std::max<std::uint64_t>(FMap->SectorSize, 1);
     const std::uint64_t first = at / size - 1;
     const std::uint64_t last = (at + length - 1) / size - 1;
+    marked.emplace_back(static_cast<std::size_t>(first), static_cast<std::size_t>(last));
     parts << (first == last ? Text(kContainerRun).arg(HexOffset(at), HexOffset(at + length - 1)).arg(first)
                             : Text(kContainerRunSectors)
                                   .arg(HexOffset(at), HexOffset(at + length - 1))
@@ -598,4 +633,5 @@ void TNavigatorPane::ShowRecordPlace(int record, std::uint64_t offset, std::uint
                                   .arg(last));
   }
   lblRecordPlace->setText(Text(kContainerRecordPlace).arg(record + 1).arg(parts.join(QStringLiteral(", "))));
+  Strip->SetMarked(std::move(marked));
 }

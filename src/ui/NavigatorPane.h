@@ -30,8 +30,10 @@ class TSectorStrip : public QWidget {
 
 public:
   explicit TSectorStrip(QWidget* parent = nullptr);
-  /// Shows `sectors` (copied); empty: nothing.
+  /// Shows `sectors` (copied); empty: nothing. Drops the marks.
   void SetSectors(const std::vector<TCompoundSector>& sectors);
+  /// Frames the sectors [first, last] of each range (the selected record's).
+  void SetMarked(std::vector<std::pair<std::size_t, std::size_t>> ranges);
   QSize sizeHint() const override;
 
 protected:
@@ -46,6 +48,7 @@ private:
     bool Slack = false;
   };
   std::vector<TBand> FBands;
+  std::vector<std::pair<std::size_t, std::size_t>> FMarked;
   std::size_t FSectors = 0;
 };
 

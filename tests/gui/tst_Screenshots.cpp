@@ -1,7 +1,7 @@
 // Loads a corpus workbook and saves pictures of both tabs and of the About
 // box into the build folder, so the look can be checked by eye:
 //   screenshots/preview.png, screenshots/records.png, screenshots/fields.png,
-//   screenshots/about.png, screenshots/navigate.png
+//   screenshots/about.png, screenshots/navigate.png, screenshots/container.png
 // The window has its first-run size, and the workbook is opened by a
 // relative name from a folder of its own, so no picture shows a path of the
 // machine that took it.
@@ -146,6 +146,13 @@ private slots:
     form.Navigator->edFind->setText(QStringLiteral("FD 00"));
     outline.setFocus();
     Save(form, QStringLiteral("navigate.png"));
+
+    // The container: entries, the sector strip with the selected record's
+    // sectors framed, and where its bytes lie.
+    form.Pane->pcBottom->setCurrentIndex(1);
+    form.lvRecords->selectRow(2000);
+    QVERIFY(!form.Pane->lblRecordPlace->text().isEmpty());
+    Save(form, QStringLiteral("container.png"));
   }
 };
 
