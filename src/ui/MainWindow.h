@@ -44,8 +44,11 @@ using TPasswordPrompter =
 /// with browse, "Open", "About" and "Close" tool buttons, the logo and
 /// home-page link, two tabs: "Preview" (a grid of one sheet with a tab per
 /// sheet) and "Original records" (every record of the workbook stream, with a
-/// hex dump of the selected one and a Fields pane with its fields), and a
-/// status bar that tells what the last open found. A file dropped on the
+/// strip to filter, search and go to above it, a hex dump of the selected one,
+/// a Fields pane with its fields and, below that, the navigation pane: the
+/// stream's outline, its record types, the structure check's problems and
+/// the container), and a status bar that tells what the last open found.
+/// The list's rows are the filter's: Navigator maps them to records. A file dropped on the
 /// window is opened.
 ///
 /// Owns the reader; the record list and the hex dump are its children. The
