@@ -262,6 +262,8 @@ void TfrmMain::RestoreSettings()
   if (const QByteArray splitter = FSettings.FieldsSplitter();
       !splitter.isEmpty() && SplitterFields->restoreState(splitter))
     FFieldsSized = true;
+  if (const QByteArray splitter = FSettings.PaneSplitter(); !splitter.isEmpty())
+    SplitterPane->restoreState(splitter);
   const QList<int> widths = FSettings.RecordColumnWidths();
   if (widths.size() == TRecordListModel::rcColumnCount) {
     for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
@@ -279,6 +281,9 @@ void TfrmMain::SaveSettings()
     FSettings.SetRecordsSplitter(SplitterHex->saveState());
   if (FFieldsSized)
     FSettings.SetFieldsSplitter(SplitterFields->saveState());
+  // Laid out once the records page was shown: its sizes are the user's.
+  if (const QList<int> sizes = SplitterPane->sizes(); !sizes.isEmpty() && sizes.front() > 0)
+    FSettings.SetPaneSplitter(SplitterPane->saveState());
   QList<int> widths;
   for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
     widths.push_back(lvRecords->columnWidth(i));

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -454,6 +455,30 @@ private slots:
       problems.setCurrentItem(item);
       QCOMPARE(Current() + 1, item->text(2).toInt());
     }
+  }
+
+  void thePanesSplitterIsKeptForTheNextRun()
+  {
+    QList<int> sizes;
+    {
+      TfrmMain form;
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.pcXLS->setCurrentIndex(1);
+      QApplication::sendPostedEvents();
+      sizes = form.SplitterPane->sizes();
+      QVERIFY(sizes.size() == 2 && sizes[0] > 40 && sizes[1] > 40);
+      sizes = {sizes[0] + sizes[1] - 40, 40};
+      form.SplitterPane->setSizes(sizes);
+      sizes = form.SplitterPane->sizes();
+      form.close();
+    }
+    TfrmMain again;
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    again.pcXLS->setCurrentIndex(1);
+    QApplication::sendPostedEvents();
+    QCOMPARE(again.SplitterPane->sizes(), sizes);
   }
 
   void findCountsOnlyMatchesInsideOneRecordsData_data()
