@@ -476,6 +476,9 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterPane->addWidget(Pane);
   SplitterPane->setStretchFactor(0, 1);
   SplitterPane->setStretchFactor(1, 1);
+  // Two fifths for the Fields pane at the first layout (the saved sizes
+  // later): the navigation pane holds two lists one over the other.
+  SplitterPane->setSizes({2 * kDefaultHeight, 3 * kDefaultHeight});
   SplitterFields->addWidget(SplitterPane);
   SplitterFields->setStretchFactor(0, 1);
   SplitterFields->setStretchFactor(1, 0);

@@ -7,6 +7,7 @@
 #include "ui/UiMessages.h"
 #include "xls/stream/OpenPlan.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -28,6 +29,7 @@ constexpr std::size_t kHeaderBytes = 4;
 // The check looks at the cancel flag once per so many records.
 constexpr std::size_t kCancelCheckRecords = 4096;
 constexpr int kStripHeight = 18;
+
 // The worker's nice value: the window's own thread comes first.
 constexpr int kWorkerNice = 19;
 // Roles of the items' data: the record a row leads to, a type's code.
@@ -57,6 +59,9 @@ QTreeWidget* MakeList(QWidget* parent, const char* columns, bool tree, int stret
     header->resizeSection(i, number);
   if (stretch >= 0)
     header->setSectionResizeMode(stretch, QHeaderView::Stretch);
+  // Three rows at least; the pane shares its height out by the splitters,
+  // not by the lists' size hints.
+  list->setMinimumHeight(3 * list->fontMetrics().height());
   return list;
 }
 
@@ -300,6 +305,8 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
   containerLayout->addWidget(tvSectors, 1);
   pcBottom->addTab(container, Text(kTabContainer));
   Splitter->addWidget(pcBottom);
+  connect(Splitter, &QSplitter::splitterMoved, this, [this] { FSplit = true; });
+  Splitter->installEventFilter(this);
 
   const auto leadsTo = [this](QTreeWidgetItem* item) {
     if (item == nullptr)
@@ -359,6 +366,17 @@ void TNavigatorPane::SetWorkbook(TNavigatorInput input)
   FPending = std::move(input);
   if (isVisible())
     Start();
+}
+
+bool TNavigatorPane::eventFilter(QObject* watched, QEvent* event)
+{
+  // Half each, whatever the lists' size hints say, until the user moves
+  // the border.
+  if (watched == Splitter && event->type() == QEvent::Resize && !FSplit && Splitter->height() > 0) {
+    const int room = Splitter->height() - Splitter->handleWidth();
+    Splitter->setSizes({room / 2, room - room / 2});
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TNavigatorPane::showEvent(QShowEvent* event)

@@ -117,6 +117,7 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   struct TResult;
@@ -133,6 +134,7 @@ private:
   std::atomic<bool> FCancel{false};
   std::uint64_t FGeneration = 0;
   bool FReady = false;
+  bool FSplit = false;  // the user moved the splitter's border
   std::vector<TOutlineNode> FOutline;
   std::vector<TLintFinding> FFindings;
   std::optional<TCompoundMap> FMap;
