@@ -3,16 +3,24 @@
 // and painted. Prints the seconds and the number of record rows. With "sst",
 // the time is that of selecting the workbook's SST record after the open
 // instead: its fields described, the strings list opened and painted with
-// the dump beside it.
+// the dump beside it. With "navigate", after the open: the seconds of a
+// filter to LABELSST, of a search for bytes no record holds (the whole
+// stream), of a search that wraps round, of a go-to by offset and of the
+// navigation pane's outline, types and structure check on its worker, one
+// line each.
 #include "expr/ZymParser.h"
 #include "hexdump/HexDump.h"
 #include "ui/FieldTreeModel.h"
 #include "ui/MainWindow.h"
+#include "ui/NavigatorPane.h"
+#include "ui/RecordNavigator.h"
 #include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTreeView>
 
@@ -27,6 +35,7 @@ int main(int argc, char** argv)
     return 2;
   }
   const bool selectSst = argc == 3 && std::string(argv[2]) == "sst";
+  const bool navigate = argc == 3 && std::string(argv[2]) == "navigate";
   qputenv("QT_QPA_PLATFORM", "offscreen");
   TExpressionModule expressions;
   QApplication app(argc, argv);
@@ -46,6 +55,36 @@ int main(int argc, char** argv)
   window.pcXLS->setCurrentIndex(0);
   QApplication::processEvents();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (navigate) {
+    window.pcXLS->setCurrentIndex(1);
+    const auto timed = [](const char* what, const auto& step) {
+      const auto begin = std::chrono::steady_clock::now();
+      step();
+      QApplication::processEvents();
+      std::printf("%-28s %.6f\n", what,
+                  std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    };
+    TRecordNavigator& nav = *window.Navigator;
+    const auto pane = std::chrono::steady_clock::now();
+    QApplication::processEvents();
+    timed("filter LABELSST", [&] { nav.SetFilterText(QStringLiteral("LABELSST")); });
+    timed("filter clear", [&] { nav.SetFilterText(QString()); });
+    nav.SelectRecord(0);
+    nav.cbFindMode->setCurrentIndex(TRecordNavigator::fmHex);
+    nav.edFind->setText(QStringLiteral("FE ED FA CE 12 34 56 78"));
+    timed("find absent (whole stream)", [&] { nav.FindNext(true); });
+    timed("find back absent", [&] { nav.FindNext(false); });
+    nav.cbFindMode->setCurrentIndex(TRecordNavigator::fmText);
+    nav.edFind->setText(QStringLiteral("Sheet"));
+    nav.SelectRecord(window.Records().Count() - 1);
+    timed("find wrapping round", [&] { nav.FindNext(true); });
+    timed("go to offset", [&] { nav.GoTo(QStringLiteral("@0x100000")); });
+    while (!window.Pane->Ready())
+      QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    std::printf("%-28s %.6f\n", "pane ready (worker)",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - pane).count());
+    return failed ? 1 : 0;
+  }
   if (selectSst) {
     int sst = 0;
     while (sst < window.Records().Count() && window.Records().Row(sst).Code != 0x00FC)

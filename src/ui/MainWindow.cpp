@@ -7,11 +7,14 @@
 #include "ui/AboutBox.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
+#include "ui/NavigatorPane.h"
 #include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
+#include "ui/RecordFilterModel.h"
 #include "ui/RecordInspector.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
+#include "ui/RecordNavigator.h"
 #include "ui/UiMessages.h"
 #include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
@@ -109,7 +112,7 @@ private:
 
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent), FExcel(std::make_unique<TMSExcel>()),
-      FRecords(new TRecordListModel(this))
+      FRecords(new TRecordListModel(this)), FShown(new TRecordFilterModel(*FRecords, this))
 {
   InitResources();
   setObjectName(QStringLiteral("frmMain"));
@@ -166,6 +169,9 @@ TfrmMain::~TfrmMain()
   // Fields pane, which may go first.
   Dump->OnByteClick = nullptr;
   Dump->SetData({});
+  // The navigation pane's worker reads the list's offsets: it stops before
+  // the list goes.
+  Pane->Reset();
 }
 
 void TfrmMain::BuildMenus()
@@ -210,9 +216,8 @@ void TfrmMain::BuildMenus()
   actViewStoredBytes->setEnabled(false);
   connect(actViewStoredBytes, &QAction::toggled, this, [this](bool stored) {
     Fields->SetStoredStream(stored ? FStoredStream : TSharedBytes());
-    const QModelIndex current = lvRecords->currentIndex();
-    if (current.isValid())
-      lvRecordsChange(current.row());
+    if (const int record = Navigator->CurrentRecord(); record >= 0)
+      lvRecordsChange(record);
   });
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
@@ -257,6 +262,8 @@ void TfrmMain::RestoreSettings()
   if (const QByteArray splitter = FSettings.FieldsSplitter();
       !splitter.isEmpty() && SplitterFields->restoreState(splitter))
     FFieldsSized = true;
+  if (const QByteArray splitter = FSettings.PaneSplitter(); !splitter.isEmpty())
+    SplitterPane->restoreState(splitter);
   const QList<int> widths = FSettings.RecordColumnWidths();
   if (widths.size() == TRecordListModel::rcColumnCount) {
     for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
@@ -274,6 +281,9 @@ void TfrmMain::SaveSettings()
     FSettings.SetRecordsSplitter(SplitterHex->saveState());
   if (FFieldsSized)
     FSettings.SetFieldsSplitter(SplitterFields->saveState());
+  // Laid out once the records page was shown: its sizes are the user's.
+  if (const QList<int> sizes = SplitterPane->sizes(); !sizes.isEmpty() && sizes.front() > 0)
+    FSettings.SetPaneSplitter(SplitterPane->saveState());
   QList<int> widths;
   for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
     widths.push_back(lvRecords->columnWidth(i));
@@ -421,8 +431,13 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterHex->setChildrenCollapsible(false);
   // Rows of one height, placed by their number: opening a workbook of
   // millions of records costs the view nothing per record.
-  lvRecords = new TRecordListView(SplitterHex);
-  lvRecords->setModel(FRecords);
+  // The navigation strip over the list, the two as one part of the splitter.
+  auto* listHolder = new QWidget(SplitterHex);
+  auto* listLayout = new QVBoxLayout(listHolder);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(0);
+  lvRecords = new TRecordListView(listHolder);
+  lvRecords->setModel(FShown);
   lvRecords->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Several rows, for copying; the dump shows the current one.
@@ -438,7 +453,10 @@ void TfrmMain::BuildPages(QWidget* client)
   listPalette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                        listPalette.color(QPalette::Active, QPalette::HighlightedText));
   lvRecords->setPalette(listPalette);
-  SplitterHex->addWidget(lvRecords);
+  Navigator = new TRecordNavigator(*FRecords, *FShown, *lvRecords, listHolder);
+  listLayout->addWidget(Navigator);
+  listLayout->addWidget(lvRecords, 1);
+  SplitterHex->addWidget(listHolder);
 
   Dump = new THexDump(SplitterHex);
   Dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -447,12 +465,25 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterHex->setStretchFactor(0, 1);
   SplitterHex->setStretchFactor(1, 0);
   SplitterFields->addWidget(SplitterHex);
-  Fields = new TRecordInspector(*FExcel, *FRecords, *Dump, SplitterFields);
-  SplitterFields->addWidget(Fields);
+  // The Fields pane over the navigation pane (outline, types, problems,
+  // container): beside the list, they cost it no width.
+  SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
+  SplitterPane->setHandleWidth(5);
+  SplitterPane->setChildrenCollapsible(false);
+  Fields = new TRecordInspector(*FExcel, *FRecords, *Dump, SplitterPane);
+  SplitterPane->addWidget(Fields);
+  Pane = new TNavigatorPane(SplitterPane);
+  SplitterPane->addWidget(Pane);
+  SplitterPane->setStretchFactor(0, 1);
+  SplitterPane->setStretchFactor(1, 1);
+  // Two fifths for the Fields pane at the first layout (the saved sizes
+  // later): the navigation pane holds two lists one over the other.
+  SplitterPane->setSizes({2 * kDefaultHeight, 3 * kDefaultHeight});
+  SplitterFields->addWidget(SplitterPane);
   SplitterFields->setStretchFactor(0, 1);
   SplitterFields->setStretchFactor(1, 0);
   Fields->OnGoToRecord = [this](TRecordInspector&, int row) {
-    lvRecords->selectRow(row);
+    Navigator->SelectRecord(row);
   };
   Fields->OnCellRecord = [this](TRecordInspector&, const TCellPlace& cell) {
     ShowCellInPreview(cell.Sheet, cell.Row, cell.Column);
@@ -463,6 +494,39 @@ void TfrmMain::BuildPages(QWidget* client)
   pcXLS->addTab(tsRecord, QString::fromLatin1(kTabRecords));
   pcXLS->setCurrentIndex(0);
   AttachRecordsChange();
+  ConnectNavigator();
+}
+
+void TfrmMain::ConnectNavigator()
+{
+  mnuEdit->addSeparator();
+  mnuEdit->addActions({Navigator->actFind, Navigator->actFindNext, Navigator->actFindPrevious,
+                       Navigator->actGoTo, Navigator->actFilter});
+  Navigator->OnReveal = [this](TRecordNavigator&) { pcXLS->setCurrentIndex(1); };
+  Navigator->OnStatus = [this](TRecordNavigator&, const QString& text) { lblStatusMessage->setText(text); };
+  // The match's field in the Fields pane, its bytes marked in the dump.
+  Navigator->OnFound = [this](TRecordNavigator&, int record, std::size_t byte) {
+    if (Fields->Row() == record)
+      Fields->SelectByte(byte);
+  };
+  Pane->OnSelectRecord = [this](TNavigatorPane&, int record) { Navigator->SelectRecord(record); };
+  Pane->OnFilterType = [this](TNavigatorPane&, std::uint16_t code) {
+    Navigator->SetFilterText(QString::fromStdString(RecordCodeText(code)));
+  };
+}
+
+void TfrmMain::FeedNavigatorPane()
+{
+  TNavigatorInput input;
+  input.Stream = FRecords->Stream();
+  // The pane keeps the list's offsets: LoadWorkbook resets it before the
+  // rows change.
+  input.Offsets = FRecords->Offsets();
+  const TMSExcel& excel = *FExcel;
+  input.Sheets = excel.SheetNames();
+  input.FileName = FCurrentFile.toStdString();
+  input.Compound = excel.IsCompound();
+  Pane->SetWorkbook(std::move(input));
 }
 
 void TfrmMain::AttachRecordsChange()
@@ -471,7 +535,7 @@ void TfrmMain::AttachRecordsChange()
     return;
   FRecordsChange = connect(lvRecords->selectionModel(), &QItemSelectionModel::currentRowChanged,
                            this, [this](const QModelIndex& current, const QModelIndex&) {
-                             lvRecordsChange(current.isValid() ? current.row() : -1);
+                             lvRecordsChange(current.isValid() ? FShown->RecordOfRow(current.row()) : -1);
                            });
 }
 
@@ -693,6 +757,7 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
   FStoredStream = encryption.Opened ? excel.StoredStreamBuffer() : TSharedBytes();
   actViewStoredBytes->setEnabled(encryption.Opened);
   Fields->SetStoredStream(actViewStoredBytes->isChecked() ? FStoredStream : TSharedBytes());
+  FeedNavigatorPane();
 }
 
 void TfrmMain::LoadWorkbook()
@@ -718,6 +783,7 @@ void TfrmMain::LoadWorkbook()
     // The rows, and the bytes they share with the dump and the Fields
     // pane, go now: those let go of them first.
     Fields->Reset();
+    Pane->Reset();
     FStoredStream = {};
     Fields->SetStoredStream({});
     actViewStoredBytes->setEnabled(false);
@@ -787,6 +853,8 @@ void TfrmMain::lvRecordsChange(int row)
     return;
   // The pane shows the record's fields and puts its bytes in the dump.
   Fields->ShowRecord(row);
+  const TRecordRow record = FRecords->Row(row);
+  Pane->ShowRecordPlace(row, record.Offset, 4u + record.DataSize);
 }
 
 void TfrmMain::ShowCellInPreview(int sheet, int row, int column)
@@ -813,7 +881,7 @@ void TfrmMain::ShowRecordOfCell()
     return;
   }
   pcXLS->setCurrentIndex(1);
-  lvRecords->selectRow(static_cast<int>(*record));
+  Navigator->SelectRecord(static_cast<int>(*record));
 }
 
 void TfrmMain::btnXLSFileNameClick()

@@ -21,8 +21,11 @@ class QToolBar;
 class THexDump;
 class TLinkLabel;
 class TMSExcel;
+class TNavigatorPane;
 class TPreviewGrid;
+class TRecordFilterModel;
 class TRecordListModel;
+class TRecordNavigator;
 class TRecordInspector;
 class TRecordListView;
 class TSecret;
@@ -41,8 +44,11 @@ using TPasswordPrompter =
 /// with browse, "Open", "About" and "Close" tool buttons, the logo and
 /// home-page link, two tabs: "Preview" (a grid of one sheet with a tab per
 /// sheet) and "Original records" (every record of the workbook stream, with a
-/// hex dump of the selected one and a Fields pane with its fields), and a
-/// status bar that tells what the last open found. A file dropped on the
+/// strip to filter, search and go to above it, a hex dump of the selected one,
+/// a Fields pane with its fields and, below that, the navigation pane: the
+/// stream's outline, its record types, the structure check's problems and
+/// the container), and a status bar that tells what the last open found.
+/// The list's rows are the filter's: Navigator maps them to records. A file dropped on the
 /// window is opened.
 ///
 /// Owns the reader; the record list and the hex dump are its children. The
@@ -157,11 +163,17 @@ public:
   QTabBar* tsSheets;
   QWidget* tsRecord;
   TRecordListView* lvRecords;
+  /// Filter, find and go to, above the record list.
+  TRecordNavigator* Navigator;
   QSplitter* SplitterHex;
   THexDump* Dump;
   /// Between the list and dump (left) and the Fields pane (right).
   QSplitter* SplitterFields;
   TRecordInspector* Fields;
+  /// Between the Fields pane (top) and the navigation pane (bottom): the
+  /// outline, types, problems and container.
+  QSplitter* SplitterPane;
+  TNavigatorPane* Pane;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -186,6 +198,10 @@ private:
   void BuildToolStrip();
   void BuildPages(QWidget* client);
   void AttachRecordsChange();
+  /// Filter, find and go to: their menu entries, status and matches.
+  void ConnectNavigator();
+  /// Hands the loaded stream to the navigation pane, which reads it when shown.
+  void FeedNavigatorPane();
   void DetachRecordsChange();
   void ShowError(const std::string& message);
   void btnXLSFileNameClick();
@@ -201,6 +217,8 @@ private:
 
   std::unique_ptr<TMSExcel> FExcel;
   TRecordListModel* FRecords;
+  /// What the record list shows of FRecords: all, or the filter's rows.
+  TRecordFilterModel* FShown;
   QWidget* FClient;
   QMetaObject::Connection FRecordsChange;
   TViewerSettings FSettings;

@@ -305,6 +305,10 @@ int TRecordListView::NumberColumnWidth(int rows) const
   int digits = 1;
   for (int n = rows; n >= 10; n /= 10)
     ++digits;
+  // A filtered list numbers its rows by their records: the last row's
+  // number is the largest.
+  if (model() != nullptr && rows > 0 && rows == RowCount())
+    digits = std::max<int>(digits, model()->index(rows - 1, FNumberColumn, rootIndex()).data().toString().size());
   const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
   return std::max(digits * widest + 2 * margin + 2, FHeader->sectionSizeHint(FNumberColumn));
 }

@@ -30,9 +30,10 @@ public:
   int rowAt(int y) const;
   /// The first row the viewport shows.
   int FirstVisibleRow() const;
-  /// The column whose texts are the row numbers 1 to the row count (-1:
-  /// none). It is sized to the widest of them on every reset, and widened
-  /// as rows are added, so no number is ever cut.
+  /// The column whose texts are the row numbers, ascending (-1: none): 1 to
+  /// the row count, or a filtered list's own numbers. It is sized to the
+  /// widest of them on every reset, and widened as rows are added, so no
+  /// number is ever cut.
   void SetNumberColumn(int column);
 
   /// The selected rows as tab-separated lines, headed by the column

@@ -83,3 +83,82 @@ inline constexpr char kStatusNotDecrypted[] = "not decrypted";
 /// The hex dump's last line under an encrypted record's bytes.
 inline constexpr char kNoteStoredBytes[] = "bytes as stored: encrypted";
 inline constexpr char kNoteNotDecrypted[] = "encrypted, shown as stored: no password opened it";
+
+/// The strip above the record list: filter, find and go to.
+inline constexpr char kHintFilter[] = "Filter: record names or codes (SST, 0x00FD), Enter";
+inline constexpr char kHintFind[] = "Find in record data, Enter or F3";
+inline constexpr char kHintGoTo[] = "Go to record 57, offset 0x1A2B or @6699";
+inline constexpr char kFindModeHex[] = "Hex";
+inline constexpr char kFindModeText[] = "Text";
+inline constexpr char kFindModeUtf16[] = "UTF-16";
+inline constexpr char kMenuFind[] = "&Find...";
+inline constexpr char kMenuFindNext[] = "Find &Next";
+inline constexpr char kMenuFindPrevious[] = "Find Pre&vious";
+inline constexpr char kMenuGoTo[] = "&Go To...";
+inline constexpr char kMenuFilter[] = "Fi&lter Records...";
+/// Status texts of filter, find and go to; those with arguments are made
+/// by the functions of UiTexts.h.
+inline constexpr char kStatusFiltered[] = "%1 of %2 records shown";
+inline constexpr char kStatusNoSuchType[] = "No record type is named %1";
+inline constexpr char kStatusBadHex[] = "Not hexadecimal bytes: %1";
+inline constexpr char kStatusNotFound[] = "Not found: %1";
+inline constexpr char kStatusFoundWrappedForward[] = "Found %1 in record %2, after passing the end";
+inline constexpr char kStatusFoundWrappedBack[] = "Found %1 in record %2, after passing the start";
+inline constexpr char kStatusFound[] = "Found %1 in record %2";
+inline constexpr char kStatusBadGoTo[] = "Not a record number or offset: %1";
+inline constexpr char kStatusNoRecordNumber[] = "No record %1: the list has %2";
+inline constexpr char kStatusNoRecordAtOffset[] = "No record holds stream offset %1";
+inline constexpr char kStatusFilterCleared[] = "Filter cleared to show record %1";
+
+/// The navigation pane beside the record list: the stream's parts, the
+/// record types, the structure check's problems and the container.
+inline constexpr char kTabOutline[] = "Outline";
+inline constexpr char kTabTypes[] = "Types";
+inline constexpr char kTabProblems[] = "Problems";
+inline constexpr char kTabContainer[] = "Container";
+inline constexpr char kOutlineColumns[] = "Part;Records;From";
+inline constexpr char kTypesColumns[] = "Code;Name;Count;Bytes";
+inline constexpr char kProblemsColumns[] = "Severity;Check;Record;Message";
+inline constexpr char kEntriesColumns[] = "Id;Name;Type;Size;Start;Mini;CLSID;Colour;Left;Right;Child";
+inline constexpr char kSectorsColumns[] = "Sectors;Count;Holds;Stream;Slack";
+/// A node of the outline: the substream's kind and, quoted, its sheet name.
+inline constexpr char kOutlineNamed[] = "%1 \"%2\"";
+inline constexpr char kOutlineWorking[] = "Reading the stream's parts...";
+inline constexpr char kProblemsWorking[] = "Checking the workbook's structure...";
+inline constexpr char kProblemsNone[] = "No problems found.";
+inline constexpr char kProblemsCount[] = "%1 errors, %2 warnings, %3 notes";
+inline constexpr char kProblemsStopped[] = "The check stopped: %1";
+inline constexpr char kContainerNone[] = "Not a compound file: the workbook stream is the file itself.";
+inline constexpr char kContainerInvalid[] = "The compound file's header cannot be read.";
+inline constexpr char kContainerSummary[] = "Version %1, %2-byte sectors, %3 sectors, %4 problems";
+/// The selected record's place in the file: its bytes' runs.
+inline constexpr char kContainerRecordPlace[] = "Record %1 lies at file bytes %2";
+inline constexpr char kContainerRecordNoPlace[] = "Record %1: its bytes are not in the workbook stream's chain";
+inline constexpr char kContainerRun[] = "%1-%2 (sector %3)";
+inline constexpr char kContainerRunSectors[] = "%1-%2 (sectors %3-%4)";
+inline constexpr char kEntryTypeUnused[] = "unused";
+inline constexpr char kEntryTypeStorage[] = "storage";
+inline constexpr char kEntryTypeStream[] = "stream";
+inline constexpr char kEntryTypeRoot[] = "root";
+inline constexpr char kEntryTypeUnknown[] = "unknown";
+inline constexpr char kColourRed[] = "red";
+inline constexpr char kColourBlack[] = "black";
+inline constexpr char kYes[] = "yes";
+inline constexpr char kNo[] = "no";
+inline constexpr char kSectorFree[] = "free";
+inline constexpr char kSectorFat[] = "FAT";
+inline constexpr char kSectorDifat[] = "DIFAT";
+inline constexpr char kSectorDirectory[] = "directory";
+inline constexpr char kSectorMiniFat[] = "mini FAT";
+inline constexpr char kSectorMiniStream[] = "mini stream";
+inline constexpr char kSectorStream[] = "stream";
+inline constexpr char kSectorUnreachable[] = "unreachable";
+inline constexpr char kSectorClaimedTwice[] = "claimed twice";
+/// Kinds of substream in the outline, by their BOF's type.
+inline constexpr char kSubstreamGlobals[] = "Workbook globals";
+inline constexpr char kSubstreamVbModule[] = "VB module";
+inline constexpr char kSubstreamWorksheet[] = "Worksheet";
+inline constexpr char kSubstreamChart[] = "Chart";
+inline constexpr char kSubstreamMacroSheet[] = "Macro sheet";
+inline constexpr char kSubstreamWorkspace[] = "Workspace";
+inline constexpr char kSubstreamOther[] = "Substream";

@@ -8,6 +8,7 @@ constexpr char kKeyWindowGeometry[] = "window/geometry";
 constexpr char kKeyRecordsSplitter[] = "records/splitter";
 constexpr char kKeyFieldsSplitter[] = "records/fieldsSplitter";
 constexpr char kKeyRecordColumns[] = "records/columnWidths";
+constexpr char kKeyPaneSplitter[] = "records/paneSplitter";
 constexpr char kKeyRecentFiles[] = "recentFiles";
 constexpr char kKeyExportFolder[] = "export/folder";
 
@@ -42,6 +43,16 @@ QByteArray TViewerSettings::RecordsSplitter() const
 void TViewerSettings::SetRecordsSplitter(const QByteArray& state)
 {
   FSettings.setValue(Key(kKeyRecordsSplitter), state);
+}
+
+QByteArray TViewerSettings::PaneSplitter() const
+{
+  return FSettings.value(Key(kKeyPaneSplitter)).toByteArray();
+}
+
+void TViewerSettings::SetPaneSplitter(const QByteArray& state)
+{
+  FSettings.setValue(Key(kKeyPaneSplitter), state);
 }
 
 QByteArray TViewerSettings::FieldsSplitter() const

@@ -25,6 +25,9 @@ public:
   /// pane.
   QByteArray FieldsSplitter() const;
   void SetFieldsSplitter(const QByteArray& state);
+  /// The splitter between the Fields pane and the navigation pane below it.
+  QByteArray PaneSplitter() const;
+  void SetPaneSplitter(const QByteArray& state);
   /// One width per record list column, in column order; empty when none
   /// was saved.
   QList<int> RecordColumnWidths() const;

@@ -1,7 +1,7 @@
 // Loads a corpus workbook and saves pictures of both tabs and of the About
 // box into the build folder, so the look can be checked by eye:
 //   screenshots/preview.png, screenshots/records.png, screenshots/fields.png,
-//   screenshots/about.png
+//   screenshots/about.png, screenshots/navigate.png, screenshots/container.png
 // The window has its first-run size, and the workbook is opened by a
 // relative name from a folder of its own, so no picture shows a path of the
 // machine that took it.
@@ -9,6 +9,8 @@
 #include "hexdump/HexDump.h"
 #include "ui/AboutBox.h"
 #include "ui/MainWindow.h"
+#include "ui/NavigatorPane.h"
+#include "ui/RecordNavigator.h"
 #include "ui/FieldTreeModel.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordInspector.h"
@@ -20,12 +22,14 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -33,6 +37,7 @@ namespace {
 
 const QString kWorkbook = QStringLiteral(BIFFLENS_CORPUS_DIR) + QStringLiteral("/xlrd__profiles.xls");
 const QString kFolder = QStringLiteral(BIFFLENS_SCREENSHOT_DIR);
+const QString kDamagedWorkbook = QStringLiteral(BIFFLENS_CORPUS_DIR) + QStringLiteral("/xlrd__corrupted_error.xls");
 
 void Save(QWidget& widget, const QString& name)
 {
@@ -114,6 +119,40 @@ private slots:
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     Save(about, QStringLiteral("about.png"));
+  }
+
+  void theOutlineAndTheProblems()
+  {
+    // A workbook whose sheets' cells lie outside their DIMENSIONS: the
+    // outline with a worksheet selected, the problems beside it, one of
+    // them selected, and a search typed above the list.
+    if (!QFile::exists(kDamagedWorkbook))
+      QSKIP("corpus file not found");
+    QFile::remove(QStringLiteral("corrupted.xls"));
+    QVERIFY(QFile::copy(kDamagedWorkbook, QStringLiteral("corrupted.xls")));
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(QStringLiteral("corrupted.xls"));
+    form.pcXLS->setCurrentIndex(1);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Pane->Ready(), 10000);
+    QTreeWidget& outline = *form.Pane->tvOutline;
+    QVERIFY(outline.topLevelItemCount() > 2);
+    QTreeWidget& problems = *form.Pane->tvProblems;
+    QVERIFY(problems.topLevelItemCount() > 2);
+    problems.setCurrentItem(problems.topLevelItem(2));
+    outline.setCurrentItem(outline.topLevelItem(3));
+    form.Navigator->edFind->setText(QStringLiteral("FD 00"));
+    outline.setFocus();
+    Save(form, QStringLiteral("navigate.png"));
+
+    // The container: entries, the sector strip with the selected record's
+    // sectors framed, and where its bytes lie.
+    form.Pane->pcBottom->setCurrentIndex(1);
+    form.lvRecords->selectRow(2000);
+    QVERIFY(!form.Pane->lblRecordPlace->text().isEmpty());
+    Save(form, QStringLiteral("container.png"));
   }
 };
 
