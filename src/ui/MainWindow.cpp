@@ -214,6 +214,10 @@ void TfrmMain::BuildMenus()
     if (current.isValid())
       lvRecordsChange(current.row());
   });
+  actShowFormulas = mnuView->addAction(text(kMenuShowFormulas));
+  actShowFormulas->setCheckable(true);
+  actShowFormulas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
+  connect(actShowFormulas, &QAction::toggled, this, [this](bool show) { sgXLS->SetShowFormulas(show); });
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -766,7 +770,11 @@ void TfrmMain::SelectSheetTab(int index)
 
 void TfrmMain::FillPreview(int index)
 {
-  sgXLS->FillPreview(std::as_const(*FExcel).Sheets().Items(index));
+  // Formulas are read from the listed records when a cell shows one.
+  sgXLS->FillPreview(std::as_const(*FExcel).Sheets().Items(index),
+                     [this, index](int row, int column, TFormulaResult& result) {
+                       return Fields->Formulas().Formula(index, row, column, result);
+                     });
 }
 
 void TfrmMain::tsSheetsChange(int index)

@@ -83,3 +83,9 @@ inline constexpr char kStatusNotDecrypted[] = "not decrypted";
 /// The hex dump's last line under an encrypted record's bytes.
 inline constexpr char kNoteStoredBytes[] = "bytes as stored: encrypted";
 inline constexpr char kNoteNotDecrypted[] = "encrypted, shown as stored: no password opened it";
+/// View menu: formula cells of the preview show their formulas.
+inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
+/// A formula cell's tooltip in the preview: the formula, then this and the value.
+inline constexpr char kTipFormulaValue[] = "value: ";
+/// Before the message in the tooltip of a cell whose formula cannot be read.
+inline constexpr char kTipFormulaError[] = "formula cannot be read: ";

@@ -309,3 +309,31 @@ std::vector<TDefinedName> TFormulaBook::Names()
   }
   return names;
 }
+
+TFormulaResult TFormulaBook::Decode(int sheetIndex, std::span<const std::uint8_t> tokens,
+                                    std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                    TFormulaKind kind, std::vector<TFormulaToken>* listing)
+{
+  if (sheetIndex >= 0 && sheetIndex < Sheets()) {
+    TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
+    Prepare(sheet);
+    return sheet.Decoder->Decode(tokens, extra, cell, kind, listing);
+  }
+  if (!FGlobalsDecoder)
+    FGlobalsDecoder = std::make_unique<TFormulaDecoder>(FGlobals);
+  return FGlobalsDecoder->Decode(tokens, extra, cell, kind, listing);
+}
+
+TFormulaResult TFormulaBook::DecodeCell(int sheetIndex, std::span<const std::uint8_t> tokens,
+                                        std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                        std::vector<TFormulaToken>* listing)
+{
+  if (sheetIndex >= 0 && sheetIndex < Sheets()) {
+    TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
+    Prepare(sheet);
+    return sheet.Decoder->DecodeCell(tokens, extra, cell, sheet.Masters, listing);
+  }
+  if (!FGlobalsDecoder)
+    FGlobalsDecoder = std::make_unique<TFormulaDecoder>(FGlobals);
+  return FGlobalsDecoder->DecodeCell(tokens, extra, cell, FNoMasters, listing);
+}

@@ -60,6 +60,21 @@ public:
   /// worksheet without a link table of its own).
   const TFormulaContext& Globals() const { return FGlobals; }
 
+  /// Worksheets read so far (the model's numbering: 0 to Sheets() - 1).
+  int Sheets() const { return static_cast<int>(FSheets.size()); }
+  /// Decodes a token array of worksheet `sheet` (before BIFF8 against its
+  /// own link table), or of the globals for a sheet outside 0 to Sheets() -
+  /// 1; as TFormulaDecoder::Decode, `listing` included.
+  TFormulaResult Decode(int sheet, std::span<const std::uint8_t> tokens,
+                        std::span<const std::uint8_t> extra, TFormulaCell cell, TFormulaKind kind,
+                        std::vector<TFormulaToken>* listing = nullptr);
+  /// A FORMULA record's tokens of worksheet `sheet` as
+  /// TFormulaDecoder::DecodeCell reads them against the sheet's masters (none
+  /// for a sheet outside 0 to Sheets() - 1).
+  TFormulaResult DecodeCell(int sheet, std::span<const std::uint8_t> tokens,
+                            std::span<const std::uint8_t> extra, TFormulaCell cell,
+                            std::vector<TFormulaToken>* listing = nullptr);
+
 private:
   struct TNameRecord {
     std::vector<std::uint8_t> Tokens;
@@ -98,6 +113,9 @@ private:
   // once, as a context is costly to make per record.
   TDecodeContext FContext;
   TFormulaContext FGlobals;
+  // Made on first use: decodes for the globals and sheets not read.
+  std::unique_ptr<TFormulaDecoder> FGlobalsDecoder;
+  TSharedFormulaIndex FNoMasters;
   std::vector<TNameRecord> FNameRecords;
   std::vector<TSheetFormulas> FSheets;
   TExcelVersion FVersion = TExcelVersion::evUnknown;
