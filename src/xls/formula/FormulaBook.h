@@ -94,8 +94,12 @@ private:
     TSharedFormulaIndex Masters;
     std::vector<TFormulaCopy> Formulas;
     std::vector<std::uint8_t> Bytes;  // every formula's tokens and data
-    // Made when a cell of the sheet is first asked for.
-    std::unordered_map<std::uint32_t, std::uint32_t> ByCell;  // row << 16 | column -> formula
+    // Made when a cell of the sheet is first asked for: each cell's last
+    // formula (row << 16 | column, index into Formulas), by cell. Cells are
+    // mostly asked for in order, so the entry after the last one found is
+    // tried first.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ByCell;
+    std::size_t NextCell = 0;
     std::unique_ptr<TFormulaContext> Context;
     std::unique_ptr<TFormulaDecoder> Decoder;
   };
