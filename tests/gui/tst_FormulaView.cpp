@@ -196,121 +196,71 @@ private slots:
         .clear();
   }
 
-  void aFormulaCellListsItsTextAndTokens_data()
+  // Each row: the workbook (0: Workbook(), else VersionWorkbook of that
+  // version), the record (a cell's FORMULA, or the first record of a code),
+  // the field listing tokens, its meaning, the tokens, the last one's meaning.
+  void theFieldsPaneListsAFormulasTextAndTokens_data()
   {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("code");
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("tokens");
     QTest::addColumn<QString>("lastMeaning");
-    QTest::newRow("function") << 3 << 0 << "=SUM(A1:A3)" << "tAreaR tFuncVarV" << "";
-    QTest::newRow("shared, first cell") << 0 << 1 << "=A1*2" << "tExp" << "B1";
-    QTest::newRow("shared, re-based") << 2 << 1 << "=A3*2" << "tExp" << "B1";
-    QTest::newRow("name") << 0 << 3 << "=SUM(Total)" << "tNameR tFuncVarV" << "";
     const QString cut = QString::fromStdString(FormatFormulaMessage(kMsgFormulaTruncated, {"tRefV", "0"}));
-    QTest::newRow("token cut short") << 0 << 2 << cut << "tRefV" << cut;
+    QTest::newRow("function") << 0 << 0 << 3 << 0 << "formula" << "=SUM(A1:A3)" << "tAreaR tFuncVarV" << "SUM, 1 argument";
+    QTest::newRow("shared, first cell") << 0 << 0 << 0 << 1 << "formula" << "=A1*2" << "tExp" << "B1";
+    QTest::newRow("shared, re-based") << 0 << 0 << 2 << 1 << "formula" << "=A3*2" << "tExp" << "B1";
+    QTest::newRow("a name used") << 0 << 0 << 0 << 3 << "formula" << "=SUM(Total)" << "tNameR tFuncVarV" << "";
+    QTest::newRow("token cut short") << 0 << 0 << 0 << 2 << "formula" << cut << "tRefV" << cut;
+    QTest::newRow("array constant") << 0 << 0 << 0 << 4 << "formula" << "=SUM({1,2})" << "tArrayA tFuncVarV" << "";
+    QTest::newRow("array constant's data") << 0 << 0 << 0 << 4 << "extra" << "" << "array data unused" << "";
+    QTest::newRow("SHRFMLA, as its first cell reads it")
+        << 0 << int(kRecSharedFormula) << 0 << 0 << "formula" << "=A1*2" << "tRefNV tInt tMul" << "";
+    QTest::newRow("NAME, from A1") << 0 << int(kRecName) << 0 << 0 << "formula" << "=Data!$A$1:$A$3" << "tArea3dR" << "";
+    const std::pair<TExcelVersion, const char*> versions[] = {
+        {evExcel2, "BIFF2"}, {evExcel3, "BIFF3"}, {evExcel4, "BIFF4"}, {evExcel5, "BIFF5"}, {evExcel8, "BIFF8"}};
+    for (const auto& [v, name] : versions)
+      QTest::newRow(name) << int(v) << 0 << 0 << 1 << "formula" << "=A1+2" << "tRefV tInt tAdd" << "";
   }
 
-  void aFormulaCellListsItsTextAndTokens()
+  void theFieldsPaneListsAFormulasTextAndTokens()
   {
+    QFETCH(int, version);
+    QFETCH(int, code);
     QFETCH(int, row);
     QFETCH(int, column);
+    QFETCH(QString, field);
     QFETCH(QString, text);
     QFETCH(QString, tokens);
     QFETCH(QString, lastMeaning);
-    auto form = Open(FFile);
-    const auto record = form->Fields->Directory().RecordOfCell({0, row, column});
-    QVERIFY(record);
-    ShowRecord(*form, static_cast<int>(*record));
+    const QString path = version == 0 ? FFile
+                                      : WriteFile(*FDir, QStringLiteral("v%1.xls").arg(version),
+                                                  VersionWorkbook(static_cast<TExcelVersion>(version)));
+    auto form = Open(path);
+    if (code != 0) {
+      ShowRecord(*form, RowOf(*form, static_cast<std::uint16_t>(code)));
+    } else {
+      const auto record = form->Fields->Directory().RecordOfCell({0, row, column});
+      QVERIFY(record);
+      ShowRecord(*form, static_cast<int>(*record));
+    }
     TFieldTreeModel& model = form->Fields->Model();
-    const QModelIndex formula = TopField(model, "formula");
-    QVERIFY(formula.isValid());
-    QCOMPARE(model.data(formula.siblingAtColumn(TFieldTreeModel::fcMeaning)).toString(), text);
-    QCOMPARE(ChildNames(model, formula), tokens);
-    const TRecordField* field = model.Field(formula);
-    const TFieldExtent extent = model.Extent(formula);
-    QCOMPARE(extent.End - extent.First, field->Size);
-    CheckTokensTileTheirField(model, formula, field->Offset, field->Offset + field->Size);
+    const QModelIndex listed = TopField(model, field.toStdString());
+    QVERIFY(listed.isValid());
+    if (!text.isEmpty())
+      QCOMPARE(model.data(listed.siblingAtColumn(TFieldTreeModel::fcMeaning)).toString(), text);
+    QCOMPARE(ChildNames(model, listed), tokens);
+    const TRecordField* tokenField = model.Field(listed);
+    CheckTokensTileTheirField(model, listed, tokenField->Offset, tokenField->Offset + tokenField->Size);
     if (!lastMeaning.isEmpty()) {
-      const QModelIndex last = model.index(model.rowCount(formula) - 1, TFieldTreeModel::fcMeaning, formula);
+      const QModelIndex last = model.index(model.rowCount(listed) - 1, TFieldTreeModel::fcMeaning, listed);
       QCOMPARE(model.data(last).toString(), lastMeaning);
     }
-    // The tokens are open to see.
-    QVERIFY(form->Fields->tvFields->isExpanded(formula));
-  }
-
-  void constantDataIsListedInTheFieldAfterTheTokens()
-  {
-    auto form = Open(FFile);
-    const auto record = form->Fields->Directory().RecordOfCell({0, 0, 4});
-    QVERIFY(record);
-    ShowRecord(*form, static_cast<int>(*record));
-    TFieldTreeModel& model = form->Fields->Model();
-    const QModelIndex formula = TopField(model, "formula");
-    QCOMPARE(model.data(formula.siblingAtColumn(TFieldTreeModel::fcMeaning)).toString(), QStringLiteral("=SUM({1,2})"));
-    QCOMPARE(ChildNames(model, formula), QStringLiteral("tArrayA tFuncVarV"));
-    const QModelIndex extra = TopField(model, "extra");
-    QVERIFY(extra.isValid());
-    QCOMPARE(ChildNames(model, extra), QStringLiteral("array data unused"));
-    QCOMPARE(model.data(model.index(0, TFieldTreeModel::fcMeaning, extra)).toString(),
-             QStringLiteral("2 columns, 1 row"));
-    const TRecordField* field = model.Field(extra);
-    CheckTokensTileTheirField(model, extra, field->Offset, field->Offset + field->Size);
-  }
-
-  void sharedFormulasAndNamesListTheirOwnTokens_data()
-  {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("tokens");
-    QTest::newRow("SHRFMLA, as its first cell reads it")
-        << int(kRecSharedFormula) << "=A1*2" << "tRefNV tInt tMul";
-    QTest::newRow("NAME, from A1") << int(kRecName) << "=Data!$A$1:$A$3" << "tArea3dR";
-  }
-
-  void sharedFormulasAndNamesListTheirOwnTokens()
-  {
-    QFETCH(int, code);
-    QFETCH(QString, text);
-    QFETCH(QString, tokens);
-    auto form = Open(FFile);
-    ShowRecord(*form, RowOf(*form, static_cast<std::uint16_t>(code)));
-    TFieldTreeModel& model = form->Fields->Model();
-    const QModelIndex formula = TopField(model, "formula");
-    QVERIFY(formula.isValid());
-    QCOMPARE(model.data(formula.siblingAtColumn(TFieldTreeModel::fcMeaning)).toString(), text);
-    QCOMPARE(ChildNames(model, formula), tokens);
-    const TRecordField* field = model.Field(formula);
-    CheckTokensTileTheirField(model, formula, field->Offset, field->Offset + field->Size);
-  }
-
-  void everyVersionsFormulaRecordListsItsTokens_data()
-  {
-    QTest::addColumn<int>("version");
-    QTest::newRow("BIFF2") << int(evExcel2);
-    QTest::newRow("BIFF3") << int(evExcel3);
-    QTest::newRow("BIFF4") << int(evExcel4);
-    QTest::newRow("BIFF5") << int(evExcel5);
-    QTest::newRow("BIFF8") << int(evExcel8);
-  }
-
-  void everyVersionsFormulaRecordListsItsTokens()
-  {
-    QFETCH(int, version);
-    const auto v = static_cast<TExcelVersion>(version);
-    const QString path = WriteFile(*FDir, QStringLiteral("v%1.xls").arg(version), VersionWorkbook(v));
-    auto form = Open(path);
-    const auto record = form->Fields->Directory().RecordOfCell({0, 0, 1});
-    QVERIFY(record);
-    ShowRecord(*form, static_cast<int>(*record));
-    TFieldTreeModel& model = form->Fields->Model();
-    const QModelIndex formula = TopField(model, "formula");
-    QVERIFY(formula.isValid());
-    QCOMPARE(model.data(formula.siblingAtColumn(TFieldTreeModel::fcMeaning)).toString(), QStringLiteral("=A1+2"));
-    QCOMPARE(ChildNames(model, formula), QStringLiteral("tRefV tInt tAdd"));
-    QCOMPARE(model.data(model.index(0, TFieldTreeModel::fcMeaning, formula)).toString(), QStringLiteral("A1"));
-    const TRecordField* field = model.Field(formula);
-    CheckTokensTileTheirField(model, formula, field->Offset, field->Offset + field->Size);
+    if (field == QStringLiteral("formula"))  // the tokens are open to see
+      QVERIFY(form->Fields->tvFields->isExpanded(listed));
   }
 
   void showFormulasShowsFormulaCellsAsTheirFormulas()
