@@ -219,6 +219,10 @@ void TfrmMain::BuildMenus()
     if (const int record = Navigator->CurrentRecord(); record >= 0)
       lvRecordsChange(record);
   });
+  actShowFormulas = mnuView->addAction(text(kMenuShowFormulas));
+  actShowFormulas->setCheckable(true);
+  actShowFormulas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
+  connect(actShowFormulas, &QAction::toggled, this, [this](bool show) { sgXLS->SetShowFormulas(show); });
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -832,7 +836,11 @@ void TfrmMain::SelectSheetTab(int index)
 
 void TfrmMain::FillPreview(int index)
 {
-  sgXLS->FillPreview(std::as_const(*FExcel).Sheets().Items(index));
+  // Formulas are read from the listed records when a cell shows one.
+  sgXLS->FillPreview(std::as_const(*FExcel).Sheets().Items(index),
+                     [this, index](int row, int column, TFormulaResult& result) {
+                       return Fields->Formulas().Formula(index, row, column, result);
+                     });
 }
 
 void TfrmMain::tsSheetsChange(int index)

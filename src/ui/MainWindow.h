@@ -135,6 +135,8 @@ public:
   QAction* actShowRecord;
   /// The dump shows a decrypted workbook's bytes as the file stores them.
   QAction* actViewStoredBytes;
+  /// The preview's formula cells show their formulas (checkable, Ctrl+`).
+  QAction* actShowFormulas;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.

@@ -1,7 +1,10 @@
 #include "ui/PreviewGrid.h"
 
+#include "ui/UiMessages.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QColor>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -44,10 +47,12 @@ void TPreviewModel::Reset()
   FValueRows = 0;
   FLabelled = false;
   FValues.clear();
+  FFormulaSource = {};
+  FFormulas.clear();
   endResetModel();
 }
 
-void TPreviewModel::Fill(const TSpreadSheet& sheet)
+void TPreviewModel::Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas)
 {
   const TSpreadSheetCells& cells = sheet.Cells;
   beginResetModel();
@@ -56,6 +61,9 @@ void TPreviewModel::Fill(const TSpreadSheet& sheet)
   FValueRows = std::min(FRows, kPreviewRowLimit);
   FLabelled = true;
   FValues.clear();
+  // Formulas are read when shown, not here: a fill costs what it did.
+  FFormulaSource = std::move(formulas);
+  FFormulas.clear();
   // Only stored cells are visited: the cost follows the cells of the first
   // rows, not the sheet's width.
   cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
@@ -81,16 +89,59 @@ int TPreviewModel::columnCount(const QModelIndex& parent) const
   return parent.isValid() ? 0 : FCols;
 }
 
+void TPreviewModel::SetShowFormulas(bool show)
+{
+  if (show == FShowFormulas)
+    return;
+  FShowFormulas = show;
+  if (FRows > 0 && FCols > 0)
+    emit dataChanged(index(0, 0), index(FRows - 1, FCols - 1), {Qt::DisplayRole, Qt::ForegroundRole});
+}
+
+const TPreviewModel::TShownFormula& TPreviewModel::FormulaAt(std::size_t key, int row, int column) const
+{
+  const auto [it, added] = FFormulas.try_emplace(key);
+  TShownFormula& shown = it->second;
+  if (added && FFormulaSource && FFormulaSource(row, column, FFormula)) {
+    shown.Present = true;
+    shown.Ok = FFormula.Ok();
+    shown.Text = shown.Ok ? QLatin1Char('=') + QString::fromStdString(FFormula.Text)
+                          : QString::fromStdString(FFormula.Error);
+  }
+  return shown;
+}
+
 QVariant TPreviewModel::data(const QModelIndex& index, int role) const
 {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= FRows ||
-      index.column() >= FCols)
+  const bool display = role == Qt::DisplayRole;
+  if ((!display && role != Qt::ToolTipRole && role != Qt::ForegroundRole) || !index.isValid() ||
+      index.row() >= FRows || index.column() >= FCols)
     return {};
   if (index.row() >= FValueRows)
-    return QString();
-  const auto it = FValues.find(static_cast<std::size_t>(index.row()) * static_cast<std::size_t>(FCols) +
-                               static_cast<std::size_t>(index.column()));
-  return it == FValues.end() ? QString() : it->second;
+    return display ? QVariant(QString()) : QVariant();
+  const std::size_t key = static_cast<std::size_t>(index.row()) * static_cast<std::size_t>(FCols) +
+                          static_cast<std::size_t>(index.column());
+  const auto it = FValues.find(key);
+  if (it == FValues.end())
+    return display ? QVariant(QString()) : QVariant();
+  // Only a cell the view asks for a formula's text, tooltip or colour of
+  // has its formula read.
+  if (display && !FShowFormulas)
+    return it->second;
+  if (role == Qt::ForegroundRole && !FShowFormulas)
+    return {};
+  const TShownFormula& formula = FormulaAt(key, index.row(), index.column());
+  if (!formula.Present)
+    return display ? QVariant(it->second) : QVariant();
+  switch (role) {
+  case Qt::DisplayRole:
+    return formula.Ok ? formula.Text : it->second;
+  case Qt::ForegroundRole:
+    return formula.Ok ? QVariant() : QVariant(QColor(kFormulaErrorColour));
+  default:
+    return (formula.Ok ? formula.Text : QString::fromLatin1(kTipFormulaError) + formula.Text) +
+           QLatin1Char('\n') + QString::fromLatin1(kTipFormulaValue) + it->second;
+  }
 }
 
 QVariant TPreviewModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -176,9 +227,14 @@ void TPreviewGrid::FitRowHeader()
   verticalHeader()->setFixedWidth(std::max(kHeaderColumnWidth, needed));
 }
 
-void TPreviewGrid::FillPreview(const TSpreadSheet& sheet)
+void TPreviewGrid::SetShowFormulas(bool show)
 {
-  KeepingWidths([&] { FModel->Fill(sheet); });
+  FModel->SetShowFormulas(show);
+}
+
+void TPreviewGrid::FillPreview(const TSpreadSheet& sheet, TPreviewFormulas formulas)
+{
+  KeepingWidths([&] { FModel->Fill(sheet, std::move(formulas)); });
   FitRowHeader();
   const int w = QFontMetrics(font()).horizontalAdvance(QLatin1Char('W'));
   const int columns = FModel->columnCount();

@@ -2,30 +2,50 @@
 
 #include "model/CellText.h"
 #include "model/SpreadSheet.h"
+#include "xls/formula/FormulaDecoder.h"
 
 #include <QAbstractTableModel>
 #include <QTableView>
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+/// Where the preview gets a cell's formula: true with the formula of cell
+/// (row, column) of the sheet shown in `result`, false for a cell without
+/// one (as TFormulaBook::Formula).
+using TPreviewFormulas = std::function<bool(int row, int column, TFormulaResult& result)>;
+
 /// Values of one sheet for the preview: a row for every row of the sheet's
 /// extent, values for the first kPreviewRowLimit rows only. The texts are
-/// copied at Fill, so the model never refers to the workbook.
+/// copied at Fill, so the model never refers to the workbook. A formula
+/// cell's tooltip shows its formula and value; with ShowFormulas the cell
+/// shows "=" and its formula instead of the value (a formula that cannot be
+/// read: the value in kFormulaErrorColour, the message in the tooltip).
+/// Formulas are asked for when a cell's text or tooltip is, once each.
 class TPreviewModel : public QAbstractTableModel {
   Q_OBJECT
 
 public:
   static constexpr int kPreviewRowLimit = 100;
+  /// The text colour of a cell whose formula cannot be read, while
+  /// formulas are shown.
+  static constexpr Qt::GlobalColor kFormulaErrorColour = Qt::darkRed;
 
   explicit TPreviewModel(QObject* parent = nullptr);
 
   /// The reset state: one blank row and one blank column, headers blank.
   void Reset();
   /// Fills from `sheet`: its extent, the texts of its first 100 rows,
-  /// labelled headers. Keeps no reference to the sheet.
-  void Fill(const TSpreadSheet& sheet);
+  /// labelled headers, and the formulas of its cells from `formulas` (none
+  /// when empty). Keeps no reference to the sheet; keeps `formulas` until
+  /// the next Fill or Reset.
+  void Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas = {});
+  /// Formula cells show their formulas instead of their values; kept over
+  /// Fill and Reset.
+  void SetShowFormulas(bool show);
+  bool ShowFormulas() const { return FShowFormulas; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -34,13 +54,27 @@ public:
                       int role = Qt::DisplayRole) const override;
 
 private:
+  /// A cell's formula as shown: none, its text with "=", or the message.
+  struct TShownFormula {
+    bool Present = false;
+    bool Ok = false;
+    QString Text;
+  };
+  /// The formula of the cell keyed `key`, asked for once.
+  const TShownFormula& FormulaAt(std::size_t key, int row, int column) const;
+
   int FRows = 1;
   int FCols = 1;
   int FValueRows = 0;
   bool FLabelled = false;
+  bool FShowFormulas = false;
   // Texts of the stored cells of the first rows, keyed by row * FCols +
   // column: a sheet as wide as a damaged file makes it costs its cells only.
   std::unordered_map<std::size_t, QString> FValues;
+  TPreviewFormulas FFormulaSource;
+  // The formulas of stored cells asked for so far, keyed as FValues.
+  mutable std::unordered_map<std::size_t, TShownFormula> FFormulas;
+  mutable TFormulaResult FFormula;  // one buffer for every cell's formula
 };
 
 /// The preview grid: a table over a TPreviewModel whose header row holds the
@@ -68,8 +102,11 @@ public:
   void Clear();
   /// Shows `sheet`: values, row numbers, column letters, and each column's
   /// width from the sheet's ColumnWidths (w characters make w times the
-  /// width of "W", for 0 < w < 100; other columns keep their width).
-  void FillPreview(const TSpreadSheet& sheet);
+  /// width of "W", for 0 < w < 100; other columns keep their width); the
+  /// formulas of its cells from `formulas` (TPreviewModel::Fill).
+  void FillPreview(const TSpreadSheet& sheet, TPreviewFormulas formulas = {});
+  /// Formula cells show their formulas (TPreviewModel::SetShowFormulas).
+  void SetShowFormulas(bool show);
 
   const TPreviewModel& PreviewModel() const { return *FModel; }
 

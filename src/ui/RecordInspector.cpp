@@ -165,10 +165,18 @@ const TRecordDirectory& TRecordInspector::Directory()
   return *FDirectory;
 }
 
+TRecordFormulas& TRecordInspector::Formulas()
+{
+  if (!FFormulas)
+    FFormulas = std::make_unique<TRecordFormulas>(Directory());
+  return *FFormulas;
+}
+
 void TRecordInspector::Reset()
 {
   FDump.SetData({});
   FModel->Clear();
+  FFormulas.reset();
   FDirectory.reset();
   FHistory.clear();
   FPending.reset();
@@ -226,17 +234,23 @@ void TRecordInspector::ShowFields(const std::vector<TRecordRef>& parts)
 {
   const TRecordRef& head = parts.front();
   TFieldList fields;
+  std::vector<TRecordField> list;
   bool described = false;
   try {
     described = FReader.DescribeRecord(TLogicalRecord{parts}, fields);
+    list = fields.TakeFields();
+    // A formula's text and tokens come from the formula decoder.
+    if (described && TRecordFormulas::HoldsFormula(head.Header.Code))
+      Formulas().AddTokenFields(static_cast<std::size_t>(FRow), list);
   } catch (const std::exception& e) {
     // What was read before the failure stays; the status line says where
     // it stopped.
     described = true;
     lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) + QString::fromStdString(ErrorBoxText(ExceptionText(e))));
     lblStatus->show();
+    if (list.empty())
+      list = fields.TakeFields();
   }
-  std::vector<TRecordField> list = fields.TakeFields();
   if (!described)
     list.push_back(RawRecordField(head.Data.size()));
   std::vector<std::size_t> starts = TRecordDirectory::PartStarts(parts);

@@ -2,6 +2,7 @@
 
 #include "platform/SharedBytes.h"
 #include "xls/records/RecordDirectory.h"
+#include "xls/records/RecordFormulas.h"
 
 #include <QWidget>
 
@@ -67,6 +68,9 @@ public:
 
   /// The listed records (made on first use after a load).
   const TRecordDirectory& Directory();
+  /// The workbook's formulas, read from the listed records on first use
+  /// after a load (a formula record shown, a formula cell asked for).
+  TRecordFormulas& Formulas();
   TFieldTreeModel& Model() { return *FModel; }
 
   /// Raised to move the record list to `row` (a link followed, going back);
@@ -101,6 +105,7 @@ private:
   THexDump& FDump;
   TFieldTreeModel* FModel;
   std::unique_ptr<TRecordDirectory> FDirectory;
+  std::unique_ptr<TRecordFormulas> FFormulas;  // reads FDirectory: goes first
   TSharedBytes FStored;
   int FRow = -1;
   std::vector<TPlace> FHistory;

@@ -162,3 +162,9 @@ inline constexpr char kSubstreamChart[] = "Chart";
 inline constexpr char kSubstreamMacroSheet[] = "Macro sheet";
 inline constexpr char kSubstreamWorkspace[] = "Workspace";
 inline constexpr char kSubstreamOther[] = "Substream";
+/// View menu: formula cells of the preview show their formulas.
+inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
+/// A formula cell's tooltip in the preview: the formula, then this and the value.
+inline constexpr char kTipFormulaValue[] = "value: ";
+/// Before the message in the tooltip of a cell whose formula cannot be read.
+inline constexpr char kTipFormulaError[] = "formula cannot be read: ";

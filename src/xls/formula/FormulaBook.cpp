@@ -6,6 +6,8 @@
 #include "xls/decode/LinkRecords.h"
 #include "xls/formula/FormulaMessages.h"
 
+#include <algorithm>
+
 namespace {
 
 // In place of a token size: the record was too short to read.
@@ -247,9 +249,11 @@ void TFormulaBook::Decode(TSheetFormulas& sheet, const TFormulaCopy& f, TFormula
     return;
   }
   const std::span<const std::uint8_t> bytes(sheet.Bytes);
-  result = sheet.Decoder->DecodeCell(bytes.subspan(f.TokensBegin, f.TokensSize),
-                                     bytes.subspan(f.TokensBegin + f.TokensSize, f.ExtraSize),
-                                     f.Cell, sheet.Masters);
+  // Into the result's own strings: a cell after cell costs no allocation.
+  result.Text.clear();
+  sheet.Decoder->DecodeCellInto(bytes.subspan(f.TokensBegin, f.TokensSize),
+                                bytes.subspan(f.TokensBegin + f.TokensSize, f.ExtraSize), f.Cell,
+                                sheet.Masters, result.Text, result.Error);
 }
 
 std::vector<TFormulaCellText> TFormulaBook::Cells()
@@ -271,20 +275,47 @@ bool TFormulaBook::Formula(int sheetIndex, int row, int column, TFormulaResult& 
   if (sheetIndex < 0 || static_cast<std::size_t>(sheetIndex) >= FSheets.size())
     return false;
   TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
-  if (sheet.Formulas.empty() || row < 0 || column < 0)
+  // Rows and columns of a record are 16-bit: a larger one has no formula
+  // (and must not wrap onto one that has).
+  constexpr int kLargest = 0xFFFF;
+  if (sheet.Formulas.empty() || row < 0 || column < 0 || row > kLargest || column > kLargest)
     return false;
-  if (sheet.ByCell.empty()) {
-    sheet.ByCell.reserve(sheet.Formulas.size());
+  auto& byCell = sheet.ByCell;
+  if (byCell.empty()) {
+    byCell.reserve(sheet.Formulas.size());
     for (std::size_t i = 0; i < sheet.Formulas.size(); ++i) {
       const TFormulaCell cell = sheet.Formulas[i].Cell;
-      sheet.ByCell[std::uint32_t{cell.Row} << 16 | cell.Column] = static_cast<std::uint32_t>(i);
+      byCell.emplace_back(std::uint32_t{cell.Row} << 16 | cell.Column, static_cast<std::uint32_t>(i));
     }
+    // Records come row by row, mostly in order already; of a cell written
+    // twice the last record counts.
+    const auto byKey = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(byCell.begin(), byCell.end(), byKey))
+      std::stable_sort(byCell.begin(), byCell.end(), byKey);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < byCell.size(); ++i) {
+      if (kept > 0 && byCell[kept - 1].first == byCell[i].first)
+        --kept;
+      byCell[kept++] = byCell[i];
+    }
+    byCell.resize(kept);
   }
-  const auto found = sheet.ByCell.find(static_cast<std::uint32_t>(row) << 16 | static_cast<std::uint32_t>(column & 0xFFFF));
-  if (found == sheet.ByCell.end())
+  const std::uint32_t key =
+      static_cast<std::uint32_t>(row) << 16 | static_cast<std::uint32_t>(column);
+  std::size_t at = sheet.NextCell;
+  // Not where the last look-up left off: search.
+  if (at > byCell.size() || (at < byCell.size() && byCell[at].first < key) ||
+      (at > 0 && byCell[at - 1].first >= key))
+    at = static_cast<std::size_t>(
+        std::lower_bound(byCell.begin(), byCell.end(), key,
+                         [](const auto& entry, std::uint32_t k) { return entry.first < k; }) -
+        byCell.begin());
+  sheet.NextCell = at;
+  if (at == byCell.size() || byCell[at].first != key)
     return false;
+  sheet.NextCell = at + 1;
   Prepare(sheet);
-  Decode(sheet, sheet.Formulas[found->second], result);
+  Decode(sheet, sheet.Formulas[byCell[at].second], result);
   return true;
 }
 
@@ -308,4 +339,32 @@ std::vector<TDefinedName> TFormulaBook::Names()
     names.push_back(std::move(defined));
   }
   return names;
+}
+
+TFormulaResult TFormulaBook::Decode(int sheetIndex, std::span<const std::uint8_t> tokens,
+                                    std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                    TFormulaKind kind, std::vector<TFormulaToken>* listing)
+{
+  if (sheetIndex >= 0 && sheetIndex < Sheets()) {
+    TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
+    Prepare(sheet);
+    return sheet.Decoder->Decode(tokens, extra, cell, kind, listing);
+  }
+  if (!FGlobalsDecoder)
+    FGlobalsDecoder = std::make_unique<TFormulaDecoder>(FGlobals);
+  return FGlobalsDecoder->Decode(tokens, extra, cell, kind, listing);
+}
+
+TFormulaResult TFormulaBook::DecodeCell(int sheetIndex, std::span<const std::uint8_t> tokens,
+                                        std::span<const std::uint8_t> extra, TFormulaCell cell,
+                                        std::vector<TFormulaToken>* listing)
+{
+  if (sheetIndex >= 0 && sheetIndex < Sheets()) {
+    TSheetFormulas& sheet = FSheets[static_cast<std::size_t>(sheetIndex)];
+    Prepare(sheet);
+    return sheet.Decoder->DecodeCell(tokens, extra, cell, sheet.Masters, listing);
+  }
+  if (!FGlobalsDecoder)
+    FGlobalsDecoder = std::make_unique<TFormulaDecoder>(FGlobals);
+  return FGlobalsDecoder->DecodeCell(tokens, extra, cell, FNoMasters, listing);
 }

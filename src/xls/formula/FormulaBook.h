@@ -60,6 +60,21 @@ public:
   /// worksheet without a link table of its own).
   const TFormulaContext& Globals() const { return FGlobals; }
 
+  /// Worksheets read so far (the model's numbering: 0 to Sheets() - 1).
+  int Sheets() const { return static_cast<int>(FSheets.size()); }
+  /// Decodes a token array of worksheet `sheet` (before BIFF8 against its
+  /// own link table), or of the globals for a sheet outside 0 to Sheets() -
+  /// 1; as TFormulaDecoder::Decode, `listing` included.
+  TFormulaResult Decode(int sheet, std::span<const std::uint8_t> tokens,
+                        std::span<const std::uint8_t> extra, TFormulaCell cell, TFormulaKind kind,
+                        std::vector<TFormulaToken>* listing = nullptr);
+  /// A FORMULA record's tokens of worksheet `sheet` as
+  /// TFormulaDecoder::DecodeCell reads them against the sheet's masters (none
+  /// for a sheet outside 0 to Sheets() - 1).
+  TFormulaResult DecodeCell(int sheet, std::span<const std::uint8_t> tokens,
+                            std::span<const std::uint8_t> extra, TFormulaCell cell,
+                            std::vector<TFormulaToken>* listing = nullptr);
+
 private:
   struct TNameRecord {
     std::vector<std::uint8_t> Tokens;
@@ -79,8 +94,12 @@ private:
     TSharedFormulaIndex Masters;
     std::vector<TFormulaCopy> Formulas;
     std::vector<std::uint8_t> Bytes;  // every formula's tokens and data
-    // Made when a cell of the sheet is first asked for.
-    std::unordered_map<std::uint32_t, std::uint32_t> ByCell;  // row << 16 | column -> formula
+    // Made when a cell of the sheet is first asked for: each cell's last
+    // formula (row << 16 | column, index into Formulas), by cell. Cells are
+    // mostly asked for in order, so the entry after the last one found is
+    // tried first.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ByCell;
+    std::size_t NextCell = 0;
     std::unique_ptr<TFormulaContext> Context;
     std::unique_ptr<TFormulaDecoder> Decoder;
   };
@@ -98,6 +117,9 @@ private:
   // once, as a context is costly to make per record.
   TDecodeContext FContext;
   TFormulaContext FGlobals;
+  // Made on first use: decodes for the globals and sheets not read.
+  std::unique_ptr<TFormulaDecoder> FGlobalsDecoder;
+  TSharedFormulaIndex FNoMasters;
   std::vector<TNameRecord> FNameRecords;
   std::vector<TSheetFormulas> FSheets;
   TExcelVersion FVersion = TExcelVersion::evUnknown;

@@ -85,6 +85,9 @@ public:
   std::optional<TCellPlace> CellOf(std::size_t index) const;
   /// The last record that writes cell `place`, or nothing.
   std::optional<std::size_t> RecordOfCell(const TCellPlace& place) const;
+  /// The worksheet a record lies in (counted from 0, as the model numbers
+  /// sheets), or -1: outside a worksheet, or inside a chart within one.
+  int SheetOf(std::size_t index) const;
 
 private:
   /// Index of the workbook's `ordinal`-th record of one of `codes` (the
@@ -106,8 +109,6 @@ private:
   const std::vector<TSubstream>& Substreams() const;
   /// The innermost substream record `index` lies in, or -1.
   int SubstreamOf(std::size_t index) const;
-  /// The worksheet a record lies in (counted from 0), or -1.
-  int SheetOf(std::size_t index) const;
 
   std::span<const std::uint8_t> FStream;
   std::span<const std::uint32_t> FOffsets;
