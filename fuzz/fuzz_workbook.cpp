@@ -12,6 +12,7 @@
 #include "platform/Errors.h"
 #include "xls/MSExcel.h"
 #include "xls/records/RecordDirectory.h"
+#include "xls/records/RecordFormulas.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -43,6 +44,7 @@ void CheckInside(const TRecordField& field, std::span<const TRecordRef> parts)
 void DescribeAfterLoad(const TMSExcel& reader, const std::vector<std::uint32_t>& offsets)
 {
   const TRecordDirectory records(reader.StreamBuffer().Span(), offsets);
+  TRecordFormulas formulas(records);
   std::size_t lookups = 0;
   for (std::size_t i = 0; i < records.Count(); ++i) {
     const std::vector<TRecordRef> parts = records.LogicalParts(i);
@@ -51,7 +53,12 @@ void DescribeAfterLoad(const TMSExcel& reader, const std::vector<std::uint32_t>&
       reader.DescribeRecord(TLogicalRecord{parts}, fields);
     } catch (const EBiffLensError&) {
     }
-    for (const TRecordField& field : fields.Fields()) {
+    // A formula's tokens listed as its fields, its masters and links read
+    // from the whole listing; nothing may throw out of it.
+    std::vector<TRecordField> described = fields.Fields();
+    if (TRecordFormulas::HoldsFormula(records.Code(i)))
+      formulas.AddTokenFields(i, described);
+    for (const TRecordField& field : described) {
       CheckInside(field, parts);
       (void)records.Resolve(field.Link, i);
       if (!field.Lazy)
