@@ -54,7 +54,9 @@ QTreeWidget* MakeList(QWidget* parent, const char* columns, bool tree, int stret
   QHeaderView* header = list->header();
   header->setStretchLastSection(stretch < 0);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  const int number = list->fontMetrics().horizontalAdvance(QStringLiteral("0000000"));
+  // Room for a count or record number of the largest streams, with the
+  // cell's margins: whole numbers are never elided.
+  const int number = list->fontMetrics().horizontalAdvance(QStringLiteral("000000000"));
   for (int i = 0; i < list->columnCount(); ++i)
     header->resizeSection(i, number);
   if (stretch >= 0)
