@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +33,10 @@ constexpr int kStripHeight = 18;
 
 // The worker's nice value: the window's own thread comes first.
 constexpr int kWorkerNice = 19;
+// The worker starts this long after a load or the pane's showing: the
+// window's first layout and painting of a big workbook fault in pages the
+// worker would contend with.
+constexpr int kStartDelayMs = 150;
 // Roles of the items' data: the record a row leads to, a type's code.
 constexpr int kRecordRole = Qt::UserRole;
 constexpr int kCodeRole = Qt::UserRole + 1;
@@ -259,6 +264,10 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
   layout->setContentsMargins(0, 0, 0, 0);
   // The outline and types over the problems and container: each list
   // keeps the pane's whole width for its columns.
+  FStartTimer = new QTimer(this);
+  FStartTimer->setSingleShot(true);
+  FStartTimer->setInterval(kStartDelayMs);
+  connect(FStartTimer, &QTimer::timeout, this, &TNavigatorPane::Start);
   Splitter = new QSplitter(Qt::Vertical, this);
   Splitter->setChildrenCollapsible(false);
   layout->addWidget(Splitter);
@@ -367,7 +376,7 @@ void TNavigatorPane::SetWorkbook(TNavigatorInput input)
   Reset();
   FPending = std::move(input);
   if (isVisible())
-    Start();
+    FStartTimer->start();
 }
 
 bool TNavigatorPane::eventFilter(QObject* watched, QEvent* event)
@@ -385,7 +394,7 @@ void TNavigatorPane::showEvent(QShowEvent* event)
 {
   QWidget::showEvent(event);
   if (FPending)
-    Start();
+    FStartTimer->start();
 }
 
 void TNavigatorPane::Start()

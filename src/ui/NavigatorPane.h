@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+class QTimer;
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -130,6 +132,7 @@ private:
   void ShowContainer();
 
   std::optional<TNavigatorInput> FPending;
+  QTimer* FStartTimer;
   std::thread FWorker;
   std::atomic<bool> FCancel{false};
   std::uint64_t FGeneration = 0;
