@@ -133,6 +133,8 @@ TEST(FieldCorpus, AtLeast99PercentOfTheRecordsHaveALayout)
 
 TEST(FieldCorpus, SharedStringsAgreeWithThePeersCellTexts)
 {
+  if (CorpusFiles().empty())
+    GTEST_SKIP() << "no corpus";
   // Each LABELSST cell's string, as the SST's description lists it, is the
   // text the peer reader shows in that cell.
   std::size_t compared = 0;
@@ -174,6 +176,8 @@ TEST(FieldCorpus, SharedStringsAgreeWithThePeersCellTexts)
 
 TEST(FieldCorpus, SheetNamesAgreeWithThePeersSheetList)
 {
+  if (CorpusFiles().empty())
+    GTEST_SKIP() << "no corpus";
   std::size_t compared = 0;
   for (const fs::path& file : CorpusFiles()) {
     if (file.parent_path().filename() == "encrypted")
