@@ -15,15 +15,6 @@ namespace {
 constexpr std::size_t kHeaderBytes = 4;
 constexpr std::size_t kCodeCount = 0x10000;
 constexpr char kUnknownName[] = "Unknown";
-constexpr std::uint16_t kBofTypeVbModule = 0x0006;
-constexpr std::uint16_t kBofTypeChart = 0x0020;
-constexpr std::uint16_t kBofTypeMacroSheet = 0x0040;
-constexpr std::uint16_t kBofTypeWorkspace = 0x0100;
-
-bool IsBofCode(std::uint16_t code)
-{
-  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
-}
 
 char Upper(char c)
 {

@@ -25,14 +25,6 @@ bool IsBof(std::uint16_t code)
   return (code & 0xFF) == kBofLowByte;
 }
 
-/// One of the four BOF codes. A compound file's stream holds charts, whose
-/// MARKERFORMAT (0x1009) shares BOF's low byte: its colour would read as a
-/// BOF's version and type.
-bool IsBofCode(std::uint16_t code)
-{
-  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
-}
-
 /// The BOF's substream type (the word after the version), or -1 when the
 /// record is too short to say.
 int BofType(const TRecordRef& record)

@@ -59,6 +59,10 @@ inline constexpr std::uint16_t kBofTypeGlobals = 0x0005;
 // The version word of a BIFF8 BOF (BIFF5 and BIFF7 write 0x0500).
 inline constexpr std::uint16_t kBofVersionBiff8 = 0x0600;
 inline constexpr std::uint16_t kBofTypeWorksheet = 0x0010;
+inline constexpr std::uint16_t kBofTypeVbModule = 0x0006;
+inline constexpr std::uint16_t kBofTypeChart = 0x0020;
+inline constexpr std::uint16_t kBofTypeMacroSheet = 0x0040;
+inline constexpr std::uint16_t kBofTypeWorkspace = 0x0100;
 
 // Records the inspector describes (the load passes over them).
 inline constexpr std::uint16_t kRecDimensions2 = 0x0000;
@@ -255,3 +259,11 @@ inline constexpr std::uint16_t kRecChartSiIndex = 0x1065;
 inline constexpr std::uint16_t kRecChartGelFrame = 0x1066;
 inline constexpr std::uint16_t kRecChartBopPopCustom = 0x1067;
 inline constexpr std::uint16_t kRecChartFbi2 = 0x1068;
+
+/// One of the four BOF codes, exactly. Chart records such as MARKERFORMAT
+/// (0x1009) share BOF's low byte; read as a BOF, their data would open a
+/// substream that never was.
+constexpr bool IsBofCode(std::uint16_t code)
+{
+  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
+}

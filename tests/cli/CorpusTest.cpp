@@ -1,6 +1,7 @@
 // Real workbooks from public projects' test suites, each with the cell values
 // a trusted peer reader sees and an independent listing of its records. Our
 // `cells`, `records` and `csv` output must agree with both.
+#include "CliRun.h"
 #include "Commands.h"
 #include "WorkbookCommand.h"
 
@@ -46,38 +47,9 @@ std::vector<fs::path> CorpusFiles()
   return files;
 }
 
-std::vector<json> ReadJsonLines(const std::string& text)
-{
-  std::vector<json> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line))
-    if (!line.empty())
-      lines.push_back(json::parse(line));
-  return lines;
-}
-
-std::vector<json> ReadJsonFile(const fs::path& path)
-{
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return ReadJsonLines(text.str());
-}
-
-struct TRun {
-  int Status;
-  std::vector<json> Lines;
-  std::string Error;
-};
-
 TRun RunTool(const std::string& command, const fs::path& file)
 {
-  std::ostringstream out;
-  std::ostringstream err;
-  const std::vector<std::string> args{command, file.string()};
-  const int status = RunCli(args, out, err);
-  return {status, ReadJsonLines(out.str()), err.str()};
+  return ::RunTool(std::vector<std::string>{command, file.string()});
 }
 
 bool SameValue(const json& ours, const json& peer, bool shiftDates)
@@ -115,7 +87,7 @@ TEST_F(CorpusTest, EveryCellThePeerReadsHasTheSameTypeAndValue)
   for (const fs::path& file : CorpusFiles()) {
     SCOPED_TRACE(file.filename().string());
     const auto reference =
-        ReadJsonFile(CorpusDir() / "reference" / (file.filename().string() + ".jsonl"));
+        JsonFile(CorpusDir() / "reference" / (file.filename().string() + ".jsonl"));
     ASSERT_FALSE(reference.empty());
     const json& meta = reference[0];
     const TRun run = RunTool("cells", file);
@@ -127,7 +99,7 @@ TEST_F(CorpusTest, EveryCellThePeerReadsHasTheSameTypeAndValue)
       EXPECT_EQ(reference.size(), 1u);
       continue;
     }
-    EXPECT_EQ(run.Status, kExitOk) << run.Error;
+    EXPECT_EQ(run.Status, kExitOk) << run.Err;
     std::map<std::tuple<int, int, int>, json> ours;
     for (const json& cell : run.Lines)
       ours[{cell["sheet"], cell["row"], cell["col"]}] = cell;
@@ -164,7 +136,7 @@ TEST_F(CorpusTest, RecordListingsMatchTheIndependentWalk)
 {
   for (const fs::path& file : CorpusFiles()) {
     SCOPED_TRACE(file.filename().string());
-    const auto walk = ReadJsonFile(CorpusDir() / "records" / (file.filename().string() + ".jsonl"));
+    const auto walk = JsonFile(CorpusDir() / "records" / (file.filename().string() + ".jsonl"));
     ASSERT_FALSE(walk.empty());
     const TRun run = RunTool("records", file);
     if (!walk[0]["ok"].get<bool>()) {
@@ -174,13 +146,13 @@ TEST_F(CorpusTest, RecordListingsMatchTheIndependentWalk)
     // A compound file so damaged that the peer reader refused it may be
     // refused here too, with the storage layer's message, when nothing of
     // its workbook stream can be found.
-    const auto peer = ReadJsonFile(CorpusDir() / "reference" / (file.filename().string() + ".jsonl"));
+    const auto peer = JsonFile(CorpusDir() / "reference" / (file.filename().string() + ".jsonl"));
     if (run.Status == kExitFailure && run.Lines.empty() && !peer[0]["ok"].get<bool>())
       continue;
     // Our load may stop earlier (the sheet walk ends at the last worksheet's
     // EOF) but never lists more, and every record it lists matches.
     ASSERT_LE(run.Lines.size(), walk.size() - 1);
-    EXPECT_GT(run.Lines.size(), 0u) << run.Error;
+    EXPECT_GT(run.Lines.size(), 0u) << run.Err;
     for (std::size_t i = 0; i < run.Lines.size(); ++i) {
       const json& ours = run.Lines[i];
       const json& theirs = walk[i + 1];
@@ -200,8 +172,8 @@ TEST_F(CorpusTest, DamagedFilesEndWithAClearMessageOrAResult)
       EXPECT_TRUE(run.Status == kExitOk || run.Status == kExitFailure);
       if (run.Status == kExitFailure) {
         // One line, the message, ending as the error box would show it.
-        ASSERT_FALSE(run.Error.empty());
-        EXPECT_EQ(run.Error.find('\n'), run.Error.size() - 1) << run.Error;
+        ASSERT_FALSE(run.Err.empty());
+        EXPECT_EQ(run.Err.find('\n'), run.Err.size() - 1) << run.Err;
       }
     }
   }
@@ -212,7 +184,7 @@ TEST_F(CorpusTest, AnSstCountAboveItsStringsNoLongerStopsTheLoad)
   // The peer reader refuses it; every LABELSST points into the strings
   // stored, and the whole workbook reads.
   const TRun run = RunTool("stats", CorpusDir() / "calamine__gh548_incorrect_sst_unique_count.xls");
-  EXPECT_EQ(run.Status, kExitOk) << run.Error;
+  EXPECT_EQ(run.Status, kExitOk) << run.Err;
   ASSERT_EQ(run.Lines.size(), 1u);
   EXPECT_GT(run.Lines[0]["sheets"][0]["cells"].get<int>(), 0);
 }
@@ -230,7 +202,7 @@ TEST_F(CorpusTest, KnownFailuresGiveTheirOwnMessages)
     SCOPED_TRACE(c.File);
     const TRun run = RunTool("cells", CorpusDir() / c.File);
     EXPECT_EQ(run.Status, kExitFailure);
-    EXPECT_EQ(run.Error, c.Message);
+    EXPECT_EQ(run.Err, c.Message);
   }
 }
 
@@ -344,7 +316,7 @@ TEST_F(CorpusTest, EveryCsvFieldOfEverySheetAgreesWithThePeer)
   for (const fs::path& file : CorpusFiles()) {
     const std::string name = file.filename().string();
     SCOPED_TRACE(name);
-    const auto reference = ReadJsonFile(CorpusDir() / "reference" / (name + ".jsonl"));
+    const auto reference = JsonFile(CorpusDir() / "reference" / (name + ".jsonl"));
     const json& meta = reference[0];
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -428,7 +400,7 @@ TEST_F(CorpusTest, AWorkbookWithExcelsDefaultPasswordOpensWithoutOne)
   // that is only protected against writing.
   ::unsetenv("BIFFLENS_PASSWORD");
   const TRun run = RunTool("stats", CorpusDir() / "calamine__issue_385.xls");
-  EXPECT_EQ(run.Status, kExitOk) << run.Error;
+  EXPECT_EQ(run.Status, kExitOk) << run.Err;
   ASSERT_EQ(run.Lines.size(), 1u);
   EXPECT_EQ(run.Lines[0]["encryption"], json::parse(R"({"scheme":"RC4","opened":true})"));
   EXPECT_EQ(run.Lines[0]["sheets"][0]["caption"], "Sheet1");

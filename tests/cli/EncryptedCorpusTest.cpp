@@ -3,6 +3,7 @@
 // from the environment, and its cells agree with the plain workbook's; each
 // lists, without the right password, exactly the records of the independent
 // walk and then fails with the reader's message.
+#include "CliRun.h"
 #include "Commands.h"
 
 #include <gtest/gtest.h>
@@ -45,39 +46,6 @@ fs::path Dir()
   return fs::path(BIFFLENS_CORPUS_DIR) / "encrypted";
 }
 
-std::vector<json> JsonLines(const std::string& text)
-{
-  std::vector<json> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line))
-    if (!line.empty())
-      lines.push_back(json::parse(line));
-  return lines;
-}
-
-std::vector<json> JsonFile(const fs::path& path)
-{
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return JsonLines(text.str());
-}
-
-struct TRun {
-  int Status;
-  std::vector<json> Lines;
-  std::string Error;
-};
-
-TRun RunTool(const std::vector<std::string>& args)
-{
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = RunCli(args, out, err);
-  return {status, JsonLines(out.str()), err.str()};
-}
-
 class EncryptedCorpusTest : public ::testing::Test {
 protected:
   void SetUp() override
@@ -111,7 +79,7 @@ TEST_F(EncryptedCorpusTest, EveryFixtureOpensWithItsPasswordAndAgreesWithThePlai
     SCOPED_TRACE(f.File);
     const std::string file = (Dir() / f.File).string();
     const TRun run = RunTool({"cells", file, "--password", f.Password});
-    ASSERT_EQ(run.Status, kExitOk) << run.Error;
+    ASSERT_EQ(run.Status, kExitOk) << run.Err;
     const auto reference = JsonFile(Dir() / "reference" / (std::string(f.File) + ".jsonl"));
     ASSERT_GT(reference.size(), 1u);
     std::map<std::tuple<int, int, int>, json> ours;
@@ -135,13 +103,13 @@ TEST_F(EncryptedCorpusTest, ThePasswordComesBeforeOrAfterTheCommandOrFromTheEnvi
   const std::string file = (Dir() / "enc_cryptoapi_tarvex.xls").string();
   const json opened = json::parse(R"({"scheme":"RC4 CryptoAPI","opened":true})");
   const TRun before = RunTool({"--password", "Tarvex-2026", "stats", file});
-  ASSERT_EQ(before.Status, kExitOk) << before.Error;
+  ASSERT_EQ(before.Status, kExitOk) << before.Err;
   EXPECT_EQ(before.Lines.at(0)["encryption"], opened);
   const TRun joined = RunTool({"stats", file, "--password=Tarvex-2026"});
-  EXPECT_EQ(joined.Status, kExitOk) << joined.Error;
+  EXPECT_EQ(joined.Status, kExitOk) << joined.Err;
   ::setenv("BIFFLENS_PASSWORD", "Tarvex-2026", 1);
   const TRun fromEnvironment = RunTool({"stats", file});
-  EXPECT_EQ(fromEnvironment.Status, kExitOk) << fromEnvironment.Error;
+  EXPECT_EQ(fromEnvironment.Status, kExitOk) << fromEnvironment.Err;
   EXPECT_EQ(fromEnvironment.Lines.at(0)["encryption"], opened);
   // The command line wins over the environment.
   const TRun overridden = RunTool({"stats", file, "--password", "wrong"});
@@ -160,7 +128,7 @@ TEST_F(EncryptedCorpusTest, WithoutTheRightPasswordTheWholeWalkIsListedThenTheMe
       args.insert(args.end(), password.begin(), password.end());
       const TRun run = RunTool(args);
       EXPECT_EQ(run.Status, kExitFailure);
-      EXPECT_EQ(run.Error, kLockedMessage);
+      EXPECT_EQ(run.Err, kLockedMessage);
       const auto walk = JsonFile(Dir() / "records" / (std::string(f.File) + ".jsonl"));
       ASSERT_EQ(run.Lines.size() + 1, walk.size());
       for (std::size_t i = 0; i < run.Lines.size(); ++i)
@@ -177,7 +145,7 @@ TEST_F(EncryptedCorpusTest, WithoutTheRightPasswordTheWholeWalkIsListedThenTheMe
 TEST_F(EncryptedCorpusTest, APlainWorkbookHasNoEncryptionInItsStats)
 {
   const TRun run = RunTool({"stats", (Dir().parent_path() / "libxls__types.xls").string()});
-  ASSERT_EQ(run.Status, kExitOk) << run.Error;
+  ASSERT_EQ(run.Status, kExitOk) << run.Err;
   EXPECT_FALSE(run.Lines.at(0).contains("encryption"));
 }
 
@@ -185,7 +153,7 @@ TEST_F(EncryptedCorpusTest, APasswordOptionWithoutItsValueIsAUsageError)
 {
   const TRun run = RunTool({"stats", (Dir() / "enc_rc4_bifflens.xls").string(), "--password"});
   EXPECT_EQ(run.Status, kExitUsage);
-  EXPECT_EQ(run.Error, "bifflens-cli: --password needs a value\n");
+  EXPECT_EQ(run.Err, "bifflens-cli: --password needs a value\n");
 }
 
 TEST(PasswordArguments, TheirValuesAreWipedAndNothingElse)

@@ -1,6 +1,7 @@
 // `bifflens-cli fields`: one line per record with the numbers `records`
 // prints for it, the catalogue's type, and the fields under the names the
 // README promises.
+#include "CliRun.h"
 #include "Commands.h"
 #include "support/BiffBuilder.h"
 
@@ -16,31 +17,12 @@ namespace {
 using json = nlohmann::json;
 using enum TExcelVersion;
 
-struct TRun {
-  int Status = 0;
-  std::vector<json> Lines;
-  std::string Err;
-};
-
 std::string WriteTemp(const std::string& name, const std::vector<std::uint8_t>& bytes)
 {
   const auto path = std::filesystem::temp_directory_path() / name;
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path.string();
-}
-
-TRun RunTool(const std::vector<std::string>& args)
-{
-  std::ostringstream out;
-  std::ostringstream err;
-  TRun run;
-  run.Status = RunCli(args, out, err);
-  run.Err = err.str();
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);)
-    run.Lines.push_back(json::parse(line));
-  return run;
 }
 
 /// The first field named `name` among `fields` and their nested fields.

@@ -105,3 +105,20 @@ TEST(FormulaBookCells, HasNoFormulaOutsideTheSheetsAndCellsRead)
                      {0, 2, 3, nullptr}}),
             "");
 }
+
+TEST(FormulaBook, AChartInsideASheetLeavesTheSheetsLaterFormulasItsOwn)
+{
+  // An embedded chart's MARKERFORMAT (0x1009) shares BOF's low byte; read
+  // as a BOF it opened a substream no EOF closed, and the sheet's formulas
+  // after the chart were lost.
+  TBiffBuilder b;
+  b.Bof(TExcelVersion::evExcel8, TBofType::btGlobals).BoundSheet("One", 1).Eof();
+  b.Bof(TExcelVersion::evExcel8).FormulaTokens(0, 0, 1, F().Int(1).Build().Tokens);
+  b.Bof(TExcelVersion::evExcel8, TBofType::btChart);
+  b.Record(0x1009, TBytes().U32(0).U32(0).U16(0).U16(1).U16(0).U16(0).U16(0).U32(0));
+  b.Eof();
+  b.FormulaTokens(1, 0, 2, F().Int(2).Build().Tokens).Eof();
+  TFormulaBook book;
+  Feed(book, b.Build());
+  EXPECT_EQ(Lookups(book, {{0, 0, 0, "1"}, {0, 1, 0, "2"}}), "");
+}

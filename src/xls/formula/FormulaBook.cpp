@@ -17,21 +17,13 @@ constexpr std::uint32_t kRecordTooShort = 0xFFFFFFFFu;
 constexpr std::uint16_t kNameHidden = 0x0001;
 constexpr std::uint16_t kNameBuiltIn = 0x0020;
 // BIFF2 to BIFF4 BOF codes put the version in the high byte.
-constexpr std::uint16_t kBof2 = 0x0009;
-constexpr std::uint16_t kBof3 = 0x0209;
-constexpr std::uint16_t kBof4 = 0x0409;
-
-bool IsBof(std::uint16_t code)
-{
-  return (code & 0xFF) == kBofLowByte;
-}
 
 TExcelVersion VersionOfBof(std::uint16_t code, std::span<const std::uint8_t> data)
 {
   switch (code) {
-  case kBof2: return TExcelVersion::evExcel2;
-  case kBof3: return TExcelVersion::evExcel3;
-  case kBof4: return TExcelVersion::evExcel4;
+  case kRecBof2: return TExcelVersion::evExcel2;
+  case kRecBof3: return TExcelVersion::evExcel3;
+  case kRecBof4: return TExcelVersion::evExcel4;
   default: {
     TRecordCursor cursor(data);
     return cursor.U16("version") >= kBofVersionBiff8 ? TExcelVersion::evExcel8
@@ -66,7 +58,7 @@ std::vector<TFormulaExternSheet>& TFormulaBook::LinkTable()
 
 void TFormulaBook::Add(std::uint16_t code, std::span<const std::uint8_t> data)
 {
-  if (IsBof(code)) {
+  if (IsBofCode(code)) {
     AddBof(data, code);
     return;
   }

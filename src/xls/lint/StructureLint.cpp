@@ -38,12 +38,6 @@ void Decode(const TRecordRef& record, const TDecodeContext& context, TUse&& use)
   TDecoder()(cursor, context, record.Header.Code, use);
 }
 
-/// The four BOF codes exactly: chart records such as 0x1009 share the low byte.
-bool IsBof(std::uint16_t code)
-{
-  return code == 0x0009 || code == 0x0209 || code == 0x0409 || code == 0x0809;
-}
-
 }  // namespace
 
 const char* LintSeverityName(TLintSeverity severity)
@@ -99,7 +93,7 @@ void TStructureLint::Add(const TStreamRecord& listed, bool dataEncrypted)
   if (record.Truncated())
     Report(TLintSeverity::lsError, "record-cut-short", &record,
            FormatMessage(kLintRecordCutShort, Number(record.Header.Length), Number(record.Data.size())));
-  if (IsBof(code)) {
+  if (IsBofCode(code)) {
     TakeBof(record);
     return;
   }

@@ -11,20 +11,13 @@
 namespace {
 
 constexpr std::size_t kHeaderBytes = 4;
-constexpr std::array<std::uint16_t, 4> kBofCodes = {kRecBof2, kRecBof3, kRecBof4, kRecBof};
 constexpr std::array<std::uint16_t, 4> kXfCodes = {kRecXf2, kRecXf3, kRecXf4, kRecXf5};
 constexpr std::array<std::uint16_t, 2> kFontCodes = {kRecFont, kRecFont3};
 constexpr std::array<std::uint16_t, 2> kFormatCodes = {kRecFormat2, kRecFormat4};
-constexpr std::uint16_t kBofTypeChart = 0x0020;
 // [MS-XLS] 2.5.129: there is no font 4.
 constexpr std::int64_t kMissingFont = 4;
 // How far back ChartPath looks for its chart's BOF.
 constexpr std::size_t kMostChartRecords = 100000;
-
-bool IsBofCode(std::uint16_t code)
-{
-  return std::find(kBofCodes.begin(), kBofCodes.end(), code) != kBofCodes.end();
-}
 
 bool IsCellCode(std::uint16_t code)
 {
