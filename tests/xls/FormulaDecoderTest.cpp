@@ -120,9 +120,12 @@ TEST(FormulaReferences, ReadInEachFormAndVersion)
       {"area", evExcel8, F().Area(0, 0, 1, 1, false).Build(), "$A$1:$B$2"},
       {"whole columns", evExcel8, F().AreaFlags(0, 0, 65535, 1, false, true).Build(), "A:B"},
       {"whole absolute columns", evExcel8, F().Area(0, 0, 65535, 1, false).Build(), "$A:$B"},
-      {"all rows, relative", evExcel8, F().Area(0, 0, 65535, 1).Build(), "A1:B65536"},
+      {"all rows, relative", evExcel8, F().Area(0, 0, 65535, 1).Build(), "A:B"},
       {"whole rows", evExcel8, F().AreaFlags(0, 0, 2, 255, true, false).Build(), "1:3"},
-      {"all columns, relative", evExcel8, F().Area(0, 0, 2, 255).Build(), "A1:IV3"},
+      {"all columns, relative", evExcel8, F().Area(0, 0, 2, 255).Build(), "1:3"},
+      {"whole rows of BIFF5", evExcel5, F(evExcel5).Area(0, 0, 1, 255, false).Build(), "$1:$2"},
+      {"BIFF7 columns with the last row stored 0xFFFF", evExcel7,
+       F(evExcel7).Area(0, 3, 16383, 4).Build(), "D:E"},
       {"whole columns of BIFF5", evExcel5, F(evExcel5).AreaFlags(0, 2, 16383, 2, false, true)
            .Build(), "C:C"},
       {"tRefN in a cell formula is an offset", evExcel8, F().RefN(-1, -1).Build(), "D9"},
@@ -150,6 +153,12 @@ TEST(FormulaReferences, ReadInEachFormAndVersion)
        "#REF!A1"},
       {"BIFF5 3D external", evExcel5, F(evExcel5).Ref3d5(kLinkExternal, 0, 0, 0, 0).Build(),
        "[Book2.xls]Prices!A1"},
+      {"book without a name: the sheet using the formula", evExcel8,
+       F().Ref3d(kXtiNoBookName, 0, 2).Build(), "!C1"},
+      {"BIFF5 book without a name", evExcel5, F(evExcel5).Ref3d5(kLinkNoBookName, 0, 0, 0, 0)
+           .Build(), "!A1"},
+      {"a byte no path rule explains is escaped", evExcel8,
+       F().Ref3d(kXtiStrayControl, 0, 0).Build(), "'dir\\[Bo\\x1Fok.xls]S'!A1"},
       {"BIFF3 tSheet external", evExcel3,
        F(evExcel3).Sheet(kLinkExternal).Ref(0, 0).EndSheet().Ref(0, 1).Op(kFbAdd).Build(),
        "[Book2.xls]Prices!A1+B1"},
@@ -160,7 +169,8 @@ TEST(FormulaNames, ReadThroughNameAndLinkTables)
 {
   Check({
       {"tName", evExcel8, F().Name(kNameTotal).Build(), "Total"},
-      {"built-in name", evExcel8, F().Name(kNamePrintArea).Build(), "Print_Area"},
+      {"built-in name of a sheet", evExcel8, F().Name(kNamePrintArea).Build(),
+       "Sheet1!Print_Area"},
       {"BIFF2 tName", evExcel2, F(evExcel2).Name(kNameTotal).Build(), "Total"},
       {"BIFF4 tName", evExcel4, F(evExcel4).Name(kNameTotal).Build(), "Total"},
       {"tNameX of the own book", evExcel8, F().NameX(kXtiOwnBook, kNameTotal).Build(), "Total"},
@@ -177,12 +187,16 @@ TEST(FormulaNames, ReadThroughNameAndLinkTables)
        "[Book2.xls]Prices!ExtName"},
       {"BIFF5 tNameX of an add-in", evExcel5, F(evExcel5).NameX5(kLinkAddIn, 1).Build(),
        "EUROCONVERT"},
+      {"BIFF5 tNameX of a sheet's name through the own book", evExcel5,
+       F(evExcel5).NameX5(kLinkOwnBook, kNameLocal).Build(), "'My Sheet'!Local"},
+      {"BIFF7 tNameX of a sheet's name", evExcel7, F(evExcel7).NameX5(-1, kNameLocal).Build(),
+       "'My Sheet'!Local"},
       {"user-defined call", evExcel8,
        F().NameX(kXtiAddIn, 1).Int(1).FuncVar(kUserDefinedFunction, 2).Build(),
        "EUROCONVERT(1)"},
       {"Excel 2007 function under its stored name", evExcel8,
        F().Name(kNameFutureFunction).Ref(0, 0).Int(0).FuncVar(kUserDefinedFunction, 3).Build(),
-       "IFERROR(A1,0)"},
+       "_xlfn.IFERROR(A1,0)"},
   });
 }
 

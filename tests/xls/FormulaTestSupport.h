@@ -22,6 +22,8 @@ inline constexpr std::uint16_t kXtiOwnBook = 7;
 inline constexpr std::uint16_t kXtiPlainBookSheet = 8;
 inline constexpr std::uint16_t kXtiDde = 9;
 inline constexpr std::uint16_t kXtiSheet1ToMySheet = 10;
+inline constexpr std::uint16_t kXtiNoBookName = 11;
+inline constexpr std::uint16_t kXtiStrayControl = 12;
 
 // NAME numbers (one-based) of both contexts.
 inline constexpr std::uint16_t kNameTotal = 1;
@@ -59,12 +61,22 @@ inline TFormulaContext Book8Context()
   dde.Kind = TSupBookKind::sbOther;
   dde.Path = "Excel\x03" "C:\\x.xls";
   dde.Names = {"R1C1"};
-  c.SupBooks = {self, addIn, external, plain, dde};
+  // A book without a name: "!A1" is the sheet that uses the formula.
+  TFormulaSupBook noName;
+  noName.Kind = TSupBookKind::sbExternal;
+  noName.Path = std::string(1, '\0');
+  // A path with a byte no rule explains.
+  TFormulaSupBook stray;
+  stray.Kind = TSupBookKind::sbExternal;
+  stray.Path = "\x01" "dir\x03" "Bo\x1Fok.xls";
+  stray.SheetNames = {"S"};
+  c.SupBooks = {self, addIn, external, plain, dde, noName, stray};
   c.Xti = {{0, 0, 0},      {0, 1, 1}, {0, 0, 2}, {0, kXtiDeletedSheet, kXtiDeletedSheet},
            {2, 0, 0},      {2, kXtiWorkbookLevel, kXtiWorkbookLevel},
            {1, kXtiWorkbookLevel, kXtiWorkbookLevel},
            {0, kXtiWorkbookLevel, kXtiWorkbookLevel},
-           {3, 0, 0},      {4, kXtiWorkbookLevel, kXtiWorkbookLevel}, {0, 0, 1}};
+           {3, 0, 0},      {4, kXtiWorkbookLevel, kXtiWorkbookLevel}, {0, 0, 1},
+           {5, kXtiWorkbookLevel, kXtiWorkbookLevel}, {6, 0, 0}};
   AddNames(c);
   return c;
 }
@@ -73,15 +85,21 @@ inline TFormulaContext Book8Context()
 inline constexpr std::int16_t kLinkOwnSheet = 1;
 inline constexpr std::int16_t kLinkExternal = 2;
 inline constexpr std::int16_t kLinkAddIn = 3;
+inline constexpr std::int16_t kLinkOwnBook = 4;
+inline constexpr std::int16_t kLinkNoBookName = 5;
 
 inline TFormulaContext Book5Context(TExcelVersion version = TExcelVersion::evExcel5)
 {
   TFormulaContext c;
   c.Version = version;
   c.SheetNames = {"Sheet1", "My Sheet", "Data"};
+  // The add-ins are ":" with their EXTERNNAMEs; "\x04" is this book,
+  // whose names a tNameX through it reads.
   c.ExternSheets = {{"\x03" "Data", {}},
                     {"\x01[Book2.xls]Prices", {"ExtName"}},
-                    {"\x04", {"EUROCONVERT"}}};
+                    {":", {"EUROCONVERT"}},
+                    {"\x04", {}},
+                    {std::string(1, '\0'), {}}};
   AddNames(c);
   return c;
 }

@@ -7,6 +7,7 @@
 #include "xls/RecordCodes.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/Layout.h"
+#include "xls/decode/LinkPath.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/decode/Strings.h"
 #include "xls/formula/FormulaDecoder.h"
@@ -67,6 +68,7 @@ struct TExternSheetDecoder {
     } else {
       const std::size_t length = c.U8("length");
       record.Encoded = LinkDecode::Chars(c, context, length, "encoded");
+      c.Meaning([&] { return LinkPath::Text(record.Encoded); });
     }
     const bool complete = !c.Short();
     c.SkipRest("unused");
@@ -96,11 +98,15 @@ struct TSupBookDecoder {
       c.Meaning([] { return std::string("add-in functions"); });
     } else {
       book.Path = LinkDecode::Chars(c, context, marker, "path");
+      c.Meaning([&] { return LinkPath::Text(book.Path); });
       for (std::size_t i = 0; i < sheets && c.Remaining() >= 3; ++i) {
         const std::size_t length = c.U16("sheet_name_length");
         book.SheetNames.push_back(LinkDecode::Chars(c, context, length, "sheet_name"));
       }
-      book.Kind = sheets > 0 ? TSupBookKind::sbExternal : TSupBookKind::sbOther;
+      LinkPath::TTarget target;
+      LinkPath::Decode(book.Path, target);
+      book.Kind = target.Kind == LinkPath::TKind::lkDde ? TSupBookKind::sbOther
+                                                        : TSupBookKind::sbExternal;
     }
     const bool complete = !c.Short();
     c.SkipRest("unused");

@@ -96,12 +96,16 @@ void TFormulaBook::AddBof(std::span<const std::uint8_t> data, std::uint16_t code
     FInWorksheet = true;
     TSheetFormulas sheet;
     sheet.Sheet = FWorksheets++;
+    // The substreams after the globals follow their BOUNDSHEET records.
+    sheet.HostSheet = static_cast<std::uint16_t>(FTopSubstreams++);
     FSheets.push_back(std::move(sheet));
     FLastFormula.reset();
     return;
   }
-  if (FDepth++ == 0)
+  if (FDepth++ == 0) {
     FInWorksheet = false;
+    ++FTopSubstreams;
+  }
 }
 
 void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data)
@@ -228,6 +232,7 @@ void TFormulaBook::Prepare(TSheetFormulas& sheet)
     return;
   // Before BIFF8 a sheet's formulas read its own link table.
   sheet.Context = std::make_unique<TFormulaContext>(FGlobals);
+  sheet.Context->HostSheet = sheet.HostSheet;
   if (FVersion < TExcelVersion::evExcel8)
     sheet.Context->ExternSheets = sheet.ExternSheets;
   sheet.Decoder = std::make_unique<TFormulaDecoder>(*sheet.Context);

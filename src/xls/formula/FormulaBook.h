@@ -90,6 +90,7 @@ private:
   /// A worksheet's formulas with the link table and masters they read against.
   struct TSheetFormulas {
     int Sheet = 0;
+    std::uint16_t HostSheet = 0;  // its BOUNDSHEET position, from 1
     std::vector<TFormulaExternSheet> ExternSheets;  // BIFF2-7 only
     TSharedFormulaIndex Masters;
     std::vector<TFormulaCopy> Formulas;
@@ -125,6 +126,7 @@ private:
   TExcelVersion FVersion = TExcelVersion::evUnknown;
   int FDepth = 0;            // substream nesting
   int FWorksheets = 0;       // worksheet BOFs met
+  int FTopSubstreams = 0;    // substreams begun outside any other, the globals included
   bool FInWorksheet = false; // the top substream is a worksheet
   bool FSeenBof = false;
   std::optional<TFormulaCell> FLastFormula;

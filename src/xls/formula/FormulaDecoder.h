@@ -44,8 +44,8 @@ inline constexpr std::uint16_t kXtiDeletedSheet = 0xFFFF;
 enum class TSupBookKind : std::uint8_t {
   sbSelf,      // this workbook (cch 0x0401)
   sbAddIn,     // add-in functions (cch 0x3A01)
-  sbExternal,  // another workbook
-  sbOther,     // DDE or OLE link, or an unused entry
+  sbExternal,  // another workbook, one without a name, or an unused entry
+  sbOther,     // DDE or OLE link
 };
 
 /// BIFF8: one SUPBOOK record with the EXTERNNAME records after it.
@@ -53,7 +53,8 @@ struct TFormulaSupBook {
   TSupBookKind Kind = TSupBookKind::sbSelf;
   /// sbExternal and sbOther: the encoded virtual path as stored, decoded to
   /// UTF-8 with its control characters (0x01 volume, 0x03 directory, ...)
-  /// kept; a DDE link's "application\x03topic".
+  /// kept (LinkPath::Decode spells it out); a DDE link's
+  /// "application\x03topic".
   std::string Path;
   /// sbExternal: the book's sheet names, in order.
   std::vector<std::string> SheetNames;
@@ -99,6 +100,10 @@ struct TFormulaContext {
   std::vector<TFormulaExternSheet> ExternSheets;
   /// NAME records in order (tName counts them from 1).
   std::vector<TFormulaName> Names;
+  /// The one-based BOUNDSHEET position of the sheet whose formulas are
+  /// read; 0 for none (NAME records). A name of another sheet is written
+  /// after its sheet's name ("Data!Local"), one of this sheet bare.
+  std::uint16_t HostSheet = 0;
   /// Decodes 8-bit text before BIFF8 (string constants); Latin-1 when null.
   /// Not owned: it must outlive the decoding.
   TCodePageDecoder* CodePage = nullptr;

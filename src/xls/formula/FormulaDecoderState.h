@@ -323,8 +323,6 @@ struct TExpression {
   std::vector<TFieldSlot> Slots;  // in the order of their offsets
 };
 
-inline constexpr std::string_view kFutureFunctionPrefix = "_xlfn.";
-
 /// How many expressions a decoder keeps: the formulas of the columns of a
 /// sheet's table come in turn, row after row.
 inline constexpr std::size_t kKeptExpressions = 8;
@@ -381,6 +379,7 @@ private:
   bool NameX(TFieldReader& r);
   bool SheetPrefix8(std::uint16_t ixti);
   bool SheetPrefix5(std::int16_t ixals, std::int16_t first, std::int16_t last);
+  bool BookPrefix8(const TFormulaSupBook& book, const TFormulaXti& xti);
   bool LinkPrefix(const TFormulaExternSheet& entry);
   void SheetRange(std::string_view first, std::string_view last);
   struct TResolved {
@@ -399,6 +398,9 @@ private:
   /// end.
   char* WriteReference(char* out, const TPiece& piece) const;
   void AppendNameText(const TFormulaName& name);
+  /// NAME record `index` (one-based); false, with kMsgFormulaBadName, for
+  /// one that does not exist.
+  bool AppendOwnName(std::uint16_t index);
   bool AppendLinkName(const TFormulaExternSheet& entry, std::uint16_t index);
 
   // The data after the tokens (FormulaArrayData.cpp).
@@ -494,7 +496,7 @@ private:
   std::string FText8;     // one decoded string constant
   std::string FNameText;  // an assignment's quoted name
   std::string FOut;       // the text being written, grown to the largest yet
-  FormulaDecode::TLink FLink;  // one decoded link target
+  LinkPath::TTarget FLink;  // one decoded link target
 
   // The expressions of the token arrays read last: every cell of a shared
   // or array formula shows the same expression (its references seen from

@@ -195,18 +195,11 @@ void TFormulaDecoder::TState::PushCall(std::string_view name, std::size_t count,
   };
   std::size_t argument = first;
   if (userDefined) {
-    // A user-defined call names its function with its first operand;
-    // Excel 2007's new functions are such names with a "_xlfn." prefix it
-    // does not show.
-    const TOperand& callee = FOperands[argument++];
-    TChain calleeText = callee.Text;
-    if (startsWith(callee.Plain, kFutureFunctionPrefix)) {
-      constexpr auto kPrefixSize = static_cast<std::uint32_t>(kFutureFunctionPrefix.size());
-      pieces[callee.Plain].Begin += kPrefixSize;
-      pieces[callee.Plain].Size -= kPrefixSize;
-      calleeText.Size -= kPrefixSize;
-    }
-    Link(chain, calleeText);
+    // A user-defined call names its function with its first operand. A
+    // function newer than the format is such a name too, "_xlfn.IFERROR",
+    // and keeps its prefix: it is what the file stores and what Excel
+    // 97-2003 shows.
+    Link(chain, FOperands[argument++].Text);
   } else {
     Link(chain, AddFixed(name));
   }
@@ -217,7 +210,7 @@ void TFormulaDecoder::TState::PushCall(std::string_view name, std::size_t count,
     if (i > argument)
       Link(chain, AddFixed(","));
     // A union as an argument needs its own brackets: SUM((A1,B1)).
-    Link(chain, Bracketed(FOperands[i], FOperands[i].Precedence <= kPrecUnion));
+    Link(chain, Bracketed(FOperands[i], FOperands[i].Precedence == kPrecUnion));
   }
   Link(chain, closing);
   Link(chain, AddFixed(")"));

@@ -65,10 +65,12 @@ TFormulaDecoder::TState::TResolved TFormulaDecoder::TState::Resolve(std::uint16_
   return cell;
 }
 
-// A cell reads "B3", "$B$3", ...; an area over every row "A:B", one over
-// every column "1:3", as Excel writes them: the parts it leaves out must be
-// absolute (Excel stores them so: they cannot move), else the area keeps
-// its cells ("A1:A65536").
+// A cell reads "B3", "$B$3", ...; an area over every row of the version's
+// grid "A:B", one over all 256 columns "1:3", as Excel writes them. The
+// relative flags of the parts it leaves out do not count: writers set them
+// either way (one stores the last row of a BIFF7 column as 0xFFFF, which
+// reads as row 16384 with both flags set), and an area that spans the grid
+// spans it wherever the formula is copied.
 char* TFormulaDecoder::TState::WriteReference(char* out, const TPiece& piece) const
 {
   const TResolved first = Resolve(piece.Row1, piece.Column1, piece.Offsets);
@@ -76,8 +78,7 @@ char* TFormulaDecoder::TState::WriteReference(char* out, const TPiece& piece) co
     return WriteCellReference(out, first.Row, first.Column, first.RowRelative,
                               first.ColumnRelative);
   const TResolved last = Resolve(piece.Row2, piece.Column2, piece.Offsets);
-  if (first.Row == 0 && last.Row == RowCount() - 1 && !first.RowRelative &&
-      !last.RowRelative) {
+  if (first.Row == 0 && last.Row == RowCount() - 1) {
     if (!first.ColumnRelative)
       *out++ = '$';
     out = WriteColumnName(out, first.Column);
@@ -86,8 +87,7 @@ char* TFormulaDecoder::TState::WriteReference(char* out, const TPiece& piece) co
       *out++ = '$';
     return WriteColumnName(out, last.Column);
   }
-  if (first.Column == 0 && last.Column == kLastColumn && !first.ColumnRelative &&
-      !last.ColumnRelative) {
+  if (first.Column == 0 && last.Column == kLastColumn) {
     if (!first.RowRelative)
       *out++ = '$';
     out = WriteWholeNumber(out, std::uint64_t{first.Row} + 1);
@@ -115,7 +115,7 @@ void TFormulaDecoder::TState::SheetRange(std::string_view first, std::string_vie
     for (const char c : part) {
       if (quote && c == '\'')
         FExpression.Scratch += '\'';
-      FExpression.Scratch += c;
+      LinkPath::AppendVisible(FExpression.Scratch, std::string_view(&c, 1));
     }
   if (quote)
     FExpression.Scratch += '\'';
@@ -139,27 +139,49 @@ bool TFormulaDecoder::TState::SheetPrefix8(std::uint16_t ixti)
     SheetRange(names[xti.FirstSheet], names[std::max(xti.FirstSheet, xti.LastSheet)]);
     return true;
   }
-  case TSupBookKind::sbExternal: {
-    DecodeLink(book.Path, FLink);
-    const auto& names = book.SheetNames;
-    if (xti.FirstSheet == kXtiWorkbookLevel) {
-      AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
-      return true;
-    }
-    if (xti.FirstSheet >= names.size() || xti.LastSheet >= names.size()) {
-      FExpression.Scratch += "#REF";
-      return true;
-    }
-    AppendBookPrefix(FExpression.Scratch, FLink, names[xti.FirstSheet], names[xti.LastSheet], true);
-    return true;
-  }
+  case TSupBookKind::sbExternal:
   case TSupBookKind::sbOther:
-    AppendDdePrefix(FExpression.Scratch, book.Path);
-    return true;
+    return BookPrefix8(book, xti);
   case TSupBookKind::sbAddIn:
     break;
   }
   FExpression.Scratch += "#REF";
+  return true;
+}
+
+// A SUPBOOK with a path: another book with the XTI's sheets (none for a
+// reference to the whole book), a book without a name ("!A1": the sheet
+// that uses the formula), or a DDE or OLE link.
+bool TFormulaDecoder::TState::BookPrefix8(const TFormulaSupBook& book, const TFormulaXti& xti)
+{
+  LinkPath::Decode(book.Path, FLink);
+  const auto& names = book.SheetNames;
+  const bool sheetsKnown = xti.FirstSheet < names.size() && xti.LastSheet < names.size();
+  switch (FLink.Kind) {
+  case LinkPath::TKind::lkDde:
+    AppendDdePrefix(FExpression.Scratch, FLink);
+    return true;
+  case LinkPath::TKind::lkAddIn:
+  case LinkPath::TKind::lkUnused:
+    FExpression.Scratch += "#REF";
+    return true;
+  case LinkPath::TKind::lkSelf:
+  case LinkPath::TKind::lkEmptyBook:
+    if (sheetsKnown)
+      SheetRange(names[xti.FirstSheet], names[std::max(xti.FirstSheet, xti.LastSheet)]);
+    return true;
+  case LinkPath::TKind::lkBook:
+    break;
+  }
+  if (xti.FirstSheet == kXtiWorkbookLevel) {
+    AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
+    return true;
+  }
+  if (!sheetsKnown) {
+    FExpression.Scratch += "#REF";
+    return true;
+  }
+  AppendBookPrefix(FExpression.Scratch, FLink, names[xti.FirstSheet], names[xti.LastSheet], true);
   return true;
 }
 
@@ -185,15 +207,32 @@ bool TFormulaDecoder::TState::SheetPrefix5(std::int16_t ixals, std::int16_t firs
   return LinkPrefix(FContext.ExternSheets[static_cast<std::size_t>(ixals - 1)]);
 }
 
+// A BIFF2-7 link table entry before a reference's "!": a sheet of this
+// book, a sheet of a book without a name (or none: "!A1"), another book's
+// sheet, a DDE link.
 bool TFormulaDecoder::TState::LinkPrefix(const TFormulaExternSheet& entry)
 {
-  DecodeLink(entry.Encoded, FLink);
-  if (FLink.Self) {
+  LinkPath::Decode(entry.Encoded, FLink);
+  switch (FLink.Kind) {
+  case LinkPath::TKind::lkSelf:
     if (FLink.HasSheet)
       AppendSheetName(FExpression.Scratch, FLink.Sheet);
     else
       FExpression.Scratch += "#REF";
     return true;
+  case LinkPath::TKind::lkEmptyBook:
+    if (FLink.HasSheet)
+      AppendSheetName(FExpression.Scratch, FLink.Sheet);
+    return true;
+  case LinkPath::TKind::lkDde:
+    AppendDdePrefix(FExpression.Scratch, FLink);
+    return true;
+  case LinkPath::TKind::lkAddIn:
+  case LinkPath::TKind::lkUnused:
+    FExpression.Scratch += "#REF";
+    return true;
+  case LinkPath::TKind::lkBook:
+    break;
   }
   AppendBookPrefix(FExpression.Scratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
   return true;
@@ -278,8 +317,16 @@ bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
   return true;
 }
 
+// A name of this book: a built-in one spelt out, and one that belongs to
+// another sheet than the formula's after that sheet's name ("Data!Local"),
+// as a formula elsewhere must write it.
 void TFormulaDecoder::TState::AppendNameText(const TFormulaName& name)
 {
+  if (name.Sheet != 0 && name.Sheet != FContext.HostSheet &&
+      name.Sheet <= FContext.SheetNames.size()) {
+    AppendSheetName(FExpression.Scratch, FContext.SheetNames[name.Sheet - 1u]);
+    FExpression.Scratch += '!';
+  }
   if (name.BuiltIn && name.Name.size() == 1) {
     const std::string_view text = BuiltInNameText(static_cast<std::uint8_t>(name.Name[0]));
     if (!text.empty()) {
@@ -287,25 +334,42 @@ void TFormulaDecoder::TState::AppendNameText(const TFormulaName& name)
       return;
     }
   }
-  FExpression.Scratch += name.Name;
+  LinkPath::AppendVisible(FExpression.Scratch, name.Name);
 }
 
-// An EXTERNNAME of a BIFF2-7 link table entry: bare for this book and for
-// add-ins, "book!name" (or "[book]sheet!name") for another book.
+bool TFormulaDecoder::TState::AppendOwnName(std::uint16_t index)
+{
+  if (index == 0 || index > FContext.Names.size())
+    return FailHere(kMsgFormulaBadName, Decimal(index));
+  AppendNameText(FContext.Names[index - 1]);
+  return true;
+}
+
+// A name through a BIFF2-7 link table entry: one of this book's own NAME
+// records for an entry of this book; else the EXTERNNAME after the entry,
+// bare for the add-ins, "book!name" (or "[book]sheet!name") for another
+// book, "app|topic!item" for a DDE link.
 bool TFormulaDecoder::TState::AppendLinkName(const TFormulaExternSheet& entry,
                                              std::uint16_t index)
 {
+  LinkPath::Decode(entry.Encoded, FLink);
+  if (FLink.Kind == LinkPath::TKind::lkSelf)
+    return AppendOwnName(index);
   if (index == 0 || index > entry.Names.size())
     return FailHere(kMsgFormulaBadExternName, Decimal(index));
-  DecodeLink(entry.Encoded, FLink);
-  if (!FLink.Self && !(FLink.File.empty() && FLink.Directory.empty())) {
-    if (entry.Encoded.find(kUrlDirectory) != std::string::npos && entry.Encoded[0] != kUrlEncoded)
-      AppendDdePrefix(FExpression.Scratch, entry.Encoded);
-    else
-      AppendBookPrefix(FExpression.Scratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
+  switch (FLink.Kind) {
+  case LinkPath::TKind::lkDde:
+    AppendDdePrefix(FExpression.Scratch, FLink);
     FExpression.Scratch += '!';
+    break;
+  case LinkPath::TKind::lkBook:
+    AppendBookPrefix(FExpression.Scratch, FLink, FLink.Sheet, FLink.Sheet, FLink.HasSheet);
+    FExpression.Scratch += '!';
+    break;
+  default:
+    break;
   }
-  FExpression.Scratch += entry.Names[index - 1];
+  LinkPath::AppendVisible(FExpression.Scratch, entry.Names[index - 1]);
   return true;
 }
 
@@ -323,9 +387,8 @@ bool TFormulaDecoder::TState::NameX(TFieldReader& r)
     if (r.Failed())
       return true;
     if (ixals < 0) {
-      if (index == 0 || index > FContext.Names.size())
-        return FailHere(kMsgFormulaBadName, Decimal(index));
-      AppendNameText(FContext.Names[index - 1]);
+      if (!AppendOwnName(index))
+        return false;
     } else {
       if (ixals == 0 || static_cast<std::size_t>(ixals) > FContext.ExternSheets.size())
         return FailHere(kMsgFormulaBadExternSheet, Decimal(static_cast<std::size_t>(ixals)));
@@ -345,35 +408,37 @@ bool TFormulaDecoder::TState::NameX(TFieldReader& r)
     return FailHere(kMsgFormulaBadExternSheet, Decimal(ixti));
   const TFormulaXti& xti = FContext.Xti[ixti];
   const TFormulaSupBook& book = FContext.SupBooks[xti.SupBook];
+  // This book's names: a sheet's own name carries its sheet, whatever the
+  // XTI says (writers point it at the sheet or at the whole book).
   if (book.Kind == TSupBookKind::sbSelf) {
-    if (index == 0 || index > FContext.Names.size())
-      return FailHere(kMsgFormulaBadName, Decimal(index));
-    // A sheet's own name seen from elsewhere: "Sheet2!Local".
-    if (xti.FirstSheet < FContext.SheetNames.size()) {
-      AppendSheetName(FExpression.Scratch, FContext.SheetNames[xti.FirstSheet]);
-      FExpression.Scratch += '!';
-    }
-    AppendNameText(FContext.Names[index - 1]);
+    if (!AppendOwnName(index))
+      return false;
     PushText(begin);
     return true;
   }
   if (index == 0 || index > book.Names.size())
     return FailHere(kMsgFormulaBadExternName, Decimal(index));
-  if (book.Kind == TSupBookKind::sbExternal) {
-    DecodeLink(book.Path, FLink);
-    if (xti.FirstSheet < book.SheetNames.size()) {
-      const std::string& sheet = book.SheetNames[xti.FirstSheet];
-      AppendBookPrefix(FExpression.Scratch, FLink, sheet, sheet, true);
-    } else {
-      AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
+  if (book.Kind != TSupBookKind::sbAddIn) {
+    LinkPath::Decode(book.Path, FLink);
+    switch (FLink.Kind) {
+    case LinkPath::TKind::lkBook:
+      if (xti.FirstSheet < book.SheetNames.size()) {
+        const std::string& sheet = book.SheetNames[xti.FirstSheet];
+        AppendBookPrefix(FExpression.Scratch, FLink, sheet, sheet, true);
+      } else {
+        AppendBookPrefix(FExpression.Scratch, FLink, {}, {}, false);
+      }
+      FExpression.Scratch += '!';
+      break;
+    case LinkPath::TKind::lkDde:
+      AppendDdePrefix(FExpression.Scratch, FLink);
+      FExpression.Scratch += '!';
+      break;
+    default:
+      break;
     }
-    FExpression.Scratch += '!';
-  } else if (book.Kind == TSupBookKind::sbOther) {
-    AppendDdePrefix(FExpression.Scratch, book.Path);
-    FExpression.Scratch += '!';
   }
-  FExpression.Scratch += book.Names[index - 1];
+  LinkPath::AppendVisible(FExpression.Scratch, book.Names[index - 1]);
   PushText(begin);
   return true;
 }
-

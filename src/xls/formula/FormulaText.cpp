@@ -296,8 +296,18 @@ void AppendSheetName(std::string& out, std::string_view name)
     out += name;
     return;
   }
+  // No sheet name Excel accepts holds a control character; one from a
+  // damaged or foreign file is shown escaped, never raw.
+  static constexpr char kHex[] = "0123456789ABCDEF";
   out += '\'';
   for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+      continue;
+    }
     if (c == '\'')
       out += '\'';
     out += c;

@@ -44,5 +44,6 @@ void AppendQuotedText(std::string& out, std::string_view text);
 /// these files) or as TRUE or FALSE. Letters beyond ASCII count as letters.
 bool SheetNameNeedsQuotes(std::string_view name);
 /// `name` between apostrophes (apostrophes inside doubled) when it needs
-/// them, else as it is.
+/// them, else as it is; a control character in it (which needs them) is
+/// written escaped, "\x01".
 void AppendSheetName(std::string& out, std::string_view name);

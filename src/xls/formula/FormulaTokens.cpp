@@ -82,7 +82,7 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
       return FailHere(kMsgFormulaBadExternSheet, Decimal(static_cast<std::size_t>(
                                                      FSheetRef < 0 ? 0 : FSheetRef)));
     if (FListing != nullptr)
-      Note(FContext.ExternSheets[static_cast<std::size_t>(FSheetRef - 1)].Encoded);
+      Note(LinkPath::Text(FContext.ExternSheets[static_cast<std::size_t>(FSheetRef - 1)].Encoded));
     return true;
   }
   case kPtgErr: {
@@ -332,10 +332,8 @@ bool TFormulaDecoder::TState::Name(TFieldReader& r)
   if (FSheetRef > 0) {
     if (!AppendLinkName(FContext.ExternSheets[static_cast<std::size_t>(FSheetRef - 1)], index))
       return false;
-  } else {
-    if (index == 0 || index > FContext.Names.size())
-      return FailHere(kMsgFormulaBadName, Decimal(index));
-    AppendNameText(FContext.Names[index - 1]);
+  } else if (!AppendOwnName(index)) {
+    return false;
   }
   PushText(begin);
   return true;
