@@ -140,7 +140,7 @@ TEST(FormulaReferences, ReadInEachFormAndVersion)
       {"3D deleted sheet", evExcel8, F().Ref3d(kXtiDeleted, 0, 0).Build(), "#REF!A1"},
       {"3D deleted cell", evExcel8, F().RefErr3d(kXtiSheet1).Build(), "Sheet1!#REF!"},
       {"3D deleted cell on a deleted sheet", evExcel8, F().RefErr3d(kXtiDeleted).Build(),
-       "#REF!"},
+       "#REF!#REF!"},
       {"external book with a path", evExcel8, F().Ref3d(kXtiExternalSheet, 0, 0).Build(),
        "'C:\\dir\\[Book2.xls]Prices'!A1"},
       {"external book alone", evExcel8, F().Ref3d(kXtiPlainBookSheet, 0, 0, false).Build(),

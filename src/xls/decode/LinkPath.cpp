@@ -101,13 +101,16 @@ void DecodePath(std::string_view stored, std::size_t i, bool encoded, TTarget& t
       if (i + 1 < stored.size()) {
         std::size_t count = CodePoint(stored.substr(i + 1));
         i += Utf8Length(stored.substr(i + 1));
+        // A URL's own slashes separate its directories from the file.
         while (count-- > 0 && i + 1 < stored.size()) {
           const std::size_t n = Utf8Length(stored.substr(i + 1));
           AppendVisible(path, stored.substr(i + 1, n));
+          if (stored[i + 1] == '/' || stored[i + 1] == '\\')
+            fileBegin = path.size();
           i += n;
         }
       }
-      break;
+      continue;
     case kStartup:
     case kAltStartup:
     case kLibrary:

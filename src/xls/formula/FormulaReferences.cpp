@@ -290,12 +290,9 @@ bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
   }
   if (prefixed)
     FExpression.Scratch += '!';
-  const bool sheetDeleted =
-      prefixed && std::string_view(FExpression.Scratch).substr(begin) == "#REF!";
   if (deleted) {
-    // A deleted cell or area is "#REF!" alone, also on a sheet that went.
-    if (sheetDeleted)
-      FExpression.Scratch.resize(begin);
+    // A deleted cell or area is "#REF!" after its sheet part, which is
+    // "#REF!" too for a sheet that went: "#REF!#REF!".
     FExpression.Scratch += "#REF!";
     PushText(begin);
     return true;
