@@ -233,26 +233,15 @@ void TRecordInspector::ShowHeading(const std::vector<TRecordRef>& parts)
 void TRecordInspector::ShowFields(const std::vector<TRecordRef>& parts)
 {
   const TRecordRef& head = parts.front();
-  TFieldList fields;
   std::vector<TRecordField> list;
-  bool described = false;
-  try {
-    described = FReader.DescribeRecord(TLogicalRecord{parts}, fields);
-    list = fields.TakeFields();
-    // A formula's text and tokens come from the formula decoder.
-    if (described && TRecordFormulas::HoldsFormula(head.Header.Code))
-      Formulas().AddTokenFields(static_cast<std::size_t>(FRow), list);
-  } catch (const std::exception& e) {
+  std::string error;
+  Formulas().Describe(FReader, static_cast<std::size_t>(FRow), list, error);
+  if (!error.empty()) {
     // What was read before the failure stays; the status line says where
     // it stopped.
-    described = true;
-    lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) + QString::fromStdString(ErrorBoxText(ExceptionText(e))));
+    lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) + QString::fromStdString(ErrorBoxText(error)));
     lblStatus->show();
-    if (list.empty())
-      list = fields.TakeFields();
   }
-  if (!described)
-    list.push_back(RawRecordField(head.Data.size()));
   std::vector<std::size_t> starts = TRecordDirectory::PartStarts(parts);
   const std::size_t end = starts.back() + parts.back().Data.size();
   FModel->SetFields(std::move(list), std::move(starts), end, head.Number);

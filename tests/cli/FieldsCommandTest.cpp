@@ -4,6 +4,7 @@
 #include "CliRun.h"
 #include "Commands.h"
 #include "support/BiffBuilder.h"
+#include "support/FormulaBuilder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -216,4 +217,53 @@ TEST(CliFields, AFailedLoadStillDescribesTheRecordsRead)
   ASSERT_NE(rest, nullptr);
   EXPECT_EQ((*rest)["text"], "encrypted, not decoded without the password");
   EXPECT_EQ(run.Lines[4]["type"], "BOF");
+}
+
+// The command describes a formula as the Fields pane does: its text as the
+// "formula" field's meaning, each token a field inside it over its bytes.
+TEST(CliFields, AFormulaRecordListsItsTextAndItsTokens)
+{
+  const auto sum = TFormulaBuilder().Ref(0, 0).Ref(0, 1).Op(kFbDiv).Int(2)
+                       .FuncVar(4, 2).Build();  // SUM(A1/B1,2)
+  const auto shared = TFormulaBuilder().RefN(0, -1).Int(1).Op(kFbAdd).Build();
+  TBiffBuilder b;
+  b.Bof(evExcel8, TBofType::btGlobals)
+      .Name("Total", TFormulaBuilder().Ref3d(0, 0, 0, false).Build().Tokens)
+      .ExternSheet8({{0, 0, 0}})
+      .SupBookSelf(1)
+      .BoundSheet("Data", 1)
+      .Eof()
+      .Bof(evExcel8)
+      .FormulaTokens(0, 2, 0, sum.Tokens)
+      .SharedFormula(1, 2, 1, 1, shared.Tokens)
+      .Eof();
+  const std::string file = WriteTemp("bifflens-fields-formulas.xls", InCompoundFile(b.Build()));
+  const TRun run = RunTool({"fields", file});
+  ASSERT_EQ(run.Status, kExitOk) << run.Err;
+  const struct {
+    const char* Type;
+    const char* Text;
+    std::vector<std::string> Tokens;
+  } expected[] = {
+      {"NAME", "=Data!$A$1", {"tRef3dV"}},
+      {"FORMULA", "=SUM(A1/B1,2)", {"tRefV", "tRefV", "tDiv", "tInt", "tFuncVarV"}},
+      {"SHRFMLA", "=A2+1", {"tRefNV", "tInt", "tAdd"}},
+  };
+  for (const auto& e : expected) {
+    SCOPED_TRACE(e.Type);
+    const json* formula = nullptr;
+    for (const json& line : run.Lines)
+      if (line["type"] == e.Type)
+        formula = Field(line["fields"], "formula");
+    ASSERT_NE(formula, nullptr);
+    EXPECT_EQ((*formula)["text"], e.Text);
+    std::vector<std::string> names;
+    std::int64_t end = (*formula)["offset"].get<std::int64_t>();
+    for (const json& token : (*formula)["fields"]) {
+      names.push_back(token["name"]);
+      EXPECT_EQ(token["offset"].get<std::int64_t>(), end) << "tokens lie one after the other";
+      end += token["size"].get<std::int64_t>();
+    }
+    EXPECT_EQ(names, e.Tokens);
+  }
 }

@@ -9,6 +9,7 @@
 #include "xls/RecordCodes.h"
 #include "xls/RecordNames.h"
 #include "xls/records/RecordDirectory.h"
+#include "xls/records/RecordFormulas.h"
 #include "xls/records/RecordTable.h"
 
 #include <exception>
@@ -73,43 +74,31 @@ void WriteField(TJsonLineWriter& json, const TRecordField& field, std::uint64_t 
 }
 
 void WriteRecord(TJsonLineWriter& json, const TMSExcel& reader, const TRecordDirectory& records,
-                 std::size_t index)
+                 TRecordFormulas& formulas, std::size_t index)
 {
   const TRecordRef record = records.Record(index);
   const TRecordType* type = FindRecordType(record.Header.Code);
-  const bool decoded = type && type->Describe;
   json.BeginObject();
   json.Field("n", static_cast<std::int64_t>(record.Number));
   json.Field("offset", static_cast<std::int64_t>(record.Offset));
   json.Field("code", static_cast<std::int64_t>(record.Header.Code));
   json.Field("name", RecordTypeName(record.Header.Code));
-  if (decoded)
+  if (type && type->Describe)
     json.Field("type", type->Type);
   else
     json.NullField("type");
   json.Field("length", static_cast<std::int64_t>(record.Header.Length));
-  json.Field("decoded", decoded);
+  // The description the Fields pane shows, formula tokens included.
+  std::vector<TRecordField> described;
+  std::string failure;
+  json.Field("decoded", formulas.Describe(reader, index, described, failure));
   json.BeginArray("fields");
-  if (!decoded) {
-    WriteField(json, RawRecordField(record.Data.size()), record.Number, 1);
-  } else {
-    const std::vector<TRecordRef> parts = records.LogicalParts(index);
-    TFieldList fields;
-    std::string failure;
-    try {
-      reader.DescribeRecord(TLogicalRecord{parts}, fields);
-    } catch (const std::exception& e) {
-      failure = ExceptionText(e);
-    }
-    std::vector<TRecordField> described = fields.TakeFields();
-    if (const auto continuation = records.ContinuationOf(index); continuation && !described.empty()) {
-      described.front().Text = ContinuationText(*continuation, records.Record(continuation->Head));
-    }
-    for (const TRecordField& field : described)
-      WriteField(json, field, record.Number, 1);
-    if (!failure.empty())
-      WriteError(json, failure);
-  }
+  if (const auto continuation = records.ContinuationOf(index); continuation && !described.empty())
+    described.front().Text = ContinuationText(*continuation, records.Record(continuation->Head));
+  for (const TRecordField& field : described)
+    WriteField(json, field, record.Number, 1);
+  if (!failure.empty())
+    WriteError(json, failure);
   json.EndArray();
   json.EndObject();
 }
@@ -134,6 +123,7 @@ int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::
   };
   const bool ok = Load(reader, args[0], err, true);
   const TRecordDirectory records(reader.StreamBuffer().Span(), offsets);
+  TRecordFormulas formulas(records);
   TJsonLineWriter json(out);
   if (wanted != 0) {
     if (wanted > records.Count()) {
@@ -144,10 +134,10 @@ int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::
             << '\n';
       return kExitFailure;
     }
-    WriteRecord(json, reader, records, static_cast<std::size_t>(wanted - 1));
+    WriteRecord(json, reader, records, formulas, static_cast<std::size_t>(wanted - 1));
   } else {
     for (std::size_t i = 0; i < records.Count(); ++i)
-      WriteRecord(json, reader, records, i);
+      WriteRecord(json, reader, records, formulas, i);
   }
   json.Flush();
   return ok ? kExitOk : kExitFailure;
