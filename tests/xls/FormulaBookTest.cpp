@@ -122,3 +122,27 @@ TEST(FormulaBook, AChartInsideASheetLeavesTheSheetsLaterFormulasItsOwn)
   Feed(book, b.Build());
   EXPECT_EQ(Lookups(book, {{0, 0, 0, "1"}, {0, 1, 0, "2"}}), "");
 }
+
+TEST(FormulaBook, ASheetsOwnNameIsBareOnItsSheetAndAfterItsSheetElsewhere)
+{
+  // Names of the sheet "Data" (BOUNDSHEET 2), used by a tName token on
+  // Data itself and on "Calc" (BOUNDSHEET 3), with a chart sheet first so
+  // the worksheets' numbers and their BOUNDSHEET positions differ.
+  for (const TExcelVersion version : {TExcelVersion::evExcel7, TExcelVersion::evExcel8}) {
+    SCOPED_TRACE(static_cast<int>(version));
+    const auto local = F(version).Name(1).Int(1).Op(kFbAdd).Build().Tokens;
+    TBiffBuilder b;
+    b.Bof(version, TBofType::btGlobals)
+        .BoundSheet("Chart", 1)
+        .BoundSheet("Data", 2)
+        .BoundSheet("Calc", 3)
+        .Name("Local", F(version).Int(5).Build().Tokens, 2)
+        .Eof();
+    b.Bof(version, TBofType::btChart).Eof();
+    b.Bof(version).FormulaTokens(0, 0, 6, local).Eof();
+    b.Bof(version).FormulaTokens(0, 0, 6, local).Eof();
+    TFormulaBook book;
+    Feed(book, b.Build());
+    EXPECT_EQ(Lookups(book, {{0, 0, 0, "Local+1"}, {1, 0, 0, "Data!Local+1"}}), "");
+  }
+}
