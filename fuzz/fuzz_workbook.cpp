@@ -43,7 +43,7 @@ void CheckInside(const TRecordField& field, std::span<const TRecordRef> parts)
 /// command-line tool do.
 void DescribeAfterLoad(const TMSExcel& reader, const std::vector<std::uint32_t>& offsets)
 {
-  const TRecordDirectory records(reader.StreamBuffer().Span(), offsets);
+  const TRecordDirectory records(reader.StreamBuffer().Span(), offsets, reader.WalkStart());
   TRecordFormulas formulas(records);
   std::size_t lookups = 0;
   for (std::size_t i = 0; i < records.Count(); ++i) {

@@ -530,6 +530,7 @@ void TfrmMain::FeedNavigatorPane()
   input.Sheets = excel.SheetNames();
   input.FileName = FCurrentFile.toStdString();
   input.Compound = excel.IsCompound();
+  input.Start = excel.WalkStart();
   Pane->SetWorkbook(std::move(input));
 }
 
@@ -731,9 +732,9 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
 void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
 {
   QString text = message;
-  // A stream whose first record is not a BOF is no BIFF stream, whatever was
-  // read from it.
-  if (FRecords->Count() > 0 && (FRecords->Row(0).Code & 0xFF) != kBofLowByte) {
+  // A stream in which no BOF opened a substream is no BIFF stream, whatever
+  // was read from it.
+  if (FRecords->Count() > 0 && FExcel->Substreams().empty()) {
     const QString noBof = NoBofText(FRecords->Row(0).Offset);
     text = text.isEmpty() ? noBof : noBof + QStringLiteral(" \u2014 ") + text;
   }

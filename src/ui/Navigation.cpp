@@ -4,6 +4,7 @@
 #include "xls/RecordCodes.h"
 #include "xls/RecordNames.h"
 #include "xls/records/RecordTable.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <algorithm>
 #include <array>
@@ -349,52 +350,79 @@ const char* SubstreamKindName(std::uint16_t bofType)
 
 std::vector<TOutlineNode> BuildOutline(std::span<const std::uint8_t> stream,
                                        std::span<const std::uint32_t> offsets,
-                                       std::span<const TSheetName> sheets)
+                                       std::span<const TSheetName> sheets, TWalkStart start)
 {
   std::vector<TOutlineNode> nodes;
-  std::vector<int> open;  // innermost last
+  // Open parts, innermost last: a node, or -1 for one past the node limit.
+  // Substreams carry the walk's index, blocks -1.
+  struct TOpen {
+    int Node = -1;
+    int Substream = -1;
+  };
+  std::vector<TOpen> open;
   const std::size_t count = offsets.size();
+  auto close = [&](std::size_t end) {
+    if (open.back().Node >= 0)
+      nodes[static_cast<std::size_t>(open.back().Node)].End = end;
+    open.pop_back();
+  };
+  auto add = [&](TOutlineNode node, int substream) {
+    node.End = count;
+    node.Parent = open.empty() ? -1 : open.back().Node;
+    int index = -1;
+    if (nodes.size() < kMostOutlineNodes) {
+      index = static_cast<int>(nodes.size());
+      nodes.push_back(std::move(node));
+    }
+    open.push_back({index, substream});
+  };
+  TSubstreamWalk walk(start);
   for (std::size_t i = 0; i < count; ++i) {
     if (!HasHeader(stream, offsets[i]))
       break;
-    const std::uint16_t code = CodeAt(stream, offsets[i]);
-    if (IsBofCode(code) || (code == kRecChartBegin && i > 0)) {
-      if (nodes.size() >= kMostOutlineNodes)
-        continue;
+    const auto [begin, end] = DataRange(stream, offsets, i);
+    TRecordRef record;
+    record.Number = i + 1;
+    record.Offset = offsets[i];
+    record.Header.Code = CodeAt(stream, offsets[i]);
+    record.Header.Length =
+        static_cast<std::uint16_t>(stream[offsets[i] + 2] | stream[offsets[i] + 3] << 8);
+    record.Data = stream.subspan(begin, end - begin);
+    const std::uint16_t code = record.Header.Code;
+    switch (walk.Step(record)) {
+    case TWalkStep::wsOpened: {
+      // Out to the substream the new one lies in: a worksheet's BOF ends
+      // what a damaged file left open.
+      const TSubstream& substream = walk.Substreams()[static_cast<std::size_t>(walk.Current())];
+      while (!open.empty() && open.back().Substream != substream.Parent)
+        close(i);
       TOutlineNode node;
       node.First = i;
-      node.End = count;
-      node.Parent = open.empty() ? -1 : open.back();
-      if (IsBofCode(code)) {
-        const auto [begin, end] = DataRange(stream, offsets, i);
-        // The BOF's type word follows its version word in every BIFF version.
-        node.Type = end - begin >= 4 ? static_cast<std::uint16_t>(stream[begin + 2] | stream[begin + 3] << 8) : 0;
-        const auto sheet = std::find_if(sheets.begin(), sheets.end(),
-                                        [&](const TSheetName& s) { return s.BofOffset == offsets[i]; });
-        if (sheet != sheets.end())
-          node.Name = sheet->Name;
-      } else {
+      node.Type = substream.Type;
+      const auto sheet = std::find_if(sheets.begin(), sheets.end(),
+                                      [&](const TSheetName& s) { return s.BofOffset == offsets[i]; });
+      if (sheet != sheets.end())
+        node.Name = sheet->Name;
+      add(std::move(node), walk.Current());
+      break;
+    }
+    case TWalkStep::wsClosed:
+      // Closes the innermost substream and the blocks left open in it.
+      while (!open.empty() && open.back().Substream != walk.Closed())
+        close(i);
+      if (!open.empty())
+        close(i + 1);
+      break;
+    default:
+      if (code == kRecChartBegin && i > 0 && walk.CurrentType() == kBofTypeChart) {
         // A block is named after the record it opens: the one before BEGIN.
+        TOutlineNode node;
         node.Kind = TOutlineNode::TKind::okChartBlock;
         node.First = i - 1;
         node.Type = CodeAt(stream, offsets[i - 1]);
-      }
-      open.push_back(static_cast<int>(nodes.size()));
-      nodes.push_back(std::move(node));
-    } else if (code == kRecChartEnd) {
-      if (!open.empty() && nodes[static_cast<std::size_t>(open.back())].Kind == TOutlineNode::TKind::okChartBlock) {
-        nodes[static_cast<std::size_t>(open.back())].End = i + 1;
-        open.pop_back();
-      }
-    } else if (code == kRecEof) {
-      // Closes the innermost substream and the blocks left open in it.
-      while (!open.empty() && nodes[static_cast<std::size_t>(open.back())].Kind == TOutlineNode::TKind::okChartBlock) {
-        nodes[static_cast<std::size_t>(open.back())].End = i;
-        open.pop_back();
-      }
-      if (!open.empty()) {
-        nodes[static_cast<std::size_t>(open.back())].End = i + 1;
-        open.pop_back();
+        add(std::move(node), -1);
+      } else if (code == kRecChartEnd && !open.empty() && open.back().Substream < 0) {
+        close(i + 1);
       }
     }
   }

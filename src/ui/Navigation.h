@@ -8,6 +8,7 @@
 // beyond its answer.
 
 #include "xls/decode/DecodeContext.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -103,10 +104,11 @@ inline constexpr std::size_t kMostOutlineNodes = 50000;
 /// The stream's parts in stream order, parents before children: every
 /// substream and, inside charts, each BEGIN/END block. A part whose end
 /// never comes runs to the last record. `sheets` names substreams by the
-/// BOF offset their BOUNDSHEET gives.
+/// BOF offset their BOUNDSHEET gives; `start` is how the load began the
+/// stream (its substreams are the walk's).
 std::vector<TOutlineNode> BuildOutline(std::span<const std::uint8_t> stream,
                                        std::span<const std::uint32_t> offsets,
-                                       std::span<const TSheetName> sheets);
+                                       std::span<const TSheetName> sheets, TWalkStart start);
 
 /// "Workbook globals", "Worksheet", "Chart", ...: a substream's kind by
 /// its BOF type.

@@ -421,7 +421,7 @@ void TNavigatorPane::Start()
     const std::span<const std::uint8_t> stream = input->Stream.Span();
     {
       auto result = std::make_shared<TResult>();
-      result->Outline = BuildOutline(stream, input->Offsets, input->Sheets);
+      result->Outline = BuildOutline(stream, input->Offsets, input->Sheets, input->Start);
       result->Types = CountRecordTypes(stream, input->Offsets);
       post(result);
     }
@@ -437,7 +437,7 @@ void TNavigatorPane::Start()
     auto problems = std::make_shared<TResult>();
     problems->Stage = TResult::TStage::rsProblems;
     try {
-      TStructureLint lint;
+      TStructureLint lint(input->Start);
       const std::size_t size = stream.size();
       for (std::size_t i = 0; i < input->Offsets.size(); ++i) {
         if (i % kCancelCheckRecords == 0 && FCancel)

@@ -63,6 +63,7 @@ struct TNavigatorInput {
   std::vector<TSheetName> Sheets;       // BOUNDSHEET names and BOF offsets
   std::string FileName;                 // the file, for its container
   bool Compound = false;
+  TWalkStart Start;                     // how the load began the stream
 };
 
 /// The pane beside the record list: above, the stream's outline (its

@@ -161,7 +161,7 @@ TRecordInspector::~TRecordInspector() = default;
 const TRecordDirectory& TRecordInspector::Directory()
 {
   if (!FDirectory)
-    FDirectory = std::make_unique<TRecordDirectory>(FRecords.Stream().Span(), FRecords.Offsets());
+    FDirectory = std::make_unique<TRecordDirectory>(FRecords.Stream().Span(), FRecords.Offsets(), FReader.WalkStart());
   return *FDirectory;
 }
 

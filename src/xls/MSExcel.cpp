@@ -11,6 +11,7 @@
 #include "xls/stream/DecryptingSource.h"
 #include "xls/stream/OpenPlan.h"
 #include "xls/stream/RecordReader.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,21 +20,6 @@ namespace {
 
 // A 1904-system serial plus this is the same day in the 1900 system.
 constexpr double kDate1904Offset = 1462.0;
-
-bool IsBof(std::uint16_t code)
-{
-  return (code & 0xFF) == kBofLowByte;
-}
-
-/// The BOF's substream type (the word after the version), or -1 when the
-/// record is too short to say.
-int BofType(const TRecordRef& record)
-{
-  TRecordCursor cursor(record.Data);
-  cursor.U16("version");
-  const int type = cursor.U16("type");
-  return cursor.Short() ? -1 : type;
-}
 
 }  // namespace
 
@@ -60,7 +46,7 @@ void TMSExcel::Clear()
   FStringTableOwner = FSharedStrings;
   FRecordCount = 0;
   FRecordOffset = 0;
-  FForeignDepth = 0;
+  FInCells = true;
   FPendingText = {};
   FContexts.clear();
 }
@@ -119,6 +105,12 @@ std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNu
   auto after = std::upper_bound(FContexts.begin(), FContexts.end(), recordNumber,
                                 [](std::uint64_t n, const TContextStretch& s) { return n < s.FirstRecord; });
   return after == FContexts.begin() ? FContexts.front().Context : std::prev(after)->Context;
+}
+
+const std::vector<TSubstream>& TMSExcel::Substreams() const
+{
+  static const std::vector<TSubstream> kNone;
+  return FWalk ? FWalk->Substreams() : kNone;
 }
 
 bool TMSExcel::IsEncryptedRecord(std::uint64_t recordNumber, std::uint16_t code) const
@@ -196,10 +188,12 @@ void TMSExcel::LoadFromMemory(std::span<const std::uint8_t> bytes)
 
 void TMSExcel::Load(TWorkbookStream&& stream)
 {
-  if (stream.Compound) {
-    // Excel 5 and 95 name the stream "Book"; later versions "Workbook".
-    Version = stream.StreamName == "Book" ? TExcelVersion::evExcel7 : TExcelVersion::evExcel8;
-  }
+  FWalkStart = stream.Compound ? TSubstreamWalk::CompoundStart(stream.StreamName)
+                               : TSubstreamWalk::BareStart(Version);
+  FWalk = std::make_unique<TSubstreamWalk>(FWalkStart);
+  Version = FWalk->Version();
+  FWalkVersion = Version;
+  FInCells = true;
   FStream = stream.Whole;
   FStreamSize = stream.Source->Size();
   FCompound = stream.Compound;
@@ -224,10 +218,7 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
   TRecordReader reader(FDecrypting ? *FDecrypting : *FSource);
   FReader = &reader;
-  if (stream.Compound)
-    RunCompoundLoop(reader);
-  else
-    RunBareLoop(reader);
+  RunLoop(reader, !stream.Compound);
   (FDecrypting ? *FDecrypting : *FSource).Finish();
   if (!FEncryption.Opened)
     FStoredStream = {};
@@ -330,8 +321,19 @@ bool TMSExcel::TakePendingText(TRecordReader& reader, const TRecordRef& record)
   return true;
 }
 
-void TMSExcel::RunCompoundLoop(TRecordReader& reader)
+// One loop for both kinds of stream; they differ in three things. A bare
+// stream (BIFF2 to BIFF4, or a workbook saved without a compound file)
+// passes over its empty records, reports its extent at the end, and has
+// no BOUNDSHEET list for the sheet rules to follow.
+void TMSExcel::RunLoop(TRecordReader& reader, bool bare)
 {
+  if (bare) {
+    FDimensionsSeen = false;
+    FDimLastRow = 0;
+    FDimLastColumn = 0;
+    FHighestRow = 0;
+    FHighestColumn = 0;
+  }
   TRecordRef record;
   for (;;) {
     // The last record and whatever followed it are done with.
@@ -340,38 +342,56 @@ void TMSExcel::RunCompoundLoop(TRecordReader& reader)
       break;
     if (FPendingText.Waiting && TakePendingText(reader, record))
       continue;
-    // A record over the length limit is listed and passed over (a FILEPASS
-    // so long says only that the rest is encrypted).
-    if (record.Header.Length > RecordLimit(Version)) {
-      if (record.Header.Code == kRecFilePass)
-        TakeUnreadableFilePass(kFilePassTooLong);
+    const std::uint16_t code = record.Header.Code;
+    if (FWalk->Acts(code)) {
+      if (!TakeBoundary(record, reader, bare))
+        break;
       continue;
     }
-    if (record.Header.Code == kRecEof || IsBofCode(record.Header.Code)) {
-      if (record.Number == 1)
-        TakeVersionFromFirstBof(record);
-      if (TrackSubstream(record))
-        continue;
-      bool stop = false;
-      ApplySheetRules(record, reader, stop);
-      if (stop)
-        break;
+    // A record over the length limit is listed and passed over (a FILEPASS
+    // so long says only that the rest is encrypted).
+    const bool empty = bare && record.Header.Length == 0;
+    if (empty || record.Header.Length > RecordLimit(Version)) {
+      if (code == kRecFilePass)
+        TakeUnreadableFilePass(empty ? kFilePassEmpty : kFilePassTooLong);
       continue;
     }
     ApplyRecord(reader, record);
   }
+  if (bare && OnDimensions &&
+      (!FDimensionsSeen || FDimLastRow < FHighestRow || FDimLastColumn < FHighestColumn))
+    OnDimensions(*this, SheetIndex, 0, FHighestRow + 1, 0, FHighestColumn + 1);
 }
 
-void TMSExcel::TakeVersionFromFirstBof(const TRecordRef& bof)
+bool TMSExcel::TakeBoundary(const TRecordRef& record, TRecordReader& reader, bool bare)
 {
-  // Some writers name a BIFF8 stream "Book", as Excel 5 and 95 did; its BOF
-  // says what it holds, and its text is UTF-16 like any BIFF8 text.
-  TRecordCursor cursor(bof.Data);
-  const std::uint16_t version = cursor.U16("version");
-  if (Version == TExcelVersion::evExcel7 && !cursor.Short() && version == kBofVersionBiff8) {
-    Version = TExcelVersion::evExcel8;
-    ContextChanged();
+  // The sheet rules concern worksheets and the globals: a chart's or
+  // module's EOF closes only itself.
+  const bool sheetEnds = FInCells;
+  const TWalkStep step = FWalk->Step(record);
+  FInCells = FWalk->InCells();
+  switch (step) {
+  case TWalkStep::wsNotBiff:
+    throw EBiffLensError(kMsgNotExcelFile);
+  case TWalkStep::wsOpened:
+    // A bare stream's every BOF sets the version; a compound file's only
+    // where the walk's changes (a later record may have raised it to
+    // evExcel9, which no BOF says).
+    if (FWalk->Version() != FWalkVersion || (bare && FWalk->Version() != Version)) {
+      FWalkVersion = FWalk->Version();
+      Version = FWalkVersion;
+      ContextChanged();
+    }
+    return bare || FWalk->CurrentType() != kBofTypeWorksheet || SheetStarts(record, reader);
+  case TWalkStep::wsClosed:
+    return bare || !sheetEnds || !LastSheetEnded();
+  case TWalkStep::wsStrayEof:
+    return bare || !LastSheetEnded();
+  case TWalkStep::wsRecord:
+  case TWalkStep::wsNoType:
+    break;
   }
+  return true;
 }
 
 void TMSExcel::TakeFilePass(const TFilePass& filePass)
@@ -444,88 +464,16 @@ std::unique_ptr<TRecordCipher> TMSExcel::FindCipher(const TFilePass& filePass)
   return nullptr;
 }
 
-void TMSExcel::RunBareLoop(TRecordReader& reader)
+bool TMSExcel::LastSheetEnded() const
 {
-  FDimensionsSeen = false;
-  FDimLastRow = 0;
-  FDimLastColumn = 0;
-  FHighestRow = 0;
-  FHighestColumn = 0;
-  TRecordRef record;
-  while (NextRecord(reader, record)) {
-    if (FPendingText.Waiting && TakePendingText(reader, record))
-      continue;
-    if (record.Header.Length == 0 || record.Header.Length > RecordLimit(Version)) {
-      if (record.Header.Code == kRecFilePass)
-        TakeUnreadableFilePass(record.Header.Length == 0 ? kFilePassEmpty : kFilePassTooLong);
-      continue;
-    }
-    const std::uint16_t code = record.Header.Code;
-    if (code != kRecEof && !IsBof(code)) {
-      ApplyRecord(reader, record);
-      continue;
-    }
-    TrackSubstream(record);
-    if (!IsBof(code))
-      continue;
-    switch (code >> 8) {
-    case 0x00: Version = TExcelVersion::evExcel2; break;
-    case 0x02: Version = TExcelVersion::evExcel3; break;
-    case 0x04: Version = TExcelVersion::evExcel4; break;
-    case 0x08: {
-      // The BOF's version word tells BIFF8 (0x0600) from BIFF5/7 (0x0500);
-      // a BIFF8 stream saved without a compound file needs its UTF-16 text.
-      TRecordCursor cursor(record.Data);
-      Version = cursor.U16("version") == kBofVersionBiff8 ? TExcelVersion::evExcel8
-                                                          : TExcelVersion::evExcel5;
-      break;
-    }
-    default: throw EBiffLensError(kMsgNotExcelFile);
-    }
-    ContextChanged();
-  }
-  if (OnDimensions &&
-      (!FDimensionsSeen || FDimLastRow < FHighestRow || FDimLastColumn < FHighestColumn))
-    OnDimensions(*this, SheetIndex, 0, FHighestRow + 1, 0, FHighestColumn + 1);
+  const int nameCount = static_cast<int>(FContext.Tables->SheetNames.size());
+  return SheetIndex >= 0 && SheetIndex >= nameCount - 1;
 }
 
-bool TMSExcel::TrackSubstream(const TRecordRef& record)
+bool TMSExcel::SheetStarts(const TRecordRef& record, TRecordReader& reader)
 {
-  const std::uint16_t code = record.Header.Code;
-  if (code == kRecEof) {
-    if (FForeignDepth == 0)
-      return false;
-    --FForeignDepth;
-    return true;
-  }
-  const int type = BofType(record);
-  if (type < 0)
-    return false;
-  // Worksheets and the workbook globals hold cells; charts, macro sheets,
-  // VB modules and workspaces do not. A worksheet never stands inside a
-  // chart, so its BOF also ends a chart whose EOF a damaged file lost.
-  if (type == kBofTypeWorksheet) {
-    FForeignDepth = 0;
-    return false;
-  }
-  if (FForeignDepth == 0 && type == kBofTypeGlobals)
-    return false;
-  ++FForeignDepth;
-  return true;
-}
-
-void TMSExcel::ApplySheetRules(const TRecordRef& record, TRecordReader& reader, bool& stop)
-{
-  const std::uint16_t code = record.Header.Code;
   const std::vector<TSheetName>& names = FContext.Tables->SheetNames;
   const int nameCount = static_cast<int>(names.size());
-  if (code == kRecEof) {
-    if (SheetIndex >= 0 && SheetIndex >= nameCount - 1)
-      stop = true;
-    return;
-  }
-  if (BofType(record) != kBofTypeWorksheet)
-    return;
   ++SheetIndex;
   // The caption is the BOUNDSHEET entry that points at this BOF; counting
   // worksheets alone would shift every caption after a chart sheet.
@@ -544,18 +492,15 @@ void TMSExcel::ApplySheetRules(const TRecordRef& record, TRecordReader& reader, 
   if (OnSheet)
     OnSheet(*this, names[static_cast<std::size_t>(entry)].Name, SheetIndex, skip);
   if (!skip)
-    return;
-  if (entry >= nameCount - 1) {
-    stop = true;
-    return;
-  }
+    return true;
+  if (entry >= nameCount - 1)
+    return false;
   const std::size_t target = names[static_cast<std::size_t>(entry) + 1].BofOffset;
   // Only forward: a sheet list that points backwards must not loop the load.
-  if (target <= record.Offset) {
-    stop = true;
-    return;
-  }
+  if (target <= record.Offset)
+    return false;
   reader.Seek(target);
+  return true;
 }
 
 void TMSExcel::StoreErrorCell(const TCellRecord& cell)
@@ -625,7 +570,7 @@ void TMSExcel::SetDimensions(const TDimensionsRecord& d)
   // A chart's series data opens with a DIMENSIONS record of its own, which
   // is not the sheet's (and in a chart sheet before the first worksheet
   // would create a sheet).
-  if (FForeignDepth != 0)
+  if (!FInCells)
     return;
   FDimensionsSeen = true;
   FDimLastRow = d.LastRow;
@@ -636,7 +581,7 @@ void TMSExcel::SetDimensions(const TDimensionsRecord& d)
 
 void TMSExcel::SetColumnWidths(const TColumnWidthRecord& w)
 {
-  if (FForeignDepth != 0 || !OnColumnWidth)
+  if (!FInCells || !OnColumnWidth)
     return;
   for (int column = w.FirstColumn; column <= w.LastColumn; ++column)
     OnColumnWidth(*this, SheetIndex, column, w.Width);

@@ -11,8 +11,9 @@
 #include "xls/decode/FieldList.h"
 #include "xls/decode/FilePassRecord.h"
 #include "xls/decode/GlobalRecords.h"
-#include "xls/records/RecordRef.h"
+#include "xls/RecordRef.h"
 #include "xls/records/RecordTable.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <algorithm>
 #include <array>
@@ -166,6 +167,12 @@ public:
   std::uint64_t StreamSize() const { return FStreamSize; }
   /// True when the last load read a compound file (false for a bare stream).
   bool IsCompound() const { return FCompound; }
+  /// The substreams the last load read, BOF to EOF, as the substream walk
+  /// found them (empty before the first load).
+  const std::vector<TSubstream>& Substreams() const;
+  /// How the last load's stream started, for walking its records again
+  /// (TSubstreamWalk): a compound file's stream by its name, a bare one.
+  const TWalkStart& WalkStart() const { return FWalkStart; }
 
   // Per-workbook lists, for inspection and tests.
   const std::vector<std::string>& FormatTable() const { return FFormats->Formats(); }
@@ -224,8 +231,15 @@ private:
   };
 
   void Load(TWorkbookStream&& stream);
-  void RunCompoundLoop(TRecordReader& reader);
-  void RunBareLoop(TRecordReader& reader);
+  void RunLoop(TRecordReader& reader, bool bare);
+  /// A record the substream walk acts on (BOF, EOF): the version it sets,
+  /// the sheet rules. False when the load ends here.
+  bool TakeBoundary(const TRecordRef& record, TRecordReader& reader, bool bare);
+  /// A worksheet's BOF: the next sheet, named after its BOUNDSHEET, and
+  /// skipped when OnSheet says so (false: nothing left to read).
+  bool SheetStarts(const TRecordRef& record, TRecordReader& reader);
+  /// True at a worksheet's EOF when it was the last sheet listed.
+  bool LastSheetEnded() const;
   /// Reads the next record, reports progress and raises it; false at the end
   /// of the stream or after a record the end cut short.
   bool NextRecord(TRecordReader& reader, TRecordRef& record);
@@ -259,7 +273,6 @@ private:
   bool TakePendingText(TRecordReader& reader, const TRecordRef& record);
   /// Reads and raises the CONTINUE records after `record` into FParts.
   void GatherContinues(TRecordReader& reader, const TRecordRef& record);
-  void ApplySheetRules(const TRecordRef& record, TRecordReader& reader, bool& stop);
   /// FILEPASS: opens the encrypted records with the default password or one
   /// OnPassword gives; when none opens them, lists the rest of the stream
   /// and throws kMsgPasswordProtected.
@@ -267,12 +280,6 @@ private:
   /// The same for a FILEPASS whose data the loop cannot read (`problem` says why).
   void TakeUnreadableFilePass(const char* problem);
   std::unique_ptr<TRecordCipher> FindCipher(const TFilePass& filePass);
-  /// A first BOF whose version word says BIFF8 in a stream named as a BIFF5
-  /// one makes the load BIFF8.
-  void TakeVersionFromFirstBof(const TRecordRef& bof);
-  /// Follows BOF and EOF nesting; true when the record opened or closed a
-  /// substream that is not a worksheet (the sheet rules do not apply to it).
-  bool TrackSubstream(const TRecordRef& record);
   /// Records that the context changes from the next record on.
   void ContextChanged();
 
@@ -359,10 +366,13 @@ private:
   bool FDimensionsSeen = false;
   int FDimLastRow = 0;
   int FDimLastColumn = 0;
-  // Depth of chart, macro and other non-worksheet substreams the reader is
-  // inside. Their NUMBER and LABEL records are a chart's cached series, not
-  // cells of the sheet around them, so cells are decoded only at depth 0.
-  int FForeignDepth = 0;
+  // The substreams of the last load. Cells are stored only where the walk
+  // says they are a sheet's (FInCells): a chart's NUMBER and LABEL records
+  // are its cached series, not cells of the sheet around it.
+  std::unique_ptr<TSubstreamWalk> FWalk;
+  TWalkStart FWalkStart;
+  TExcelVersion FWalkVersion = TExcelVersion::evUnknown;  // the walk's version when last looked at
+  bool FInCells = true;
   TPendingText FPendingText;
   TFormatTables* FFormats = &FContext.Tables->Formats;  // the hot path's way in
   std::vector<TContextStretch> FContexts;
@@ -388,7 +398,7 @@ private:
 [[gnu::always_inline]] inline void TMSExcel::StoreCell(const TCellRecord& cell)
 {
   // A chart's NUMBER and LABEL records are its cached series, not cells.
-  if (FForeignDepth != 0 || !OnCellValue)
+  if (!FInCells || !OnCellValue)
     return;
   switch (cell.Kind) {
   case TCellKind::ckBlank: StoreValue(cell, TVariant::Null()); break;

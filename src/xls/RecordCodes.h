@@ -53,8 +53,6 @@ inline constexpr std::uint16_t kRecXf4 = 0x0443;
 inline constexpr std::uint16_t kRecSharedFormula = 0x04BC;
 inline constexpr std::uint16_t kRecSharedFormula5 = 0x00BC;
 
-// The low byte every BOF code shares (0x0009, 0x0209, 0x0409, 0x0809).
-inline constexpr std::uint8_t kBofLowByte = 0x09;
 inline constexpr std::uint16_t kBofTypeGlobals = 0x0005;
 // The version word of a BIFF8 BOF (BIFF5 and BIFF7 write 0x0500).
 inline constexpr std::uint16_t kBofVersionBiff8 = 0x0600;
@@ -260,10 +258,3 @@ inline constexpr std::uint16_t kRecChartGelFrame = 0x1066;
 inline constexpr std::uint16_t kRecChartBopPopCustom = 0x1067;
 inline constexpr std::uint16_t kRecChartFbi2 = 0x1068;
 
-/// One of the four BOF codes, exactly. Chart records such as MARKERFORMAT
-/// (0x1009) share BOF's low byte; read as a BOF, their data would open a
-/// substream that never was.
-constexpr bool IsBofCode(std::uint16_t code)
-{
-  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
-}

@@ -135,8 +135,9 @@ struct TLintRun {
 
 TLintRun Lint(const TBook& book)
 {
+  // Excel 5 and 95 name their stream "Book": the load reads any other as BIFF8.
   TCompoundFileImage image = TCompoundFileBuilder()
-                                 .AddStream("Workbook",
+                                 .AddStream(book.Version < evExcel8 ? "Book" : "Workbook",
                                             book.Encrypt ? EncryptStream(Stream(book), *book.Encrypt) : Stream(book),
                                             book.Damage ? TStreamPlacement::spRegular : TStreamPlacement::spAuto)
                                  .BuildImage();

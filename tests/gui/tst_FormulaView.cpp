@@ -99,7 +99,10 @@ std::vector<std::uint8_t> VersionWorkbook(TExcelVersion version)
     b.FormulaTokens(0, 1, 3, tokens);
   }
   b.Eof();
-  return version >= evExcel5 ? InCompoundFile(b.Build()) : b.Build();
+  // Excel 5 and 95 name their stream "Book"; any other is read as BIFF8.
+  if (version < evExcel5)
+    return b.Build();
+  return InCompoundFile(b.Build(), version < evExcel8 ? "Book" : "Workbook");
 }
 
 /// The top-level row of the tree whose field is named `name`.

@@ -27,7 +27,7 @@ public:
     } catch (const std::exception& e) {
       Error = e.what();
     }
-    Directory = std::make_unique<TRecordDirectory>(Reader.StreamBuffer().Span(), Offsets);
+    Directory = std::make_unique<TRecordDirectory>(Reader.StreamBuffer().Span(), Offsets, Reader.WalkStart());
   }
   TDescribedLoad(const TDescribedLoad&) = delete;
   TDescribedLoad& operator=(const TDescribedLoad&) = delete;

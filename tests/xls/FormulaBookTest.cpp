@@ -22,12 +22,17 @@ using F = TFormulaBuilder;
 void Feed(TFormulaBook& book, const std::vector<std::uint8_t>& stream)
 {
   std::size_t at = 0;
+  std::uint64_t number = 0;
   while (stream.size() - at >= 4) {
-    const auto code = static_cast<std::uint16_t>(stream[at] | stream[at + 1] << 8);
-    const std::size_t length = static_cast<std::size_t>(stream[at + 2] | stream[at + 3] << 8);
+    TRecordRef record;
+    record.Number = ++number;
+    record.Offset = at;
+    record.Header.Code = static_cast<std::uint16_t>(stream[at] | stream[at + 1] << 8);
+    record.Header.Length = static_cast<std::uint16_t>(stream[at + 2] | stream[at + 3] << 8);
     at += 4;
-    const std::size_t size = std::min(length, stream.size() - at);
-    book.Add(code, std::span(stream).subspan(at, size));
+    const std::size_t size = std::min<std::size_t>(record.Header.Length, stream.size() - at);
+    record.Data = std::span(stream).subspan(at, size);
+    book.Add(record);
     at += size;
   }
 }

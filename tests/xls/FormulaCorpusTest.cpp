@@ -31,16 +31,22 @@ struct TCellKey {
 /// the reader's records fed to the workbook's formula book.
 std::map<TCellKey, std::string> DecodeFile(const fs::path& path)
 {
-  TFormulaBook book;
   TMSExcel reader;
-  reader.OnStreamRecord = [&](const TStreamRecord& record) { book.Add(record.Header.Code, record.Data); };
+  std::unique_ptr<TFormulaBook> owned;
+  reader.OnStreamRecord = [&](const TStreamRecord& record) {
+    if (!owned)
+      owned = std::make_unique<TFormulaBook>(reader.WalkStart());
+    owned->Add(record);
+  };
   try {
     reader.LoadFromFile(path.string());
   } catch (const std::exception&) {
     // What was read before the failure still counts.
   }
   std::map<TCellKey, std::string> texts;
-  for (const TFormulaCellText& cell : book.Cells()) {
+  if (!owned)
+    return texts;
+  for (const TFormulaCellText& cell : owned->Cells()) {
     const std::string caption =
         cell.Sheet < reader.Sheets().Count() ? reader.Sheets().Items(cell.Sheet).Caption : "";
     texts[{caption, cell.Row, cell.Column}] = cell.Result.Ok() ? cell.Result.Text : "error: " + cell.Result.Error;

@@ -144,7 +144,7 @@ TEST(WorkbookVersion, BareBiff8StreamReadsUtf16Text)
 
 TEST(WorkbookVersion, BofWithUnknownHighByteIsNotAnExcelFile)
 {
-  for (const std::uint16_t code : {0x0109, 0x0609, 0x1009, 0xFF09}) {
+  for (const std::uint16_t code : {0x0109, 0x0609, 0x3309, 0xFF09}) {
     SCOPED_TRACE(code);
     const auto stream = TBiffBuilder()
                             .Bof(evExcel5)
@@ -159,6 +159,26 @@ TEST(WorkbookVersion, BofWithUnknownHighByteIsNotAnExcelFile)
     EXPECT_EQ(load.Cell(0, 0, 0), TVariant(7.0));
     EXPECT_EQ(load.Cell(0, 1, 0), TVariant::Null());
   }
+}
+
+TEST(WorkbookVersion, AChartsMarkerFormatInABareStreamIsAnOrdinaryRecord)
+{
+  // MARKERFORMAT (0x1009) shares BOF's low byte: taken for a BOF of an
+  // unknown version, it failed a bare BIFF8 stream with a chart.
+  const auto stream = TBiffBuilder()
+                          .Bof(evExcel8)
+                          .Number(0, 0, 0, 7)
+                          .Bof(evExcel8, TBofType::btChart)
+                          .Record(0x1009, TBytes().U32(0).U32(0).U16(0).U16(1).U16(0).U16(0).U16(0).U32(0))
+                          .Eof()
+                          .Number(1, 0, 0, 8)
+                          .Eof()
+                          .Build();
+  TLoad load(stream);
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(load.Reader.Version, evExcel8);
+  EXPECT_EQ(load.Cell(0, 0, 0), TVariant(7.0));
+  EXPECT_EQ(load.Cell(0, 1, 0), TVariant(8.0));
 }
 
 TEST(WorkbookVersion, EmptyBofWithUnknownHighByteIsPassedOver)

@@ -2,6 +2,7 @@
 
 #include "xls/MSExcel.h"
 #include "xls/crypto/Secret.h"
+#include "xls/formula/FormulaBook.h"
 
 #include <memory>
 #include <ostream>
@@ -45,3 +46,8 @@ std::string CommandInputPath(const std::string& fileName);
 /// `keepStream`, the workbook stream is read a window at a time (the
 /// commands that use a record only while it is raised).
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream = false);
+
+/// The workbook's formulas, gathered from every record as `reader` loads:
+/// `book` is made at the first record, for the stream the load opened.
+/// Sets the reader's OnStreamRecord; keeps references to both.
+void CollectFormulas(TMSExcel& reader, std::unique_ptr<TFormulaBook>& book);

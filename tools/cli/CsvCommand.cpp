@@ -265,13 +265,11 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   TMSExcel& reader = *held;
   reader.ForcedCodePage = line.CodePage;
   std::unique_ptr<TFormulaBook> book;
-  if (line.Formulas) {
-    book = std::make_unique<TFormulaBook>();
-    reader.OnStreamRecord = [&book](const TStreamRecord& record) {
-      book->Add(record.Header.Code, record.Data);
-    };
-  }
+  if (line.Formulas)
+    CollectFormulas(reader, book);
   const bool loaded = Load(reader, line.File, err);
+  if (line.Formulas && !book)
+    book = std::make_unique<TFormulaBook>(reader.WalkStart());
   // What was read is written also after a failure; the message went to
   // stderr already, and the exit status says so.
   const int failed = loaded ? kExitUsage : kExitFailure;

@@ -122,7 +122,7 @@ int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::
     offsets.push_back(static_cast<std::uint32_t>(record.Offset));
   };
   const bool ok = Load(reader, args[0], err, true);
-  const TRecordDirectory records(reader.StreamBuffer().Span(), offsets);
+  const TRecordDirectory records(reader.StreamBuffer().Span(), offsets, reader.WalkStart());
   TRecordFormulas formulas(records);
   TJsonLineWriter json(out);
   if (wanted != 0) {

@@ -43,9 +43,11 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
   const std::string path = CommandInputPath(args[0]);
   const TCommandReader held;
   TMSExcel& reader = *held;
-  TStructureLint lint;
+  std::unique_ptr<TStructureLint> checked;
   reader.OnStreamRecord = [&](const TStreamRecord& record) {
-    lint.Add(record, !reader.Encryption().Opened && reader.IsEncryptedRecord(record.Number, record.Header.Code));
+    if (!checked)
+      checked = std::make_unique<TStructureLint>(reader.WalkStart());
+    checked->Add(record, !reader.Encryption().Opened && reader.IsEncryptedRecord(record.Number, record.Header.Code));
   };
   // The check keeps record bytes to the end: the stream stays whole.
   bool ok = Load(reader, args[0], err, true);
@@ -60,6 +62,9 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
         container = MapCompoundFile(bytes);
     }
   }
+  if (!checked)
+    checked = std::make_unique<TStructureLint>(reader.WalkStart());
+  TStructureLint& lint = *checked;
   try {
     lint.Finish(reader.StreamBuffer(), container ? &*container : nullptr);
   } catch (const std::exception& e) {

@@ -73,13 +73,6 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   json.EndObject();
 }
 
-/// Feeds every record of the load to `book`.
-void CollectFormulas(TMSExcel& reader, TFormulaBook& book)
-{
-  reader.OnStreamRecord = [&book](const TStreamRecord& record) {
-    book.Add(record.Header.Code, record.Data);
-  };
-}
 
 }  // namespace
 
@@ -120,7 +113,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  TFormulaBook book;
+  std::unique_ptr<TFormulaBook> book;
   if (formulas)
     CollectFormulas(reader, book);
   const bool ok = Load(reader, files[0], err);
@@ -135,7 +128,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     const std::string prefix = SheetFields(s, sheet.Caption);
     cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
       row.Cols.ForEachCell([&](int c, const TZymCell& cell) {
-        const bool hasFormula = formulas && book.Formula(s, r, c, formula);
+        const bool hasFormula = book && book->Formula(s, r, c, formula);
         WriteCell(json, prefix, r, c, cell.Value, hasFormula ? &formula : nullptr);
       });
     });
@@ -150,11 +143,11 @@ int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  TFormulaBook book;
+  std::unique_ptr<TFormulaBook> book;
   CollectFormulas(reader, book);
   const bool ok = Load(reader, args[0], err);
   TJsonLineWriter json(out);
-  for (const TDefinedName& name : book.Names()) {
+  for (const TDefinedName& name : book ? book->Names() : std::vector<TDefinedName>()) {
     json.BeginObject();
     json.Field("name", name.Name);
     if (name.Sheet)

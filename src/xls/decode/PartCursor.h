@@ -1,7 +1,7 @@
 #pragma once
 
 #include "xls/decode/RecordCursor.h"
-#include "xls/records/RecordRef.h"
+#include "xls/RecordRef.h"
 
 #include <span>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "xls/decode/FieldList.h"
-#include "xls/records/RecordRef.h"
+#include "xls/RecordRef.h"
 
 #include <cstddef>
 #include <cstdint>

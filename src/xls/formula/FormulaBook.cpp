@@ -16,22 +16,6 @@ constexpr std::uint32_t kRecordTooShort = 0xFFFFFFFFu;
 // NAME options ([MS-XLS] 2.4.150 Lbl): fHidden, fBuiltin.
 constexpr std::uint16_t kNameHidden = 0x0001;
 constexpr std::uint16_t kNameBuiltIn = 0x0020;
-// BIFF2 to BIFF4 BOF codes put the version in the high byte.
-
-TExcelVersion VersionOfBof(std::uint16_t code, std::span<const std::uint8_t> data)
-{
-  switch (code) {
-  case kRecBof2: return TExcelVersion::evExcel2;
-  case kRecBof3: return TExcelVersion::evExcel3;
-  case kRecBof4: return TExcelVersion::evExcel4;
-  default: {
-    TRecordCursor cursor(data);
-    return cursor.U16("version") >= kBofVersionBiff8 ? TExcelVersion::evExcel8
-                                                      : TExcelVersion::evExcel5;
-  }
-  }
-}
-
 /// Runs `decoder` over a record, handing what it reads to `use`.
 template <typename TDecoder, typename TUse>
 void DecodeRecord(std::span<const std::uint8_t> data, const TDecodeContext& context, std::uint16_t code,
@@ -43,7 +27,7 @@ void DecodeRecord(std::span<const std::uint8_t> data, const TDecodeContext& cont
 
 }  // namespace
 
-TFormulaBook::TFormulaBook()
+TFormulaBook::TFormulaBook(TWalkStart start) : FWalk(start)
 {
   FGlobals.CodePage = &FCodePage;
   FContext.Text = &FCodePage;
@@ -51,61 +35,48 @@ TFormulaBook::TFormulaBook()
 
 TFormulaBook::~TFormulaBook() = default;
 
-std::vector<TFormulaExternSheet>& TFormulaBook::LinkTable()
+void TFormulaBook::Add(const TRecordRef& record)
 {
-  return FInWorksheet && !FSheets.empty() ? FSheets.back().ExternSheets : FGlobals.ExternSheets;
-}
-
-void TFormulaBook::Add(std::uint16_t code, std::span<const std::uint8_t> data)
-{
-  if (IsBofCode(code)) {
-    AddBof(data, code);
+  switch (FWalk.Step(record)) {
+  case TWalkStep::wsOpened:
+    Opened();
     return;
-  }
-  if (code == kRecEof) {
-    if (FDepth > 0)
-      --FDepth;
+  case TWalkStep::wsRecord:
+    break;
+  default:
     return;
   }
   // Only the top substream's own records: a chart inside a sheet has
   // formulas of its own that are no cells.
-  if (FDepth != 1)
+  if (FWalk.Depth() != 1)
     return;
-  if (FInWorksheet)
-    AddSheetRecord(code, data);
+  if (FWalk.CurrentType() == kBofTypeWorksheet)
+    AddSheetRecord(record.Header.Code, record.Data);
   else
-    AddGlobalsRecord(code, data);
+    AddGlobalsRecord(record.Header.Code, record.Data);
 }
 
-void TFormulaBook::AddBof(std::span<const std::uint8_t> data, std::uint16_t code)
+void TFormulaBook::Opened()
 {
   if (FVersion == TExcelVersion::evUnknown) {
     // The token layout follows the globals' version; a sheet's own BOF may
     // say otherwise.
-    FVersion = VersionOfBof(code, data);
+    FVersion = FWalk.Version();
     FGlobals.Version = FVersion;
     FContext.Version = FVersion;
   }
-  TRecordCursor cursor(data);
-  cursor.U16("version");
-  const std::uint16_t type = cursor.U16("type");
-  if (type == kBofTypeWorksheet) {
-    // A worksheet is never inside another substream: its BOF also ends a
-    // chart that lost its EOF, as the reader takes it.
-    FDepth = 1;
-    FInWorksheet = true;
-    TSheetFormulas sheet;
-    sheet.Sheet = FWorksheets++;
-    // The substreams after the globals follow their BOUNDSHEET records.
-    sheet.HostSheet = static_cast<std::uint16_t>(FTopSubstreams++);
-    FSheets.push_back(std::move(sheet));
-    FLastFormula.reset();
+  if (FWalk.Depth() != 1)
     return;
-  }
-  if (FDepth++ == 0) {
-    FInWorksheet = false;
-    ++FTopSubstreams;
-  }
+  ++FTopSubstreams;
+  const TSubstream& opened = FWalk.Substreams()[static_cast<std::size_t>(FWalk.Current())];
+  if (opened.Type != kBofTypeWorksheet)
+    return;
+  TSheetFormulas sheet;
+  sheet.Sheet = opened.Worksheet;
+  // The substreams after the globals follow their BOUNDSHEET records.
+  sheet.HostSheet = static_cast<std::uint16_t>(FTopSubstreams - 1);
+  FSheets.push_back(std::move(sheet));
+  FLastFormula.reset();
 }
 
 void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data)

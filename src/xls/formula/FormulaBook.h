@@ -10,6 +10,7 @@
 #include "xls/ExcelVersion.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/formula/FormulaDecoder.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <cstdint>
 #include <memory>
@@ -38,13 +39,17 @@ struct TDefinedName {
 
 class TFormulaBook {
 public:
-  TFormulaBook();
+  /// A book of the stream that starts as `start` says (the reader's
+  /// WalkStart(); by default a bare stream, whose BOFs give the version).
+  explicit TFormulaBook(TWalkStart start = TSubstreamWalk::BareStart(TExcelVersion::evUnknown));
   ~TFormulaBook();
   TFormulaBook(const TFormulaBook&) = delete;
   TFormulaBook& operator=(const TFormulaBook&) = delete;
 
   /// Takes the next record of the workbook stream. Copies what it keeps.
-  void Add(std::uint16_t code, std::span<const std::uint8_t> data);
+  void Add(const TRecordRef& record);
+  /// The substreams the records added so far hold.
+  const std::vector<TSubstream>& Substreams() const { return FWalk.Substreams(); }
 
   /// Every formula cell of the worksheets read so far, sheet by sheet, in
   /// record order (a cell written twice is listed twice).
@@ -105,10 +110,10 @@ private:
     std::unique_ptr<TFormulaDecoder> Decoder;
   };
 
-  void AddBof(std::span<const std::uint8_t> data, std::uint16_t code);
+  /// A substream begins: a worksheet's formulas come next.
+  void Opened();
   void AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data);
   void AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data);
-  std::vector<TFormulaExternSheet>& LinkTable();
   /// The sheet's context (its own link table before BIFF8) and decoder.
   void Prepare(TSheetFormulas& sheet);
   void Decode(TSheetFormulas& sheet, const TFormulaCopy& formula, TFormulaResult& result);
@@ -124,10 +129,7 @@ private:
   std::vector<TNameRecord> FNameRecords;
   std::vector<TSheetFormulas> FSheets;
   TExcelVersion FVersion = TExcelVersion::evUnknown;
-  int FDepth = 0;            // substream nesting
-  int FWorksheets = 0;       // worksheet BOFs met
+  TSubstreamWalk FWalk;
   int FTopSubstreams = 0;    // substreams begun outside any other, the globals included
-  bool FInWorksheet = false; // the top substream is a worksheet
-  bool FSeenBof = false;
   std::optional<TFormulaCell> FLastFormula;
 };

@@ -61,7 +61,10 @@ struct TStructureLint::TSheet {
   bool Biff8 = false;
 };
 
-TStructureLint::TStructureLint() = default;
+TStructureLint::TStructureLint(TWalkStart start) : FWalk(start), FLimit(RecordLimit(start.Version))
+{
+  FContext.Version = start.Version;
+}
 TStructureLint::~TStructureLint() = default;
 
 bool TStructureLint::HasErrors() const
@@ -93,17 +96,25 @@ void TStructureLint::Add(const TStreamRecord& listed, bool dataEncrypted)
   if (record.Truncated())
     Report(TLintSeverity::lsError, "record-cut-short", &record,
            FormatMessage(kLintRecordCutShort, Number(record.Header.Length), Number(record.Data.size())));
-  if (IsBofCode(code)) {
+  switch (FWalk.Step(record)) {
+  case TWalkStep::wsOpened:
     TakeBof(record);
     return;
+  case TWalkStep::wsClosed:
+    TakeEof(record);
+    return;
+  case TWalkStep::wsStrayEof:
+    FEndOfLastEof = record.Offset + 4 + record.Data.size();
+    Report(TLintSeverity::lsError, "bof-eof-balance", &record, kLintEofWithoutBof);
+    return;
+  default:
+    break;
   }
   if (record.Header.Length > FLimit)
     Report(TLintSeverity::lsError, "record-too-long", &record,
            FormatMessage(kLintRecordTooLong, Number(record.Header.Length), Number(FLimit)));
-  if (code == kRecEof) {
-    TakeEof(record);
+  if (code == kRecEof || FWalk.Acts(code))
     return;
-  }
   // Data no password opened says nothing; a BOUNDSHEET's position is
   // stored plain all the same.
   if (dataEncrypted && code != kRecBoundSheet)
@@ -114,38 +125,23 @@ void TStructureLint::Add(const TStreamRecord& listed, bool dataEncrypted)
 
 void TStructureLint::TakeBof(const TRecordRef& record)
 {
-  TRecordCursor cursor(record.Data);
-  const std::uint16_t version = cursor.U16("version");
-  const std::uint16_t type = cursor.U16("type");
-  if (!FVersionKnown) {
-    FVersionKnown = true;
-    switch (record.Header.Code >> 8) {
-    case 0x00: FContext.Version = TExcelVersion::evExcel2; break;
-    case 0x02: FContext.Version = TExcelVersion::evExcel3; break;
-    case 0x04: FContext.Version = TExcelVersion::evExcel4; break;
-    default:
-      FContext.Version = version == kBofVersionBiff8 ? TExcelVersion::evExcel8 : TExcelVersion::evExcel5;
-    }
-    FLimit = RecordLimit(FContext.Version);
-  }
+  FContext.Version = FWalk.Version();
+  FLimit = RecordLimit(FContext.Version);
   FBofOffsets.insert(record.Offset);
-  FOpenBofs.push_back(record);
-  if (!cursor.Short() && type == kBofTypeWorksheet && FOpenBofs.size() == 1) {
-    FSheet = std::make_unique<TSheet>();
-    FSheet->Biff8 = FContext.Biff8();
-    FRowOffsets.clear();
-  }
+  // A worksheet's BOF ends the sheet before it, EOF or not.
+  if (FWalk.CurrentType() != kBofTypeWorksheet)
+    return;
+  if (FSheet)
+    FinishSheet();
+  FSheet = std::make_unique<TSheet>();
+  FSheet->Biff8 = FContext.Biff8();
+  FRowOffsets.clear();
 }
 
 void TStructureLint::TakeEof(const TRecordRef& record)
 {
   FEndOfLastEof = record.Offset + 4 + record.Data.size();
-  if (FOpenBofs.empty()) {
-    Report(TLintSeverity::lsError, "bof-eof-balance", &record, kLintEofWithoutBof);
-    return;
-  }
-  FOpenBofs.pop_back();
-  if (FOpenBofs.empty() && FSheet)
+  if (FWalk.Depth() == 0 && FSheet)
     FinishSheet();
 }
 
@@ -153,7 +149,7 @@ void TStructureLint::TakeRecord(const TRecordRef& record)
 {
   const std::uint16_t code = record.Header.Code;
   // Cells count only in a worksheet's own records (a chart's are its data).
-  const bool inSheet = FSheet && FOpenBofs.size() == 1;
+  const bool inSheet = FSheet && FWalk.Depth() == 1;
   auto cell = [&](const TCellRecord& c) { TakeCell(record, c); };
   switch (code) {
   case kRecBlank2: if (inSheet) Decode<TBlank2Decoder>(record, FContext, cell); return;
@@ -421,8 +417,13 @@ void TStructureLint::Finish(std::span<const std::uint8_t> stream, const TCompoun
     FinishSst();
   if (FSheet)
     FinishSheet();
-  for (const TRecordRef& open : FOpenBofs)
-    Report(TLintSeverity::lsError, "bof-eof-balance", &open, kLintBofWithoutEof);
+  for (const TSubstream& substream : FWalk.Substreams())
+    if (substream.Eof == 0) {
+      TRecordRef bof;
+      bof.Number = substream.Bof;
+      bof.Offset = substream.BofOffset;
+      Report(TLintSeverity::lsError, "bof-eof-balance", &bof, kLintBofWithoutEof);
+    }
   for (const auto& [record, position] : FBoundSheets)
     if (!FBofOffsets.contains(position)) {
       std::string name;

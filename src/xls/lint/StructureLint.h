@@ -6,6 +6,7 @@
 
 #include "platform/CompoundMap.h"
 #include "xls/MSExcel.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <cstdint>
 #include <map>
@@ -31,7 +32,8 @@ struct TLintFinding {
 
 class TStructureLint {
 public:
-  TStructureLint();
+  /// A check of the stream that starts as `start` says (TMSExcel::WalkStart).
+  explicit TStructureLint(TWalkStart start);
   ~TStructureLint();
   TStructureLint(const TStructureLint&) = delete;
   TStructureLint& operator=(const TStructureLint&) = delete;
@@ -47,6 +49,8 @@ public:
   /// what reading an SST the load could not read throws.
   void Finish(std::span<const std::uint8_t> stream, const TCompoundMap* container);
 
+  /// The substreams of the records added so far.
+  const std::vector<TSubstream>& Substreams() const { return FWalk.Substreams(); }
   /// Every finding: record order, then what the end tells.
   const std::vector<TLintFinding>& Findings() const { return FFindings; }
   bool HasErrors() const;
@@ -73,10 +77,9 @@ private:
   void CheckFormats();
 
   std::vector<TLintFinding> FFindings;
+  TSubstreamWalk FWalk;
   TDecodeContext FContext;
   std::uint32_t FLimit = kRecordLimitBiff5;  // the record length limit of FContext's version
-  bool FVersionKnown = false;
-  std::vector<TRecordRef> FOpenBofs;  // substreams not yet closed
   std::uint64_t FEndOfLastEof = 0;
   std::set<std::uint64_t> FBofOffsets;
   std::vector<std::pair<TRecordRef, std::uint32_t>> FBoundSheets;  // record, position

@@ -13,7 +13,7 @@
 #include "xls/decode/FieldList.h"
 #include "xls/decode/PartCursor.h"
 #include "xls/decode/RecordCursor.h"
-#include "xls/records/RecordRef.h"
+#include "xls/RecordRef.h"
 
 /// A decoder of one record on a describing cursor over the record's bytes.
 template <typename TDecoder>

@@ -4,6 +4,7 @@
 #include "xls/RecordNames.h"
 #include "xls/decode/ChartRecords.h"
 #include "xls/records/RecordTable.h"
+#include "xls/stream/SubstreamWalk.h"
 
 #include <algorithm>
 #include <array>
@@ -74,8 +75,8 @@ std::string ContinuationText(const TContinuation& continuation, const TRecordRef
 }
 
 TRecordDirectory::TRecordDirectory(std::span<const std::uint8_t> stream,
-                                   std::span<const std::uint32_t> offsets)
-    : FStream(stream), FOffsets(offsets)
+                                   std::span<const std::uint32_t> offsets, TWalkStart start)
+    : FStream(stream), FOffsets(offsets), FStart(start)
 {
 }
 
@@ -182,20 +183,16 @@ std::optional<TLinkTarget> TRecordDirectory::RecordAt(std::uint64_t position) co
 std::optional<std::size_t> TRecordDirectory::NthOf(std::span<const std::uint16_t> codes,
                                                    std::size_t ordinal) const
 {
+  // The workbook's tables are the first substream's own records.
+  const auto& substreams = Substreams();
+  const std::size_t end = substreams.empty() ? Count() : substreams.front().End;
   std::size_t seen = 0;
-  int depth = 0;
-  for (std::size_t i = 0; i < Count(); ++i) {
-    const std::uint16_t code = Code(i);
-    if (IsBofCode(code)) {
-      ++depth;
-    } else if (code == kRecEof) {
-      if (--depth <= 0)
-        break;  // the end of the first substream: the workbook's tables are behind
-    } else if (depth <= 1 && std::find(codes.begin(), codes.end(), code) != codes.end()) {
-      if (seen == ordinal)
-        return i;
-      ++seen;
-    }
+  for (std::size_t i = 0; i < end; ++i) {
+    if (std::find(codes.begin(), codes.end(), Code(i)) == codes.end() || SubstreamOf(i) > 0)
+      continue;
+    if (seen == ordinal)
+      return i;
+    ++seen;
   }
   return std::nullopt;
 }
@@ -209,16 +206,11 @@ std::optional<std::size_t> TRecordDirectory::FormatRecord(std::int64_t index) co
   const bool byOrder = Count() > 0 && Code(0) != kRecBof;
   if (byOrder)
     return NthOf(kFormatCodes, static_cast<std::size_t>(index));
-  int depth = 0;
-  for (std::size_t i = 0; i < Count(); ++i) {
-    const std::uint16_t code = Code(i);
-    if (IsBofCode(code))
-      ++depth;
-    else if (code == kRecEof && --depth <= 0)
-      break;
-    else if (code == kRecFormat4 && Word(Record(i).Data, 0) == index)
+  const auto& substreams = Substreams();
+  const std::size_t end = substreams.empty() ? Count() : substreams.front().End;
+  for (std::size_t i = 0; i < end; ++i)
+    if (Code(i) == kRecFormat4 && Word(Record(i).Data, 0) == index && SubstreamOf(i) <= 0)
       return i;
-  }
   return std::nullopt;
 }
 
@@ -281,28 +273,14 @@ std::vector<std::uint16_t> TRecordDirectory::ChartPath(std::size_t index) const
 {
   if (index >= Count())
     return {};
-  // Back to the BOF that opened the record's substream, passing over the
-  // substreams closed before it.
-  int nested = 0;
-  std::size_t start = index;
-  bool found = false;
-  for (std::size_t steps = 0; start > 0 && steps < kMostChartRecords; ++steps) {
-    --start;
-    const std::uint16_t code = Code(start);
-    if (code == kRecEof) {
-      ++nested;
-    } else if (IsBofCode(code)) {
-      if (nested == 0) {
-        found = true;
-        break;
-      }
-      --nested;
-    }
-  }
-  if (!found || Word(Record(start).Data, 2) != kBofTypeChart)
+  const int at = SubstreamOf(index);
+  if (at < 0)
+    return {};
+  const TSubstream& chart = Substreams()[static_cast<std::size_t>(at)];
+  if (chart.Type != kBofTypeChart || index - chart.First > kMostChartRecords)
     return {};
   std::vector<std::uint16_t> codes;
-  for (std::size_t i = start + 1; i <= index; ++i)
+  for (std::size_t i = chart.First + 1; i <= index; ++i)
     codes.push_back(Code(i));
   return ChartBlockPath(codes);
 }
@@ -312,26 +290,17 @@ const std::vector<TRecordDirectory::TSubstream>& TRecordDirectory::Substreams() 
   if (FSubstreamsKnown)
     return FSubstreams;
   FSubstreamsKnown = true;
-  // One pass: a BOF opens a substream inside the open one, an EOF closes
-  // the innermost; a substream whose EOF never comes runs to the end.
-  std::vector<int> open;
-  int sheets = 0;
-  for (std::size_t i = 0; i < Count(); ++i) {
-    const std::uint16_t code = Code(i);
-    if (IsBofCode(code)) {
-      TSubstream substream;
-      substream.First = i;
-      substream.End = Count();
-      substream.Type = Word(Record(i).Data, 2);
-      substream.Parent = open.empty() ? -1 : open.back();
-      if (substream.Type == kBofTypeWorksheet)
-        substream.Sheet = sheets++;
-      open.push_back(static_cast<int>(FSubstreams.size()));
-      FSubstreams.push_back(substream);
-    } else if (code == kRecEof && !open.empty()) {
-      FSubstreams[static_cast<std::size_t>(open.back())].End = i + 1;
-      open.pop_back();
-    }
+  TSubstreamWalk walk(FStart);
+  for (std::size_t i = 0; i < Count(); ++i)
+    walk.Step(Record(i));
+  for (const ::TSubstream& found : walk.Substreams()) {
+    TSubstream substream;
+    substream.First = static_cast<std::size_t>(found.Bof - 1);
+    substream.End = found.Last == 0 ? Count() : static_cast<std::size_t>(found.Last);
+    substream.Type = found.Type;
+    substream.Parent = found.Parent;
+    substream.Sheet = found.Worksheet;
+    FSubstreams.push_back(substream);
   }
   return FSubstreams;
 }
@@ -381,20 +350,12 @@ std::optional<std::size_t> TRecordDirectory::RecordOfCell(const TCellPlace& plac
                                   [&](const TSubstream& s) { return s.Sheet == place.Sheet && s.Sheet >= 0; });
   if (sheet == substreams.end())
     return std::nullopt;
+  const int sheetIndex = static_cast<int>(sheet - substreams.begin());
   std::optional<std::size_t> last;
-  int depth = 0;
   for (std::size_t i = sheet->First + 1; i < sheet->End; ++i) {
     const std::uint16_t code = Code(i);
     // The cells of charts inside the sheet are not the sheet's.
-    if (IsBofCode(code)) {
-      ++depth;
-      continue;
-    }
-    if (code == kRecEof) {
-      depth = std::max(depth - 1, 0);
-      continue;
-    }
-    if (depth != 0 || !IsCellCode(code))
+    if (!IsCellCode(code) || SubstreamOf(i) != sheetIndex)
       continue;
     const TRecordRef record = Record(i);
     if (record.Data.size() < 4 || Word(record.Data, 0) != place.Row)

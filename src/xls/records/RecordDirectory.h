@@ -7,7 +7,8 @@
 // blocks a record sits in, and which record wrote a cell.
 
 #include "xls/decode/FieldList.h"
-#include "xls/records/RecordRef.h"
+#include "xls/stream/SubstreamWalk.h"
+#include "xls/RecordRef.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,8 +51,13 @@ class TRecordDirectory {
 public:
   /// Keeps both spans: the caller keeps the stream and the offsets alive
   /// and unchanged while the directory is used. `offsets` are the stream
-  /// offsets of the records' headers, in stream order.
-  TRecordDirectory(std::span<const std::uint8_t> stream, std::span<const std::uint32_t> offsets);
+  /// offsets of the records' headers, in stream order; `start` how the
+  /// load began the stream (TMSExcel::WalkStart).
+  TRecordDirectory(std::span<const std::uint8_t> stream, std::span<const std::uint32_t> offsets,
+                   TWalkStart start);
+
+  /// How the stream starts, for another walk of its records.
+  const TWalkStart& Start() const { return FStart; }
 
   std::size_t Count() const { return FOffsets.size(); }
   /// Record `index` (numbered index + 1): its header and the data bytes
@@ -96,8 +102,9 @@ private:
   std::optional<std::size_t> NthOf(std::span<const std::uint16_t> codes, std::size_t ordinal) const;
   std::optional<std::size_t> FormatRecord(std::int64_t index) const;
   std::optional<std::size_t> SharedStringTable() const;
-  /// A substream: its BOF's index, the index after its EOF, its BOF's type,
-  /// the substream it lies in (-1: none) and, for a worksheet, its number.
+  /// A substream as the walk found it: its BOF's index, the index after
+  /// its last record, its BOF's type, the substream it lies in (-1: none)
+  /// and, for a worksheet, its number.
   struct TSubstream {
     std::size_t First = 0;
     std::size_t End = 0;
@@ -112,6 +119,7 @@ private:
 
   std::span<const std::uint8_t> FStream;
   std::span<const std::uint32_t> FOffsets;
+  TWalkStart FStart;
   mutable std::vector<TSubstream> FSubstreams;
   mutable bool FSubstreamsKnown = false;
 };

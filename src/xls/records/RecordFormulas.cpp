@@ -130,11 +130,9 @@ bool TRecordFormulas::HoldsFormula(std::uint16_t code)
 TFormulaBook& TRecordFormulas::Book()
 {
   if (!FBook) {
-    auto book = std::make_unique<TFormulaBook>();
-    for (std::size_t i = 0; i < FDirectory.Count(); ++i) {
-      const TRecordRef record = FDirectory.Record(i);
-      book->Add(record.Header.Code, record.Data);
-    }
+    auto book = std::make_unique<TFormulaBook>(FDirectory.Start());
+    for (std::size_t i = 0; i < FDirectory.Count(); ++i)
+      book->Add(FDirectory.Record(i));
     FBook = std::move(book);
   }
   return *FBook;

@@ -48,7 +48,7 @@ struct TRecordUse {
   static void Row(TMSExcel& r, const TRowRecord& row)
   {
     // A chart's own records size nothing of the sheet around it.
-    if (r.OnRowHeight && r.FForeignDepth == 0)
+    if (r.OnRowHeight && r.FInCells)
       r.OnRowHeight(r, r.SheetIndex, row.Row, row.Height);
   }
 

@@ -7,7 +7,7 @@
 
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/FieldList.h"
-#include "xls/records/RecordRef.h"
+#include "xls/RecordRef.h"
 
 #include <array>
 #include <cstddef>
