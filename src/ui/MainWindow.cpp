@@ -112,7 +112,9 @@ private:
 
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent), FExcel(std::make_unique<TMSExcel>()),
-      FRecords(new TRecordListModel(this)), FShown(new TRecordFilterModel(*FRecords, this))
+      FWorkbook(std::make_unique<TOpenedWorkbook>(*FExcel, TOpenedWorkbook::TKeep::kpRecords)),
+      FRecords(new TRecordListModel(FWorkbook->Records(), this)),
+      FShown(new TRecordFilterModel(*FRecords, this))
 {
   InitResources();
   setObjectName(QStringLiteral("frmMain"));
@@ -148,9 +150,6 @@ TfrmMain::TfrmMain(QWidget* parent)
 
   BuildPages(FClient);
 
-  // The reader reports every record here, in stream order; the list keeps
-  // the reader's stream and each row only its record's offset.
-  FExcel->OnStreamRecord = [this](const TStreamRecord& record) { FRecords->Append(record); };
   // An encrypted workbook's password, asked until it opens or the user
   // gives up (the records are then listed as stored).
   FExcel->OnPassword = [this](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
@@ -474,7 +473,7 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
   SplitterPane->setHandleWidth(5);
   SplitterPane->setChildrenCollapsible(false);
-  Fields = new TRecordInspector(*FExcel, *FRecords, *Dump, SplitterPane);
+  Fields = new TRecordInspector(*FWorkbook, *Dump, SplitterPane);
   SplitterPane->addWidget(Fields);
   Pane = new TNavigatorPane(SplitterPane);
   SplitterPane->addWidget(Pane);
@@ -522,15 +521,11 @@ void TfrmMain::ConnectNavigator()
 void TfrmMain::FeedNavigatorPane()
 {
   TNavigatorInput input;
-  input.Stream = FRecords->Stream();
-  // The pane keeps the list's offsets: LoadWorkbook resets it before the
-  // rows change.
-  input.Offsets = FRecords->Offsets();
-  const TMSExcel& excel = *FExcel;
-  input.Sheets = excel.SheetNames();
+  // The pane reads the workbook on its worker: LoadWorkbook resets it
+  // before the next load.
+  input.Workbook = FWorkbook.get();
   input.FileName = FCurrentFile.toStdString();
-  input.Compound = excel.IsCompound();
-  input.Start = excel.WalkStart();
+  input.Compound = FExcel->IsCompound();
   Pane->SetWorkbook(std::move(input));
 }
 
@@ -795,6 +790,8 @@ void TfrmMain::LoadWorkbook()
     const TWaitCursor wait;
     const TDetachedChangeHandler detached(*this);
     const TRecordListModel::TLoadGuard reset(*FRecords);
+    // What was made of the last load goes with its records.
+    FWorkbook->Reset();
     QElapsedTimer timer;
     timer.start();
     FReading = true;
@@ -840,7 +837,7 @@ void TfrmMain::FillPreview(int index)
   // Formulas are read from the listed records when a cell shows one.
   sgXLS->FillPreview(std::as_const(*FExcel).Sheets().Items(index),
                      [this, index](int row, int column, TFormulaResult& result) {
-                       return Fields->Formulas().Formula(index, row, column, result);
+                       return FWorkbook->RecordFormulas().Formula(index, row, column, result);
                      });
 }
 
@@ -884,7 +881,7 @@ void TfrmMain::ShowRecordOfCell()
   const QModelIndex cell = sgXLS->currentIndex();
   if (!cell.isValid() || tsSheets->currentIndex() < 0)
     return;
-  const auto record = Fields->Directory().RecordOfCell({tsSheets->currentIndex(), cell.row(), cell.column()});
+  const auto record = FWorkbook->Directory().RecordOfCell({tsSheets->currentIndex(), cell.row(), cell.column()});
   if (!record) {
     lblStatusMessage->setText(QString::fromLatin1(kStatusNoRecordForCell));
     return;

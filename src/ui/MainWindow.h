@@ -3,6 +3,8 @@
 #include "platform/SharedBytes.h"
 #include "ui/ViewerSettings.h"
 
+#include "xls/workbook/OpenedWorkbook.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -113,6 +115,7 @@ public:
   void FillPreview(int index);
 
   TMSExcel& Excel() { return *FExcel; }
+  TOpenedWorkbook& Workbook() { return *FWorkbook; }
   TRecordListModel& Records() { return *FRecords; }
 
   TErrorPresenter ErrorPresenter;
@@ -218,6 +221,9 @@ private:
   void FormResize();
 
   std::unique_ptr<TMSExcel> FExcel;
+  /// The last load as every pane reads it (records, directory, formulas,
+  /// descriptions, structure check); lists the reader's records.
+  std::unique_ptr<TOpenedWorkbook> FWorkbook;
   TRecordListModel* FRecords;
   /// What the record list shows of FRecords: all, or the filter's rows.
   TRecordFilterModel* FShown;

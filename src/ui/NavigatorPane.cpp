@@ -26,9 +26,6 @@
 namespace {
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
-constexpr std::size_t kHeaderBytes = 4;
-// The check looks at the cancel flag once per so many records.
-constexpr std::size_t kCancelCheckRecords = 4096;
 constexpr int kStripHeight = 18;
 
 // The worker's nice value: the window's own thread comes first.
@@ -418,11 +415,11 @@ void TNavigatorPane::Start()
       QMetaObject::invokeMethod(this, [this, generation, result] { Deliver(generation, result); },
                                 Qt::QueuedConnection);
     };
-    const std::span<const std::uint8_t> stream = input->Stream.Span();
+    const TOpenedWorkbook& workbook = *input->Workbook;
     {
       auto result = std::make_shared<TResult>();
-      result->Outline = BuildOutline(stream, input->Offsets, input->Sheets, input->Start);
-      result->Types = CountRecordTypes(stream, input->Offsets);
+      result->Outline = workbook.Outline();
+      result->Types = workbook.RecordTypes();
       post(result);
     }
     if (FCancel)
@@ -436,35 +433,12 @@ void TNavigatorPane::Start()
     post(container);
     auto problems = std::make_shared<TResult>();
     problems->Stage = TResult::TStage::rsProblems;
-    try {
-      TStructureLint lint(input->Start);
-      const std::size_t size = stream.size();
-      for (std::size_t i = 0; i < input->Offsets.size(); ++i) {
-        if (i % kCancelCheckRecords == 0 && FCancel)
-          return;
-        const std::size_t offset = input->Offsets[i];
-        if (offset > size || size - offset < kHeaderBytes)
-          break;
-        TStreamRecord record;
-        record.Number = i + 1;
-        record.Offset = offset;
-        record.Header.Code = static_cast<std::uint16_t>(stream[offset] | stream[offset + 1] << 8);
-        record.Header.Length = static_cast<std::uint16_t>(stream[offset + 2] | stream[offset + 3] << 8);
-        record.Data = stream.subspan(offset + kHeaderBytes,
-                                     std::min<std::size_t>(record.Header.Length, size - offset - kHeaderBytes));
-        record.Stream = &input->Stream;
-        lint.Add(record);
-      }
-      const TCompoundMap* map = container->Map && container->Map->Valid ? &*container->Map : nullptr;
-      try {
-        lint.Finish(stream, map);
-      } catch (const std::exception& e) {
-        problems->Stopped = ExceptionText(e);
-      }
-      problems->Findings = lint.Findings();
-    } catch (const std::exception& e) {
-      problems->Stopped = ExceptionText(e);
-    }
+    const TCompoundMap* map = container->Map && container->Map->Valid ? &*container->Map : nullptr;
+    TStructureCheck check = workbook.Check(map, &FCancel);
+    if (check.Cancelled)
+      return;
+    problems->Findings = std::move(check.Findings);
+    problems->Stopped = std::move(check.Stopped);
     post(problems);
   });
 }

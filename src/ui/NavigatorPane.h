@@ -2,8 +2,10 @@
 
 #include "platform/CompoundMap.h"
 #include "platform/SharedBytes.h"
-#include "ui/Navigation.h"
+#include "xls/workbook/Navigation.h"
 #include "xls/lint/StructureLint.h"
+
+#include "xls/workbook/OpenedWorkbook.h"
 
 #include <QWidget>
 
@@ -56,14 +58,12 @@ private:
 
 /// What the pane reads of a loaded workbook.
 struct TNavigatorInput {
-  TSharedBytes Stream;                  // the workbook stream, as the list keeps it
-  /// The records' header offsets. Not copied: they stay unchanged until
-  /// the pane's next Reset(), which the owner calls before the rows change.
-  std::span<const std::uint32_t> Offsets;
-  std::vector<TSheetName> Sheets;       // BOUNDSHEET names and BOF offsets
-  std::string FileName;                 // the file, for its container
+  /// The workbook: its outline, types and structure check. Not owned: it
+  /// stays unchanged until the pane's next Reset(), which the owner calls
+  /// before the next load.
+  const TOpenedWorkbook* Workbook = nullptr;
+  std::string FileName;  // the file, for its container
   bool Compound = false;
-  TWalkStart Start;                     // how the load began the stream
 };
 
 /// The pane beside the record list: above, the stream's outline (its

@@ -107,8 +107,8 @@ protected:
 
 }  // namespace
 
-TRecordInspector::TRecordInspector(TMSExcel& reader, TRecordListModel& records, THexDump& dump, QWidget* parent)
-    : QWidget(parent), FReader(reader), FRecords(records), FDump(dump), FModel(new TFieldTreeModel(this))
+TRecordInspector::TRecordInspector(TOpenedWorkbook& workbook, THexDump& dump, QWidget* parent)
+    : QWidget(parent), FWorkbook(workbook), FDump(dump), FModel(new TFieldTreeModel(this))
 {
   setObjectName(QStringLiteral("Fields"));
   auto* layout = new QVBoxLayout(this);
@@ -160,24 +160,18 @@ TRecordInspector::~TRecordInspector() = default;
 
 const TRecordDirectory& TRecordInspector::Directory()
 {
-  if (!FDirectory)
-    FDirectory = std::make_unique<TRecordDirectory>(FRecords.Stream().Span(), FRecords.Offsets(), FReader.WalkStart());
-  return *FDirectory;
+  return FWorkbook.Directory();
 }
 
 TRecordFormulas& TRecordInspector::Formulas()
 {
-  if (!FFormulas)
-    FFormulas = std::make_unique<TRecordFormulas>(Directory());
-  return *FFormulas;
+  return FWorkbook.RecordFormulas();
 }
 
 void TRecordInspector::Reset()
 {
   FDump.SetData({});
   FModel->Clear();
-  FFormulas.reset();
-  FDirectory.reset();
   FHistory.clear();
   FPending.reset();
   FRow = -1;
@@ -187,7 +181,7 @@ void TRecordInspector::Reset()
 
 void TRecordInspector::ShowRecord(int row)
 {
-  if (row < 0 || row >= FRecords.Count()) {
+  if (row < 0 || static_cast<std::size_t>(row) >= FWorkbook.RecordCount()) {
     FRow = -1;
     return;
   }
@@ -196,8 +190,9 @@ void TRecordInspector::ShowRecord(int row)
   const std::vector<TRecordRef> parts = Directory().LogicalParts(static_cast<std::size_t>(row));
   if (parts.empty())
     return;
-  ShowHeading(parts);
-  ShowFields(parts);
+  TRecordDescription description = FWorkbook.Describe(static_cast<std::size_t>(row));
+  ShowHeading(parts.front(), description);
+  ShowFields(parts, description);
   ShowBytes(parts);
   ApplyPending();
   if (OnCellRecord)
@@ -205,46 +200,37 @@ void TRecordInspector::ShowRecord(int row)
       OnCellRecord(*this, *cell);
 }
 
-void TRecordInspector::ShowHeading(const std::vector<TRecordRef>& parts)
+void TRecordInspector::ShowHeading(const TRecordRef& head, const TRecordDescription& description)
 {
-  const TRecordRef& head = parts.front();
-  const TRecordType* type = FindRecordType(head.Header.Code);
-  QString text = RecordHeadingText(head.Number, RecordTypeName(head.Header.Code),
-                                   type && type->Describe ? type->Type : nullptr, head.Data.size(), parts.size() - 1);
-  const std::size_t index = static_cast<std::size_t>(FRow);
-  if (const auto continuation = Directory().ContinuationOf(index))
-    text += QStringLiteral("\n") + QString::fromStdString(ContinuationText(*continuation, Directory().Record(continuation->Head)));
-  if (IsChartCode(head.Header.Code)) {
-    const std::vector<std::uint16_t> path = Directory().ChartPath(index);
-    if (!path.empty()) {
-      QString blocks;
-      for (const std::uint16_t code : path) {
-        const TRecordType* block = FindRecordType(code);
-        if (!blocks.isEmpty())
-          blocks += QStringLiteral(" \u203A ");
-        blocks += block ? QString::fromLatin1(block->Type) : QString::fromLatin1(RecordTypeName(code));
-      }
-      text += QStringLiteral("\n") + QString::fromLatin1(kFieldsChartBlock) + blocks;
+  QString text = QString::fromStdString(description.Heading);
+  if (!description.Continuation.empty())
+    text += QStringLiteral("\n") + QString::fromStdString(description.Continuation);
+  if (IsChartCode(head.Header.Code) && !description.ChartBlocks.empty()) {
+    QString blocks;
+    for (const std::uint16_t code : description.ChartBlocks) {
+      const TRecordType* block = FindRecordType(code);
+      if (!blocks.isEmpty())
+        blocks += QStringLiteral(" \u203A ");
+      blocks += block ? QString::fromLatin1(block->Type) : QString::fromLatin1(RecordTypeName(code));
     }
+    text += QStringLiteral("\n") + QString::fromLatin1(kFieldsChartBlock) + blocks;
   }
   lblRecord->setText(text);
 }
 
-void TRecordInspector::ShowFields(const std::vector<TRecordRef>& parts)
+void TRecordInspector::ShowFields(const std::vector<TRecordRef>& parts, TRecordDescription& description)
 {
   const TRecordRef& head = parts.front();
-  std::vector<TRecordField> list;
-  std::string error;
-  Formulas().Describe(FReader, static_cast<std::size_t>(FRow), list, error);
-  if (!error.empty()) {
+  if (!description.Error.empty()) {
     // What was read before the failure stays; the status line says where
     // it stopped.
-    lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) + QString::fromStdString(ErrorBoxText(error)));
+    lblStatus->setText(QString::fromLatin1(kFieldsDecodeStopped) +
+                       QString::fromStdString(ErrorBoxText(description.Error)));
     lblStatus->show();
   }
   std::vector<std::size_t> starts = TRecordDirectory::PartStarts(parts);
   const std::size_t end = starts.back() + parts.back().Data.size();
-  FModel->SetFields(std::move(list), std::move(starts), end, head.Number);
+  FModel->SetFields(std::move(description.Fields), std::move(starts), end, head.Number);
   // A structure of its own opens; entries of a list (groups that share a
   // name), flags words and lazy lists stay closed until asked for.
   std::map<std::string, int> names;
@@ -268,16 +254,16 @@ void TRecordInspector::ShowBytes(const std::vector<TRecordRef>& parts)
   const std::size_t first = static_cast<std::size_t>(head.Offset) + kHeaderBytes;
   const std::size_t end = static_cast<std::size_t>(last.Offset) + kHeaderBytes + last.Data.size();
   const bool stored = !FStored.empty() && end <= FStored.size();
-  const std::span<const std::uint8_t> stream = stored ? FStored.Span() : FRecords.Stream().Span();
+  const std::span<const std::uint8_t> stream = stored ? FStored.Span() : FWorkbook.Records().Stream().Span();
   if (head.Data.empty() && parts.size() == 1)
     FDump.SetData({});
   else
     FDump.SetData(stream.subspan(first, end - first));
   QString note;
-  if (FReader.IsEncryptedRecord(head.Number, head.Header.Code)) {
+  if (FWorkbook.Reader().IsEncryptedRecord(head.Number, head.Header.Code)) {
     if (stored)
       note = QString::fromLatin1(kNoteStoredBytes);
-    else if (!FReader.Encryption().Opened)
+    else if (!FWorkbook.Reader().Encryption().Opened)
       note = QString::fromLatin1(kNoteNotDecrypted);
   }
   if (last.Truncated())

@@ -3,6 +3,7 @@
 #include "platform/SharedBytes.h"
 #include "xls/records/RecordDirectory.h"
 #include "xls/records/RecordFormulas.h"
+#include "xls/workbook/OpenedWorkbook.h"
 
 #include <QWidget>
 
@@ -15,8 +16,6 @@ class QLabel;
 class QTreeView;
 class THexDump;
 class TFieldTreeModel;
-class TMSExcel;
-class TRecordListModel;
 
 /// The Fields pane: the fields of the record selected in the record list,
 /// as a tree (name, value, meaning, bytes), above it a heading (the
@@ -29,21 +28,22 @@ class TRecordListModel;
 /// one; a click on a byte selects its field. A field that points somewhere
 /// is followed by a double-click or Enter, and Back returns.
 ///
-/// Keeps references to the reader, the record list and the dump: the
-/// window owns all four and the pane goes first.
+/// Shows what the opened workbook describes of a record. Keeps references
+/// to the workbook and the dump: the window owns all three and the pane
+/// goes first.
 class TRecordInspector : public QWidget {
   Q_OBJECT
 
 public:
-  TRecordInspector(TMSExcel& reader, TRecordListModel& records, THexDump& dump, QWidget* parent = nullptr);
+  TRecordInspector(TOpenedWorkbook& workbook, THexDump& dump, QWidget* parent = nullptr);
   ~TRecordInspector() override;
 
   /// Shows record `row` of the list and its bytes in the dump (-1: none).
   /// A link followed to this row selects its target now.
   void ShowRecord(int row);
   int Row() const { return FRow; }
-  /// The list's rows are about to change (a new load): the pane and the
-  /// dump let go of their bytes, the history is forgotten.
+  /// The workbook is about to change (a new load): the pane and the dump
+  /// let go of their bytes, the history is forgotten.
   void Reset();
 
   /// Selects the field holding byte `position` of the record shown.
@@ -66,10 +66,8 @@ public:
   /// one the stream as read. Takes effect with the next ShowRecord.
   void SetStoredStream(TSharedBytes stored) { FStored = std::move(stored); }
 
-  /// The listed records (made on first use after a load).
+  /// The workbook's record directory and formulas.
   const TRecordDirectory& Directory();
-  /// The workbook's formulas, read from the listed records on first use
-  /// after a load (a formula record shown, a formula cell asked for).
   TRecordFormulas& Formulas();
   TFieldTreeModel& Model() { return *FModel; }
 
@@ -90,9 +88,9 @@ private:
     std::optional<std::size_t> String;
   };
 
-  void ShowFields(const std::vector<TRecordRef>& parts);
+  void ShowFields(const std::vector<TRecordRef>& parts, TRecordDescription& description);
   void ShowBytes(const std::vector<TRecordRef>& parts);
-  void ShowHeading(const std::vector<TRecordRef>& parts);
+  void ShowHeading(const TRecordRef& head, const TRecordDescription& description);
   void CurrentFieldChanged();
   void DumpByteClicked(int byte);
   void GoTo(const TPlace& place);
@@ -100,12 +98,9 @@ private:
   /// The place the pane shows now: its row and the selected field's first byte.
   TPlace Here() const;
 
-  TMSExcel& FReader;
-  TRecordListModel& FRecords;
+  TOpenedWorkbook& FWorkbook;
   THexDump& FDump;
   TFieldTreeModel* FModel;
-  std::unique_ptr<TRecordDirectory> FDirectory;
-  std::unique_ptr<TRecordFormulas> FFormulas;  // reads FDirectory: goes first
   TSharedBytes FStored;
   int FRow = -1;
   std::vector<TPlace> FHistory;

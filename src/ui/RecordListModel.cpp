@@ -3,14 +3,13 @@
 #include "platform/Errors.h"
 #include "platform/text/HexText.h"
 #include "ui/UiMessages.h"
+#include "xls/workbook/WorkbookMessages.h"
 #include "xls/RecordNames.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
-
-constexpr std::size_t kTypicalRecordBytes = 16;
-constexpr std::uint64_t kRecordHeaderBytes = 4;
 
 constexpr const char* kColumnTitles[TRecordListModel::rcColumnCount] = {"#", "Code", "Length",
                                                                          "Name", "Offset"};
@@ -27,15 +26,21 @@ std::string RecordOffsetText(std::uint64_t offset)
   return HexNumber(offset, 8);
 }
 
-TRecordListModel::TRecordListModel(QObject* parent) : QAbstractTableModel(parent) {}
+TRecordListModel::TRecordListModel(QObject* parent)
+    : QAbstractTableModel(parent), FOwn(std::make_unique<TListedRecords>()), FRecords(FOwn.get())
+{
+}
+
+TRecordListModel::TRecordListModel(TListedRecords& records, QObject* parent)
+    : QAbstractTableModel(parent), FRecords(&records)
+{
+}
 
 TRecordListModel::TLoadGuard::TLoadGuard(TRecordListModel& model) : FModel(model)
 {
   FModel.beginResetModel();
   FModel.FResetting = true;
-  FModel.FRows.clear();
-  FModel.FStream = {};
-  FModel.FSource = nullptr;
+  FModel.FRecords->Clear();
 }
 
 TRecordListModel::TLoadGuard::~TLoadGuard()
@@ -51,51 +56,24 @@ void TRecordListModel::Clear()
 
 void TRecordListModel::AppendRow(const TStreamRecord& record)
 {
-  if (!record.Stream || record.Stream->empty() || record.Offset > kMaxStreamOffset ||
-      record.Offset + kRecordHeaderBytes > record.Stream->size())
+  if (!FRecords->Takes(record))
     throw EBiffLensError(kMsgRecordListNeedsStream);
-  if (FRows.empty()) {
-    // A record takes 4 header bytes and, in real workbooks, about a dozen
-    // more: room for that many rows at once spares the list its regrowth
-    // copies; it never asks for more than the stream justifies.
-    if (FResetting)
-      FRows.reserve(record.Stream->size() / kTypicalRecordBytes);
-    FStream = *record.Stream;
-    FSource = record.Stream;
-  } else if (record.Stream->data() != FStream.data()) {
-    throw EBiffLensError(kMsgRecordListNeedsStream);
-  }
-  const auto row = static_cast<TStoredRow>(record.Offset);
-  if (FResetting) {
-    FRows.push_back(row);
-    return;
-  }
   const int at = Count();
   beginInsertRows(QModelIndex(), at, at);
-  FRows.push_back(row);
+  FRecords->Append(record);
   endInsertRows();
 }
 
 TRecordRow TRecordListModel::Row(int row) const
 {
-  const TStoredRow stored = FRows.at(static_cast<std::size_t>(row));
-  // A row's header is the stream's own four bytes at its offset.
-  const auto at = static_cast<std::size_t>(stored);
-  TRecordRow result;
-  result.Offset = stored;
-  result.Code = static_cast<std::uint16_t>(FStream[at] | FStream[at + 1] << 8);
-  result.Length = static_cast<std::uint16_t>(FStream[at + 2] | FStream[at + 3] << 8);
-  const std::size_t after = FStream.size() - at - kRecordHeaderBytes;
-  result.DataSize = static_cast<std::uint16_t>(std::min<std::size_t>(result.Length, after));
-  return result;
+  if (row < 0)
+    throw std::out_of_range("row");
+  return FRecords->Row(static_cast<std::size_t>(row));
 }
 
 std::span<const std::uint8_t> TRecordListModel::RowBytes(int row) const
 {
-  if (row < 0 || row >= Count())
-    return {};
-  const TRecordRow r = Row(row);
-  return FStream.Span().subspan(static_cast<std::size_t>(r.Offset + kRecordHeaderBytes), r.DataSize);
+  return row < 0 ? std::span<const std::uint8_t>() : FRecords->RowBytes(static_cast<std::size_t>(row));
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const

@@ -1,6 +1,6 @@
 #include "ui/RecordNavigator.h"
 
-#include "ui/Navigation.h"
+#include "xls/workbook/Navigation.h"
 #include "ui/RecordFilterModel.h"
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"

@@ -2,9 +2,6 @@
 
 // Fixed texts of the viewer window.
 
-/// A record handed to the record list from outside the stream it keeps.
-inline constexpr char kMsgRecordListNeedsStream[] =
-    "The record list needs the records of one whole workbook stream";
 /// Selecting a sheet tab that does not exist (a workbook without sheets).
 inline constexpr char kMsgTabIndexOutOfBounds[] = "Tab index out of bounds";
 
@@ -154,14 +151,6 @@ inline constexpr char kSectorMiniStream[] = "mini stream";
 inline constexpr char kSectorStream[] = "stream";
 inline constexpr char kSectorUnreachable[] = "unreachable";
 inline constexpr char kSectorClaimedTwice[] = "claimed twice";
-/// Kinds of substream in the outline, by their BOF's type.
-inline constexpr char kSubstreamGlobals[] = "Workbook globals";
-inline constexpr char kSubstreamVbModule[] = "VB module";
-inline constexpr char kSubstreamWorksheet[] = "Worksheet";
-inline constexpr char kSubstreamChart[] = "Chart";
-inline constexpr char kSubstreamMacroSheet[] = "Macro sheet";
-inline constexpr char kSubstreamWorkspace[] = "Workspace";
-inline constexpr char kSubstreamOther[] = "Substream";
 /// View menu: formula cells of the preview show their formulas.
 inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
 /// A formula cell's tooltip in the preview: the formula, then this and the value.

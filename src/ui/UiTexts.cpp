@@ -103,18 +103,6 @@ QString ExportFileSuggestion(const QString& workbook, const QString& sheet)
          QString::fromStdString(SafeFileName(sheet.toStdString())) + QStringLiteral(".csv");
 }
 
-QString RecordHeadingText(std::uint64_t number, const char* listName, const char* type,
-                          std::size_t bytes, std::size_t continues)
-{
-  QString text = QStringLiteral("#%1 %2").arg(number).arg(QString::fromLatin1(listName));
-  if (type)
-    text += QStringLiteral(" (%1)").arg(QString::fromLatin1(type));
-  text += QStringLiteral(", %1 %2").arg(bytes).arg(bytes == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
-  if (continues > 0)
-    text += QStringLiteral(" + %1 CONTINUE %2").arg(continues).arg(continues == 1 ? QStringLiteral("record") : QStringLiteral("records"));
-  return text;
-}
-
 QString PasswordPromptText(const QString& scheme)
 {
   return QString::fromLatin1(kPasswordPrompt).arg(scheme);

@@ -45,10 +45,6 @@ QString ExportFileSuggestion(const QString& workbook, const QString& sheet);
 /// "record cut short: 10 of 100 bytes present".
 QString CutShortText(int present, int length);
 
-/// The Fields pane's heading: "#12 FONT (FONT), 26 bytes"; for a logical
-/// record "#82 SST (SST), 8224 bytes + 3 CONTINUE records".
-QString RecordHeadingText(std::uint64_t number, const char* listName, const char* type,
-                          std::size_t bytes, std::size_t continues);
 /// The password dialog's question: "This workbook is encrypted (RC4).\nEnter
 /// its password to open it:".
 QString PasswordPromptText(const QString& scheme);

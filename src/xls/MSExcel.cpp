@@ -424,9 +424,14 @@ void TMSExcel::TakeFilePass(const TFilePass& filePass)
   // Locked: the rest of the stream is listed as stored, not decoded, and the
   // load fails as it always did on an encrypted workbook.
   TRecordRef record;
-  do {
+  for (;;) {
     FReader->Release();
-  } while (NextRecord(*FReader, record));
+    if (!NextRecord(*FReader, record))
+      break;
+    // Headers and BOF records are stored plain: the substreams still show.
+    if (FWalk->Acts(record.Header.Code))
+      FWalk->Step(record);
+  }
   throw EBiffLensError(kMsgPasswordProtected);
 }
 

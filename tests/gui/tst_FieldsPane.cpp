@@ -417,10 +417,10 @@ private slots:
 
   void headingsReadAsWritten()
   {
-    QCOMPARE(RecordHeadingText(12, "FONT", "FONT", 26, 0), QStringLiteral("#12 FONT (FONT), 26 bytes"));
-    QCOMPARE(RecordHeadingText(1, "Unknown", "BOF", 16, 0), QStringLiteral("#1 Unknown (BOF), 16 bytes"));
-    QCOMPARE(RecordHeadingText(82, "SST", "SST", 8224, 3), QStringLiteral("#82 SST (SST), 8224 bytes + 3 CONTINUE records"));
-    QCOMPARE(RecordHeadingText(9, "Unknown", nullptr, 1, 1), QStringLiteral("#9 Unknown, 1 byte + 1 CONTINUE record"));
+    QCOMPARE(QString::fromStdString(RecordHeadingText(12, "FONT", "FONT", 26, 0)), QStringLiteral("#12 FONT (FONT), 26 bytes"));
+    QCOMPARE(QString::fromStdString(RecordHeadingText(1, "Unknown", "BOF", 16, 0)), QStringLiteral("#1 Unknown (BOF), 16 bytes"));
+    QCOMPARE(QString::fromStdString(RecordHeadingText(82, "SST", "SST", 8224, 3)), QStringLiteral("#82 SST (SST), 8224 bytes + 3 CONTINUE records"));
+    QCOMPARE(QString::fromStdString(RecordHeadingText(9, "Unknown", nullptr, 1, 1)), QStringLiteral("#9 Unknown, 1 byte + 1 CONTINUE record"));
   }
 
   void theModelHoldsToTheModelRules()

@@ -5,7 +5,7 @@
 // a workbook of about a million records made here by the test writer.
 
 #include "ui/MainWindow.h"
-#include "ui/Navigation.h"
+#include "xls/workbook/Navigation.h"
 #include "ui/NavigatorPane.h"
 #include "ui/RecordFilterModel.h"
 #include "ui/RecordInspector.h"

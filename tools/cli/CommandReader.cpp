@@ -67,11 +67,3 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool
   }
 }
 
-void CollectFormulas(TMSExcel& reader, std::unique_ptr<TFormulaBook>& book)
-{
-  reader.OnStreamRecord = [&reader, &book](const TStreamRecord& record) {
-    if (!book)
-      book = std::make_unique<TFormulaBook>(reader.WalkStart());
-    book->Add(record);
-  };
-}

@@ -2,7 +2,6 @@
 
 #include "xls/MSExcel.h"
 #include "xls/crypto/Secret.h"
-#include "xls/formula/FormulaBook.h"
 
 #include <memory>
 #include <ostream>
@@ -47,7 +46,3 @@ std::string CommandInputPath(const std::string& fileName);
 /// commands that use a record only while it is raised).
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream = false);
 
-/// The workbook's formulas, gathered from every record as `reader` loads:
-/// `book` is made at the first record, for the stream the load opened.
-/// Sets the reader's OnStreamRecord; keeps references to both.
-void CollectFormulas(TMSExcel& reader, std::unique_ptr<TFormulaBook>& book);

@@ -9,6 +9,7 @@
 #include "platform/ErrorText.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/TextFormat.h"
+#include "xls/workbook/OpenedWorkbook.h"
 
 #include <charconv>
 #include <exception>
@@ -264,12 +265,10 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   const TCommandReader held;
   TMSExcel& reader = *held;
   reader.ForcedCodePage = line.CodePage;
-  std::unique_ptr<TFormulaBook> book;
-  if (line.Formulas)
-    CollectFormulas(reader, book);
+  TOpenedWorkbook workbook(reader, line.Formulas ? TOpenedWorkbook::TKeep::kpFormulas
+                                                 : TOpenedWorkbook::TKeep::kpNothing);
   const bool loaded = Load(reader, line.File, err);
-  if (line.Formulas && !book)
-    book = std::make_unique<TFormulaBook>(reader.WalkStart());
+  TFormulaBook* book = line.Formulas ? &workbook.Formulas() : nullptr;
   // What was read is written also after a failure; the message went to
   // stderr already, and the exit status says so.
   const int failed = loaded ? kExitUsage : kExitFailure;
@@ -301,7 +300,7 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   }
 
   if (line.OutputPattern.empty()) {
-    if (!WriteSheet(reader, chosen[0], line, book.get(), out, err)) {
+    if (!WriteSheet(reader, chosen[0], line, book, out, err)) {
       err << ErrorBoxText(kMsgCsvCannotWriteOutput) << '\n';
       return kExitFailure;
     }
@@ -321,7 +320,7 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   }
   for (std::size_t i = 0; i < chosen.size(); ++i) {
     try {
-      ExportSheet(reader, chosen[i], line, book.get(), err, [&](TCsvFieldSource& fields) {
+      ExportSheet(reader, chosen[i], line, book, err, [&](TCsvFieldSource& fields) {
         return ExportSheetToFile(reader, chosen[i], paths[i], line.Format, line.Range, fields);
       });
     } catch (const std::exception& e) {

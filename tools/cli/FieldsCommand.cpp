@@ -8,8 +8,7 @@
 #include "xls/MSExcel.h"
 #include "xls/RecordCodes.h"
 #include "xls/RecordNames.h"
-#include "xls/records/RecordDirectory.h"
-#include "xls/records/RecordFormulas.h"
+#include "xls/workbook/OpenedWorkbook.h"
 #include "xls/records/RecordTable.h"
 
 #include <exception>
@@ -73,11 +72,12 @@ void WriteField(TJsonLineWriter& json, const TRecordField& field, std::uint64_t 
   json.EndObject();
 }
 
-void WriteRecord(TJsonLineWriter& json, const TMSExcel& reader, const TRecordDirectory& records,
-                 TRecordFormulas& formulas, std::size_t index)
+void WriteRecord(TJsonLineWriter& json, TOpenedWorkbook& workbook, std::size_t index)
 {
-  const TRecordRef record = records.Record(index);
+  const TRecordRef record = workbook.Directory().Record(index);
   const TRecordType* type = FindRecordType(record.Header.Code);
+  // The description the Fields pane shows, formula tokens included.
+  TRecordDescription described = workbook.Describe(index);
   json.BeginObject();
   json.Field("n", static_cast<std::int64_t>(record.Number));
   json.Field("offset", static_cast<std::int64_t>(record.Offset));
@@ -88,17 +88,14 @@ void WriteRecord(TJsonLineWriter& json, const TMSExcel& reader, const TRecordDir
   else
     json.NullField("type");
   json.Field("length", static_cast<std::int64_t>(record.Header.Length));
-  // The description the Fields pane shows, formula tokens included.
-  std::vector<TRecordField> described;
-  std::string failure;
-  json.Field("decoded", formulas.Describe(reader, index, described, failure));
+  json.Field("decoded", described.Decoded);
   json.BeginArray("fields");
-  if (const auto continuation = records.ContinuationOf(index); continuation && !described.empty())
-    described.front().Text = ContinuationText(*continuation, records.Record(continuation->Head));
-  for (const TRecordField& field : described)
+  if (!described.Continuation.empty() && !described.Fields.empty())
+    described.Fields.front().Text = described.Continuation;
+  for (const TRecordField& field : described.Fields)
     WriteField(json, field, record.Number, 1);
-  if (!failure.empty())
-    WriteError(json, failure);
+  if (!described.Error.empty())
+    WriteError(json, described.Error);
   json.EndArray();
   json.EndObject();
 }
@@ -117,27 +114,23 @@ int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::
   const TCommandReader held;
   TMSExcel& reader = *held;
   // The records are described after the load, against the stream it keeps.
-  std::vector<std::uint32_t> offsets;
-  reader.OnStreamRecord = [&](const TStreamRecord& record) {
-    offsets.push_back(static_cast<std::uint32_t>(record.Offset));
-  };
+  TOpenedWorkbook workbook(reader, TOpenedWorkbook::TKeep::kpRecords);
   const bool ok = Load(reader, args[0], err, true);
-  const TRecordDirectory records(reader.StreamBuffer().Span(), offsets, reader.WalkStart());
-  TRecordFormulas formulas(records);
+  const std::size_t count = workbook.RecordCount();
   TJsonLineWriter json(out);
   if (wanted != 0) {
-    if (wanted > records.Count()) {
+    if (wanted > count) {
       json.Flush();
       if (ok)
         err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
-                            std::to_string(records.Count()) + " records")
+                            std::to_string(count) + " records")
             << '\n';
       return kExitFailure;
     }
-    WriteRecord(json, reader, records, formulas, static_cast<std::size_t>(wanted - 1));
+    WriteRecord(json, workbook, static_cast<std::size_t>(wanted - 1));
   } else {
-    for (std::size_t i = 0; i < records.Count(); ++i)
-      WriteRecord(json, reader, records, formulas, i);
+    for (std::size_t i = 0; i < count; ++i)
+      WriteRecord(json, workbook, i);
   }
   json.Flush();
   return ok ? kExitOk : kExitFailure;

@@ -7,7 +7,7 @@
 #include "platform/ErrorText.h"
 #include "platform/FileReader.h"
 #include "xls/MSExcel.h"
-#include "xls/lint/StructureLint.h"
+#include "xls/workbook/OpenedWorkbook.h"
 
 
 namespace {
@@ -43,13 +43,8 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
   const std::string path = CommandInputPath(args[0]);
   const TCommandReader held;
   TMSExcel& reader = *held;
-  std::unique_ptr<TStructureLint> checked;
-  reader.OnStreamRecord = [&](const TStreamRecord& record) {
-    if (!checked)
-      checked = std::make_unique<TStructureLint>(reader.WalkStart());
-    checked->Add(record, !reader.Encryption().Opened && reader.IsEncryptedRecord(record.Number, record.Header.Code));
-  };
-  // The check keeps record bytes to the end: the stream stays whole.
+  // The check reads the records after the load: the stream stays whole.
+  TOpenedWorkbook workbook(reader, TOpenedWorkbook::TKeep::kpRecords);
   bool ok = Load(reader, args[0], err, true);
   // The container as it is, damage included, for the compound-file check.
   std::optional<TCompoundMap> container;
@@ -62,19 +57,18 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
         container = MapCompoundFile(bytes);
     }
   }
-  if (!checked)
-    checked = std::make_unique<TStructureLint>(reader.WalkStart());
-  TStructureLint& lint = *checked;
-  try {
-    lint.Finish(reader.StreamBuffer(), container ? &*container : nullptr);
-  } catch (const std::exception& e) {
+  const TStructureCheck check = workbook.Check(container ? &*container : nullptr);
+  if (!check.Stopped.empty()) {
     if (ok)
-      err << ErrorBoxText(ExceptionText(e)) << '\n';
+      err << ErrorBoxText(check.Stopped) << '\n';
     ok = false;
   }
   TJsonLineWriter json(out);
-  for (const TLintFinding& finding : lint.Findings())
+  bool errors = false;
+  for (const TLintFinding& finding : check.Findings) {
     WriteFinding(json, finding);
+    errors = errors || finding.Severity == TLintSeverity::lsError;
+  }
   json.Flush();
-  return ok && !lint.HasErrors() ? kExitOk : kExitFailure;
+  return ok && !errors ? kExitOk : kExitFailure;
 }

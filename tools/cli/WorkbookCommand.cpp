@@ -8,6 +8,7 @@
 #include "xls/MSExcel.h"
 #include "xls/RecordNames.h"
 #include "xls/formula/FormulaBook.h"
+#include "xls/workbook/OpenedWorkbook.h"
 #include "xls/crypto/Encryption.h"
 
 #include <algorithm>
@@ -113,10 +114,10 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  std::unique_ptr<TFormulaBook> book;
-  if (formulas)
-    CollectFormulas(reader, book);
+  TOpenedWorkbook workbook(reader, formulas ? TOpenedWorkbook::TKeep::kpFormulas
+                                            : TOpenedWorkbook::TKeep::kpNothing);
   const bool ok = Load(reader, files[0], err);
+  TFormulaBook* book = formulas ? &workbook.Formulas() : nullptr;
   TFormulaResult formula;  // one buffer for every cell's text
   // The cells the model kept are printed also after a failure; the message
   // went to stderr already.
@@ -143,11 +144,10 @@ int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::o
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
-  std::unique_ptr<TFormulaBook> book;
-  CollectFormulas(reader, book);
+  TOpenedWorkbook workbook(reader, TOpenedWorkbook::TKeep::kpFormulas);
   const bool ok = Load(reader, args[0], err);
   TJsonLineWriter json(out);
-  for (const TDefinedName& name : book ? book->Names() : std::vector<TDefinedName>()) {
+  for (const TDefinedName& name : workbook.Formulas().Names()) {
     json.BeginObject();
     json.Field("name", name.Name);
     if (name.Sheet)

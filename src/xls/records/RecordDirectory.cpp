@@ -293,7 +293,8 @@ const std::vector<TRecordDirectory::TSubstream>& TRecordDirectory::Substreams() 
   TSubstreamWalk walk(FStart);
   for (std::size_t i = 0; i < Count(); ++i)
     walk.Step(Record(i));
-  for (const ::TSubstream& found : walk.Substreams()) {
+  FWalked = walk.Substreams();
+  for (const ::TSubstream& found : FWalked) {
     TSubstream substream;
     substream.First = static_cast<std::size_t>(found.Bof - 1);
     substream.End = found.Last == 0 ? Count() : static_cast<std::size_t>(found.Last);
@@ -303,6 +304,12 @@ const std::vector<TRecordDirectory::TSubstream>& TRecordDirectory::Substreams() 
     FSubstreams.push_back(substream);
   }
   return FSubstreams;
+}
+
+const std::vector<::TSubstream>& TRecordDirectory::Walked() const
+{
+  Substreams();
+  return FWalked;
 }
 
 int TRecordDirectory::SubstreamOf(std::size_t index) const

@@ -94,6 +94,8 @@ public:
   /// The worksheet a record lies in (counted from 0, as the model numbers
   /// sheets), or -1: outside a worksheet, or inside a chart within one.
   int SheetOf(std::size_t index) const;
+  /// The substreams of the records, as the substream walk finds them.
+  const std::vector<::TSubstream>& Walked() const;
 
 private:
   /// Index of the workbook's `ordinal`-th record of one of `codes` (the
@@ -121,5 +123,6 @@ private:
   std::span<const std::uint32_t> FOffsets;
   TWalkStart FStart;
   mutable std::vector<TSubstream> FSubstreams;
+  mutable std::vector<::TSubstream> FWalked;
   mutable bool FSubstreamsKnown = false;
 };

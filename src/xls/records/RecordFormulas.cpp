@@ -2,10 +2,7 @@
 
 #include "platform/text/HexText.h"
 #include "xls/RecordCodes.h"
-#include "platform/ErrorText.h"
-#include "xls/MSExcel.h"
 #include "xls/records/RecordDirectory.h"
-#include "xls/records/RecordTable.h"
 
 #include <algorithm>
 
@@ -187,31 +184,4 @@ void TRecordFormulas::AddTokenFields(std::size_t index, std::vector<TRecordField
     break;
   }
   AddFormulaTokenFields(fields, kTokensField, data, result, FListing);
-}
-
-bool TRecordFormulas::Describe(const TMSExcel& reader, std::size_t index,
-                               std::vector<TRecordField>& fields, std::string& error)
-{
-  fields.clear();
-  error.clear();
-  const std::vector<TRecordRef> parts = FDirectory.LogicalParts(index);
-  if (parts.empty())
-    return false;
-  TFieldList list;
-  bool described = false;
-  try {
-    described = reader.DescribeRecord(TLogicalRecord{parts}, list);
-    fields = list.TakeFields();
-    if (described && HoldsFormula(parts.front().Header.Code))
-      AddTokenFields(index, fields);
-  } catch (const std::exception& e) {
-    // What was read before the failure stays.
-    described = true;
-    error = ExceptionText(e);
-    if (fields.empty())
-      fields = list.TakeFields();
-  }
-  if (!described)
-    fields.push_back(RawRecordField(parts.front().Data.size()));
-  return described;
 }

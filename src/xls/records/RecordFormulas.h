@@ -17,7 +17,6 @@
 #include <memory>
 #include <vector>
 
-class TMSExcel;
 class TRecordDirectory;
 
 /// Lists a decoded formula in the fields of the record holding it: the
@@ -53,16 +52,6 @@ public:
   /// shared or array formula's, as its cell reads it). Other records are
   /// left as they are. Nothing is thrown for a formula that cannot be read.
   void AddTokenFields(std::size_t index, std::vector<TRecordField>& fields);
-
-  /// Record `index` described as the viewer's Fields pane and the `fields`
-  /// command show it: with its CONTINUE records, a formula's text and
-  /// tokens; a record without a layout (or encrypted beyond reading) as
-  /// one raw field. A decoder that throws leaves what it read before, and
-  /// the message in `error` (empty otherwise). `reader` is the reader
-  /// that loaded the directory's records. Returns whether a layout
-  /// described the record.
-  bool Describe(const TMSExcel& reader, std::size_t index, std::vector<TRecordField>& fields,
-                std::string& error);
 
   /// The formula of a worksheet cell, as TFormulaBook::Formula.
   bool Formula(int sheet, int row, int column, TFormulaResult& result);

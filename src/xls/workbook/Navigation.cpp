@@ -1,6 +1,6 @@
-#include "ui/Navigation.h"
+#include "xls/workbook/Navigation.h"
 
-#include "ui/UiMessages.h"
+#include "xls/workbook/WorkbookMessages.h"
 #include "xls/RecordCodes.h"
 #include "xls/RecordNames.h"
 #include "xls/records/RecordTable.h"
