@@ -8,7 +8,7 @@
 #include "ui/UiTexts.h"
 #include "xls/MSExcel.h"
 #include "xls/RecordCodes.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/records/RecordTable.h"
 
 #include <QApplication>
@@ -31,16 +31,6 @@ constexpr std::size_t kHeaderBytes = 4;
 constexpr int kNameColumnWidth = 120;
 constexpr int kValueColumnWidth = 100;
 constexpr int kMeaningColumnWidth = 140;
-// Chart records and the chart future records: their blocks are worth showing.
-constexpr std::uint16_t kChartFirst = 0x1000;
-constexpr std::uint16_t kChartLast = 0x10FF;
-
-bool IsChartCode(std::uint16_t code)
-{
-  return (code >= kChartFirst && code <= kChartLast) || code == kRecChartFrtInfo || code == kRecStartBlock ||
-         code == kRecEndBlock || code == kRecCatLab;
-}
-
 /// The bands of the dump: each field's, alternating tints, the headers of
 /// the CONTINUE records between the parts in a grey of their own. Fields
 /// are cut around the headers and kept from overlapping.
@@ -205,7 +195,7 @@ void TRecordInspector::ShowHeading(const TRecordRef& head, const TRecordDescript
   QString text = QString::fromStdString(description.Heading);
   if (!description.Continuation.empty())
     text += QStringLiteral("\n") + QString::fromStdString(description.Continuation);
-  if (IsChartCode(head.Header.Code) && !description.ChartBlocks.empty()) {
+  if (IsChartRecordCode(head.Header.Code) && !description.ChartBlocks.empty()) {
     QString blocks;
     for (const std::uint16_t code : description.ChartBlocks) {
       const TRecordType* block = FindRecordType(code);

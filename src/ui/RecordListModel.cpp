@@ -4,7 +4,7 @@
 #include "platform/text/HexText.h"
 #include "ui/UiMessages.h"
 #include "xls/workbook/WorkbookMessages.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -18,8 +18,6 @@
 
 namespace {
 
-// A 1904-system serial plus this is the same day in the 1900 system.
-constexpr double kDate1904Offset = 1462.0;
 
 }  // namespace
 
@@ -30,7 +28,7 @@ TSharedBytes TStreamRecord::Share() const
   return Stream->Slice(static_cast<std::size_t>(Offset + TRecordReader::kHeaderSize), Data.size());
 }
 
-TMSExcel::TMSExcel() = default;
+TMSExcel::TMSExcel() : TRecordSink(FContext, FCells) {}
 TMSExcel::~TMSExcel() = default;
 
 void TMSExcel::Clear()
@@ -38,40 +36,12 @@ void TMSExcel::Clear()
   TSpreadSheetFile::Clear();
   // The version stays: records before the first BOF decode with it.
   FContext.Tables = std::make_shared<TWorkbookTables>();
-  FFormats = &FContext.Tables->Formats;
   FContext.Date1904 = false;
   SetCodePage(ForcedCodePage != 0 ? ForcedCodePage : 1252);
-  SheetIndex = -1;
-  FSharedStrings = std::make_shared<std::vector<TVariant>>();
-  FStringTableOwner = FSharedStrings;
+  FCells.Clear();
   FRecordCount = 0;
   FRecordOffset = 0;
-  FInCells = true;
-  FPendingText = {};
-  FContexts.clear();
-}
-
-void TMSExcel::AddFormat(bool isFormatText, const std::string& text, int index, int fontIndex)
-{
-  if (isFormatText)
-    FFormats->SetFormat(index, text);
-  else
-    FFormats->AddXf(index, fontIndex);
-}
-
-bool TMSExcel::IsDateFormat(std::string_view lowerText)
-{
-  return TFormatTables::IsDateFormat(lowerText);
-}
-
-std::string TMSExcel::ErrorCodeText(int code)
-{
-  return ::ErrorCodeText(code);
-}
-
-double TMSExcel::DecodeRK(std::uint32_t rk)
-{
-  return DecodeRk(rk);
+  FContexts.Clear();
 }
 
 void TMSExcel::SetCodePage(int codePage)
@@ -86,25 +56,13 @@ void TMSExcel::SetCodePage(int codePage)
 
 void TMSExcel::ContextChanged()
 {
-  if (FContexts.empty())
-    return;  // not loading: the load's first stretch takes the context as it is
-  auto snapshot = std::make_shared<TDecodeContext>(FContext);
-  snapshot->Text = nullptr;
   // The record being decoded changed it: the change holds from the next one.
-  const std::uint64_t first = FRecordCount + 1;
-  if (FContexts.back().FirstRecord == first)
-    FContexts.back().Context = std::move(snapshot);
-  else
-    FContexts.push_back({first, std::move(snapshot)});
+  FContexts.Changed(FContext, FRecordCount);
 }
 
 std::shared_ptr<const TDecodeContext> TMSExcel::ContextAt(std::uint64_t recordNumber) const
 {
-  if (FContexts.empty())
-    return std::make_shared<TDecodeContext>(FContext);
-  auto after = std::upper_bound(FContexts.begin(), FContexts.end(), recordNumber,
-                                [](std::uint64_t n, const TContextStretch& s) { return n < s.FirstRecord; });
-  return after == FContexts.begin() ? FContexts.front().Context : std::prev(after)->Context;
+  return FContexts.At(recordNumber, FContext);
 }
 
 const std::vector<TSubstream>& TMSExcel::Substreams() const
@@ -144,7 +102,7 @@ bool TMSExcel::DescribeRecord(const TLogicalRecord& record, TFieldList& fields) 
   TDecodeContext context = *ContextAt(record.Head().Number);
   TCodePageDecoder text(context.CodePage);
   context.Text = &text;
-  context.SharedStrings = FSharedStrings.get();
+  context.SharedStrings = &FCells.SharedStrings();
   type->Describe(record, context, fields);
   return true;
 }
@@ -160,7 +118,7 @@ TMSExcel::TLoadScope::TLoadScope(TMSExcel& reader) : FReader(reader)
 TMSExcel::TLoadScope::~TLoadScope()
 {
   // The label texts are for this load only; the cells keep their own.
-  FReader.FLabels.reset();
+  FReader.FCells.EndLoad();
   FReader.FReader = nullptr;
   FReader.FSource = nullptr;
 }
@@ -193,7 +151,7 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   FWalk = std::make_unique<TSubstreamWalk>(FWalkStart);
   Version = FWalk->Version();
   FWalkVersion = Version;
-  FInCells = true;
+  FCells.SetInCells(true);
   FStream = stream.Whole;
   FStreamSize = stream.Source->Size();
   FCompound = stream.Compound;
@@ -215,7 +173,7 @@ void TMSExcel::Load(TWorkbookStream&& stream)
       FStoredStream = stream.Whole;
       FStream = FDecrypting->Block();
     }
-  FContexts.push_back({1, std::make_shared<TDecodeContext>(FContext)});
+  FContexts.Start(FContext);
   TRecordReader reader(FDecrypting ? *FDecrypting : *FSource);
   FReader = &reader;
   RunLoop(reader, !stream.Compound);
@@ -286,38 +244,22 @@ bool TMSExcel::TakePendingText(TRecordReader& reader, const TRecordRef& record)
   const std::uint16_t code = record.Header.Code;
   if (code == kRecSharedFormula || code == kRecArray || code == kRecTable)
     return true;
-  const TPendingText pending = FPendingText;
-  FPendingText = {};
+  const TPendingText pending = FCells.TakePending();
   if (code != kRecString && code != kRecString2)
     return false;  // the formula gets no cell; the record is an ordinary one
   std::string text;
-  const std::span<const std::uint8_t> s = record.Data;
-  if (record.Header.Length > RecordLimit(Version)) {
-    // Over the limit the data is not read: the text stays empty.
-  } else if (code == kRecString2) {
-    if (s.empty())
-      return true;
-    text = BytesToString(Slice(s, 1, s.size()), s[0], false, FContext);
-  } else {
-    if (s.size() < 2)
-      return true;
-    TRecordCursor cursor(s);
-    const std::size_t length = cursor.U16("length");
-    if (!FContext.Biff8()) {
-      text = BytesToString(Slice(s, 2, s.size()), length, true, FContext);
-    } else if (s.size() >= 3) {
-      // A long text goes on in CONTINUE records, as in the SST; when they
-      // are missing the text ends with the bytes there are.
+  if (record.Header.Length <= RecordLimit(Version)) {
+    // Over the limit the data is not read: the text stays empty. A long
+    // BIFF8 text goes on in CONTINUE records, as in the SST; when they are
+    // missing it ends with the bytes there are.
+    if (code == kRecString && FContext.Biff8())
       GatherContinues(reader, record);
-      TPartCursor parts(FParts);
-      parts.Current().U16("length");
-      const bool wide = parts.Current().U8("options") & 0x01;
-      text = ReadCharacters(parts, wide ? 2 * length : length, wide, false);
-    }
+    else
+      FParts.assign(1, record);
+    TPartCursor parts(FParts);
+    TStringDecoder()(parts, FContext, code, [&](const std::string& value) { text = value; });
   }
-  CellSink().StoreMovedValue(SheetIndex, pending.Row, pending.Column, TVariant(std::move(text)),
-                             TAlignment::taLeftJustify, 0);
-  NoteCellPosition(pending.Row, pending.Column);
+  FCells.StorePendingText(pending, std::move(text));
   return true;
 }
 
@@ -331,8 +273,7 @@ void TMSExcel::RunLoop(TRecordReader& reader, bool bare)
     FDimensionsSeen = false;
     FDimLastRow = 0;
     FDimLastColumn = 0;
-    FHighestRow = 0;
-    FHighestColumn = 0;
+    FCells.ResetExtent();
   }
   TRecordRef record;
   for (;;) {
@@ -340,7 +281,7 @@ void TMSExcel::RunLoop(TRecordReader& reader, bool bare)
     reader.Release();
     if (!NextRecord(reader, record))
       break;
-    if (FPendingText.Waiting && TakePendingText(reader, record))
+    if (FCells.Pending().Waiting && TakePendingText(reader, record))
       continue;
     const std::uint16_t code = record.Header.Code;
     if (FWalk->Acts(code)) {
@@ -358,18 +299,20 @@ void TMSExcel::RunLoop(TRecordReader& reader, bool bare)
     }
     ApplyRecord(reader, record);
   }
+  const int highestRow = FCells.HighestRow();
+  const int highestColumn = FCells.HighestColumn();
   if (bare && OnDimensions &&
-      (!FDimensionsSeen || FDimLastRow < FHighestRow || FDimLastColumn < FHighestColumn))
-    OnDimensions(*this, SheetIndex, 0, FHighestRow + 1, 0, FHighestColumn + 1);
+      (!FDimensionsSeen || FDimLastRow < highestRow || FDimLastColumn < highestColumn))
+    OnDimensions(*this, SheetIndex, 0, highestRow + 1, 0, highestColumn + 1);
 }
 
 bool TMSExcel::TakeBoundary(const TRecordRef& record, TRecordReader& reader, bool bare)
 {
   // The sheet rules concern worksheets and the globals: a chart's or
   // module's EOF closes only itself.
-  const bool sheetEnds = FInCells;
+  const bool sheetEnds = FCells.InCells();
   const TWalkStep step = FWalk->Step(record);
-  FInCells = FWalk->InCells();
+  FCells.SetInCells(FWalk->InCells());
   switch (step) {
   case TWalkStep::wsNotBiff:
     throw EBiffLensError(kMsgNotExcelFile);
@@ -394,7 +337,7 @@ bool TMSExcel::TakeBoundary(const TRecordRef& record, TRecordReader& reader, boo
   return true;
 }
 
-void TMSExcel::TakeFilePass(const TFilePass& filePass)
+void TMSExcel::FilePass(const TFilePass& filePass)
 {
   // A second FILEPASS changes nothing: it is listed like the plain record
   // it is.
@@ -439,7 +382,7 @@ void TMSExcel::TakeUnreadableFilePass(const char* problem)
 {
   TFilePass filePass;
   filePass.Problem = problem;
-  TakeFilePass(filePass);
+  FilePass(filePass);
 }
 
 std::unique_ptr<TRecordCipher> TMSExcel::FindCipher(const TFilePass& filePass)
@@ -508,74 +451,12 @@ bool TMSExcel::SheetStarts(const TRecordRef& record, TRecordReader& reader)
   return true;
 }
 
-void TMSExcel::StoreErrorCell(const TCellRecord& cell)
-{
-  // An error code has one text, made the first time a cell has the code and
-  // shared by every cell with it after.
-  if (!FErrorTexts) {
-    FErrorTexts = std::make_shared<std::array<TVariant, 256>>();
-    FErrorTextsOwner = FErrorTexts;
-  }
-  TVariant& text = (*FErrorTexts)[cell.Code & 0xFF];
-  if (text.IsEmpty())
-    text = TVariant(::ErrorCodeText(static_cast<int>(cell.Code)));
-  StoreSharedText(cell, text, FErrorTextsOwner);
-}
-
-void TMSExcel::StoreLabel(const TCellRecord& cell)
-{
-  const std::span<const std::uint8_t> raw = cell.Text;
-  // The key: what the text depends on, the code page included. A label too
-  // long to keep is decoded as one of its own.
-  if (raw.size() <= TLabelTable::kLongestKey) {
-    const bool biff8 = FContext.Biff8();
-    const std::uint64_t kind = cell.LabelForm == TLabelForm::lfBiff2 ? (biff8 ? 1 : 0) : (biff8 ? 3 : 2);
-    const auto codePage = static_cast<std::uint32_t>(FContext.CodePage);
-    const std::uint64_t head = kind | static_cast<std::uint64_t>(cell.Length & 0xFFFF) << 8 |
-                               static_cast<std::uint64_t>(codePage) << 24;
-    if (!FLabels)
-      FLabels = std::make_unique<TLabelTable>();
-    const std::uint64_t hash = TLabelTable::Hash(head, raw);
-    const TVariant* kept = FLabels->Find(head, raw, hash);
-    if (!kept && !FLabels->Full())
-      kept = &FLabels->Add(head, raw, hash, TVariant(LabelText(cell, FContext)));
-    if (kept) {
-      // Cells share the table's text as they share the SST's.
-      StoreSharedText(cell, *kept, FLabels->TextOwner());
-      return;
-    }
-  }
-  StoreValue(cell, TVariant(LabelText(cell, FContext)));
-}
-
-TVariant TMSExcel::DateNumber(double value) const
-{
-  return TVariant::Date(FContext.Date1904 ? value + kDate1904Offset : value);
-}
-
-void TMSExcel::ApplySst(const TLogicalRecord& record)
-{
-  TPartCursor parts(record.Parts);
-  std::size_t bytes = 0;
-  for (const TRecordRef& part : record.Parts)
-    bytes += part.Data.size();
-  std::vector<TVariant>& table = *FSharedStrings;
-  DecodeSst(
-      parts,
-      [&](std::size_t count) {
-        // Every string takes at least 3 bytes, so a damaged count asks for
-        // no more than the parts could hold.
-        table.reserve(table.size() + std::min(count, bytes / 3));
-      },
-      [&](std::string&& text) { table.emplace_back(std::move(text)); });
-}
-
-void TMSExcel::SetDimensions(const TDimensionsRecord& d)
+void TMSExcel::Dimensions(const TDimensionsRecord& d)
 {
   // A chart's series data opens with a DIMENSIONS record of its own, which
   // is not the sheet's (and in a chart sheet before the first worksheet
   // would create a sheet).
-  if (!FInCells)
+  if (!FCells.InCells())
     return;
   FDimensionsSeen = true;
   FDimLastRow = d.LastRow;
@@ -584,10 +465,68 @@ void TMSExcel::SetDimensions(const TDimensionsRecord& d)
     OnDimensions(*this, SheetIndex, d.FirstRow, d.LastRow, d.FirstColumn, d.LastColumn);
 }
 
-void TMSExcel::SetColumnWidths(const TColumnWidthRecord& w)
+void TMSExcel::ColumnWidths(const TColumnWidthRecord& w)
 {
-  if (!FInCells || !OnColumnWidth)
+  if (!FCells.InCells() || !OnColumnWidth)
     return;
   for (int column = w.FirstColumn; column <= w.LastColumn; ++column)
     OnColumnWidth(*this, SheetIndex, column, w.Width);
+}
+
+void TMSExcel::Row(const TRowRecord& row)
+{
+  // A chart's own records size nothing of the sheet around it.
+  if (OnRowHeight && FCells.InCells())
+    OnRowHeight(*this, SheetIndex, row.Row, row.Height);
+}
+
+void TMSExcel::SheetName(const TSheetName& entry)
+{
+  FContext.Tables->SheetNames.push_back(entry);
+}
+
+void TMSExcel::Name(const TXLSName& name)
+{
+  FContext.Tables->Names.push_back(name);
+}
+
+void TMSExcel::Font(const TXLSFont& font)
+{
+  FContext.Tables->Fonts.push_back(font);
+}
+
+void TMSExcel::Xf(const TXfRecord& xf)
+{
+  FContext.Tables->Formats.AddXf(xf.FormatIndex, xf.FontIndex);
+}
+
+void TMSExcel::Format(const TFormatRecord& format)
+{
+  TFormatTables& formats = FContext.Tables->Formats;
+  formats.SetFormat(format.ByOrder ? formats.NextFormatByOrder() : format.Index, format.Text);
+}
+
+void TMSExcel::CodePage(const int& codePage)
+{
+  if (ForcedCodePage == 0)
+    SetCodePage(codePage);
+}
+
+void TMSExcel::DateMode(const bool& date1904)
+{
+  if (FContext.Date1904 == date1904)
+    return;
+  FContext.Date1904 = date1904;
+  ContextChanged();
+}
+
+void TMSExcel::Excel9()
+{
+  Version = TExcelVersion::evExcel9;
+  ContextChanged();
+}
+
+void TMSExcel::Sst(const TLogicalRecord& record)
+{
+  FCells.AddSharedStrings(record);
 }

@@ -12,6 +12,9 @@
 #include "xls/decode/FilePassRecord.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/RecordRef.h"
+#include "xls/load/CellStore.h"
+#include "xls/load/ContextHistory.h"
+#include "xls/records/RecordSink.h"
 #include "xls/records/RecordTable.h"
 #include "xls/stream/SubstreamWalk.h"
 
@@ -27,12 +30,10 @@
 #include <vector>
 
 class TDecryptingSource;
-class TLabelTable;
 class TMSExcel;
 class TRecordCipher;
 class TRecordReader;
 class TStreamSource;
-struct TRecordUse;
 struct TStreamRecordView;
 struct TWorkbookStream;
 
@@ -74,13 +75,6 @@ struct TPasswordRequest {
 using TOnPassword = std::function<void(TMSExcel& sender, const TPasswordRequest& request, TSecret& password,
                                        bool& cancel)>;
 
-/// A stretch of records that decode against one context: from FirstRecord
-/// on, up to the next stretch.
-struct TContextStretch {
-  std::uint64_t FirstRecord = 0;
-  std::shared_ptr<const TDecodeContext> Context;
-};
-
 /// The BIFF reader. Loads a workbook (BIFF2 to BIFF8) from an OLE2 compound
 /// file or a bare BIFF stream and raises the component's events: every record
 /// through OnRecord (and OnStreamRecord), in stream order, exactly once;
@@ -90,20 +84,23 @@ struct TContextStretch {
 /// The reader keeps the load's plan, the record loop, the substreams and the
 /// sheet rules; what a record means is its decoder's business (the record
 /// table, src/xls/records), and every decoder reads through a bounded cursor.
-class TMSExcel : public TSpreadSheetFile {
+class TMSExcel : public TSpreadSheetFile, private TRecordSink {
 public:
   TMSExcel();
   ~TMSExcel() override;
 
 private:
-  TDecodeContext FContext;  // first: Version below refers into it
+  // First: Version and SheetIndex below refer into them.
+  TDecodeContext FContext;
+  TCellStore FCells{*this, FContext};
 
 public:
   /// The version the records are decoded with: from the stream's name or
   /// its BOF records. Read and written like a field.
   TExcelVersion& Version = FContext.Version;
   /// Index of the worksheet whose records are read; -1 before the first.
-  int SheetIndex = -1;
+  /// Read and written like a field.
+  int& SheetIndex = FCells.SheetIndex;
 
   /// Raised for every record, after OnRecord, with its number, offset and
   /// bytes in one call.
@@ -175,12 +172,12 @@ public:
   const TWalkStart& WalkStart() const { return FWalkStart; }
 
   // Per-workbook lists, for inspection and tests.
-  const std::vector<std::string>& FormatTable() const { return FFormats->Formats(); }
-  const std::vector<TXLSFormat>& XFList() const { return FFormats->XFs(); }
+  const std::vector<std::string>& FormatTable() const { return FContext.Tables->Formats.Formats(); }
+  const std::vector<TXLSFormat>& XFList() const { return FContext.Tables->Formats.XFs(); }
   const std::vector<TXLSName>& Names() const { return FContext.Tables->Names; }
   const std::vector<TXLSFont>& Fonts() const { return FContext.Tables->Fonts; }
   const std::vector<TSheetName>& SheetNames() const { return FContext.Tables->SheetNames; }
-  const std::vector<TVariant>& SharedStrings() const { return *FSharedStrings; }
+  const std::vector<TVariant>& SharedStrings() const { return FCells.SharedStrings(); }
   int CodePage() const { return FContext.CodePage; }
   bool Date1904() const { return FContext.Date1904; }
 
@@ -199,19 +196,9 @@ public:
   bool DescribeRecord(const TLogicalRecord& record, TFieldList& fields) const;
 
   /// The date decision for a number cell's XF index.
-  bool IsDateXF(int xfIndex) const { return FFormats->IsDateXF(xfIndex); }
-  /// True when the (lower-cased) format text holds "dd", "mm" or "yy".
-  static bool IsDateFormat(std::string_view lowerText);
-  /// "#NULL!", "#DIV/0!", ... or "Unknown error code N".
-  static std::string ErrorCodeText(int code);
-  /// The number an RK value stands for.
-  static double DecodeRK(std::uint32_t rk);
-  /// Sets or adds a format text (isFormatText) or appends an XF entry.
-  void AddFormat(bool isFormatText, const std::string& text, int index, int fontIndex);
+  bool IsDateXF(int xfIndex) const { return FContext.Tables->Formats.IsDateXF(xfIndex); }
 
 private:
-  friend struct TRecordUse;
-
   /// A load's setup and cleanup: the stream dropped first, the load's label
   /// texts dropped on every exit.
   class TLoadScope {
@@ -223,11 +210,6 @@ private:
 
   private:
     TMSExcel& FReader;
-  };
-  struct TPendingText {
-    bool Waiting = false;
-    int Row = 0;
-    int Column = 0;
   };
 
   void Load(TWorkbookStream&& stream);
@@ -259,7 +241,7 @@ private:
   /// record.
   void ApplyRecord(TRecordReader& reader, const TRecordRef& record)
   {
-    const TRecordType* type = FindRecordType(record.Header.Code);
+    const TRecordType* type = FindRecordType(FCatalogue, record.Header.Code);
     if (!type || !type->Apply)
       return;
     if (type->Continued)
@@ -273,78 +255,30 @@ private:
   bool TakePendingText(TRecordReader& reader, const TRecordRef& record);
   /// Reads and raises the CONTINUE records after `record` into FParts.
   void GatherContinues(TRecordReader& reader, const TRecordRef& record);
-  /// FILEPASS: opens the encrypted records with the default password or one
-  /// OnPassword gives; when none opens them, lists the rest of the stream
-  /// and throws kMsgPasswordProtected.
-  void TakeFilePass(const TFilePass& filePass);
   /// The same for a FILEPASS whose data the loop cannot read (`problem` says why).
   void TakeUnreadableFilePass(const char* problem);
   std::unique_ptr<TRecordCipher> FindCipher(const TFilePass& filePass);
   /// Records that the context changes from the next record on.
   void ContextChanged();
-
-  // What the records do with what their decoders read.
-  /// Inline: the load stores millions of cells, and each record's decoder
-  /// knows the kind of its cells, so the switch folds away where it is used.
-  void StoreCell(const TCellRecord& cell);
-  /// A value for the cell: straight into the model's store when it is the
-  /// one to take it (no virtual call), else through the cell sink.
-  template <typename TValue>
-  [[gnu::always_inline]] void StoreValue(const TCellRecord& cell, TValue&& value,
-                                         std::int32_t formatIndex = 0)
-  {
-    if (TStoreSink* store = ModelStore()) {
-      if constexpr (std::is_rvalue_reference_v<TValue&&>)
-        store->StoreMovedValue(SheetIndex, cell.Row, cell.Column, std::move(value), cell.Alignment,
-                               formatIndex);
-      else
-        store->StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment, formatIndex);
-    } else {
-      CellSink().StoreValue(SheetIndex, cell.Row, cell.Column, value, cell.Alignment, formatIndex);
-    }
-  }
-  /// A number cell: a date when its number format is one, and the format
-  /// goes with the value.
-  [[gnu::always_inline]] void StoreNumber(const TCellRecord& cell)
-  {
-    if (!cell.DateRule) {
-      StoreValue(cell, TVariant(cell.Number));
-      return;
-    }
-    const int format = FFormats->NumberFormatOf(cell.Xf);
-    StoreValue(cell,
-               FFormats->IsDateFormatIndex(format) ? DateNumber(cell.Number) : TVariant(cell.Number),
-               format);
-  }
-  /// A text that `owner` keeps, shared by the cell.
-  void StoreSharedText(const TCellRecord& cell, const TVariant& text,
-                       const std::shared_ptr<const void>& owner)
-  {
-    if (TStoreSink* store = ModelStore())
-      store->StoreSharedText(SheetIndex, cell.Row, cell.Column, text, owner, cell.Alignment);
-    else
-      CellSink().StoreSharedText(SheetIndex, cell.Row, cell.Column, text, owner, cell.Alignment);
-  }
-  void StoreSharedString(const TCellRecord& cell)
-  {
-    if (cell.Code >= FSharedStrings->size())
-      throw EListError(cell.Code);
-    StoreSharedText(cell, (*FSharedStrings)[cell.Code], FStringTableOwner);
-  }
-  /// Stores a LABEL cell: the text of an earlier cell of this load with the
-  /// same bytes (and so the same text) is shared when there is one.
-  void StoreLabel(const TCellRecord& cell);
-  void StoreErrorCell(const TCellRecord& cell);
-  void NoteCellPosition(int row, int column)
-  {
-    FHighestRow = std::max(FHighestRow, row);
-    FHighestColumn = std::max(FHighestColumn, column);
-  }
-  TVariant DateNumber(double value) const;
-  void ApplySst(const TLogicalRecord& record);
   void SetCodePage(int codePage);
-  void SetDimensions(const TDimensionsRecord& dimensions);
-  void SetColumnWidths(const TColumnWidthRecord& widths);
+
+  // What the records do with what their decoders read (TRecordSink).
+  void SheetName(const TSheetName& entry) override;
+  void Name(const TXLSName& name) override;
+  void Font(const TXLSFont& font) override;
+  void Xf(const TXfRecord& xf) override;
+  void Format(const TFormatRecord& format) override;
+  void CodePage(const int& codePage) override;
+  void DateMode(const bool& date1904) override;
+  void Dimensions(const TDimensionsRecord& dimensions) override;
+  void ColumnWidths(const TColumnWidthRecord& widths) override;
+  void Row(const TRowRecord& row) override;
+  void Excel9() override;
+  /// FILEPASS: opens the encrypted records with the default password or one
+  /// OnPassword gives; when none opens them, lists the rest of the stream
+  /// and throws kMsgPasswordProtected.
+  void FilePass(const TFilePass& filePass) override;
+  void Sst(const TLogicalRecord& record) override;
 
   TSharedBytes FStream;
   std::uint64_t FStreamSize = 0;
@@ -361,57 +295,17 @@ private:
   std::uint64_t FFilePassOffset = 0;
   std::uint64_t FRecordOffset = 0;
   std::uint64_t FRecordCount = 0;
-  int FHighestRow = 0;
-  int FHighestColumn = 0;
   bool FDimensionsSeen = false;
   int FDimLastRow = 0;
   int FDimLastColumn = 0;
   // The substreams of the last load. Cells are stored only where the walk
-  // says they are a sheet's (FInCells): a chart's NUMBER and LABEL records
-  // are its cached series, not cells of the sheet around it.
+  // says they are a sheet's: a chart's NUMBER and LABEL records are its
+  // cached series, not cells of the sheet around it.
   std::unique_ptr<TSubstreamWalk> FWalk;
   TWalkStart FWalkStart;
   TExcelVersion FWalkVersion = TExcelVersion::evUnknown;  // the walk's version when last looked at
-  bool FInCells = true;
-  TPendingText FPendingText;
-  TFormatTables* FFormats = &FContext.Tables->Formats;  // the hot path's way in
-  std::vector<TContextStretch> FContexts;
+  TContextHistory FContexts;
   std::vector<TRecordRef> FParts;  // a logical record's parts, reused
-  // The shared-string table. Cells of the model share its texts without a
-  // count and keep the table (FStringTableOwner, the same table) instead, so
-  // a load starts a new table rather than emptying the one cells may hold.
-  std::shared_ptr<std::vector<TVariant>> FSharedStrings = std::make_shared<std::vector<TVariant>>();
-  std::shared_ptr<const void> FStringTableOwner = FSharedStrings;
-  // Texts of the load's LABEL cells, by the bytes they were read from.
-  // Older files have no shared-string table, yet their labels repeat as
-  // much: cells with the same bytes share one block, decoded once. Short
-  // texts only and a bounded count, and dropped when the load ends, so it
-  // never costs much more than the cells themselves.
-  std::unique_ptr<TLabelTable> FLabels;
-  // The texts of error cells by code, made when first met; cells share them
-  // without a count and keep the list (FErrorTextsOwner, the same list).
-  std::shared_ptr<std::array<TVariant, 256>> FErrorTexts;
-  std::shared_ptr<const void> FErrorTextsOwner;
+  const RecordTable::TCatalogue& FCatalogue = RecordTable::Catalogue();
   TCodePageDecoder FDecoder;
 };
-
-[[gnu::always_inline]] inline void TMSExcel::StoreCell(const TCellRecord& cell)
-{
-  // A chart's NUMBER and LABEL records are its cached series, not cells.
-  if (!FInCells || !OnCellValue)
-    return;
-  switch (cell.Kind) {
-  case TCellKind::ckBlank: StoreValue(cell, TVariant::Null()); break;
-  case TCellKind::ckInteger: StoreValue(cell, TVariant(static_cast<std::int32_t>(cell.Code))); break;
-  case TCellKind::ckNumber: StoreNumber(cell); break;
-  case TCellKind::ckBoolean: StoreValue(cell, TVariant(cell.Code != 0)); break;
-  case TCellKind::ckError: StoreErrorCell(cell); break;
-  case TCellKind::ckEmptyText: StoreValue(cell, TVariant(std::string())); break;
-  case TCellKind::ckLabel: StoreLabel(cell); break;
-  case TCellKind::ckSharedString: StoreSharedString(cell); break;
-  case TCellKind::ckTextFollows:
-    FPendingText = {true, cell.Row, cell.Column};
-    return;
-  }
-  NoteCellPosition(cell.Row, cell.Column);
-}

@@ -168,6 +168,7 @@ inline constexpr std::uint16_t kRecChartFrtInfo = 0x0850;
 inline constexpr std::uint16_t kRecStartBlock = 0x0852;
 inline constexpr std::uint16_t kRecEndBlock = 0x0853;
 inline constexpr std::uint16_t kRecCatLab = 0x0856;
+inline constexpr std::uint16_t kRecRangeProtection = 0x0868;
 inline constexpr std::uint16_t kRecSheetExt = 0x0862;
 inline constexpr std::uint16_t kRecBookExt = 0x0863;
 inline constexpr std::uint16_t kRecHfPicture = 0x0866;

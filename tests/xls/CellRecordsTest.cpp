@@ -36,7 +36,7 @@ TEST(DecodeRk, ValuesOfTheFormat)
                         TCase{0x80000002, -536870912},
                         TCase{0, 0}}) {
     SCOPED_TRACE(c.Rk);
-    EXPECT_EQ(TMSExcel::DecodeRK(c.Rk), c.Value);
+    EXPECT_EQ(DecodeRk(c.Rk), c.Value);
   }
 }
 

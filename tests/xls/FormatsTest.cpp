@@ -3,6 +3,7 @@
 #include "XlsTestSupport.h"
 
 #include "xls/RecordCodes.h"
+#include "xls/decode/ErrorCodes.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ TEST(ErrorCode, TextsOfTheFormatAndUnknownCodes)
                         TCase{0x2A, "#N/A"}, TCase{0x2B, "Unknown error code 43"},
                         TCase{0x01, "Unknown error code 1"}, TCase{0xFF, "Unknown error code 255"}}) {
     SCOPED_TRACE(c.Code);
-    EXPECT_EQ(TMSExcel::ErrorCodeText(c.Code), c.Text);
+    EXPECT_EQ(ErrorCodeText(c.Code), c.Text);
   }
 }
 

@@ -1,6 +1,6 @@
 // Record-type names of the record list.
 
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 
 #include <gtest/gtest.h>
 

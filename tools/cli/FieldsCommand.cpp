@@ -7,7 +7,7 @@
 #include "platform/ErrorText.h"
 #include "xls/MSExcel.h"
 #include "xls/RecordCodes.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/workbook/OpenedWorkbook.h"
 #include "xls/records/RecordTable.h"
 

@@ -6,7 +6,7 @@
 #include "platform/ErrorText.h"
 #include "platform/text/HexText.h"
 #include "xls/MSExcel.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/formula/FormulaBook.h"
 #include "xls/workbook/OpenedWorkbook.h"
 #include "xls/crypto/Encryption.h"

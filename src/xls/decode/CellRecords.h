@@ -477,23 +477,31 @@ struct TBlankDecoder {
 struct TStringDecoder {
   template <typename TFields, typename TOut>
   void operator()(TBasicPartCursor<TFields>& parts, const TDecodeContext& context, std::uint16_t code,
-                  TOut&&) const
+                  TOut&& out) const
   {
     auto& c = parts.Current();
-    if (code == kRecString2) {
-      ReadByteString8(c, context, "length", "text");
-    } else if (!context.Biff8()) {
-      ReadByteString16(c, context, "length", "text");
-    } else {
-      const std::size_t length = c.U16("length");
-      if (c.Short() || c.Remaining() == 0)
-        return;
-      const bool wide = ReadStringOptions(c);
-      ReadCharacters(parts, wide ? 2 * length : length, wide, false);
+    std::string text;
+    const std::size_t length = code == kRecString2 ? c.U8("length") : c.U16("length");
+    if (!c.Short()) {
+      if (context.Biff8() && code == kRecString2) {
+        // BIFF2's record in a BIFF8 stream: an option byte, then UTF-16.
+        c.U8("options");
+        text = ReadUtf16Chars(c, length, "text");
+      } else if (!context.Biff8()) {
+        // A leading 0 is the option byte of a compressed BIFF8 string that
+        // some writers put before 8-bit text: passed over.
+        if (c.PeekU8() == 0 && c.Remaining() > 0)
+          c.U8("options");
+        text = ReadByteChars(c, context, length, "text");
+      } else if (c.Remaining() > 0) {
+        const bool wide = ReadStringOptions(c);
+        text = ReadCharacters(parts, wide ? 2 * length : length, wide, false);
+      }
     }
     parts.Current().SkipRest("unused");
     while (parts.NextPart())
       parts.Current().SkipRest("unread");
+    out(text);
   }
 };
 

@@ -6,8 +6,8 @@
 // record cursor; decoders of a logical record (a record and its CONTINUE
 // records) read a part cursor.
 //
-// The functions are instantiated in one source file per family of
-// decoders (Describe*.cpp), declared here for the table.
+// The catalogue's family tables (*Types.cpp) instantiate them, each for
+// the decoders of its own entries.
 
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/FieldList.h"
@@ -34,9 +34,3 @@ void DescribePartsWith(const TLogicalRecord& record, const TDecodeContext& conte
   while (parts.NextPart())
     parts.Current().SkipRest("unread");
 }
-
-/// SST: the two counts, then the strings as a list described item by item
-/// (TSstStringList).
-void DescribeSst(const TLogicalRecord& record, const TDecodeContext& context, TFieldList& fields);
-/// CONTINUE on its own: its data (what it continues is the viewer's to say).
-void DescribeContinue(const TLogicalRecord& record, const TDecodeContext& context, TFieldList& fields);

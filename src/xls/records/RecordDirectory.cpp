@@ -1,7 +1,7 @@
 #include "xls/records/RecordDirectory.h"
 
 #include "xls/RecordCodes.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/decode/ChartRecords.h"
 #include "xls/records/RecordTable.h"
 #include "xls/stream/SubstreamWalk.h"

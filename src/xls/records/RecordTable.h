@@ -1,30 +1,37 @@
 #pragma once
 
-// The record table: for every record code the reader knows, its name in the
-// catalogue, what a load does with it, and how it is described. A record
-// type is one entry here and one decoder (src/xls/decode): the load and the
-// description run the same decoder, so they cannot drift apart.
+// The record catalogue: for every record code the reader knows, its name in
+// the record list, its type in the catalogue, what a load does with it, and
+// how it is described. A record type is one entry here and one decoder
+// (src/xls/decode): the load and the description run the same decoder, so
+// they cannot drift apart. The entries live in family tables (*Types.cpp).
 
+#include "xls/RecordRef.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/FieldList.h"
-#include "xls/RecordRef.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
-class TMSExcel;
+class TRecordSink;
 
-/// What a load does with a record (decode it and store what it holds).
-using TApplyRecord = void (*)(TMSExcel& reader, const TLogicalRecord& record);
+/// What a load does with a record (decode it and hand what it holds to the load).
+using TApplyRecord = void (*)(TRecordSink& sink, const TLogicalRecord& record);
 /// Decodes a record once more, recording its fields.
 using TDescribeRecord = void (*)(const TLogicalRecord& record, const TDecodeContext& context,
                                  TFieldList& fields);
 
 struct TRecordType {
   std::uint16_t Code = 0;
-  const char* Type = nullptr;     // its name in the catalogue ("NUMBER")
+  /// Its name in the catalogue ("NUMBER"), the name of its layout; nullptr
+  /// for a code the record list names and no layout describes.
+  const char* Type = nullptr;
+  /// Its name in the record list ("2NUMBER" for BIFF2's), as the viewer's
+  /// name table has it; nullptr: the list calls it "Unknown".
+  const char* ListName = nullptr;
   bool Continued = false;         // its data goes on in the CONTINUE records after it
   TApplyRecord Apply = nullptr;   // nothing to do in a load when null
   TDescribeRecord Describe = nullptr;
@@ -35,23 +42,50 @@ namespace RecordTable {
 /// Table slots by (code & kIndexMask): every known code has a slot of its own.
 inline constexpr std::size_t kIndexSize = 0x2000;
 inline constexpr std::uint16_t kIndexMask = kIndexSize - 1;
-extern const TRecordType kTypes[];
-extern const std::array<std::uint16_t, kIndexSize> kIndex;  // 0: none; else 1 + table row
+
+/// Every family's entries in code order, and each code's slot (0: none;
+/// else 1 + its place in Types).
+struct TCatalogue {
+  std::vector<TRecordType> Types;
+  std::array<std::uint16_t, kIndexSize> Index{};
+};
+/// Made from the family tables on first use.
+const TCatalogue& Catalogue();
 
 }  // namespace RecordTable
 
-/// The record type of `code`, or nullptr. Inline: the load asks once per record.
-inline const TRecordType* FindRecordType(std::uint16_t code)
+/// The record type of `code` in `catalogue`, or nullptr. Inline: the load
+/// asks once per record, with the catalogue it holds.
+inline const TRecordType* FindRecordType(const RecordTable::TCatalogue& catalogue, std::uint16_t code)
 {
-  const std::uint16_t row = RecordTable::kIndex[code & RecordTable::kIndexMask];
+  const std::uint16_t row = catalogue.Index[code & RecordTable::kIndexMask];
   if (row == 0)
     return nullptr;
-  const TRecordType* type = RecordTable::kTypes + (row - 1);
+  const TRecordType* type = catalogue.Types.data() + (row - 1);
   return type->Code == code ? type : nullptr;
 }
 
-/// Every record type of the table, in code order.
+/// The record type of `code`, or nullptr.
+inline const TRecordType* FindRecordType(std::uint16_t code)
+{
+  static const RecordTable::TCatalogue& catalogue = RecordTable::Catalogue();
+  return FindRecordType(catalogue, code);
+}
+
+/// Every record type of the catalogue, in code order.
 std::span<const TRecordType> RecordTypes();
+
+/// The record list's name of a record code: an exact match of the whole
+/// code (no masking: 0x0809 is not "BOF"), "Unknown" for codes it does not name.
+const char* RecordTypeName(std::uint16_t code);
+/// Number of codes the record list names (two codes share "EXTERNNAME").
+int RecordTypeNameCount();
+/// The name a viewer shows beside the list's: the list's name, else the
+/// catalogue's, else "Unknown".
+const char* RecordDisplayName(std::uint16_t code);
+/// True for the records of a chart's blocks: the chart records and the
+/// chart "future" records.
+bool IsChartRecordCode(std::uint16_t code);
 
 /// The one field a record without a layout is shown as: "data", its `size`
 /// bytes raw, meaning kTextNoLayout.

@@ -4,16 +4,9 @@
 
 namespace {
 
-// The four BOF codes: BIFF2 (0x0009), BIFF3 (0x0209), BIFF4 (0x0409) and
-// BIFF5 to BIFF8 (0x0809). Chart records such as MARKERFORMAT (0x1009)
-// share their low byte: only these codes open a substream.
-constexpr std::uint16_t kBofCodeMask = 0x00FF;
-constexpr std::uint16_t kBofLowByte = 0x0009;
-
-bool IsBofCode(std::uint16_t code)
-{
-  return code == kRecBof2 || code == kRecBof3 || code == kRecBof4 || code == kRecBof;
-}
+static_assert(TSubstreamWalk::IsBofCode(kRecBof2) && TSubstreamWalk::IsBofCode(kRecBof3) &&
+                  TSubstreamWalk::IsBofCode(kRecBof4) && TSubstreamWalk::IsBofCode(kRecBof),
+              "the walk's BOF codes are the record codes");
 
 std::uint16_t Word(std::span<const std::uint8_t> data, std::size_t at)
 {
@@ -57,15 +50,6 @@ TWalkStart TSubstreamWalk::BareStart(TExcelVersion previous)
   return {true, previous};
 }
 
-bool TSubstreamWalk::Acts(std::uint16_t code) const
-{
-  if (code == kRecEof || IsBofCode(code))
-    return true;
-  // In a bare stream a code that could only be a BOF of a version nobody
-  // wrote says the bytes are no BIFF stream.
-  return FBare && (code & kBofCodeMask) == kBofLowByte;
-}
-
 std::uint16_t TSubstreamWalk::CurrentType() const
 {
   return FOpen.empty() ? 0 : FSubstreams[static_cast<std::size_t>(FOpen.back())].Type;
@@ -76,13 +60,13 @@ TWalkStep TSubstreamWalk::Boundary(const TRecordRef& record)
   const std::uint16_t code = record.Header.Code;
   const std::uint16_t length = record.Header.Length;
   // A chart's MARKERFORMAT shares BOF's low byte, and is a record like any.
-  if (code != kRecEof && !IsBofCode(code))
+  if (code != kEofCode && !IsBofCode(code))
     return length > 0 && code != kRecChartMarkerFormat ? TWalkStep::wsNotBiff : TWalkStep::wsRecord;
   // A record over the length limit has its data passed over, one the
   // stream's end cut short is not whole: they bound nothing.
   if (length > RecordLimit(FVersion) || record.Truncated())
     return TWalkStep::wsNoType;
-  if (code == kRecEof) {
+  if (code == kEofCode) {
     if (FOpen.empty())
       return TWalkStep::wsStrayEof;
     FClosed = FOpen.back();

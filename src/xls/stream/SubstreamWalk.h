@@ -69,7 +69,20 @@ public:
   /// the four BOF codes exactly, EOF, and in a bare stream the codes a
   /// BOF's low byte could stand for. A caller that sees millions of
   /// records asks this first and calls Step only for them.
-  bool Acts(std::uint16_t code) const;
+  bool Acts(std::uint16_t code) const
+  {
+    // Inline: the load asks for every record. In a bare stream a code that
+    // could only be a BOF of a version nobody wrote says the bytes are no
+    // BIFF stream.
+    return code == kEofCode || ((code & kBofCodeMask) == kBofLowByte && (FBare || IsBofCode(code)));
+  }
+  /// The four BOF codes: BIFF2 (0x0009), BIFF3 (0x0209), BIFF4 (0x0409) and
+  /// BIFF5 to BIFF8 (0x0809). Chart records such as MARKERFORMAT (0x1009)
+  /// share their low byte: only these codes open a substream.
+  static constexpr bool IsBofCode(std::uint16_t code)
+  {
+    return code == 0x0009 || code == 0x0209 || code == 0x0409 || code == 0x0809;
+  }
   /// The next record, in stream order.
   TWalkStep Step(const TRecordRef& record)
   {
@@ -102,6 +115,10 @@ public:
   int Worksheets() const { return FWorksheets; }
 
 private:
+  static constexpr std::uint16_t kEofCode = 0x000A;
+  static constexpr std::uint16_t kBofCodeMask = 0x00FF;
+  static constexpr std::uint16_t kBofLowByte = 0x0009;
+
   TWalkStep Boundary(const TRecordRef& record);
   void Open(const TRecordRef& record, std::uint16_t type);
   void UpdateInCells();

@@ -2,7 +2,7 @@
 
 #include "xls/workbook/WorkbookMessages.h"
 #include "xls/RecordCodes.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/records/RecordTable.h"
 #include "xls/stream/SubstreamWalk.h"
 
@@ -169,16 +169,6 @@ std::optional<TFindHit> SearchBackward(std::span<const std::uint8_t> stream, std
 }
 
 }  // namespace
-
-const char* RecordDisplayName(std::uint16_t code)
-{
-  const char* name = RecordTypeName(code);
-  if (std::strcmp(name, kUnknownName) != 0)
-    return name;
-  if (const TRecordType* type = FindRecordType(code); type != nullptr && type->Type != nullptr)
-    return type->Type;
-  return kUnknownName;
-}
 
 TRecordFilterText ParseRecordFilter(std::string_view text)
 {

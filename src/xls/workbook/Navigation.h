@@ -18,9 +18,6 @@
 #include <string_view>
 #include <vector>
 
-/// The display name of a record code: the list's name, else the
-/// catalogue's, else "Unknown".
-const char* RecordDisplayName(std::uint16_t code);
 
 /// What a filter text asks for: record codes, or the first word that names
 /// none.

@@ -1,7 +1,7 @@
 #include "xls/workbook/OpenedWorkbook.h"
 
 #include "platform/ErrorText.h"
-#include "xls/RecordNames.h"
+#include "xls/records/RecordTable.h"
 #include "xls/records/RecordTable.h"
 
 #include <exception>
