@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -320,10 +321,19 @@ private:
   }
   void StoreSharedString(const TCellRecord& cell)
   {
-    if (cell.Code >= FSharedStrings->size())
-      throw EListError(cell.Code);
+    if (cell.Code >= FSharedStrings->size()) {
+      NoteStringPastTable(cell.Code);
+      return;
+    }
     StoreSharedText(cell, (*FSharedStrings)[cell.Code], FStringTableOwner);
   }
+  /// A LABELSST whose string the table lacks: its cell is left out, the
+  /// load goes on and fails once the stream is read (NoteDamage).
+  [[gnu::cold]] void NoteStringPastTable(std::uint64_t index);
+  /// Keeps `message`, when it is the load's first, for the load to fail
+  /// with once every record is read: damage that loses one thing (a cell, a
+  /// sheet's name) and leaves the rest readable.
+  void NoteDamage(std::string message);
   /// Stores a LABEL cell: the text of an earlier cell of this load with the
   /// same bytes (and so the same text) is shared when there is one.
   void StoreLabel(const TCellRecord& cell);
@@ -364,6 +374,8 @@ private:
   // cells of the sheet around them, so cells are decoded only at depth 0.
   int FForeignDepth = 0;
   TPendingText FPendingText;
+  // The first damage the load read past (NoteDamage).
+  std::optional<std::string> FDamage;
   TFormatTables* FFormats = &FContext.Tables->Formats;  // the hot path's way in
   std::vector<TContextStretch> FContexts;
   std::vector<TRecordRef> FParts;  // a logical record's parts, reused
