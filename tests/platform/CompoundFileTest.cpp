@@ -544,6 +544,8 @@ TEST(CompoundFileInMemory, RefusesAMissingBuffer)
   EXPECT_TRUE(ThrowsOle([] { TCompoundFile::Open(TSharedBytes{}); }, kStgInvalidPointer, kMsgCfbNoData));
 }
 
+// The damage texts no damaged-file test spells out: mini sectors, marks
+// where a sector belongs, a bad first sector, the DIFAT's end.
 TEST(CompoundFileMessages, EachDamageTextSaysWhereTheDamageIs)
 {
   const std::string workbook = CfbStreamChain("Workbook", 1);
@@ -551,8 +553,6 @@ TEST(CompoundFileMessages, EachDamageTextSaysWhereTheDamageIs)
     std::string Text;
     const char* Expected;
   } cases[] = {
-      {workbook, "stream \"Workbook\" (entry 1)"},
-      {CfbBadLinkText(workbook, false, 57u, 0xFFFFFFFF, 128), "stream \"Workbook\" (entry 1): sector 57 links to a free sector"},
       {CfbBadLinkText(workbook, false, 57u, 9000, 128),
        "stream \"Workbook\" (entry 1): sector 57 links to sector 9000, beyond the 128 sectors the FAT describes"},
       {CfbBadLinkText(kCfbMiniFatChain, false, std::nullopt, 0xFFFFFFFD, 128),
@@ -560,39 +560,19 @@ TEST(CompoundFileMessages, EachDamageTextSaysWhereTheDamageIs)
       {CfbBadLinkText(workbook, true, 3u, 700, 256),
        "stream \"Workbook\" (entry 1): mini sector 3 links to mini sector 700, beyond the 256 mini sectors the mini "
        "FAT describes"},
-      {CfbPastDataText(workbook, false, 24u, 25, 25),
-       "stream \"Workbook\" (entry 1) runs past the end of the file: sector 24 links to sector 25, the file holds 25 "
-       "sectors"},
       {CfbPastDataText(kCfbDirectoryChain, false, std::nullopt, 30, 25),
        "the directory chain runs past the end of the file: it starts at sector 30, the file holds 25 sectors"},
       {CfbPastDataText(workbook, true, 4u, 6, 5),
        "stream \"Workbook\" (entry 1) runs past the end of the mini stream: mini sector 4 links to mini sector 6, the "
        "mini stream holds 5 mini sectors"},
-      {CfbChainLoopText(kCfbDifatChain, false, 7, 4), "the DIFAT chain loops: sector 7 links back to sector 4"},
-      {CfbChainEndsText(workbook, false, 14u, 10, 20),
-       "stream \"Workbook\" (entry 1) ends after 10 of its 20 sectors, at sector 14"},
       {CfbChainEndsText(kCfbMiniStreamChain, false, std::nullopt, 0, 8), "the mini stream has no sector, its size needs 8"},
-      {CfbChainCutText(workbook, 24, 334, 400),
-       "stream \"Workbook\" (entry 1) is cut short by the end of the file: sector 24 holds 334 of its 400 bytes"},
-      {CfbReadOnText(workbook, 129, 265, 136, 262, 262),
-       "stream \"Workbook\" (entry 1) is read on in file order from sector 129 to sector 265: 136 sectors, 262 of "
-       "the 262 its size needs"},
       {CfbReadOnText(workbook, 9, 9, 1, 5, 40),
        "stream \"Workbook\" (entry 1) is read on in file order from sector 9 to sector 9: 1 sector, 5 of the 40 its "
        "size needs"},
-      {CfbTreeLoopText(33, 0), "directory tree loops: entry 33 links back to entry 0"},
-      {CfbEntryOutOfRangeText(2, 1000, 8), "directory entry 2 links to entry 1000, beyond the 8 entries of the directory"},
-      {CfbFatCountText(8388609, 71), "the header claims 8388609 FAT sectors, the file holds 71 sectors"},
-      {CfbFatSectorText(1, 2, 0xFFFFFFFF, 20), "FAT sector 2 of 2 is listed as a free sector"},
       {CfbFatSectorText(0, 1, 100000, 20), "FAT sector 1 of 1 is listed as sector 100000, beyond the 20 sectors of the file"},
       {CfbDifatEndsText(7u, 236, 400), "the DIFAT chain ends after sector 7 with 236 of the 400 FAT sectors listed"},
       {CfbDifatEndsText(std::nullopt, 109, 400), "the DIFAT chain ends at the header with 109 of the 400 FAT sectors listed"},
-      {CfbSectorSharedText(11, kCfbDirectoryChain, workbook),
-       "sector 11 is claimed by the directory chain and by stream \"Workbook\" (entry 1)"},
-      {CfbUnreachableText(1, 129), "1 sector in use by the FAT belongs to no chain, the first sector 129"},
-      {CfbFoundByScanText(workbook),
-       "stream \"Workbook\" (entry 1) is not reached through the directory tree: found by scanning the directory "
-       "sectors"},
+      {CfbUnreachableText(136, 129), "136 sectors in use by the FAT belong to no chain, the first sector 129"},
       {CfbDamagedMessage(std::vector<std::string>{"a", "b"}), "Compound file is damaged: a; b"},
   };
   for (const auto& c : cases)

@@ -255,22 +255,6 @@ TEST(CompoundMapReadOn, ABrokenChainGoesOnInFileOrderAsFarAsThatIsPlausible)
   }
 }
 
-TEST(CompoundMapReadOn, TheSectorsTakenAreAProblemThatSaysWhich)
-{
-  TCompoundFileImage image = Sample();
-  const auto& s = image.Layout.Stream("Workbook").Sectors;
-  CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(s[3]), kCfbFreeSect);
-  const TCompoundMap map = MapCompoundFile(image.Bytes);
-  const std::string workbook = "stream \"Workbook\" (entry 1)";
-  EXPECT_EQ(Messages(map), (std::vector<std::string>{
-                               workbook + ": sector " + std::to_string(s[3]) + " links to a free sector",
-                               workbook + " is read on in file order from sector " + std::to_string(s[4]) +
-                                   " to sector " + std::to_string(s[9]) + ": 6 sectors, 10 of the 10 its size needs"}));
-  EXPECT_EQ(map.Problems[1].Scope, TProblemScope::psChain);
-  EXPECT_EQ(map.Problems[1].Sector, s[4]);
-  EXPECT_EQ(map.StreamBytes(image.Bytes, Entry(map, "Workbook").Id), Counting(5000));
-}
-
 // The tree walked as the strict reader walks it, but on past a bad link:
 // the entries reached before it keep their places.
 TEST(CompoundMapTree, AnEntryReachedFromTheRootStaysTheRootsWhenAStorageLinksToItToo)
@@ -286,21 +270,6 @@ TEST(CompoundMapTree, AnEntryReachedFromTheRootStaysTheRootsWhenAStorageLinksToI
                                                      " links back to entry " + std::to_string(workbook)}));
   EXPECT_EQ(map.Problems[0].Scope, TProblemScope::psTree);
   EXPECT_EQ(map.Problems[0].Entry, box);
-}
-
-TEST(CompoundMapTree, ALoopKeepsTheEntriesReachedBeforeItInDirectoryOrder)
-{
-  // Box (3 letters) < Small (5) < Workbook (8): Small is the top, Box its
-  // left. Box linking left to the root loops; Small and Workbook are
-  // still reached after it.
-  TCompoundFileImage image = Sample();
-  const std::uint32_t box = image.Layout.Stream("Box").EntryId;
-  CfbPutU32(image.Bytes, image.Layout.EntryOffset(box) + kCfbEntryLeft, 0);
-  const TCompoundMap map = MapCompoundFile(image.Bytes);
-  const std::uint32_t small = image.Layout.Stream("Small").EntryId;
-  EXPECT_EQ(map.RootChildren, (std::vector<std::uint32_t>{box, small, image.Layout.Stream("Workbook").EntryId}));
-  EXPECT_EQ(Messages(map), (std::vector<std::string>{"directory tree loops: entry " + std::to_string(box) +
-                                                     " links back to entry 0"}));
 }
 
 TEST(CompoundMap, AFileOnDiskMapsAsInMemory)

@@ -49,20 +49,6 @@ void Link(TCompoundFileImage& image, std::uint32_t entry, std::size_t field, std
 
 }  // namespace
 
-TEST(CompoundSalvage, AWorkbookTheTreeNoLongerReachesIsFoundInTheDirectorySectors)
-{
-  TCompoundFileImage image = Sample();
-  Link(image, 0, kCfbEntryChild, 1000);
-  const auto salvaged = SalvageStream(image.Bytes, WorkbookOrBook);
-  ASSERT_TRUE(salvaged);
-  EXPECT_EQ(salvaged->Name, "Workbook");
-  EXPECT_EQ(TBytes(salvaged->Bytes.begin(), salvaged->Bytes.end()), Pattern(5000, 1));
-  EXPECT_EQ(salvaged->Damage,
-            (std::vector<std::string>{"directory entry 0 links to entry 1000, beyond the 8 entries of the directory",
-                                      "stream \"Workbook\" (entry 1) is not reached through the directory tree: "
-                                      "found by scanning the directory sectors"}));
-}
-
 TEST(CompoundSalvage, TheTreeIsAskedBeforeTheScanAndTheScanPrefersAsTheChooserDoes)
 {
   // Siblings sort Box < Book < Small < Workbook, Small at the top, the
