@@ -67,7 +67,6 @@ std::optional<TSalvagedStream> SalvageStream(std::span<const std::uint8_t> file,
   const TCompoundEntry& entry = map.Entries[choice->Id];
   TSalvagedStream salvaged;
   salvaged.Name = entry.Name;
-  salvaged.EntryId = entry.Id;
   salvaged.Bytes = TSharedBytes(map.StreamBytes(file, entry.Id));
   for (const TCompoundProblem& problem : map.Problems)
     if (Concerns(problem, entry))

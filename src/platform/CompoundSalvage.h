@@ -19,7 +19,6 @@
 /// What a damaged compound file still holds of one root-level stream.
 struct TSalvagedStream {
   std::string Name;   // as stored
-  std::uint32_t EntryId = 0;
   TSharedBytes Bytes; // the stream's bytes up to the first break, or all of them
   /// The damage met on the way to these bytes, each text saying where
   /// (CompoundFileMessages.h): the header's, the FAT's and the directory's,
