@@ -167,10 +167,11 @@ struct TCompoundFile::TImpl {
   }
 
   /// A whole sector for a structure read, missing bytes set to `fill`.
+  /// Every caller has checked `sector` against the file with its own text.
   std::vector<std::uint8_t> PaddedSector(std::uint32_t sector, std::uint8_t fill) const
   {
     if (sector > kMaxRegularSector || sector >= SectorCount)
-      Corrupt(kMsgCfbSectorOutOfRange);
+      Corrupt(kMsgCfbStructureTruncated);
     if (File) {
       std::vector<std::uint8_t> out(SectorSize, fill);
       std::size_t read = 0;
@@ -190,54 +191,64 @@ struct TCompoundFile::TImpl {
   /// Follows `table` from `start`: collects `wanted` sectors when given (a
   /// chain longer than that is accepted, as many writers leave one), else up
   /// to the end-of-chain marker. `usable` is the count of sectors whose data
-  /// exists; a sector the table describes but the data lacks throws
-  /// `pastDataMessage`. A revisit throws kMsgCfbChainLoops, so the walk ends
-  /// within table.size() steps.
+  /// exists. Every failure names `chain` and the sector where it broke
+  /// (counted in mini sectors when `mini`): a link out of the table, into
+  /// data that does not exist, back to a sector already taken (so the walk
+  /// ends within table.size() steps), or an end before `wanted`.
   static std::vector<std::uint32_t> WalkChain(std::span<const std::uint32_t> table,
                                               std::size_t usable, std::uint32_t start,
                                               std::optional<std::uint64_t> wanted,
-                                              const std::string& streamName,
-                                              const char* pastDataMessage)
+                                              const std::string& chainName, bool mini)
   {
     std::vector<std::uint32_t> chain;
     std::vector<bool> visited(table.size(), false);
+    std::optional<std::uint32_t> from;
     std::uint32_t sector = start;
     while (!wanted || chain.size() < *wanted) {
       if (sector == kEndOfChain) {
         if (wanted)
-          Corrupt(CfbStreamTruncatedMessage(streamName));
+          Corrupt(CfbDamagedMessage(CfbChainEndsText(chainName, mini, from, chain.size(), *wanted)));
         break;
       }
       if (sector > kMaxRegularSector || sector >= table.size())
-        Corrupt(kMsgCfbSectorOutOfRange);
+        Corrupt(CfbDamagedMessage(CfbBadLinkText(chainName, mini, from, sector, table.size())));
       if (sector >= usable)
-        Corrupt(pastDataMessage);
+        Corrupt(CfbDamagedMessage(CfbPastDataText(chainName, mini, from, sector, usable)));
       if (visited[sector])
-        Corrupt(kMsgCfbChainLoops);
+        Corrupt(CfbDamagedMessage(CfbChainLoopText(chainName, mini, *from, sector)));
       visited[sector] = true;
       chain.push_back(sector);
+      from = sector;
       sector = table[sector];
     }
     return chain;
   }
 
   std::vector<std::uint32_t> FatChain(std::uint32_t start, std::optional<std::uint64_t> wanted,
-                                      const std::string& streamName) const
+                                      const std::string& chainName) const
   {
-    return WalkChain(Fat, SectorCount, start, wanted, streamName, kMsgCfbFileTruncated);
+    return WalkChain(Fat, SectorCount, start, wanted, chainName, false);
   }
 
-  /// The sectors of a stream of `size` bytes stored in the FAT. A size beyond
-  /// the whole file is refused before anything is allocated for it.
-  std::vector<std::uint32_t> StreamChain(const TDirectoryEntry& entry, std::uint64_t size) const
+  /// How entry `id`'s chain is named in a damage text.
+  std::string ChainName(std::uint32_t id) const
   {
+    return id == 0 ? std::string(kCfbMiniStreamChain) : CfbStreamChain(Entries[id].Name, id);
+  }
+
+  /// The sectors of entry `id`'s stream of `size` bytes, stored in the FAT.
+  /// A size beyond the whole file is refused before anything is allocated
+  /// for it.
+  std::vector<std::uint32_t> StreamChain(std::uint32_t id, std::uint64_t size) const
+  {
+    const TDirectoryEntry& entry = Entries[id];
     if (size > Capacity()) {
       // Either the size field is false or the file lost its end: a chain
       // running into sectors past the end tells the second.
-      FatChain(entry.StartSector, std::nullopt, entry.Name);
+      FatChain(entry.StartSector, std::nullopt, ChainName(id));
       Corrupt(CfbStreamTooLargeMessage(entry.Name));
     }
-    return FatChain(entry.StartSector, CeilDiv(size, SectorSize), entry.Name);
+    return FatChain(entry.StartSector, CeilDiv(size, SectorSize), ChainName(id));
   }
 
   std::uint64_t EntrySize(const TDirectoryEntry& entry) const
@@ -251,8 +262,8 @@ struct TCompoundFile::TImpl {
   void LoadMiniFat(const THeader& header);
   std::vector<TStorageElement> WalkRoot() const;
   /// `writable`: the file's bytes when this reader may rearrange them.
-  TSharedBytes ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size, std::uint8_t* writable) const;
-  std::vector<std::uint8_t> ReadMiniStream(const TDirectoryEntry& entry, std::uint64_t size) const;
+  TSharedBytes ReadRegularStream(std::uint32_t id, std::uint64_t size, std::uint8_t* writable) const;
+  std::vector<std::uint8_t> ReadMiniStream(std::uint32_t id, std::uint64_t size) const;
 };
 
 // [MS-CFB] 2.5: the FAT sectors are listed by the 109 header DIFAT entries,
@@ -260,7 +271,7 @@ struct TCompoundFile::TImpl {
 void TCompoundFile::TImpl::LoadFat(const THeader& header)
 {
   if (header.FatSectorCount > SectorCount)
-    Corrupt(kMsgCfbTooManyFatSectors);
+    Corrupt(CfbDamagedMessage(CfbFatCountText(header.FatSectorCount, SectorCount)));
   const std::size_t fatSectorCount = header.FatSectorCount;
   std::vector<std::uint32_t> fatSectors;
   fatSectors.reserve(fatSectorCount);
@@ -269,15 +280,19 @@ void TCompoundFile::TImpl::LoadFat(const THeader& header)
 
   const std::size_t entriesPerSector = SectorSize / kSectorEntrySize;
   std::vector<bool> visited(SectorCount, false);
+  std::optional<std::uint32_t> lastDifat;
   std::uint32_t difatSector = header.FirstDifatSector;
   while (fatSectors.size() < fatSectorCount) {
     if (difatSector == kEndOfChain || difatSector == kFreeSector)
-      Corrupt(kMsgCfbDifatEndsEarly);
-    if (difatSector > kMaxRegularSector || difatSector >= SectorCount)
-      Corrupt(kMsgCfbSectorOutOfRange);
+      Corrupt(CfbDamagedMessage(CfbDifatEndsText(lastDifat, fatSectors.size(), fatSectorCount)));
+    if (difatSector > kMaxRegularSector)
+      Corrupt(CfbDamagedMessage(CfbBadLinkText(kCfbDifatChain, false, lastDifat, difatSector, SectorCount)));
+    if (difatSector >= SectorCount)
+      Corrupt(CfbDamagedMessage(CfbPastDataText(kCfbDifatChain, false, lastDifat, difatSector, SectorCount)));
     if (visited[difatSector])
-      Corrupt(kMsgCfbDifatLoops);
+      Corrupt(CfbDamagedMessage(CfbChainLoopText(kCfbDifatChain, false, *lastDifat, difatSector)));
     visited[difatSector] = true;
+    lastDifat = difatSector;
     const auto sector = PaddedSector(difatSector, kTableFill);
     TCfbByteCursor cursor(sector);
     for (std::size_t i = 0; i + 1 < entriesPerSector; ++i) {
@@ -289,7 +304,10 @@ void TCompoundFile::TImpl::LoadFat(const THeader& header)
   }
 
   Fat.reserve(fatSectorCount * entriesPerSector);
-  for (const std::uint32_t fatSector : fatSectors) {
+  for (std::size_t i = 0; i < fatSectors.size(); ++i) {
+    const std::uint32_t fatSector = fatSectors[i];
+    if (fatSector > kMaxRegularSector || fatSector >= SectorCount)
+      Corrupt(CfbDamagedMessage(CfbFatSectorText(i, fatSectorCount, fatSector, SectorCount)));
     const auto sector = PaddedSector(fatSector, kTableFill);
     TCfbByteCursor cursor(sector);
     while (cursor.Remaining() > 0)
@@ -300,7 +318,7 @@ void TCompoundFile::TImpl::LoadFat(const THeader& header)
 // [MS-CFB] 2.6: the directory is a chain of 128-byte entries; entry 0 is the root.
 void TCompoundFile::TImpl::LoadDirectory(const THeader& header)
 {
-  const auto chain = FatChain(header.FirstDirectorySector, std::nullopt, std::string());
+  const auto chain = FatChain(header.FirstDirectorySector, std::nullopt, kCfbDirectoryChain);
   if (chain.empty())
     Corrupt(kMsgCfbNoRootEntry);
   Entries.reserve(chain.size() * (SectorSize / kDirectoryEntrySize));
@@ -344,7 +362,7 @@ void TCompoundFile::TImpl::LoadMiniFat(const THeader& header)
   // No mini FAT: writers mark it with either marker.
   if (header.FirstMiniFatSector == kEndOfChain || header.FirstMiniFatSector == kFreeSector)
     return;
-  const auto chain = FatChain(header.FirstMiniFatSector, std::nullopt, std::string());
+  const auto chain = FatChain(header.FirstMiniFatSector, std::nullopt, kCfbMiniFatChain);
   MiniFat.reserve(chain.size() * (SectorSize / kSectorEntrySize));
   for (const std::uint32_t sectorNumber : chain) {
     const auto sector = PaddedSector(sectorNumber, kTableFill);
@@ -364,15 +382,18 @@ std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
   std::vector<bool> visited(Entries.size(), false);
   visited[0] = true;
   std::vector<std::uint32_t> stack;
+  // The entry whose link leads to `node`, for the damage text.
+  std::uint32_t parent = 0;
   std::uint32_t node = Entries.front().Child;
   while (node != kNoStream || !stack.empty()) {
     while (node != kNoStream) {
       if (node >= Entries.size())
-        Corrupt(kMsgCfbEntryOutOfRange);
+        Corrupt(CfbDamagedMessage(CfbEntryOutOfRangeText(parent, node, Entries.size())));
       if (visited[node])
-        Corrupt(kMsgCfbDirectoryLoops);
+        Corrupt(CfbDamagedMessage(CfbTreeLoopText(parent, node)));
       visited[node] = true;
       stack.push_back(node);
+      parent = node;
       node = Entries[node].Left;
     }
     const std::uint32_t id = stack.back();
@@ -388,15 +409,16 @@ std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
       element.EntryId = id;
       elements.push_back(std::move(element));
     }
+    parent = id;
     node = entry.Right;
   }
   return elements;
 }
 
-TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entry, std::uint64_t size,
+TSharedBytes TCompoundFile::TImpl::ReadRegularStream(std::uint32_t id, std::uint64_t size,
                                                      std::uint8_t* writable) const
 {
-  const auto chain = StreamChain(entry, size);
+  const auto chain = StreamChain(id, size);
   const auto length = static_cast<std::size_t>(size);
   // Writers usually lay a big stream out in one run of sectors: then the
   // stream is a view of the file's bytes, not a second copy of them.
@@ -425,8 +447,8 @@ TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entr
   std::uint8_t* const target = inPlace ? writable + start : block.get();
   const auto count = [&](std::size_t i) { return std::min(SectorSize, length - i * SectorSize); };
   for (std::size_t i = 0; i < needed; ++i)
-    if (SectorBytes(chain[i]).size() < count(i))
-      Corrupt(kMsgCfbFileTruncated);
+    if (const std::size_t present = SectorBytes(chain[i]).size(); present < count(i))
+      Corrupt(CfbDamagedMessage(CfbChainCutText(ChainName(id), chain[i], present, count(i))));
   for (std::size_t i = 0; i < needed; ++i)
     std::memmove(target + i * SectorSize, SectorBytes(chain[i]).data(), count(i));
   return inPlace ? Bytes.Slice(start, length) : TSharedBytes(std::move(block), length);
@@ -434,15 +456,14 @@ TSharedBytes TCompoundFile::TImpl::ReadRegularStream(const TDirectoryEntry& entr
 
 // [MS-CFB] 2.4: streams below the cutoff live in 64-byte mini sectors inside
 // the mini stream, which is the root entry's own chain.
-std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(const TDirectoryEntry& entry,
-                                                               std::uint64_t size) const
+std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(std::uint32_t id, std::uint64_t size) const
 {
   const TDirectoryEntry& root = Entries.front();
   const std::uint64_t miniStreamSize = EntrySize(root);
-  const auto container = StreamChain(root, miniStreamSize);
+  const auto container = StreamChain(0, miniStreamSize);
   const std::size_t miniSectorCount = static_cast<std::size_t>(CeilDiv(miniStreamSize, kMiniSectorSize));
-  const auto chain = WalkChain(MiniFat, miniSectorCount, entry.StartSector,
-                               CeilDiv(size, kMiniSectorSize), entry.Name, kMsgCfbSectorOutOfRange);
+  const auto chain = WalkChain(MiniFat, miniSectorCount, Entries[id].StartSector,
+                               CeilDiv(size, kMiniSectorSize), ChainName(id), true);
   std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
   std::vector<std::uint8_t> scratch;
   std::span<const std::uint8_t> present;
@@ -460,7 +481,7 @@ std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(const TDirectoryE
     }
     const std::size_t within = position % SectorSize;
     if (within > present.size() || count > present.size() - within)
-      Corrupt(kMsgCfbFileTruncated);
+      Corrupt(CfbDamagedMessage(CfbChainCutText(kCfbMiniStreamChain, sector, present.size(), within + count)));
     std::copy_n(present.begin() + static_cast<std::ptrdiff_t>(within), count,
                 data.begin() + static_cast<std::ptrdiff_t>(offset));
     offset += count;
@@ -559,35 +580,36 @@ std::uint32_t TCompoundFile::StreamEntryId(const std::string& name) const
 
 TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
 {
-  const TDirectoryEntry& entry = FImpl->Entries[StreamEntryId(name)];
-  const std::uint64_t size = FImpl->EntrySize(entry);
+  const std::uint32_t id = StreamEntryId(name);
+  const std::uint64_t size = FImpl->EntrySize(FImpl->Entries[id]);
   TCompoundStream stream;
   // An empty stream owns no sector: its start field means nothing.
   if (size == 0)
     return stream;
   if (size < kMiniStreamCutoff)
-    stream.FData = TSharedBytes(FImpl->ReadMiniStream(entry, size));
+    stream.FData = TSharedBytes(FImpl->ReadMiniStream(id, size));
   else if (FImpl->File)
     throw EOleError(kStgInvalidFunction, kMsgCfbStreamNotInMemory);
   else
-    stream.FData = FImpl->ReadRegularStream(entry, size, writable);
+    stream.FData = FImpl->ReadRegularStream(id, size, writable);
   return stream;
 }
 
 std::vector<TCompoundFile::TStreamRun> TCompoundFile::StreamRuns(const std::string& name) const
 {
-  const TDirectoryEntry& entry = FImpl->Entries[StreamEntryId(name)];
-  const std::uint64_t size = FImpl->EntrySize(entry);
+  const std::uint32_t id = StreamEntryId(name);
+  const std::uint64_t size = FImpl->EntrySize(FImpl->Entries[id]);
   std::vector<TStreamRun> runs;
   if (size < kMiniStreamCutoff)
     return runs;
-  const auto chain = FImpl->StreamChain(entry, size);
+  const auto chain = FImpl->StreamChain(id, size);
   const std::uint64_t sectorSize = FImpl->SectorSize;
   const std::size_t needed = static_cast<std::size_t>(CeilDiv(size, sectorSize));
   for (std::size_t i = 0; i < needed; ++i) {
     const std::uint64_t length = std::min(sectorSize, size - i * sectorSize);
-    if (FImpl->PresentBytes(chain[i]) < length)
-      Corrupt(kMsgCfbFileTruncated);
+    if (const std::size_t present = FImpl->PresentBytes(chain[i]); present < length)
+      Corrupt(CfbDamagedMessage(
+          CfbChainCutText(FImpl->ChainName(id), chain[i], present, static_cast<std::size_t>(length))));
     const std::uint64_t fileOffset = (static_cast<std::uint64_t>(chain[i]) + 1) * sectorSize;
     if (!runs.empty() && runs.back().FileOffset + runs.back().Length == fileOffset)
       runs.back().Length += length;

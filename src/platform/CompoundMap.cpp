@@ -2,6 +2,7 @@
 
 #include "platform/CfbByteCursor.h"
 #include "platform/CompoundFile.h"
+#include "platform/CompoundFileMessages.h"
 #include "platform/FileReader.h"
 #include "platform/text/Utf.h"
 
@@ -20,6 +21,7 @@ constexpr std::uint32_t kFatMark = 0xFFFFFFFD;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+constexpr std::uint32_t kNoSector = 0xFFFFFFFF;
 constexpr std::size_t kEntrySize = 128;
 constexpr std::size_t kNameUnits = 32;
 constexpr std::uint8_t kTypeStorage = 1;
@@ -61,9 +63,9 @@ std::optional<THeaderFields> ReadHeaderFields(std::span<const std::uint8_t> file
   return h;
 }
 
-std::string SectorText(std::uint32_t n)
+std::uint64_t CeilDiv(std::uint64_t value, std::uint64_t divisor)
 {
-  return "sector " + std::to_string(n);
+  return value / divisor + (value % divisor != 0 ? 1 : 0);
 }
 
 class TMapper {
@@ -89,10 +91,25 @@ public:
     WalkTree();
     ReadMiniFat();
     MapStreams();
+    ReadOn();
+    MarkStreamEnds();
     MarkUnreachable();
   }
 
 private:
+  /// A chain as a damage text names it, and what its problems concern.
+  struct TChainName {
+    std::string Text;
+    bool Mini = false;
+    TProblemScope Scope = TProblemScope::psStructure;
+    std::uint32_t Entry = kNoEntry;
+  };
+  /// A chain followed up to its first break.
+  struct TWalk {
+    std::vector<std::uint32_t> Sectors;
+    bool Broken = false;  // a bad link ended it, not its end mark or its length
+  };
+
   /// The bytes of sector `n` the file holds; read from the file into a
   /// buffer that the next call reuses, when the file is not in memory.
   std::span<const std::uint8_t> Bytes(std::uint32_t n)
@@ -115,9 +132,26 @@ private:
       out.push_back(cursor.ReadU32());
     }
   }
-  void Problem(std::string message, std::uint32_t sector = 0xFFFFFFFF)
+  void Problem(std::string message, std::optional<std::uint32_t> sector = std::nullopt,
+               TProblemScope scope = TProblemScope::psStructure, std::uint32_t entry = kNoEntry)
   {
-    FMap.Problems.push_back({std::move(message), sector});
+    FMap.Problems.push_back({std::move(message), sector.value_or(kNoSector), scope, entry});
+  }
+  void Problem(std::string message, std::optional<std::uint32_t> sector, const TChainName& chain)
+  {
+    Problem(std::move(message), sector, chain.Scope, chain.Entry);
+  }
+  /// How the holder of a sector is named in a damage text.
+  std::string Holder(TSectorUse use, std::uint32_t owner) const
+  {
+    switch (use) {
+    case TSectorUse::suFat: return kCfbFatHolder;
+    case TSectorUse::suDifat: return kCfbDifatChain;
+    case TSectorUse::suDirectory: return kCfbDirectoryChain;
+    case TSectorUse::suMiniFat: return kCfbMiniFatChain;
+    case TSectorUse::suMiniStream: return kCfbMiniStreamChain;
+    default: return CfbStreamChain(FMap.Entries[owner].Name, owner);
+    }
   }
   /// Marks sector `n` for a use; a sector another chain holds is claimed twice.
   void Mark(std::uint32_t n, TSectorUse use, std::uint32_t owner)
@@ -125,7 +159,8 @@ private:
     TCompoundSector& sector = FMap.Sectors[n];
     if (sector.Use != TSectorUse::suFree) {
       if (!sector.Claimed)
-        Problem(SectorText(n) + " is claimed twice", n);
+        Problem(CfbSectorSharedText(n, Holder(sector.Use, sector.Owner), Holder(use, owner)), n,
+                TProblemScope::psShared);
       sector.Claimed = true;
       return;
     }
@@ -133,66 +168,89 @@ private:
     sector.Owner = owner;
   }
   /// A chain through `table` from `start`, at most `most` long, up to its
-  /// first break; `what` names it in the problems. A chain ending at its
-  /// end-of-chain marker, or at `most`, is whole.
-  std::vector<std::uint32_t> Chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
-                                   std::size_t usable, std::size_t most, const std::string& what,
-                                   bool untilEnd)
+  /// first break, which is a problem in `chain`'s name. `usable` counts the
+  /// sectors whose data exists; `need`, when given, the sectors the
+  /// stream's size needs: an end mark before them is a problem too.
+  TWalk Chain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::size_t usable, std::size_t most,
+              const TChainName& chain, std::optional<std::uint64_t> need)
   {
-    std::vector<std::uint32_t> chain;
+    TWalk walk;
+    std::vector<std::uint32_t>& sectors = walk.Sectors;
     std::vector<bool> seen(std::min(table.size(), usable), false);
+    std::optional<std::uint32_t> from;
     std::uint32_t n = start;
-    while (chain.size() < most) {
+    while (sectors.size() < most) {
       if (n == kEndOfChain) {
-        if (!untilEnd)
-          Problem(what + " ends early");
+        if (need)
+          Problem(CfbChainEndsText(chain.Text, chain.Mini, from, sectors.size(), *need), from, chain);
         break;
       }
       if (n > kMaxRegularSector || n >= seen.size()) {
         // A sector the table lists but the file no longer holds: the file
         // was cut, which says more than a bad number would.
-        const char* why = n == kFreeSector        ? " runs into a free sector"
-                          : n < table.size() && n >= usable ? " runs past the end of the file"
-                                                   : " has a sector number out of range";
-        Problem(what + why);
+        if (n <= kMaxRegularSector && n < table.size())
+          Problem(CfbPastDataText(chain.Text, chain.Mini, from, n, usable), from, chain);
+        else
+          Problem(CfbBadLinkText(chain.Text, chain.Mini, from, n, table.size()), from, chain);
+        walk.Broken = true;
         break;
       }
       if (seen[n]) {
-        Problem(what + " loops", n);
+        Problem(CfbChainLoopText(chain.Text, chain.Mini, *from, n), from, chain);
+        walk.Broken = true;
         break;
       }
       seen[n] = true;
-      chain.push_back(n);
+      sectors.push_back(n);
+      from = n;
       n = table[n];
     }
-    return chain;
+    return walk;
   }
 
   // [MS-CFB] 2.5: the FAT sectors are listed by the header, then by DIFAT sectors.
   void ReadFat()
   {
     const std::size_t perSector = FSize / 4;
-    if (FHeader.FatCount > FCount)
-      Problem("the header claims more FAT sectors than the file holds");
+    // A count the file cannot hold is said once; the listing then ends
+    // where the real FAT sectors do.
+    const bool countFits = FHeader.FatCount <= FCount;
+    if (!countFits)
+      Problem(CfbFatCountText(FHeader.FatCount, FCount));
     const std::size_t wanted = std::min<std::size_t>(FHeader.FatCount, FCount);
     std::vector<std::uint32_t> fatSectors;
     bool ended = false;
     auto take = [&](std::uint32_t n) {
-      if (n > kMaxRegularSector || n >= FCount)
-        ended = true;
-      else
+      if (n <= kMaxRegularSector && n < FCount) {
         fatSectors.push_back(n);
+        return;
+      }
+      if (countFits)
+        Problem(CfbFatSectorText(fatSectors.size(), wanted, n, FCount));
+      ended = true;
     };
     TCfbByteCursor difat(FFile.subspan(kHeaderDifatAt, 4 * kHeaderDifatEntries));
     for (std::size_t i = 0; i < kHeaderDifatEntries && !ended && fatSectors.size() < wanted; ++i)
       take(difat.ReadU32());
     std::vector<bool> seen(FCount, false);
+    std::optional<std::uint32_t> last;
     for (std::uint32_t n = FHeader.FirstDifat; !ended && fatSectors.size() < wanted;) {
-      if (n >= FCount || seen[n]) {
-        Problem(n < FCount ? "DIFAT chain loops" : "DIFAT chain ends before all FAT sectors are listed", n);
+      if (n == kEndOfChain || n == kFreeSector) {
+        Problem(CfbDifatEndsText(last, fatSectors.size(), wanted), last);
+        break;
+      }
+      if (n > kMaxRegularSector || n >= FCount) {
+        Problem(n > kMaxRegularSector ? CfbBadLinkText(kCfbDifatChain, false, last, n, FCount)
+                                      : CfbPastDataText(kCfbDifatChain, false, last, n, FCount),
+                last);
+        break;
+      }
+      if (seen[n]) {
+        Problem(CfbChainLoopText(kCfbDifatChain, false, *last, n), last);
         break;
       }
       seen[n] = true;
+      last = n;
       Mark(n, TSectorUse::suDifat, 0);
       std::vector<std::uint32_t> entries;
       AppendEntries(Bytes(n), entries);
@@ -213,7 +271,8 @@ private:
 
   void ReadDirectory()
   {
-    FDirectory = Chain(FFat, FHeader.FirstDirectory, FCount, FCount, "the directory chain", true);
+    const TChainName name{kCfbDirectoryChain};
+    FDirectory = Chain(FFat, FHeader.FirstDirectory, FCount, FCount, name, std::nullopt).Sectors;
     for (const std::uint32_t n : FDirectory) {
       Mark(n, TSectorUse::suDirectory, 0);
       const auto bytes = Bytes(n);
@@ -257,74 +316,88 @@ private:
     return entry;
   }
 
-  // The tree of siblings under each storage; every entry visited once, so
-  // a loop or a link out of range ends the walk of that branch.
+  /// The entries of `storage`'s tree of children not yet `seen`, in order
+  /// (left, node, right). A link out of the directory, or back to an entry
+  /// already placed, ends its branch; the first of each in a tree is a
+  /// problem, in the words the strict reader uses for the same link.
+  std::vector<std::uint32_t> WalkSiblings(std::uint32_t storage, std::vector<bool>& seen)
+  {
+    const auto& entries = FMap.Entries;
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> stack;
+    bool looped = false;
+    bool outOfRange = false;
+    std::uint32_t parent = storage;
+    std::uint32_t node = entries[storage].Child;
+    for (;;) {
+      while (node != kNoEntry) {
+        if (node >= entries.size() || seen[node]) {
+          const bool out = node >= entries.size();
+          if (out && !outOfRange)
+            Problem(CfbEntryOutOfRangeText(parent, node, entries.size()), std::nullopt, TProblemScope::psTree, storage);
+          if (!out && !looped)
+            Problem(CfbTreeLoopText(parent, node), std::nullopt, TProblemScope::psTree, storage);
+          (out ? outOfRange : looped) = true;
+          break;
+        }
+        seen[node] = true;
+        stack.push_back(node);
+        parent = node;
+        node = entries[node].Left;
+      }
+      if (stack.empty())
+        break;
+      const std::uint32_t id = stack.back();
+      stack.pop_back();
+      order.push_back(id);
+      parent = id;
+      node = entries[id].Right;
+    }
+    return order;
+  }
+
+  // The root's children first, then those of each storage found, breadth
+  // first: an entry reached from the root and again from inside a storage
+  // (a damaged link) stays the root's, where the strict reader finds it.
   void WalkTree()
   {
     auto& entries = FMap.Entries;
     if (entries.empty() || entries[0].Type != kTypeRoot) {
-      Problem("the root entry is missing");
+      Problem(kCfbNoRoot);
       return;
     }
     std::vector<bool> seen(entries.size(), false);
     seen[0] = true;
-    struct TVisit {
-      std::uint32_t Id;
-      bool Nested;
+    std::vector<std::uint32_t> storages{0};
+    const auto walkStorages = [&](std::size_t from) {
+      for (std::size_t k = from; k < storages.size(); ++k) {
+        const std::uint32_t storage = storages[k];
+        for (const std::uint32_t id : WalkSiblings(storage, seen)) {
+          entries[id].Nested = storage != 0;
+          if (storage == 0)
+            FMap.RootChildren.push_back(id);
+          if (entries[id].Type == kTypeStorage)
+            storages.push_back(id);
+        }
+      }
     };
-    std::vector<TVisit> stack{{entries[0].Child, false}};
-    bool looped = false;
-    bool outOfRange = false;
-    while (!stack.empty()) {
-      const TVisit visit = stack.back();
-      stack.pop_back();
-      if (visit.Id == kNoEntry)
-        continue;
-      if (visit.Id >= entries.size()) {
-        outOfRange = true;
-        continue;
-      }
-      if (seen[visit.Id]) {
-        looped = true;
-        continue;
-      }
-      seen[visit.Id] = true;
-      TCompoundEntry& entry = entries[visit.Id];
-      entry.Nested = visit.Nested;
-      stack.push_back({entry.Left, visit.Nested});
-      stack.push_back({entry.Right, visit.Nested});
-      if (entry.Type == kTypeStorage)
-        stack.push_back({entry.Child, true});
-    }
-    if (looped)
-      Problem("directory tree loops");
-    if (outOfRange)
-      Problem("directory entry number out of range");
+    walkStorages(0);
     // A storage the damaged tree does not reach still owns its entries: an
     // embedded object's streams may bear the workbook's names.
-    std::vector<bool> marked(entries.size(), false);
-    std::vector<std::uint32_t> pending;
-    for (const TCompoundEntry& storage : entries)
-      if (storage.Type == kTypeStorage)
-        pending.push_back(storage.Child);
-    while (!pending.empty()) {
-      const std::uint32_t id = pending.back();
-      pending.pop_back();
-      if (id >= entries.size() || marked[id])
-        continue;
-      marked[id] = true;
-      entries[id].Nested = true;
-      pending.push_back(entries[id].Left);
-      pending.push_back(entries[id].Right);
-      pending.push_back(entries[id].Child);
-    }
+    for (TCompoundEntry& storage : entries)
+      if (storage.Type == kTypeStorage && !seen[storage.Id]) {
+        seen[storage.Id] = true;
+        storages.push_back(storage.Id);
+        walkStorages(storages.size() - 1);
+      }
   }
 
   void ReadMiniFat()
   {
     if (FHeader.FirstMiniFat == kEndOfChain || FHeader.FirstMiniFat == kFreeSector)
       return;
-    for (const std::uint32_t n : Chain(FFat, FHeader.FirstMiniFat, FCount, FCount, "the mini FAT chain", true)) {
+    const TChainName name{kCfbMiniFatChain, false, TProblemScope::psMiniFat};
+    for (const std::uint32_t n : Chain(FFat, FHeader.FirstMiniFat, FCount, FCount, name, std::nullopt).Sectors) {
       Mark(n, TSectorUse::suMiniFat, 0);
       AppendEntries(Bytes(n), FMiniFat);
     }
@@ -333,12 +406,14 @@ private:
   void MapStreams()
   {
     auto& entries = FMap.Entries;
+    FBroken.assign(entries.size(), false);
     std::size_t miniSectors = 0;
     if (!entries.empty() && entries[0].Type == kTypeRoot) {
       const TCompoundEntry& root = entries[0];
-      const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(FCount, (root.Size + FSize - 1) / FSize));
-      FMap.Chains[0] = Chain(FFat, root.Start, FCount, root.Size == 0 ? 0 : most, "the mini stream's chain",
-                             false);
+      const std::uint64_t need = CeilDiv(root.Size, FSize);
+      const TChainName name{kCfbMiniStreamChain, false, TProblemScope::psChain, 0};
+      FMap.Chains[0] = Chain(FFat, root.Start, FCount, static_cast<std::size_t>(std::min<std::uint64_t>(FCount, need)),
+                             name, need).Sectors;
       for (const std::uint32_t n : FMap.Chains[0])
         Mark(n, TSectorUse::suMiniStream, 0);
       miniSectors = static_cast<std::size_t>(std::min<std::uint64_t>(
@@ -347,40 +422,97 @@ private:
     for (TCompoundEntry& entry : entries) {
       if (entry.Type != kTypeStream || entry.Size == 0)
         continue;
-      const std::string what = "stream \"" + entry.Name + "\"";
+      const TChainName name{CfbStreamChain(entry.Name, entry.Id), entry.InMiniStream, TProblemScope::psChain,
+                            entry.Id};
       if (entry.InMiniStream) {
-        const std::size_t most = static_cast<std::size_t>((entry.Size + kMiniSectorSize - 1) / kMiniSectorSize);
-        FMap.Chains[entry.Id] = Chain(FMiniFat, entry.Start, miniSectors, most, what, false);
+        const std::uint64_t need = CeilDiv(entry.Size, kMiniSectorSize);
+        FMap.Chains[entry.Id] =
+            Chain(FMiniFat, entry.Start, miniSectors, static_cast<std::size_t>(need), name, need).Sectors;
         continue;
       }
-      const std::size_t most = static_cast<std::size_t>(
-          std::min<std::uint64_t>(FCount + 1, (entry.Size + FSize - 1) / FSize));
-      auto& chain = FMap.Chains[entry.Id];
-      chain = Chain(FFat, entry.Start, FCount, most, what, false);
-      for (const std::uint32_t n : chain)
+      const std::uint64_t need = CeilDiv(entry.Size, FSize);
+      TWalk walk = Chain(FFat, entry.Start, FCount, static_cast<std::size_t>(std::min<std::uint64_t>(FCount + 1, need)),
+                         name, need);
+      FBroken[entry.Id] = walk.Broken;
+      FMap.Chains[entry.Id] = std::move(walk.Sectors);
+      for (const std::uint32_t n : FMap.Chains[entry.Id])
         Mark(n, TSectorUse::suStream, entry.Id);
-      if (!chain.empty() && chain.size() == most) {
-        const std::uint64_t used = entry.Size - (most - 1) * FSize;
-        FMap.Sectors[chain.back()].Slack = static_cast<std::uint32_t>(FSize - used);
-        if (Bytes(chain.back()).size() < used)
-          Problem(what + " is cut short by the end of the file", chain.back());
+    }
+  }
+
+  // Writers lay a regular stream out forward through the file, FAT and
+  // DIFAT sectors between its runs; a damaged FAT entry breaks the chain
+  // without moving a byte. Only once every chain is mapped, so a sector
+  // another chain holds is never taken.
+  void ReadOn()
+  {
+    for (const TCompoundEntry& entry : FMap.Entries) {
+      if (entry.Type != kTypeStream || entry.InMiniStream || !FBroken[entry.Id])
+        continue;
+      auto& chain = FMap.Chains[entry.Id];
+      const std::uint64_t need = CeilDiv(entry.Size, FSize);
+      if (chain.empty() || chain.size() >= need)
+        continue;
+      std::optional<std::uint32_t> first;
+      std::uint32_t last = 0;
+      std::size_t taken = 0;
+      for (std::size_t n = std::size_t{chain.back()} + 1; n < FCount && chain.size() < need; ++n) {
+        const auto sector = static_cast<std::uint32_t>(n);
+        const TSectorUse use = FMap.Sectors[n].Use;
+        if (use == TSectorUse::suFat || use == TSectorUse::suDifat)
+          continue;
+        const std::uint32_t next = n < FFat.size() ? FFat[n] : kFreeSector;
+        if (use != TSectorUse::suFree || next == kFreeSector || next == kFatMark || next == kDifatMark)
+          break;
+        Mark(sector, TSectorUse::suStream, entry.Id);
+        FMap.Sectors[n].ReadOn = true;
+        chain.push_back(sector);
+        first = first.value_or(sector);
+        last = sector;
+        ++taken;
       }
+      if (first)
+        Problem(CfbReadOnText(CfbStreamChain(entry.Name, entry.Id), *first, last, taken, chain.size(),
+                              static_cast<std::size_t>(need)),
+                *first, TProblemScope::psChain, entry.Id);
+    }
+  }
+
+  /// The slack after each whole regular stream's last byte, and a last
+  /// sector the end of the file cuts.
+  void MarkStreamEnds()
+  {
+    for (const TCompoundEntry& entry : FMap.Entries) {
+      if (entry.Type != kTypeStream || entry.InMiniStream || entry.Size == 0)
+        continue;
+      const auto& chain = FMap.Chains[entry.Id];
+      const std::uint64_t need = CeilDiv(entry.Size, FSize);
+      if (chain.empty() || chain.size() != need)
+        continue;
+      const std::uint64_t used = entry.Size - (need - 1) * FSize;
+      FMap.Sectors[chain.back()].Slack = static_cast<std::uint32_t>(FSize - used);
+      if (const std::size_t present = Bytes(chain.back()).size(); present < used)
+        Problem(CfbChainCutText(CfbStreamChain(entry.Name, entry.Id), chain.back(), present,
+                                static_cast<std::size_t>(used)),
+                chain.back(), TProblemScope::psChain, entry.Id);
     }
   }
 
   void MarkUnreachable()
   {
     std::size_t unreachable = 0;
+    std::uint32_t first = 0;
     for (std::size_t n = 0; n < FCount && n < FFat.size(); ++n) {
       const std::uint32_t next = FFat[n];
       if (FMap.Sectors[n].Use != TSectorUse::suFree || next == kFreeSector || next == kFatMark ||
           next == kDifatMark)
         continue;
       FMap.Sectors[n].Use = TSectorUse::suUnreachable;
-      ++unreachable;
+      if (unreachable++ == 0)
+        first = static_cast<std::uint32_t>(n);
     }
     if (unreachable > 0)
-      Problem(std::to_string(unreachable) + " sectors in use by the FAT belong to no chain");
+      Problem(CfbUnreachableText(unreachable, first), first, TProblemScope::psUnused);
   }
 
   std::span<const std::uint8_t> FFile;
@@ -393,6 +525,7 @@ private:
   std::vector<std::uint32_t> FFat;
   std::vector<std::uint32_t> FMiniFat;
   std::vector<std::uint32_t> FDirectory;
+  std::vector<bool> FBroken;  // per entry: its chain ended at a bad link
 };
 
 }  // namespace

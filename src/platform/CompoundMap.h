@@ -48,12 +48,26 @@ struct TCompoundSector {
   std::uint32_t Owner = 0;   // the entry, for suStream and suMiniStream
   std::uint32_t Slack = 0;   // bytes after a stream's last byte in its last sector
   bool Claimed = false;      // two chains claim it (or a chain twice)
+  bool ReadOn = false;       // taken in file order after its stream's chain broke
 };
 
-/// One problem found, in words.
+/// What a problem concerns, so that a reader of one stream can tell the
+/// damage it met from the rest.
+enum class TProblemScope : std::uint8_t {
+  psStructure,  // the header, FAT, DIFAT or directory chain: every stream
+  psMiniFat,    // the mini FAT chain: the streams in the mini stream
+  psTree,       // the links of the entries under storage Entry (0: the root)
+  psChain,      // the chain of entry Entry (0: the mini stream)
+  psShared,     // a sector two chains claim
+  psUnused,     // sectors in use by the FAT that no chain reaches: nothing is lost
+};
+
+/// One problem found, in words that say where (CompoundFileMessages.h).
 struct TCompoundProblem {
   std::string Message;
   std::uint32_t Sector = 0xFFFFFFFF;  // the sector it concerns, when one does
+  TProblemScope Scope = TProblemScope::psStructure;
+  std::uint32_t Entry = 0xFFFFFFFF;   // for psTree and psChain
 };
 
 struct TCompoundMap {
@@ -61,10 +75,15 @@ struct TCompoundMap {
   std::uint16_t MajorVersion = 0;
   std::size_t SectorSize = 0;
   std::vector<TCompoundEntry> Entries;
+  /// The root's children the tree still reaches, in directory-tree order
+  /// (an in-order walk of their siblings' tree, as the strict reader walks
+  /// it), up to where a link loops or leaves the directory.
+  std::vector<std::uint32_t> RootChildren;
   std::vector<TCompoundSector> Sectors;  // sector n starts at byte (n + 1) * SectorSize
   /// Per entry: the regular sectors of its chain (streams of the FAT and
   /// the root's mini stream), or the mini sectors of a mini stream's chain,
-  /// up to the first break.
+  /// up to the first break; for a regular stream, then the sectors read on
+  /// after the break in file order (see MapCompoundFile).
   std::vector<std::vector<std::uint32_t>> Chains;
   std::vector<TCompoundProblem> Problems;
 
@@ -80,8 +99,14 @@ struct TCompoundMap {
 /// each stream's) is followed up to its first break (a free, out-of-range
 /// or repeated sector, the end of the file), the directory entries are
 /// read in their stored order, and the tree is walked with every entry
-/// visited once. Never throws for bad input; allocates no more than the
-/// file's size justifies.
+/// visited once: the first link to an entry places it (the root's siblings
+/// before any storage's), a link back to a placed one ends that branch.
+/// A regular stream whose chain breaks (an end-of-chain mark before its
+/// size is not a break: the size may be what is wrong) is read on in file
+/// order from the sector after its last one, while the sectors there are
+/// in use by the FAT and no other chain's, passing over FAT and DIFAT
+/// sectors, up to its size; a problem says so. Never throws for bad input;
+/// allocates no more than the file's size justifies.
 TCompoundMap MapCompoundFile(std::span<const std::uint8_t> file);
 /// The same for a file on disk, of which only the structures' sectors are
 /// read (its streams' bytes are not).

@@ -5,9 +5,11 @@
 // break; people open such files precisely to recover what is in them.
 
 #include "platform/CompoundFile.h"
+#include "platform/CompoundMap.h"
 #include "platform/SharedBytes.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -18,16 +20,33 @@
 struct TSalvagedStream {
   std::string Name;   // as stored
   TSharedBytes Bytes; // the stream's bytes up to the first break, or all of them
+  /// The damage met on the way to these bytes, each text saying where
+  /// (CompoundFileMessages.h): the header's, the FAT's and the directory's,
+  /// the root's tree, the stream's own chain (with the mini FAT and the
+  /// mini stream for a stream in the mini stream), and, for a stream the
+  /// tree does not reach, that a scan of the directory found it.
+  std::vector<std::string> Damage;
 };
 
 /// Picks, among the names of the file's streams in directory order, the one
 /// to read: its position in the list, or nothing.
 using TChooseStream = std::function<std::optional<std::size_t>(const std::vector<std::string>& names)>;
 
-/// Reads a compound file as a reader of damaged files does: the directory
-/// entries in their stored order instead of through the tree, and every
-/// chain (DIFAT, FAT, directory, mini FAT, the stream's own) up to its first
-/// break: a free, out-of-range or repeated sector, or the end of the file.
+/// The entry chosen to read, and whether the tree reaches it.
+struct TSalvageChoice {
+  std::uint32_t Id = 0;
+  bool Scanned = false;  // found among the directory's stored entries, not through the tree
+};
+
+/// Chooses the stream to read from a map of the file: among the root's
+/// children the tree still reaches, in directory order; when `choose`
+/// picks none there, among every stream entry of the directory sectors, in
+/// stored order, that no storage holds. Nothing when neither has one.
+std::optional<TSalvageChoice> ChooseSalvagedEntry(const TCompoundMap& map, const TChooseStream& choose);
+
+/// Reads a compound file as a reader of damaged files does (the map of
+/// MapCompoundFile): the stream ChooseSalvagedEntry picks, up to its
+/// chain's first break or on through the sectors read on after it.
 /// Nothing when the header cannot be read or no stream is chosen. Allocates
 /// no more than the file's size justifies.
 std::optional<TSalvagedStream> SalvageStream(std::span<const std::uint8_t> file,

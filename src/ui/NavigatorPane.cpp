@@ -1,5 +1,6 @@
 #include "ui/NavigatorPane.h"
 
+#include "platform/CompoundSalvage.h"
 #include "platform/ErrorText.h"
 #include "platform/FileReader.h"
 #include "platform/text/HexText.h"
@@ -170,19 +171,12 @@ QString HexOffset(std::uint64_t offset)
   return QStringLiteral("0x") + QString::number(offset, 16).toUpper();
 }
 
-// The workbook stream's entry, chosen as the reader chooses it.
+// The workbook stream's entry, chosen as the reader of a damaged file
+// chooses it (for a sound file, the strict reader's choice).
 std::uint32_t WorkbookEntry(const TCompoundMap& map)
 {
-  std::vector<std::string> names;
-  std::vector<std::uint32_t> ids;
-  for (const TCompoundEntry& entry : map.Entries) {
-    if (entry.Type != 2 || entry.Nested)
-      continue;
-    names.push_back(entry.Name);
-    ids.push_back(entry.Id);
-  }
-  const auto chosen = ChooseWorkbook(names);
-  return chosen ? ids[*chosen] : kNoEntry;
+  const auto chosen = ChooseSalvagedEntry(map, ChooseWorkbook);
+  return chosen ? chosen->Id : kNoEntry;
 }
 
 }  // namespace

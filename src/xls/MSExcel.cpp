@@ -28,7 +28,14 @@ TSharedBytes TStreamRecord::Share() const
   return Stream->Slice(static_cast<std::size_t>(Offset + TRecordReader::kHeaderSize), Data.size());
 }
 
-TMSExcel::TMSExcel() : TRecordSink(FContext, FCells) {}
+TMSExcel::TMSExcel() : TRecordSink(FContext, FCells)
+{
+  // A LABELSST whose string the table lacks: its cell is left out, the load
+  // goes on and fails once the stream is read.
+  FCells.OnStringPastTable = [this](std::uint64_t index, std::size_t count) {
+    NoteDamage(StringPastTableMessage(FRecordCount, FRecordOffset, index, count));
+  };
+}
 TMSExcel::~TMSExcel() = default;
 
 void TMSExcel::Clear()
@@ -41,6 +48,7 @@ void TMSExcel::Clear()
   FCells.Clear();
   FRecordCount = 0;
   FRecordOffset = 0;
+  FDamage.reset();
   FContexts.Clear();
 }
 
@@ -184,10 +192,21 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   // nothing after it could be read, encrypted or not.
   if (RecordHeader.Code == kRecFilePass && !FEncryption.Present && FRecordCount > 0)
     TakeUnreadableFilePass(kFilePassCutShort);
-  // A damaged compound file gave what could be found of its stream: the
-  // load fails as the file deserves, with all of it read.
+  // A damaged compound file gave what could be found of its stream, and
+  // damaged records were read past: the load fails as the file deserves,
+  // with all of it read.
+  if (stream.Damage && FDamage)
+    throw EOleError(stream.Damage->Status(), BothDamagesMessage(stream.Damage->what(), *FDamage));
   if (stream.Damage)
     throw *stream.Damage;
+  if (FDamage)
+    throw EBiffLensError(*FDamage);
+}
+
+void TMSExcel::NoteDamage(std::string message)
+{
+  if (!FDamage)
+    FDamage = std::move(message);
 }
 
 void TMSExcel::RaiseStreamRecord(const TRecordRef& record)
@@ -431,17 +450,22 @@ bool TMSExcel::SheetStarts(const TRecordRef& record, TRecordReader& reader)
       entry = i;
       break;
     }
-  if (entry < 0) {
-    if (SheetIndex >= nameCount)
-      throw EListError(SheetIndex);
+  if (entry < 0 && SheetIndex < nameCount)
     entry = SheetIndex;
+  // A worksheet past the BOUNDSHEET records (a damaged globals part may
+  // have lost them all) still holds its cells: it is read under a name of
+  // its own, and the load says so at its end.
+  std::string unlisted;
+  if (entry < 0) {
+    unlisted = kCaptionUnlistedSheet + std::to_string(SheetIndex + 1);
+    NoteDamage(UnlistedSheetMessage(record.Number, record.Offset, SheetIndex, names.size()));
   }
   bool skip = false;
   if (OnSheet)
-    OnSheet(*this, names[static_cast<std::size_t>(entry)].Name, SheetIndex, skip);
+    OnSheet(*this, entry < 0 ? unlisted : names[static_cast<std::size_t>(entry)].Name, SheetIndex, skip);
   if (!skip)
     return true;
-  if (entry >= nameCount - 1)
+  if (entry < 0 || entry >= nameCount - 1)
     return false;
   const std::size_t target = names[static_cast<std::size_t>(entry) + 1].BofOffset;
   // Only forward: a sheet list that points backwards must not loop the load.

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -261,6 +262,10 @@ private:
   /// Records that the context changes from the next record on.
   void ContextChanged();
   void SetCodePage(int codePage);
+  /// Keeps `message`, when it is the load's first, for the load to fail
+  /// with once every record is read: damage that loses one thing (a cell, a
+  /// sheet's name) and leaves the rest readable.
+  void NoteDamage(std::string message);
 
   // What the records do with what their decoders read (TRecordSink).
   void SheetName(const TSheetName& entry) override;
@@ -305,6 +310,8 @@ private:
   TWalkStart FWalkStart;
   TExcelVersion FWalkVersion = TExcelVersion::evUnknown;  // the walk's version when last looked at
   TContextHistory FContexts;
+  // The first damage the load read past (NoteDamage).
+  std::optional<std::string> FDamage;
   std::vector<TRecordRef> FParts;  // a logical record's parts, reused
   const RecordTable::TCatalogue& FCatalogue = RecordTable::Catalogue();
   TCodePageDecoder FDecoder;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
 // Fixed texts of the workbook reader; "a Excel" is the product's wording.
 inline constexpr char kMsgNotExcelFile[] = "File is not a Excel file";
 inline constexpr char kMsgNotValidWorkbook[] = "File is not valid Excel Workbook";
@@ -39,3 +43,36 @@ inline constexpr char kFilePassCutShort[] = "FILEPASS record cut short by the st
 /// What the record inspector shows for the data of an encrypted record no
 /// password opened.
 inline constexpr char kFieldEncrypted[] = "encrypted, not decoded without the password";
+
+/// The caption of a worksheet no BOUNDSHEET record names, before its number
+/// from 1, as the model names a sheet it makes up.
+inline constexpr char kCaptionUnlistedSheet[] = "Sheet";
+
+/// "Record 107 at offset 2176 opens the worksheet of index 0, past the
+/// workbook's 0 BOUNDSHEET records; it is read as Sheet1": the load reads
+/// the sheet and fails with this once the stream is read.
+inline std::string UnlistedSheetMessage(std::uint64_t record, std::uint64_t offset, int index, std::size_t listed)
+{
+  return "Record " + std::to_string(record) + " at offset " + std::to_string(offset) +
+         " opens the worksheet of index " + std::to_string(index) + ", past the workbook's " +
+         std::to_string(listed) + " BOUNDSHEET records; it is read as " + kCaptionUnlistedSheet +
+         std::to_string(index + 1);
+}
+
+/// "Record 147 at offset 3884: LABELSST string index 45 is past the 0
+/// strings of the SST; its cell is left out": the load goes on and fails
+/// with this once the stream is read.
+inline std::string StringPastTableMessage(std::uint64_t record, std::uint64_t offset, std::uint64_t index,
+                                          std::size_t strings)
+{
+  return "Record " + std::to_string(record) + " at offset " + std::to_string(offset) + ": LABELSST string index " +
+         std::to_string(index) + " is past the " + std::to_string(strings) +
+         " strings of the SST; its cell is left out";
+}
+
+/// "<container damage>. <record damage>": a salvaged stream whose records
+/// were damaged too.
+inline std::string BothDamagesMessage(const std::string& container, const std::string& records)
+{
+  return container + ". " + records;
+}

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -150,10 +151,15 @@ TEST_F(CorpusTest, RecordListingsMatchTheIndependentWalk)
     if (run.Status == kExitFailure && run.Lines.empty() && !peer[0]["ok"].get<bool>())
       continue;
     // Our load may stop earlier (the sheet walk ends at the last worksheet's
-    // EOF) but never lists more, and every record it lists matches.
-    ASSERT_LE(run.Lines.size(), walk.size() - 1);
+    // EOF) but never lists more, and every record it lists matches; except
+    // that a stream read on past its broken chain goes on where the walk,
+    // which stops at the break, cannot.
+    const bool readOn = run.Err.find("is read on in file order") != std::string::npos;
+    if (!readOn) {
+      ASSERT_LE(run.Lines.size(), walk.size() - 1);
+    }
     EXPECT_GT(run.Lines.size(), 0u) << run.Err;
-    for (std::size_t i = 0; i < run.Lines.size(); ++i) {
+    for (std::size_t i = 0; i < std::min(run.Lines.size(), walk.size() - 1); ++i) {
       const json& ours = run.Lines[i];
       const json& theirs = walk[i + 1];
       ASSERT_EQ(std::tie(ours["n"], ours["offset"], ours["code"], ours["length"]),

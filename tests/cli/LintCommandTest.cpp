@@ -264,6 +264,33 @@ TEST(LintCommand, EachCheckFiresOnAWorkbookThatBreaksItsRule)
   }
 }
 
+TEST(LintCommand, AStreamReadOnPastItsBrokenChainIsACompoundFileErrorThatSaysSo)
+{
+  // Zeros make the stream long enough for regular sectors; the FAT entry of
+  // its second sector is lost. Every sector after it is read on: the
+  // workbook checks as whole, and the container's damage says how.
+  TBook book;
+  book.After.assign(5000, 0);
+  std::vector<std::uint32_t> sectors;
+  book.Damage = [&](TCompoundFileImage& f) {
+    sectors = f.Layout.Stream("Workbook").Sectors;
+    PutU32(f.Bytes, f.Layout.FatEntryOffset(sectors[1]), kCfbFreeSect);
+  };
+  const TLintRun run = Lint(book);
+  EXPECT_EQ(run.Kinds(), (std::vector<std::string>{"error compound-file", "error compound-file"}));
+  ASSERT_EQ(run.Findings.size(), 2u);
+  const std::string chain = "stream \"Workbook\" (entry 1)";
+  const std::string readOn = chain + " is read on in file order from sector " + std::to_string(sectors[2]) +
+                             " to sector " + std::to_string(sectors.back()) + ": " + std::to_string(sectors.size() - 2) +
+                             " sectors, " + std::to_string(sectors.size()) + " of the " + std::to_string(sectors.size()) +
+                             " its size needs";
+  EXPECT_EQ(run.Findings[0]["message"], chain + ": sector " + std::to_string(sectors[1]) + " links to a free sector");
+  EXPECT_EQ(run.Findings[1]["message"], readOn);
+  // The load's own message, before the findings, says the same.
+  EXPECT_NE(run.Err.find(readOn), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Status, kExitFailure);
+}
+
 TEST(LintCommand, AnEncryptedWorkbookIsCheckedWhenOpenedAndOnlyByItsHeadersWhenLocked)
 {
   // A duplicate cell inside the encrypted data: found once the workbook is
@@ -358,8 +385,10 @@ TEST(ContainerCommand, ListsEntriesSectorRunsAndProblemsAsJsonLines)
   EXPECT_EQ(entries["Small"]["mini"], true);
   EXPECT_EQ(entries["Root Entry"]["type"], "root");
   EXPECT_EQ(lastUse, "unreachable");
-  EXPECT_EQ(problems, (std::vector<std::string>{"stream \"Workbook\" ends early",
-                                                "1 sectors in use by the FAT belong to no chain"}));
+  EXPECT_EQ(problems, (std::vector<std::string>{
+                          "stream \"Workbook\" (entry 1) ends after 9 of its 10 sectors, at sector " +
+                              std::to_string(sectors[8]),
+                          "1 sector in use by the FAT belongs to no chain, the first sector " + std::to_string(sectors[9])}));
   // A bare BIFF stream has no container.
   std::ofstream(path, std::ios::binary) << std::string(600, 'x');
   EXPECT_EQ(RunCli(std::vector<std::string>{"container", path.string()}, out, err), kExitFailure);

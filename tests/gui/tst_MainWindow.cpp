@@ -354,7 +354,8 @@ private slots:
       texts << text;
     };
     form.OpenFile(path);
-    QCOMPARE(texts, QStringList{QStringLiteral("Compound file is damaged: directory tree loops.")});
+    QCOMPARE(texts, QStringList{QStringLiteral(
+                        "Compound file is damaged: directory tree loops: entry 1 links back to entry 1.")});
     QCOMPARE(tabsWhenTheBoxShowed, 0);
     QCOMPARE(form.tsSheets->count(), 1);
     QCOMPARE(form.tsSheets->tabText(0), QStringLiteral("Kept"));

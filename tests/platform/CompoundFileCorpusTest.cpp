@@ -5,6 +5,7 @@
 
 #include "platform/CompoundFile.h"
 #include "platform/CompoundFileMessages.h"
+#include "platform/CompoundSalvage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -65,13 +67,17 @@ const std::map<std::string, std::string>& KnownRefusals()
 {
   static const std::map<std::string, std::string> refusals = {
       // Fuzzed: the directory chain runs into a sector number far past the
-      // file after its first sector, and the Workbook chain ends at 64,512
+      // file after its second sector, and the Workbook chain ends at 64,512
       // of the 133,869 bytes its entry claims.
-      {"calamine__OOM_alloc3.xls", kMsgCfbSectorOutOfRange},
+      {"calamine__OOM_alloc3.xls",
+       "Compound file is damaged: the directory chain: sector 268 links to sector 4294967039, beyond the 384 "
+       "sectors the FAT describes"},
       // The header claims 8,388,609 and 8,388,610 FAT sectors in files of
       // 72 and 227 sectors.
-      {"libxls__xls2csv_ole_read_MSAT_772.xls", kMsgCfbTooManyFatSectors},
-      {"libxls__xls2csv_ole_read_MSAT_body_637.xls", kMsgCfbTooManyFatSectors},
+      {"libxls__xls2csv_ole_read_MSAT_772.xls",
+       "Compound file is damaged: the header claims 8388609 FAT sectors, the file holds 71 sectors"},
+      {"libxls__xls2csv_ole_read_MSAT_body_637.xls",
+       "Compound file is damaged: the header claims 8388610 FAT sectors, the file holds 226 sectors"},
   };
   return refusals;
 }
@@ -154,6 +160,42 @@ TEST(CompoundFileCorpus, OpensEveryWorkbookTheReferenceReaderOpenedWithTheSameSt
     ++compared;
   }
   EXPECT_GT(compared, 0u);
+}
+
+// Fuzzed: the FAT entry of the Workbook's 126th sector is damaged, so the
+// independent reader stops at 64,512 of its 133,869 bytes. The sectors after
+// it, in use by the FAT and in no chain, are the rest: read on in file
+// order, passing over the FAT sector 243 between them, they give the whole
+// size, and the listed records sit where the listing says.
+TEST(CompoundFileCorpus, ABrokenChainIsReadOnPastAFatSectorToTheStreamsSize)
+{
+  const fs::path path = kCorpusDir / "calamine__OOM_alloc3.xls";
+  if (!fs::exists(path))
+    GTEST_SKIP() << "corpus file " << path << " is absent";
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto salvaged = SalvageStream(file, [](const std::vector<std::string>& names) -> std::optional<std::size_t> {
+    const auto found = std::find(names.begin(), names.end(), "Workbook");
+    return found == names.end() ? std::nullopt : std::optional<std::size_t>(found - names.begin());
+  });
+  ASSERT_TRUE(salvaged);
+  EXPECT_EQ(salvaged->Bytes.size(), 133869u);
+  EXPECT_NE(std::find(salvaged->Damage.begin(), salvaged->Damage.end(),
+                      "stream \"Workbook\" (entry 1) is read on in file order from sector 129 to sector 265: 136 "
+                      "sectors, 262 of the 262 its size needs"),
+            salvaged->Damage.end());
+  std::ifstream listing(kCorpusDir / "records" / "calamine__OOM_alloc3.xls.jsonl");
+  std::string line;
+  std::getline(listing, line);
+  std::size_t checked = 0;
+  while (std::getline(listing, line)) {
+    const auto at = static_cast<std::size_t>(*JsonNumber(line, "offset"));
+    ASSERT_LE(at + 4, salvaged->Bytes.size());
+    EXPECT_EQ(salvaged->Bytes[at] | salvaged->Bytes[at + 1] << 8, *JsonNumber(line, "code")) << line;
+    EXPECT_EQ(salvaged->Bytes[at + 2] | salvaged->Bytes[at + 3] << 8, *JsonNumber(line, "length")) << line;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 817u);
 }
 
 }  // namespace

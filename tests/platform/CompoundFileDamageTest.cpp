@@ -55,6 +55,29 @@ std::size_t EntryOf(const TCompoundFileImage& image, const std::string& name)
   return image.Layout.EntryOffset(image.Layout.Stream(name).EntryId);
 }
 
+/// How the damage texts name the stream added as `name`.
+std::string ChainOf(const TCompoundFileImage& image, const std::string& name)
+{
+  return CfbStreamChain(name, image.Layout.Stream(name).EntryId);
+}
+
+/// Sectors after the header, a partial last one counted.
+std::size_t SectorCount(const TCompoundFileImage& image)
+{
+  const std::size_t size = image.Layout.SectorSize;
+  return (image.Bytes.size() - size + size - 1) / size;
+}
+
+/// Entries the FAT (or the mini FAT) describes.
+std::size_t FatEntries(const TCompoundFileImage& image)
+{
+  return image.Layout.FatSectors.size() * image.Layout.SectorSize / 4;
+}
+std::size_t MiniFatEntries(const TCompoundFileImage& image)
+{
+  return image.Layout.MiniFatSectors.size() * image.Layout.SectorSize / 4;
+}
+
 TEST(CompoundFileDamageBaseline, OpensWithEveryStreamIntact)
 {
   for (const int version : {3, 4}) {
@@ -133,7 +156,8 @@ TEST(CompoundFileFatDamage, HeaderClaimsTwoToThe31FatSectors)
 {
   auto image = Baseline();
   CfbPutU32(image.Bytes, kCfbHeaderFatSectorCount, 0x80000000u);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbTooManyFatSectors));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbFatCountText(0x80000000u, SectorCount(image)))));
 }
 
 TEST(CompoundFileFatDamage, HeaderClaimsOneFatSectorMoreThanTheFileHas)
@@ -143,14 +167,16 @@ TEST(CompoundFileFatDamage, HeaderClaimsOneFatSectorMoreThanTheFileHas)
   auto image = Baseline();
   ASSERT_EQ(image.Layout.FatSectors.size(), 1u);
   CfbPutU32(image.Bytes, kCfbHeaderFatSectorCount, 2);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt,
+                        "Compound file is damaged: FAT sector 2 of 2 is listed as a free sector"));
 }
 
 TEST(CompoundFileFatDamage, FatSectorNumberBeyondTheFile)
 {
   auto image = Baseline();
   CfbPutU32(image.Bytes, kCfbHeaderDifat, 100000);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbFatSectorText(0, 1, 100000, SectorCount(image)))));
 }
 
 class CompoundFileDifatDamage : public testing::Test {
@@ -168,27 +194,36 @@ protected:
 
 TEST_F(CompoundFileDifatDamage, DifatChainThatLoopsToItself)
 {
-  CfbPutU32(FImage.Bytes, NextPointerOf(0), FImage.Layout.DifatSectors[0]);
-  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt, kMsgCfbDifatLoops));
+  const std::uint32_t first = FImage.Layout.DifatSectors[0];
+  CfbPutU32(FImage.Bytes, NextPointerOf(0), first);
+  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbChainLoopText(kCfbDifatChain, false, first, first))));
 }
 
 TEST_F(CompoundFileDifatDamage, DifatChainThatLoopsBackToItsStart)
 {
   ASSERT_GE(FImage.Layout.DifatSectors.size(), 3u);
-  CfbPutU32(FImage.Bytes, NextPointerOf(1), FImage.Layout.DifatSectors[0]);
-  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt, kMsgCfbDifatLoops));
+  const auto& difat = FImage.Layout.DifatSectors;
+  CfbPutU32(FImage.Bytes, NextPointerOf(1), difat[0]);
+  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbChainLoopText(kCfbDifatChain, false, difat[1], difat[0]))));
 }
 
 TEST_F(CompoundFileDifatDamage, DifatChainThatEndsBeforeTheFatIsListed)
 {
   CfbPutU32(FImage.Bytes, NextPointerOf(0), kCfbEndOfChain);
-  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt, kMsgCfbDifatEndsEarly));
+  // 109 FAT sectors in the header, 127 in the one DIFAT sector read.
+  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbDifatEndsText(FImage.Layout.DifatSectors[0], 236,
+                                                           FImage.Layout.FatSectors.size()))));
 }
 
 TEST_F(CompoundFileDifatDamage, DifatSectorNumberOutOfRange)
 {
   CfbPutU32(FImage.Bytes, kCfbHeaderFirstDifatSector, 0x00FFFFFF);
-  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  EXPECT_TRUE(OpenFails(FImage.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbPastDataText(kCfbDifatChain, false, std::nullopt, 0x00FFFFFF,
+                                                          SectorCount(FImage)))));
 }
 
 TEST(CompoundFileChainDamage, FatChainThatLoops)
@@ -196,7 +231,9 @@ TEST(CompoundFileChainDamage, FatChainThatLoops)
   auto image = Baseline();
   const auto& sectors = image.Layout.Stream("Workbook").Sectors;
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[5]), sectors[2]);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, kMsgCfbChainLoops));
+  EXPECT_TRUE(StreamFails(
+      image.Bytes, "Workbook", kStgDocFileCorrupt,
+      CfbDamagedMessage(CfbChainLoopText(ChainOf(image, "Workbook"), false, sectors[5], sectors[2]))));
 }
 
 TEST(CompoundFileChainDamage, DirectoryChainThatLoops)
@@ -204,7 +241,8 @@ TEST(CompoundFileChainDamage, DirectoryChainThatLoops)
   auto image = Baseline();
   const auto& sectors = image.Layout.DirectorySectors;
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[1]), sectors[0]);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbChainLoops));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbChainLoopText(kCfbDirectoryChain, false, sectors[1], sectors[0]))));
 }
 
 TEST(CompoundFileChainDamage, MiniFatChainThatLoops)
@@ -212,14 +250,17 @@ TEST(CompoundFileChainDamage, MiniFatChainThatLoops)
   auto image = Baseline();
   const auto& sectors = image.Layout.Stream("Small").Sectors;
   CfbPutU32(image.Bytes, image.Layout.MiniFatEntryOffset(sectors[3]), sectors[0]);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt, kMsgCfbChainLoops));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbChainLoopText(ChainOf(image, "Small"), true, sectors[3], sectors[0]))));
 }
 
 TEST(CompoundFileChainDamage, SectorNumberOutOfRange)
 {
   auto image = Baseline();
   CfbPutU32(image.Bytes, EntryOf(image, "Workbook") + kCfbEntryStartSector, 0x00FFFFFF);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbBadLinkText(ChainOf(image, "Workbook"), false, std::nullopt,
+                                                           0x00FFFFFF, FatEntries(image)))));
 }
 
 TEST(CompoundFileChainDamage, SpecialMarkerWhereASectorNumberBelongs)
@@ -229,7 +270,9 @@ TEST(CompoundFileChainDamage, SpecialMarkerWhereASectorNumberBelongs)
     auto image = Baseline();
     const auto& sectors = image.Layout.Stream("Workbook").Sectors;
     CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[3]), marker);
-    EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+    EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                            CfbDamagedMessage(CfbBadLinkText(ChainOf(image, "Workbook"), false, sectors[3], marker,
+                                                             FatEntries(image)))));
   }
 }
 
@@ -237,7 +280,9 @@ TEST(CompoundFileChainDamage, MiniSectorNumberOutOfRange)
 {
   auto image = Baseline();
   CfbPutU32(image.Bytes, EntryOf(image, "Small") + kCfbEntryStartSector, 5000);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbBadLinkText(ChainOf(image, "Small"), true, std::nullopt, 5000,
+                                                           MiniFatEntries(image)))));
 }
 
 TEST(CompoundFileChainDamage, MiniSectorBeyondTheMiniStream)
@@ -247,7 +292,9 @@ TEST(CompoundFileChainDamage, MiniSectorBeyondTheMiniStream)
   auto image = Baseline();
   const std::size_t root = image.Layout.EntryOffset(0);
   CfbPutU64(image.Bytes, root + kCfbEntrySize, 64);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt, kMsgCfbSectorOutOfRange));
+  const auto& small = image.Layout.Stream("Small").Sectors;
+  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbPastDataText(ChainOf(image, "Small"), true, small[0], small[1], 1))));
 }
 
 TEST(CompoundFileChainDamage, ChainShorterThanTheStreamSize)
@@ -255,7 +302,8 @@ TEST(CompoundFileChainDamage, ChainShorterThanTheStreamSize)
   auto image = Baseline();
   const auto& sectors = image.Layout.Stream("Workbook").Sectors;
   CfbPutU32(image.Bytes, image.Layout.FatEntryOffset(sectors[10]), kCfbEndOfChain);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, CfbStreamTruncatedMessage("Workbook")));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbChainEndsText(ChainOf(image, "Workbook"), false, sectors[10], 11, 20))));
 }
 
 TEST(CompoundFileChainDamage, MiniStreamShorterThanTheRootEntrySays)
@@ -263,7 +311,10 @@ TEST(CompoundFileChainDamage, MiniStreamShorterThanTheRootEntrySays)
   auto image = Baseline();
   const std::size_t root = image.Layout.EntryOffset(0);
   CfbPutU64(image.Bytes, root + kCfbEntrySize, 4096);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt, CfbStreamTruncatedMessage("Root Entry")));
+  const auto& container = image.Layout.MiniStreamSectors;
+  EXPECT_TRUE(StreamFails(image.Bytes, "Small", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbChainEndsText(kCfbMiniStreamChain, false, container.back(),
+                                                             container.size(), 8))));
 }
 
 // --- Sizes -----------------------------------------------------------------
@@ -285,7 +336,10 @@ TEST(CompoundFileSizeDamage, StreamSizeOneSectorBeyondTheFile)
   // Exactly the whole file's sectors: not impossible by size, but the chain
   // is too short for it.
   CfbPutU32(image.Bytes, EntryOf(image, "Workbook") + kCfbEntrySize, static_cast<std::uint32_t>(capacity));
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, CfbStreamTruncatedMessage("Workbook")));
+  const auto& sectors = image.Layout.Stream("Workbook").Sectors;
+  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbChainEndsText(ChainOf(image, "Workbook"), false, sectors.back(),
+                                                             sectors.size(), capacity / 512))));
 }
 
 TEST(CompoundFileSizeDamage, Version4StreamSizeWithAHighDword)
@@ -307,12 +361,17 @@ TEST(CompoundFileSizeDamage, TruncatedFile)
 {
   // Cut inside the last stream: the directory still opens, the stream fails.
   auto image = Baseline();
-  const std::uint32_t last = image.Layout.Stream("Workbook").Sectors[12];
-  image.Bytes.resize(image.Layout.SectorOffset(last));
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  const auto& sectors = image.Layout.Stream("Workbook").Sectors;
+  image.Bytes.resize(image.Layout.SectorOffset(sectors[12]));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbPastDataText(ChainOf(image, "Workbook"), false, sectors[11], sectors[12],
+                                                            sectors[12]))));
   // Cut before the directory: the file does not open.
-  image.Bytes.resize(image.Layout.SectorOffset(image.Layout.DirectorySectors[0]));
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  const std::uint32_t directory = image.Layout.DirectorySectors[0];
+  image.Bytes.resize(image.Layout.SectorOffset(directory));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbPastDataText(kCfbDirectoryChain, false, std::nullopt, directory,
+                                                          directory))));
 }
 
 TEST(CompoundFileSizeDamage, PartialLastSectorMissingStreamBytes)
@@ -321,7 +380,8 @@ TEST(CompoundFileSizeDamage, PartialLastSectorMissingStreamBytes)
   auto image = TCompoundFileBuilder().AddStream("Workbook", Pattern(5000, 4)).BuildImage();
   const std::uint32_t last = image.Layout.Stream("Workbook").Sectors.back();
   image.Bytes.resize(image.Layout.SectorOffset(last) + 5000 % 512 - 1);
-  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  EXPECT_TRUE(StreamFails(image.Bytes, "Workbook", kStgDocFileCorrupt,
+                          CfbDamagedMessage(CfbChainCutText(ChainOf(image, "Workbook"), last, 391, 392))));
 }
 
 // --- Directory -------------------------------------------------------------
@@ -336,7 +396,7 @@ TEST(CompoundFileDirectoryDamage, DirectorySiblingCycle)
     node = CfbGetU32(image.Bytes, image.Layout.EntryOffset(node) + kCfbEntryRight);
   ASSERT_NE(node, top);
   CfbPutU32(image.Bytes, image.Layout.EntryOffset(node) + kCfbEntryRight, top);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbDirectoryLoops));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, CfbDamagedMessage(CfbTreeLoopText(node, top))));
 }
 
 TEST(CompoundFileDirectoryDamage, EntryThatIsItsOwnLeftSibling)
@@ -344,7 +404,7 @@ TEST(CompoundFileDirectoryDamage, EntryThatIsItsOwnLeftSibling)
   auto image = Baseline();
   const std::uint32_t top = CfbGetU32(image.Bytes, image.Layout.EntryOffset(0) + kCfbEntryChild);
   CfbPutU32(image.Bytes, image.Layout.EntryOffset(top) + kCfbEntryLeft, top);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbDirectoryLoops));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, CfbDamagedMessage(CfbTreeLoopText(top, top))));
 }
 
 TEST(CompoundFileDirectoryDamage, SiblingThatIsTheRootEntry)
@@ -352,7 +412,7 @@ TEST(CompoundFileDirectoryDamage, SiblingThatIsTheRootEntry)
   auto image = Baseline();
   const std::uint32_t top = CfbGetU32(image.Bytes, image.Layout.EntryOffset(0) + kCfbEntryChild);
   CfbPutU32(image.Bytes, image.Layout.EntryOffset(top) + kCfbEntryLeft, 0);
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbDirectoryLoops));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, CfbDamagedMessage(CfbTreeLoopText(top, 0))));
 }
 
 TEST(CompoundFileDirectoryDamage, SiblingNumberOutOfRange)
@@ -360,7 +420,7 @@ TEST(CompoundFileDirectoryDamage, SiblingNumberOutOfRange)
   auto image = Baseline();
   const std::uint32_t top = CfbGetU32(image.Bytes, image.Layout.EntryOffset(0) + kCfbEntryChild);
   CfbPutU32(image.Bytes, image.Layout.EntryOffset(top) + kCfbEntryRight, 8);  // 8 entries in two sectors
-  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, kMsgCfbEntryOutOfRange));
+  EXPECT_TRUE(OpenFails(image.Bytes, kStgDocFileCorrupt, CfbDamagedMessage(CfbEntryOutOfRangeText(top, 8, 8))));
 }
 
 TEST(CompoundFileDirectoryDamage, RootEntryOfTheWrongType)

@@ -177,6 +177,8 @@ namespace {
 struct TGappedFile {
   TBytes Bytes;
   TBytes Content;
+  std::uint32_t LastSector = 0;  // the stream's last sector
+  std::uint32_t EntryId = 0;
 };
 
 TGappedFile GappedFile()
@@ -185,7 +187,7 @@ TGappedFile GappedFile()
   const auto sectors = image.Layout.Stream("Workbook").Sectors;
   std::vector<std::uint32_t> path(sectors.begin(), sectors.begin() + 5);
   path.insert(path.end(), sectors.begin() + 6, sectors.end());
-  TGappedFile file{std::move(image.Bytes), Pattern(4500, 12)};
+  TGappedFile file{std::move(image.Bytes), Pattern(4500, 12), path[8], image.Layout.Stream("Workbook").EntryId};
   for (std::size_t i = 0; i < path.size(); ++i) {
     const std::size_t count = std::min<std::size_t>(512, file.Content.size() - i * 512);
     std::copy_n(file.Content.begin() + static_cast<std::ptrdiff_t>(i * 512), count,
@@ -261,7 +263,10 @@ TEST(CompoundFileStreamBlock, TakingAStreamCutShortByTheFileEndFailsBeforeMoving
   TSharedBytes bytes = TSharedBytes::Copy(gapped.Bytes);
   const std::uint8_t* start = bytes.data();
   TCompoundFile file = TCompoundFile::Open(std::move(bytes));
-  EXPECT_TRUE(ThrowsOle([&] { std::move(file).TakeStream("Workbook"); }, kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  // 4500 bytes: 404 in the ninth sector, of which 312 are left.
+  EXPECT_TRUE(ThrowsOle([&] { std::move(file).TakeStream("Workbook"); }, kStgDocFileCorrupt,
+                        CfbDamagedMessage(CfbChainCutText(CfbStreamChain("Workbook", gapped.EntryId),
+                                                          gapped.LastSector, 312, 404))));
   EXPECT_TRUE(std::equal(gapped.Bytes.begin(), gapped.Bytes.end(), start));
 }
 
@@ -271,7 +276,9 @@ TEST(CompoundFileStreamBlock, AOneRunStreamCutShortByTheFileEndIsStillRefused)
   const std::uint32_t last = image.Layout.Stream("Workbook").Sectors.back();
   image.Bytes.resize(image.Layout.SectorOffset(last) + 5000 % 512 - 1);
   const TCompoundFile file = OpenBytes(image.Bytes);
-  EXPECT_TRUE(ThrowsOle([&] { file.OpenStream("Workbook"); }, kStgDocFileCorrupt, kMsgCfbFileTruncated));
+  EXPECT_TRUE(ThrowsOle([&] { file.OpenStream("Workbook"); }, kStgDocFileCorrupt,
+                        "Compound file is damaged: stream \"Workbook\" (entry 1) is cut short by the end of the "
+                        "file: sector " + std::to_string(last) + " holds 391 of its 392 bytes"));
 }
 
 TEST(CompoundFileVersion, IgnoresTheHighDwordOfAVersion3StreamSize)
@@ -537,9 +544,43 @@ TEST(CompoundFileInMemory, RefusesAMissingBuffer)
   EXPECT_TRUE(ThrowsOle([] { TCompoundFile::Open(TSharedBytes{}); }, kStgInvalidPointer, kMsgCfbNoData));
 }
 
+// The damage texts no damaged-file test spells out: mini sectors, marks
+// where a sector belongs, a bad first sector, the DIFAT's end.
+TEST(CompoundFileMessages, EachDamageTextSaysWhereTheDamageIs)
+{
+  const std::string workbook = CfbStreamChain("Workbook", 1);
+  const struct {
+    std::string Text;
+    const char* Expected;
+  } cases[] = {
+      {CfbBadLinkText(workbook, false, 57u, 9000, 128),
+       "stream \"Workbook\" (entry 1): sector 57 links to sector 9000, beyond the 128 sectors the FAT describes"},
+      {CfbBadLinkText(kCfbMiniFatChain, false, std::nullopt, 0xFFFFFFFD, 128),
+       "the mini FAT chain starts at the FAT sector mark 0xFFFFFFFD"},
+      {CfbBadLinkText(workbook, true, 3u, 700, 256),
+       "stream \"Workbook\" (entry 1): mini sector 3 links to mini sector 700, beyond the 256 mini sectors the mini "
+       "FAT describes"},
+      {CfbPastDataText(kCfbDirectoryChain, false, std::nullopt, 30, 25),
+       "the directory chain runs past the end of the file: it starts at sector 30, the file holds 25 sectors"},
+      {CfbPastDataText(workbook, true, 4u, 6, 5),
+       "stream \"Workbook\" (entry 1) runs past the end of the mini stream: mini sector 4 links to mini sector 6, the "
+       "mini stream holds 5 mini sectors"},
+      {CfbChainEndsText(kCfbMiniStreamChain, false, std::nullopt, 0, 8), "the mini stream has no sector, its size needs 8"},
+      {CfbReadOnText(workbook, 9, 9, 1, 5, 40),
+       "stream \"Workbook\" (entry 1) is read on in file order from sector 9 to sector 9: 1 sector, 5 of the 40 its "
+       "size needs"},
+      {CfbFatSectorText(0, 1, 100000, 20), "FAT sector 1 of 1 is listed as sector 100000, beyond the 20 sectors of the file"},
+      {CfbDifatEndsText(7u, 236, 400), "the DIFAT chain ends after sector 7 with 236 of the 400 FAT sectors listed"},
+      {CfbDifatEndsText(std::nullopt, 109, 400), "the DIFAT chain ends at the header with 109 of the 400 FAT sectors listed"},
+      {CfbUnreachableText(136, 129), "136 sectors in use by the FAT belong to no chain, the first sector 129"},
+      {CfbDamagedMessage(std::vector<std::string>{"a", "b"}), "Compound file is damaged: a; b"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.Text, c.Expected);
+}
+
 TEST(CompoundFileMessages, FormatTheNameIntoTheText)
 {
-  EXPECT_EQ(CfbStreamTruncatedMessage("Workbook"), "Compound file is damaged: stream \"Workbook\" is truncated");
   EXPECT_EQ(CfbStreamTooLargeMessage("Book"), "Compound file is damaged: stream \"Book\" is larger than the file");
   EXPECT_EQ(CfbStreamNotFoundMessage("X"), "The compound file has no stream named \"X\"");
   EXPECT_EQ(CfbCannotOpenMessage("/a b.xls"), "Cannot open the file \"/a b.xls\"");

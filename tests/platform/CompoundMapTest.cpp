@@ -117,56 +117,74 @@ TEST(CompoundMap, ASoundFileIsMappedAsItWasLaidOut)
                 {shuffled.Layout.SectorOffset(s[1]) + 508, 4}, {shuffled.Layout.SectorOffset(s[3]), 6}}));
 }
 
-TEST(CompoundMap, EachDamageIsNamedAndTheRestIsStillMapped)
+TEST(CompoundMap, EachDamageIsNamedWhereItIsAndTheRestIsStillMapped)
 {
   struct TCase {
     const char* Name;
     std::function<void(TCompoundFileImage&)> Damage;
-    const char* Problem;
+    std::function<std::string(const TCompoundFileLayout&)> Problem;
+  };
+  const auto sector = [](const TCompoundFileLayout& l, std::size_t i) {
+    return std::to_string(l.Stream("Workbook").Sectors[i]);
   };
   const TCase cases[] = {
       {"chain into a free sector",
        [](TCompoundFileImage& f) { CfbPutU32(f.Bytes, f.Layout.FatEntryOffset(f.Layout.Stream("Workbook").Sectors[3]), kCfbFreeSect); },
-       "stream \"Workbook\" runs into a free sector"},
+       [&](const TCompoundFileLayout& l) {
+         return "stream \"Workbook\" (entry 1): sector " + sector(l, 3) + " links to a free sector";
+       }},
       {"chain loops",
        [](TCompoundFileImage& f) {
          const auto& s = f.Layout.Stream("Workbook").Sectors;
          CfbPutU32(f.Bytes, f.Layout.FatEntryOffset(s[4]), s[1]);
        },
-       "stream \"Workbook\" loops"},
+       [&](const TCompoundFileLayout& l) {
+         return "stream \"Workbook\" (entry 1) loops: sector " + sector(l, 4) + " links back to sector " + sector(l, 1);
+       }},
       {"a sector claimed twice",
        [](TCompoundFileImage& f) {
          // The directory's chain runs on into the stream's first sector.
          CfbPutU32(f.Bytes, f.Layout.FatEntryOffset(f.Layout.DirectorySectors.back()), f.Layout.Stream("Workbook").Sectors[0]);
        },
-       "is claimed twice"},
+       [&](const TCompoundFileLayout& l) {
+         return "sector " + sector(l, 0) + " is claimed by the directory chain and by stream \"Workbook\" (entry 1)";
+       }},
       {"a sector in no chain",
        [](TCompoundFileImage& f) {
          const auto& s = f.Layout.Stream("Workbook").Sectors;
          CfbPutU32(f.Bytes, f.Layout.FatEntryOffset(s[s.size() - 2]), kCfbEndOfChain);
        },
-       "sectors in use by the FAT belong to no chain"},
+       [&](const TCompoundFileLayout& l) {
+         return "1 sector in use by the FAT belongs to no chain, the first sector " + sector(l, 9);
+       }},
       {"directory loop",
        [](TCompoundFileImage& f) {
          const auto id = f.Layout.Stream("Workbook").EntryId;
          CfbPutU32(f.Bytes, f.Layout.EntryOffset(id) + kCfbEntryLeft, id);
        },
-       "directory tree loops"},
+       [](const TCompoundFileLayout&) { return std::string("directory tree loops: entry 1 links back to entry 1"); }},
       {"file cut inside a stream",
        [](TCompoundFileImage& f) { f.Bytes.resize(f.Layout.SectorOffset(f.Layout.Stream("Workbook").Sectors[5]) + 100); },
-       "stream \"Workbook\" runs past the end of the file"},
+       [&](const TCompoundFileLayout& l) {
+         return "stream \"Workbook\" (entry 1) runs past the end of the file: sector " + sector(l, 5) +
+                " links to sector " + sector(l, 6) + ", the file holds " + sector(l, 6) + " sectors";
+       }},
       {"file cut inside a stream's last sector",
        [](TCompoundFileImage& f) { f.Bytes.resize(f.Layout.SectorOffset(f.Layout.Stream("Workbook").Sectors.back()) + 100); },
-       "stream \"Workbook\" is cut short by the end of the file"},
+       [&](const TCompoundFileLayout& l) {
+         return "stream \"Workbook\" (entry 1) is cut short by the end of the file: sector " + sector(l, 9) +
+                " holds 100 of its 392 bytes";
+       }},
   };
   for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
     TCompoundFileImage image = Sample();
     c.Damage(image);
     const TCompoundMap map = MapCompoundFile(image.Bytes);
-    ASSERT_TRUE(map.Valid) << c.Name;
-    EXPECT_THAT(Messages(map), ::testing::Contains(HasSubstr(c.Problem))) << c.Name;
+    ASSERT_TRUE(map.Valid);
+    EXPECT_THAT(Messages(map), ::testing::Contains(c.Problem(image.Layout)));
     // What the damage leaves is still found.
-    EXPECT_EQ(map.StreamBytes(image.Bytes, Entry(map, "Small").Id), Counting(100)) << c.Name;
+    EXPECT_EQ(map.StreamBytes(image.Bytes, Entry(map, "Small").Id), Counting(100));
   }
   // The sector no chain reaches is marked so.
   TCompoundFileImage orphan = Sample();
@@ -174,6 +192,84 @@ TEST(CompoundMap, EachDamageIsNamedAndTheRestIsStillMapped)
   EXPECT_EQ(MapCompoundFile(orphan.Bytes).Sectors[orphan.Layout.Stream("Workbook").Sectors.back()].Use,
             TSectorUse::suUnreachable);
   EXPECT_FALSE(MapCompoundFile(std::vector<std::uint8_t>(600, 0)).Valid);
+}
+
+// A chain broken in the middle of a stream laid out forward: the sectors
+// after its last one are the rest of the stream while the FAT uses them and
+// no other chain does.
+TEST(CompoundMapReadOn, ABrokenChainGoesOnInFileOrderAsFarAsThatIsPlausible)
+{
+  struct TCase {
+    const char* Name;
+    std::function<void(TCompoundFileImage&)> Damage;
+    std::size_t Chain;   // sectors of the Workbook's chain in the map
+    std::size_t ReadOn;  // of them, taken in file order
+  };
+  const auto fat = [](TCompoundFileImage& f, std::size_t i, std::uint32_t value) {
+    CfbPutU32(f.Bytes, f.Layout.FatEntryOffset(f.Layout.Stream("Workbook").Sectors[i]), value);
+  };
+  const TCase cases[] = {
+      {"a link into a free sector", [&](TCompoundFileImage& f) { fat(f, 3, kCfbFreeSect); }, 10, 6},
+      {"a link out of range", [&](TCompoundFileImage& f) { fat(f, 0, 0x00FFFFFF); }, 10, 9},
+      {"a link back", [&](TCompoundFileImage& f) { fat(f, 6, f.Layout.Stream("Workbook").Sectors[2]); }, 10, 3},
+      {"a free sector after the break",
+       [&](TCompoundFileImage& f) {
+         fat(f, 3, kCfbFreeSect);
+         fat(f, 6, kCfbFreeSect);
+       },
+       6, 2},
+      // The "Other" stream's sectors follow the Workbook's.
+      {"a size beyond the stream's sectors",
+       [&](TCompoundFileImage& f) {
+         fat(f, 3, kCfbFreeSect);
+         CfbPutU32(f.Bytes, f.Layout.EntryOffset(f.Layout.Stream("Workbook").EntryId) + kCfbEntrySize, 9000);
+       },
+       10, 6},
+      // An end mark before the size: the size may be what is wrong.
+      {"an early end of the chain", [&](TCompoundFileImage& f) { fat(f, 3, kCfbEndOfChain); }, 4, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCompoundFileImage image = TCompoundFileBuilder()
+                                   .AddStream("Workbook", Counting(5000))
+                                   .AddStream("Other", Counting(4500))
+                                   .BuildImage();
+    c.Damage(image);
+    const TCompoundMap map = MapCompoundFile(image.Bytes);
+    const auto& sectors = image.Layout.Stream("Workbook").Sectors;
+    const std::uint32_t id = image.Layout.Stream("Workbook").EntryId;
+    EXPECT_EQ(map.Chains[id],
+              std::vector<std::uint32_t>(sectors.begin(), sectors.begin() + static_cast<std::ptrdiff_t>(c.Chain)));
+    std::size_t readOn = 0;
+    for (const std::uint32_t n : map.Chains[id])
+      readOn += map.Sectors[n].ReadOn ? 1 : 0;
+    EXPECT_EQ(readOn, c.ReadOn);
+    // The bytes found are the stream's own, from its start.
+    std::vector<std::uint8_t> bytes = map.StreamBytes(image.Bytes, id);
+    EXPECT_EQ(bytes.size(), std::min<std::size_t>(c.Chain * 512, map.Entries[id].Size));
+    bytes.resize(std::min<std::size_t>(bytes.size(), 5000));
+    const std::vector<std::uint8_t> stream = Counting(5000);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), stream.begin()));
+    // The other stream is whole and its own.
+    EXPECT_EQ(map.StreamBytes(image.Bytes, image.Layout.Stream("Other").EntryId), Counting(4500));
+  }
+}
+
+// The tree walked as the strict reader walks it, but on past a bad link:
+// the entries reached before it keep their places.
+TEST(CompoundMapTree, AnEntryReachedFromTheRootStaysTheRootsWhenAStorageLinksToItToo)
+{
+  TCompoundFileImage image = Sample();
+  const std::uint32_t box = image.Layout.Stream("Box").EntryId;
+  const std::uint32_t workbook = image.Layout.Stream("Workbook").EntryId;
+  CfbPutU32(image.Bytes, image.Layout.EntryOffset(box) + kCfbEntryChild, workbook);
+  const TCompoundMap map = MapCompoundFile(image.Bytes);
+  EXPECT_FALSE(Entry(map, "Workbook").Nested);
+  EXPECT_EQ(map.RootChildren.size(), 3u);
+  EXPECT_EQ(Messages(map), (std::vector<std::string>{"directory tree loops: entry " + std::to_string(box) +
+                                                     " links back to entry " + std::to_string(workbook)}));
+  EXPECT_EQ(map.Problems[0].Scope, TProblemScope::psTree);
+  EXPECT_EQ(map.Problems[0].Entry, box);
 }
 
 TEST(CompoundMap, AFileOnDiskMapsAsInMemory)

@@ -22,6 +22,18 @@ std::unique_ptr<TLoad> LoadSst(const TSstBuilder& sst, const TBuildStep& sheet =
       [&](TBiffBuilder& b) { b.Sst(sst).Record(kExtSst, TBytes().U16(8)); }, sheet));
 }
 
+/// The load's message for its first LABELSST, which points at string
+/// `index` of a table of `strings`: the record found in the listing.
+std::string PastTheTable(const TLoad& load, std::uint64_t index, std::size_t strings)
+{
+  for (std::size_t i = 0; i < load.Records.size(); ++i)
+    if (load.Records[i].Code == kRecLabelSst)
+      return "Record " + std::to_string(i + 1) + " at offset " + std::to_string(load.Records[i].Offset) +
+             ": LABELSST string index " + std::to_string(index) + " is past the " + std::to_string(strings) +
+             " strings of the SST; its cell is left out";
+  return "no LABELSST listed";
+}
+
 std::vector<std::string> Strings(const TLoad& load)
 {
   std::vector<std::string> texts;
@@ -355,9 +367,9 @@ TEST(SstCount, AUniqueCountAboveTheStringsStoredKeepsThoseAndTheLoadGoesOn)
   EXPECT_EQ(Strings(*load), (std::vector<std::string>{"ok"}));
   EXPECT_EQ(load->Cell(0, 0, 0), Text("ok"));
   EXPECT_EQ(load->Cell(0, 1, 0), TVariant(7.0));
-  // An index past the strings stored fails as any index outside the table.
+  // An index past the strings stored is one outside the table.
   const auto past = LoadSst(TSstBuilder().Counts(2, 2).String("ok"), [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); });
-  EXPECT_EQ(past->Error, "List index out of bounds (1)");
+  EXPECT_EQ(past->Error, PastTheTable(*past, 1, 1));
 }
 
 /// A stream that ends with the SST: nothing follows to continue it.
@@ -397,20 +409,31 @@ TEST(SstFailure, ContinueCutShortByTheStreamEndTheLoad)
   EXPECT_EQ(load.Records.size(), 3u);
 }
 
-TEST(LabelSst, IndexOutsideTheTableFailsWithTheListMessage)
+// A LABELSST past the table loses its own text and nothing else: the sheet
+// is read to its end, and the load then fails naming the record.
+TEST(LabelSst, IndexOutsideTheTableLeavesItsCellOutAndTheLoadGoesOnToFailAtItsEnd)
 {
   const auto sst = TSstBuilder().String("zero").String("one");
   const auto insideHolder = LoadSst(sst, [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); });
   const TLoad& inside = *insideHolder;
   EXPECT_EQ(inside.Error, "");
   EXPECT_EQ(inside.Cell(0, 0, 0), Text("one"));
-  const auto outsideHolder = LoadSst(sst, [](TBiffBuilder& b) { b.Number(0, 0, 0, 1).LabelSst(1, 0, 0, 2); });
+  const auto outsideHolder = LoadSst(sst, [](TBiffBuilder& b) {
+    b.Number(0, 0, 0, 1).LabelSst(1, 0, 0, 2).LabelSst(2, 0, 0, 7).LabelSst(3, 0, 0, 0).Number(4, 0, 0, 5);
+  });
   const TLoad& outside = *outsideHolder;
-  EXPECT_EQ(outside.Error, "List index out of bounds (2)");
+  // The first of them is named, with the table's size.
+  EXPECT_EQ(outside.Error, PastTheTable(outside, 2, 2));
+  EXPECT_EQ(outside.Error.substr(outside.Error.find(':')),
+            ": LABELSST string index 2 is past the 2 strings of the SST; its cell is left out");
   EXPECT_EQ(outside.Cell(0, 0, 0), TVariant(1.0));
+  EXPECT_TRUE(outside.Cell(0, 1, 0).IsNull());
+  EXPECT_TRUE(outside.Cell(0, 2, 0).IsNull());
+  EXPECT_EQ(outside.Cell(0, 3, 0), Text("zero"));
+  EXPECT_EQ(outside.Cell(0, 4, 0), TVariant(5.0));
   const auto hugeHolder = LoadSst(sst, [](TBiffBuilder& b) { b.LabelSst(1, 0, 0, 0xFFFFFFFFu); });
   const TLoad& huge = *hugeHolder;
-  EXPECT_EQ(huge.Error, "List index out of bounds (4294967295)");
+  EXPECT_EQ(huge.Error, PastTheTable(huge, 4294967295u, 2));
 }
 
 TEST(LabelSst, SecondWorkbookInTheSameReaderUsesItsOwnStrings)
@@ -428,7 +451,7 @@ TEST(LabelSst, SecondWorkbookInTheSameReaderUsesItsOwnStrings)
   // An index valid only in the first workbook is out of range in the second.
   load.Run(Book8([](TBiffBuilder& b) { b.Sst(TSstBuilder().String("c0")); },
                  [](TBiffBuilder& b) { b.LabelSst(0, 0, 0, 1); }));
-  EXPECT_EQ(load.Error, "List index out of bounds (1)");
+  EXPECT_EQ(load.Error, PastTheTable(load, 1, 1));
 }
 
 TEST(LabelSst, CellTextsOutliveTheTableGrowingAndTheReader)

@@ -96,20 +96,55 @@ TEST(SheetWalk, WithoutAMatchingOffsetCaptionsGoByPosition)
   EXPECT_EQ(calls, (std::vector<TSheetCall>{{"A", 0}, {"B", 1}}));
 }
 
-TEST(SheetWalk, WorksheetBeyondTheNameListFails)
+// A worksheet BOF past the BOUNDSHEET records (a damaged globals part may
+// have lost them all) opens a sheet all the same; the load reads it and
+// fails at its end, naming the record.
+TEST(SheetWalk, AWorksheetPastTheNameListIsReadUnderAMadeUpNameAndTheLoadSaysWhich)
 {
-  const auto stream = TBiffBuilder()
-                          .Bof(evExcel8, TBofType::btGlobals)
-                          .BoundSheetAt("A", 9999)
-                          .Eof()
-                          .Bof(evExcel8)
-                          .Number(0, 0, 0, 1)
-                          .Bof(evExcel8)
-                          .Number(0, 0, 0, 2)
-                          .Build();
-  TLoad load(InCompoundFile(stream));
-  EXPECT_EQ(load.Error, "List index out of bounds (1)");
-  EXPECT_EQ(load.Cell(0, 0, 0), TVariant(1.0));
+  struct TCase {
+    const char* Name;
+    std::vector<std::uint8_t> Stream;
+    std::vector<TSheetCall> Calls;
+    int Index;    // of the unlisted worksheet
+    int Listed;   // BOUNDSHEET records
+  };
+  const TCase cases[] = {
+      {"one BOUNDSHEET, two worksheets",
+       TBiffBuilder()
+           .Bof(evExcel8, TBofType::btGlobals)
+           .BoundSheetAt("A", 9999)
+           .Eof()
+           .Bof(evExcel8)
+           .Number(0, 0, 0, 1)
+           .Bof(evExcel8)
+           .Number(0, 0, 0, 2)
+           .Build(),
+       {{"A", 0}, {"Sheet2", 1}},
+       1,
+       1},
+      {"no globals at all",
+       TBiffBuilder().Record(0x0293, {0x13, 0x80, 0x07, 0xFF}).Bof(evExcel8).Number(0, 0, 0, 2).Eof().Build(),
+       {{"Sheet1", 0}},
+       0,
+       0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<TSheetCall> calls;
+    TLoad load(InCompoundFile(c.Stream), [&](TLoad& l) { WatchSheets(l, calls); });
+    EXPECT_EQ(calls, c.Calls);
+    EXPECT_NE(std::find(load.Cells.begin(), load.Cells.end(), TReportedCell{c.Index, 0, 0, TVariant(2.0)}),
+              load.Cells.end());
+    // The unlisted worksheet's BOF: the last BOF listed.
+    std::size_t bof = 0;
+    for (std::size_t i = 0; i < load.Records.size(); ++i)
+      if (load.Records[i].Code == kRecBof)
+        bof = i;
+    EXPECT_EQ(load.Error, "Record " + std::to_string(bof + 1) + " at offset " +
+                              std::to_string(load.Records[bof].Offset) + " opens the worksheet of index " +
+                              std::to_string(c.Index) + ", past the workbook's " + std::to_string(c.Listed) +
+                              " BOUNDSHEET records; it is read as Sheet" + std::to_string(c.Index + 1));
+  }
 }
 
 TEST(SheetWalk, SkipMovesToTheNextSheet)

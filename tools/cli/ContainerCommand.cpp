@@ -95,7 +95,7 @@ void WriteSectors(TJsonLineWriter& json, const TCompoundMap& map)
     const TCompoundSector& s = sectors[first];
     std::size_t end = first + 1;
     while (end < sectors.size() && sectors[end].Use == s.Use && sectors[end].Owner == s.Owner &&
-           sectors[end].Claimed == s.Claimed && sectors[end - 1].Slack == 0)
+           sectors[end].Claimed == s.Claimed && sectors[end].ReadOn == s.ReadOn && sectors[end - 1].Slack == 0)
       ++end;
     json.BeginObject();
     json.Field("kind", "sectors");
@@ -108,6 +108,8 @@ void WriteSectors(TJsonLineWriter& json, const TCompoundMap& map)
       json.Field("slack", static_cast<std::int64_t>(sectors[end - 1].Slack));
     if (s.Claimed)
       json.Field("claimed_twice", true);
+    if (s.ReadOn)
+      json.Field("read_on", true);
     json.EndObject();
     first = end;
   }

@@ -457,8 +457,8 @@ void TStructureLint::Finish(std::span<const std::uint8_t> stream, const TCompoun
            FormatMessage(kLintUnknownRecord, Number(tally.Count), HexNumber(code, 4)));
   if (container)
     for (const TCompoundProblem& problem : container->Problems) {
-      const bool unreachable = problem.Message.find("belong to no chain") != std::string::npos;
-      Report(unreachable ? TLintSeverity::lsWarning : TLintSeverity::lsError, "compound-file", nullptr,
-             problem.Message);
+      // Sectors no chain reaches lose nothing the workbook holds.
+      const bool unused = problem.Scope == TProblemScope::psUnused;
+      Report(unused ? TLintSeverity::lsWarning : TLintSeverity::lsError, "compound-file", nullptr, problem.Message);
     }
 }

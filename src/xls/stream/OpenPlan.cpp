@@ -1,5 +1,6 @@
 #include "xls/stream/OpenPlan.h"
 
+#include "platform/CompoundFileMessages.h"
 #include "platform/CompoundSalvage.h"
 #include "platform/FileReader.h"
 #include "platform/text/AsciiText.h"
@@ -49,14 +50,17 @@ std::string WorkbookName(const TCompoundFile& storage)
 }
 
 /// What a tolerant reading finds of a damaged file's workbook stream; the
-/// damage itself when it finds no record.
+/// damage itself when it finds no record. The load then fails with every
+/// damage the reading met (the strict reader's own when it met none it
+/// counts: the file may be damaged where that stream does not lie).
 TWorkbookStream Salvaged(std::span<const std::uint8_t> file, const EOleError& damage)
 {
   auto salvaged = SalvageStream(file, ChooseWorkbook);
   if (!salvaged || salvaged->Bytes.size() < TRecordReader::kHeaderSize)
     throw damage;
   TWorkbookStream stream = InMemory(std::move(salvaged->Bytes), true, std::move(salvaged->Name));
-  stream.Damage = damage;
+  stream.Damage = salvaged->Damage.empty() ? damage
+                                           : EOleError(kStgDocFileCorrupt, CfbDamagedMessage(salvaged->Damage));
   return stream;
 }
 
