@@ -88,6 +88,7 @@ public:
   {
     TVbaCursor cursor(dir);
     bool terminated = false;
+    bool pastEnd = false;
     while (!terminated && cursor.Remaining() >= kRecordHeaderSize) {
       const std::uint16_t id = cursor.ReadU16();
       std::uint32_t size = cursor.ReadU32();
@@ -95,6 +96,7 @@ public:
         size = kVersionActualSize;
       if (size > cursor.Remaining()) {
         FDir.Errors.push_back(VbaRecordPastEndMessage(id));
+        pastEnd = true;
         break;
       }
       terminated = Record(id, cursor.Take(size));
@@ -103,7 +105,7 @@ public:
       FDir.Errors.push_back(kMsgVbaModuleNoTerminator);
       EndModule();
     }
-    if (!terminated && FDir.Errors.empty())
+    if (!terminated && !pastEnd)
       FDir.Errors.push_back(kMsgVbaDirNoTerminator);
     if (FDir.ModuleCount != FDir.Modules.size())
       FDir.Errors.push_back(kMsgVbaModuleCountMismatch);
