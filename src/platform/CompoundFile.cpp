@@ -525,6 +525,17 @@ bool CompoundNamesEqual(std::string_view a, std::string_view b)
   return i == a.size() && j == b.size();
 }
 
+std::string CompoundNameKey(std::string_view name)
+{
+  std::string key;
+  key.reserve(name.size());
+  // A malformed byte counts as the code point of its value, as it does
+  // when names are compared.
+  for (std::size_t i = 0; i < name.size();)
+    AppendCodePointAsUtf8(FoldCase(NextCodePoint(name, i)), key);
+  return key;
+}
+
 bool IsCompoundFile(std::span<const std::uint8_t> bytes)
 {
   return bytes.size() >= kHeaderSize && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
@@ -674,6 +685,13 @@ TCompoundStream TCompoundFile::OpenStreamAt(std::span<const std::string> path) c
     throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(joined));
   }
   return OpenEntry(element->EntryId, nullptr);
+}
+
+TCompoundStream TCompoundFile::OpenElement(const TStorageElement& element) const
+{
+  if (element.EntryId >= FImpl->Entries.size() || FImpl->Entries[element.EntryId].Type != kTypeStream)
+    throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(element.Name));
+  return OpenEntry(element.EntryId, nullptr);
 }
 
 std::vector<TCompoundFile::TStreamRun> TCompoundFile::StreamRuns(const std::string& name) const

@@ -43,6 +43,9 @@ bool IsCompoundFile(std::span<const std::uint8_t> bytes);
 /// "VBA" and "vba" cannot be siblings). Letters of the Latin, Greek and
 /// Cyrillic alphabets are folded; other characters must match exactly.
 bool CompoundNamesEqual(std::string_view a, std::string_view b);
+/// `name` folded as CompoundNamesEqual folds it: two names are equal to a
+/// compound file exactly when their keys are, so the key can index a map.
+std::string CompoundNameKey(std::string_view name);
 
 /// One element of a compound file's storage.
 struct TStorageElement {
@@ -147,6 +150,10 @@ public:
   /// Opens the stream at `path` as OpenStream opens a root-level one, with
   /// the same failures (kStgFileNotFound when FindElement finds no stream).
   TCompoundStream OpenStreamAt(std::span<const std::string> path) const;
+  /// Opens the stream of an element Children or FindElement gave, without
+  /// looking its path up again; failures as OpenStream's (kStgFileNotFound
+  /// when `element` is not a stream of this file).
+  TCompoundStream OpenElement(const TStorageElement& element) const;
 
   /// OpenStream for the last use of a compound file. When nothing else
   /// holds the file's bytes and the stream's sectors run forward through

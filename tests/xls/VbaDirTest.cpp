@@ -183,4 +183,15 @@ TEST(VbaDir, SaysWhenAModuleOrTheStreamIsNotTerminated)
   EXPECT_EQ(parsed.Errors, std::vector<std::string>{kMsgVbaModuleCountMismatch});
 }
 
+TEST(VbaDir, ListsNoMoreModulesThanTheCountFieldCanState)
+{
+  TVbaDirBuilder dir;
+  dir.Information("P", 1252).Modules(0xFFFF);
+  for (int i = 0; i < 0x10000 + 10; ++i)
+    dir.Record(0x0019, "").Record(0x002B, "");
+  const TVbaDir parsed = ParseVbaDir(dir.End().Build());
+  EXPECT_EQ(parsed.Modules.size(), 0xFFFFu);
+  EXPECT_EQ(parsed.Errors, std::vector<std::string>{kMsgVbaTooManyItems});
+}
+
 }  // namespace

@@ -288,6 +288,62 @@ TEST(VbaProject, TheTolerantReaderFindsAProjectInADamagedTree)
   EXPECT_EQ(project.Modules[0].Source, source);
 }
 
+/// A project whose modules all name the stream "Same".
+std::vector<std::uint8_t> ModulesSharingAStream(std::size_t count, const std::vector<std::uint8_t>& container)
+{
+  TVbaDirBuilder dir;
+  dir.Information("P", 1252).Modules(static_cast<std::uint16_t>(count));
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string name = "M";
+    name += std::to_string(i);
+    dir.Module(name, "", 0, kVbaTestStandard, "Same");
+  }
+  return TCompoundFileBuilder()
+      .AddStorage("_VBA_PROJECT_CUR")
+      .AddStorage("_VBA_PROJECT_CUR/VBA")
+      .AddStream("_VBA_PROJECT_CUR/VBA/dir", VbaCompress(std::span(dir.End().Build())))
+      .AddStream("_VBA_PROJECT_CUR/VBA/Same", container)
+      .Build();
+}
+
+TEST(VbaProject, SourcesStopAtTheModuleAndProjectLimits)
+{
+  std::string text;
+  while (text.size() < 3000)
+    text += "Debug.Print 1\r\n";
+  const auto file = ModulesSharingAStream(7, VbaCompress(text));
+  for (const bool tolerant : {false, true}) {
+    SCOPED_TRACE(tolerant);
+    const TVbaLimits limits{1000, 5000};
+    const TVbaProject project = tolerant ? ReadVbaProjectTolerant(file, limits)
+                                         : ReadVbaProject(TCompoundFile::Open(TSharedBytes(file)), limits);
+    ASSERT_EQ(project.Modules.size(), 7u);
+    for (std::size_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(project.Modules[i].Source, text.substr(0, 1000));
+      EXPECT_EQ(project.Modules[i].Error, kMsgVbaOutputLimit);
+    }
+    for (std::size_t i = 5; i < 7; ++i) {
+      EXPECT_EQ(project.Modules[i].Source, "");
+      EXPECT_EQ(project.Modules[i].Error, kMsgVbaProjectLimit);
+    }
+  }
+}
+
+// Chunks that decompress to nothing cost reading time all the same: the
+// compressed bytes all modules read are bounded too.
+TEST(VbaProject, TheCompressedBytesAllModulesReadAreBounded)
+{
+  std::vector<std::uint8_t> empty{0x01};
+  for (int i = 0; i < 200; ++i)
+    empty.insert(empty.end(), {0x00, 0xB0, 0x00});  // a chunk of one flag byte and no token
+  const auto file = ModulesSharingAStream(3, empty);
+  const TVbaProject project = ReadVbaProject(TCompoundFile::Open(TSharedBytes(file)), TVbaLimits{1000, 1000});
+  ASSERT_EQ(project.Modules.size(), 3u);
+  EXPECT_EQ(project.Modules[0].Error, "");
+  EXPECT_EQ(project.Modules[1].Error, kMsgVbaProjectLimit);
+  EXPECT_EQ(project.Modules[2].Error, kMsgVbaProjectLimit);
+}
+
 TEST(VbaProject, TheTolerantReaderNeverThrows)
 {
   const auto file = TVbaFileBuilder().Module("Module1", "' x\r\n").Build();

@@ -46,6 +46,10 @@ constexpr std::uint16_t kRecModuleDocStringUnicode = 0x0048;
 constexpr std::uint16_t kRecCompatVersion = 0x004A;
 
 constexpr std::size_t kRecordHeaderSize = 6;
+// The module count is a 16-bit field, so no sound project has more modules;
+// references get the same bound. A hostile stream of empty records stops
+// growing the lists there.
+constexpr std::size_t kMaxListed = 0xFFFF;
 // PROJECTVERSION: its size field holds 4, yet a 4-byte major and a 2-byte
 // minor version follow.
 constexpr std::uint32_t kVersionStatedSize = 4;
@@ -191,6 +195,8 @@ private:
     case kRecModules: FDir.ModuleCount = U16(data); break;
     case kRecCookie: FDir.Cookie = U16(data); break;
     case kRecModuleName:
+      if (!Room(FDir.Modules.size()))
+        return true;
       FModule = true;
       FDir.Modules.emplace_back().Name = Bytes(data);
       break;
@@ -207,6 +213,8 @@ private:
     case kRecModuleName:
       // A new module before the last one's terminator.
       FDir.Errors.push_back(kMsgVbaModuleNoTerminator);
+      if (!Room(FDir.Modules.size()))
+        return true;
       FDir.Modules.emplace_back().Name = Bytes(data);
       break;
     case kRecModuleNameUnicode: module.NameUnicode = Unicode(data); break;
@@ -236,8 +244,25 @@ private:
 
   void EndModule() { FModule = false; }
 
+  /// False, once with the error, when a list already holds `count` items.
+  bool Room(std::size_t count)
+  {
+    if (count < kMaxListed)
+      return true;
+    FDir.Errors.push_back(kMsgVbaTooManyItems);
+    FFull = true;
+    return false;
+  }
+
   TVbaDirReference& AddReference(TVbaReferenceKind kind)
   {
+    if (FDir.References.size() >= kMaxListed) {
+      // Past the bound the reference is read into a scratch one, dropped.
+      if (!FFull)
+        Room(FDir.References.size());
+      FScratch = {};
+      return FScratch;
+    }
     TVbaDirReference& reference = FDir.References.emplace_back();
     reference.Kind = kind;
     reference.Name = std::move(FName);
@@ -253,6 +278,8 @@ private:
   bool FModule = false;       // inside a module's records
   bool FInControl = false;    // between a control reference and its extended part
   bool FOriginalOpen = false; // an original reference awaits its control record
+  bool FFull = false;         // a list reached its bound
+  TVbaDirReference FScratch;
   std::string FName;
   std::string FNameUnicode;
 };

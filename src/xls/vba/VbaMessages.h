@@ -23,6 +23,7 @@ inline constexpr char kMsgVbaOutputLimit[] = "decompressed data exceeds the size
 inline constexpr char kMsgVbaDirNoTerminator[] = "dir stream ends before its terminator record";
 inline constexpr char kMsgVbaModuleNoTerminator[] = "module record list ends before its terminator";
 inline constexpr char kMsgVbaModuleCountMismatch[] = "module count differs from the modules listed";
+inline constexpr char kMsgVbaTooManyItems[] = "dir stream lists more than 65535 modules or references: the rest is ignored";
 
 // Streams and modules.
 inline constexpr char kMsgVbaNoDirStream[] = "the VBA storage has no dir stream";

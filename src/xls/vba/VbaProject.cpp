@@ -22,8 +22,6 @@ constexpr char kProjectStream[] = "PROJECT";
 // A project whose dir stream states no code page was written on Western
 // Windows.
 constexpr int kDefaultCodePage = 1252;
-/// Every module's source together, decompressed.
-constexpr std::size_t kProjectSourceLimit = std::size_t{256} << 20;
 
 const char* ReferenceKindText(TVbaReferenceKind kind)
 {
@@ -38,7 +36,7 @@ const char* ReferenceKindText(TVbaReferenceKind kind)
 
 class TProjectReader {
 public:
-  explicit TProjectReader(const TVbaStorageReader& storage) : FStorage(storage) {}
+  TProjectReader(const TVbaStorageReader& storage, const TVbaLimits& limits) : FStorage(storage), FLimits(limits) {}
 
   TVbaProject Run()
   {
@@ -154,13 +152,16 @@ private:
       module.Error = stream.Error.empty() ? kMsgVbaOffsetPastEnd : stream.Error;
       return module;
     }
-    const std::size_t budget = kProjectSourceLimit - FSourceBytes;
-    if (budget == 0) {
+    // Bounds for the project as a whole: what all modules decompress to, and
+    // what they read to get it (many modules can name one large stream).
+    const auto container = bytes.subspan(entry.TextOffset);
+    const std::size_t budget = FLimits.Project - FSourceBytes;
+    if (budget == 0 || container.size() > FLimits.Project - FScannedBytes) {
       module.Error = kMsgVbaProjectLimit;
       return module;
     }
-    const TVbaDecompressed source =
-        DecompressVba(bytes.subspan(entry.TextOffset), std::min(budget, kVbaDecompressedLimit));
+    FScannedBytes += container.size();
+    const TVbaDecompressed source = DecompressVba(container, std::min(budget, FLimits.ModuleSource));
     FSourceBytes += source.Bytes.size();
     module.SourceBytes = source.Bytes.size();
     FDecoder.Append(source.Bytes, module.Source);
@@ -189,9 +190,11 @@ private:
   }
 
   const TVbaStorageReader& FStorage;
+  const TVbaLimits FLimits;
   TVbaProject FProject;
   TCodePageDecoder FDecoder;
   std::size_t FSourceBytes = 0;
+  std::size_t FScannedBytes = 0;
 };
 
 }  // namespace
@@ -208,16 +211,16 @@ const char* VbaModuleTypeText(TVbaModuleType type)
   return "unknown";
 }
 
-TVbaProject ReadVbaProject(const TCompoundFile& file)
+TVbaProject ReadVbaProject(const TCompoundFile& file, const TVbaLimits& limits)
 {
   const auto storage = MakeStrictVbaStorage(file);
-  return TProjectReader(*storage).Run();
+  return TProjectReader(*storage, limits).Run();
 }
 
-TVbaProject ReadVbaProjectTolerant(std::span<const std::uint8_t> file)
+TVbaProject ReadVbaProjectTolerant(std::span<const std::uint8_t> file, const TVbaLimits& limits)
 {
   const auto storage = MakeTolerantVbaStorage(file);
-  TVbaProject project = TProjectReader(*storage).Run();
+  TVbaProject project = TProjectReader(*storage, limits).Run();
   project.Tolerant = true;
   return project;
 }

@@ -11,6 +11,7 @@
 //
 // Uses the compound-file layer only, so it can become a library of its own.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -82,16 +83,24 @@ struct TVbaProject {
   std::vector<TVbaProblem> Errors;        // of the project as a whole
 };
 
+/// Bounds on what reading a project may produce, for a hostile file.
+struct TVbaLimits {
+  std::size_t ModuleSource = std::size_t{64} << 20;  // one module's decompressed source
+  std::size_t Project = std::size_t{256} << 20;      // all sources together, and all their compressed bytes
+};
+
 /// Reads the project of a compound file: the storage _VBA_PROJECT_CUR, or
 /// _VBA_PROJECT for a workbook older versions saved, at the root. Not Found
 /// when neither holds a VBA storage with a dir stream. Never throws for
 /// damage: a stream the reader refuses is a problem of the project or of its
 /// module, and the rest is still read.
-TVbaProject ReadVbaProject(const TCompoundFile& file);
+/// A module past `limits` gets its source cut (kMsgVbaOutputLimit) or not
+/// read (kMsgVbaProjectLimit).
+TVbaProject ReadVbaProject(const TCompoundFile& file, const TVbaLimits& limits = {});
 
 /// The same through the damage-tolerant map of the whole file (`file` is all
 /// its bytes): a tree that loops or breaks still gives the storages it
 /// reaches, and a stream whose chain breaks what its sectors hold, marked as
 /// cut. A storage or stream the tree does not reach is searched for by name
 /// among all entries. Never throws for bad input.
-TVbaProject ReadVbaProjectTolerant(std::span<const std::uint8_t> file);
+TVbaProject ReadVbaProjectTolerant(std::span<const std::uint8_t> file, const TVbaLimits& limits = {});
