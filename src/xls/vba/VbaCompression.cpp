@@ -4,6 +4,7 @@
 #include "xls/vba/VbaMessages.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -26,8 +27,9 @@ class TDecompressor {
 public:
   TDecompressor(std::size_t limit, std::size_t hint) : FLimit(limit)
   {
-    // Compressed text usually grows two- or threefold; the limit caps the guess.
-    FResult.Bytes.reserve(std::min(limit, hint * 3));
+    // Source text grows about three- or fourfold: room for four saves
+    // copying a big module's output as it grows. The limit caps the guess.
+    FResult.Bytes.reserve(hint > limit / 4 ? limit : hint * 4);
   }
 
   TVbaDecompressed Run(std::span<const std::uint8_t> container)
@@ -89,27 +91,43 @@ private:
   }
 
   /// One compressed chunk; false when reading must stop (the error is set).
+  /// Tokens are decoded into a chunk-sized buffer, then appended at once:
+  /// a chunk never holds more than 4096 bytes, and copies never reach
+  /// outside it.
   bool Chunk(std::span<const std::uint8_t> data)
   {
-    std::vector<std::uint8_t>& out = FResult.Bytes;
-    const std::size_t chunkStart = out.size();
+    const char* error = Tokens(data);
+    if (!Append(std::span<const std::uint8_t>(FChunk).first(FChunkSize)))
+      return false;
+    if (!error)
+      return true;
+    FResult.Error = error;
+    return false;
+  }
+
+  /// Decodes `data` into FChunk (FChunkSize bytes); the damage that ended
+  /// it early, or nullptr.
+  const char* Tokens(std::span<const std::uint8_t> data)
+  {
+    std::uint8_t* const out = FChunk.data();
+    std::size_t done = 0;
+    FChunkSize = 0;
     TVbaCursor cursor(data);
-    while (!cursor.AtEnd()) {
+    const char* error = nullptr;
+    while (!cursor.AtEnd() && !error) {
       const std::uint8_t flags = cursor.ReadU8();
       for (unsigned bit = 0; bit < kTokensPerFlagByte && !cursor.AtEnd(); ++bit) {
-        const std::size_t done = out.size() - chunkStart;
         if ((flags >> bit & 1) == 0) {
           if (done >= kChunkSize) {
-            FResult.Error = kMsgVbaChunkTooLarge;
-            return false;
+            error = kMsgVbaChunkTooLarge;
+            break;
           }
-          if (!Append(cursor.Take(1)))
-            return false;
+          out[done++] = cursor.ReadU8();
           continue;
         }
         if (cursor.Remaining() < 2) {
-          FResult.Error = kMsgVbaTokenCut;
-          return false;
+          error = kMsgVbaTokenCut;
+          break;
         }
         const std::uint16_t token = cursor.ReadU16();
         // The more of the chunk is behind, the more bits the offset takes:
@@ -121,30 +139,27 @@ private:
         const std::size_t offset = (static_cast<std::size_t>(token) >> (16 - offsetBits)) + 1;
         const std::size_t length = (token & lengthMask) + kMinCopyLength;
         if (offset > done) {
-          FResult.Error = kMsgVbaCopyBeforeStart;
-          return false;
+          error = kMsgVbaCopyBeforeStart;
+          break;
         }
         if (length > kChunkSize - done) {
-          FResult.Error = kMsgVbaChunkTooLarge;
-          return false;
+          error = kMsgVbaChunkTooLarge;
+          break;
         }
-        const bool room = Room(length);
-        const std::size_t count = room ? length : FLimit - out.size();
-        const std::size_t at = out.size();
-        out.resize(at + count);
         // Byte by byte: a copy may overlap the bytes it writes (a run).
-        std::uint8_t* const bytes = out.data();
-        for (std::size_t i = 0; i < count; ++i)
-          bytes[at + i] = bytes[at - offset + i];
-        if (!room)
-          return false;
+        for (std::size_t i = 0; i < length; ++i)
+          out[done + i] = out[done - offset + i];
+        done += length;
       }
     }
-    return true;
+    FChunkSize = done;
+    return error;
   }
 
   std::size_t FLimit;
   TVbaDecompressed FResult;
+  std::array<std::uint8_t, kChunkSize> FChunk{};
+  std::size_t FChunkSize = 0;
 };
 
 }  // namespace
