@@ -31,11 +31,6 @@ std::string UnixLineEnds(std::string_view text)
   return out;
 }
 
-TEST(VbaCorpusLineEnds, MakeEveryLineEndAnLf)
-{
-  EXPECT_EQ(UnixLineEnds("a\r\nb\rc\nd\r\n\r\n"), "a\nb\nc\nd\n\n");
-}
-
 TEST(VbaCorpus, EveryModuleAgreesWithTheExtractor)
 {
   const fs::path dir = fs::path(BIFFLENS_CORPUS_DIR) / "vba";

@@ -132,6 +132,7 @@ private:
     case kRecDocString: FDir.DocString = Bytes(data); break;
     case kRecDocStringUnicode: FDir.DocStringUnicode = Unicode(data); break;
     case kRecHelpFile: FDir.HelpFile = Bytes(data); break;
+    case kRecHelpFileSecond: break;  // the same path again
     case kRecHelpContext: FDir.HelpContext = U32(data); break;
     case kRecLibFlags: FDir.LibFlags = U32(data); break;
     case kRecVersion: {
