@@ -175,19 +175,34 @@ TEST(VbaProject, TheTolerantReaderGivesWhatABrokenChainReaches)
   EXPECT_EQ(salvaged.Modules[0].Error, kMsgVbaChunkCut);
 }
 
-// The root's tree loops back on itself: the strict reader refuses the file,
+// A tree that loops back on itself, the root's or the VBA storage's: the
+// strict reader refuses the file or says why the project cannot be read,
 // the tolerant one still finds the project.
 TEST(VbaProject, TheTolerantReaderFindsAProjectInADamagedTree)
 {
-  auto file = TVbaFileBuilder().Module("M", "' kept\r\n").Build();
-  const std::size_t directory = (CfbGetU32(file, kCfbHeaderFirstDirectorySector) + 1) * 512;
-  const std::uint32_t child = CfbGetU32(file, directory + kCfbEntryChild);
-  CfbPutU32(file, directory + child * 128 + kCfbEntryLeft, child);
-  EXPECT_THROW(TCompoundFile::Open(TSharedBytes(file)), EOleError);
-  const TVbaProject project = ReadVbaProjectTolerant(file);
-  ASSERT_TRUE(project.Found);
-  ASSERT_EQ(project.Modules.size(), 1u);
-  EXPECT_EQ(project.Modules[0].Source, "' kept\r\n");
+  const auto sound = TVbaFileBuilder().Module("M", "' kept\r\n").Build();
+  const auto vba = TCompoundFile::Open(TSharedBytes(sound)).FindElement(std::vector<std::string>{"_VBA_PROJECT_CUR", "VBA"});
+  ASSERT_TRUE(vba.has_value());
+  const std::size_t directory = (CfbGetU32(sound, kCfbHeaderFirstDirectorySector) + 1) * 512;
+  for (const std::uint32_t storage : {std::uint32_t{0}, vba->EntryId}) {
+    SCOPED_TRACE(storage);
+    auto file = sound;
+    const std::uint32_t child = CfbGetU32(file, directory + storage * 128 + kCfbEntryChild);
+    CfbPutU32(file, directory + child * 128 + kCfbEntryLeft, child);
+    if (storage == 0) {
+      EXPECT_THROW(TCompoundFile::Open(TSharedBytes(file)), EOleError);
+    } else {
+      const TVbaProject refused = Read(file);
+      EXPECT_FALSE(refused.Found);
+      ASSERT_EQ(refused.Errors.size(), 1u);
+      EXPECT_EQ(refused.Errors[0].Message,
+                "_VBA_PROJECT_CUR/VBA/dir cannot be read: Compound file is damaged: directory tree loops");
+    }
+    const TVbaProject project = ReadVbaProjectTolerant(file);
+    ASSERT_TRUE(project.Found);
+    ASSERT_EQ(project.Modules.size(), 1u);
+    EXPECT_EQ(project.Modules[0].Source, "' kept\r\n");
+  }
 }
 
 }  // namespace

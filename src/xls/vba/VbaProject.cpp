@@ -57,7 +57,11 @@ public:
     if (storageName.empty())
       return std::move(FProject);
     if (!dir.Found || !dir.IsStream) {
-      Problem(FProject.StoragePath, kMsgVbaNoDirStream);
+      // A storage whose tree is damaged says so rather than "no dir stream".
+      if (!dir.Error.empty())
+        Problem(dir.Path, dir.Error);
+      else
+        Problem(FProject.StoragePath, kMsgVbaNoDirStream);
       return std::move(FProject);
     }
     FProject.Found = true;
@@ -95,7 +99,7 @@ public:
         Problem(project.Path, project.Error);
       listing = ParseVbaProjectText(Decode(std::string(project.Bytes.begin(), project.Bytes.end())));
     } else {
-      Problem(project.Path, kMsgVbaNoProjectStream);
+      Problem(project.Path, project.Error.empty() ? std::string(kMsgVbaNoProjectStream) : project.Error);
     }
 
     for (const TVbaDirModule& module : parsed.Modules)
@@ -139,7 +143,7 @@ private:
     }
     module.StreamPath = stream.Path;
     if (!stream.Found || !stream.IsStream) {
-      module.Error = kMsgVbaNoModuleStream;
+      module.Error = stream.Error.empty() ? std::string(kMsgVbaNoModuleStream) : stream.Error;
       return module;
     }
     module.StreamFound = true;
