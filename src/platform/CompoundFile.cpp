@@ -260,7 +260,7 @@ struct TCompoundFile::TImpl {
   void LoadFat(const THeader& header);
   void LoadDirectory(const THeader& header);
   void LoadMiniFat(const THeader& header);
-  std::vector<TStorageElement> WalkRoot() const;
+  std::vector<TStorageElement> WalkChildren(std::uint32_t storageId) const;
   /// `writable`: the file's bytes when this reader may rearrange them.
   TSharedBytes ReadRegularStream(std::uint32_t id, std::uint64_t size, std::uint8_t* writable) const;
   std::vector<std::uint8_t> ReadMiniStream(std::uint32_t id, std::uint64_t size) const;
@@ -372,19 +372,19 @@ void TCompoundFile::TImpl::LoadMiniFat(const THeader& header)
   }
 }
 
-// The root's children form a binary tree through the left and right sibling
+// A storage's children form a binary tree through the left and right sibling
 // links; an in-order walk (left, node, right) gives directory order. The walk
 // keeps its own stack and marks each entry, so a cyclic or shared link fails
 // instead of recursing without end.
-std::vector<TStorageElement> TCompoundFile::TImpl::WalkRoot() const
+std::vector<TStorageElement> TCompoundFile::TImpl::WalkChildren(std::uint32_t storageId) const
 {
   std::vector<TStorageElement> elements;
   std::vector<bool> visited(Entries.size(), false);
-  visited[0] = true;
+  visited[storageId] = true;
   std::vector<std::uint32_t> stack;
   // The entry whose link leads to `node`, for the damage text.
-  std::uint32_t parent = 0;
-  std::uint32_t node = Entries.front().Child;
+  std::uint32_t parent = storageId;
+  std::uint32_t node = Entries[storageId].Child;
   while (node != kNoStream || !stack.empty()) {
     while (node != kNoStream) {
       if (node >= Entries.size())
@@ -489,6 +489,74 @@ std::vector<std::uint8_t> TCompoundFile::TImpl::ReadMiniStream(std::uint32_t id,
   return data;
 }
 
+namespace {
+
+/// The next code point of `text` from `at`, which it advances; a malformed
+/// sequence gives its first byte's value, so every input still compares.
+char32_t NextCodePoint(std::string_view text, std::size_t& at)
+{
+  const auto lead = static_cast<unsigned char>(text[at++]);
+  const std::size_t length = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+  if (length == 0 || text.size() - at < length)
+    return lead;
+  char32_t code = lead & (0x3F >> length);
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80)
+      return lead;
+    code = code << 6 | (next & 0x3F);
+  }
+  at += length;
+  return code;
+}
+
+/// Upper case of the letters whose case pairs are regular: Latin (basic,
+/// Latin-1, Extended-A), Greek and Cyrillic.
+char32_t FoldCase(char32_t c)
+{
+  if (c >= U'a' && c <= U'z')
+    return c - 0x20;
+  if (c < 0xE0)
+    return c;
+  if (c <= 0xFE)
+    return c == 0xF7 ? c : c - 0x20;
+  if (c >= 0x100 && c <= 0x17E && c != 0x149) {
+    // Pairs upper/lower, the upper even, except for a stretch offset by one.
+    const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return oddPairs ? ((c & 1) == 0 ? c - 1 : c) : (c & ~char32_t{1});
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+    return c - 0x20;
+  if (c >= 0x430 && c <= 0x44F)
+    return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F)
+    return c - 0x50;
+  return c;
+}
+
+}  // namespace
+
+bool CompoundNamesEqual(std::string_view a, std::string_view b)
+{
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size())
+    if (FoldCase(NextCodePoint(a, i)) != FoldCase(NextCodePoint(b, j)))
+      return false;
+  return i == a.size() && j == b.size();
+}
+
+std::string CompoundNameKey(std::string_view name)
+{
+  std::string key;
+  key.reserve(name.size());
+  // A malformed byte counts as the code point of its value, as it does
+  // when names are compared.
+  for (std::size_t i = 0; i < name.size();)
+    AppendCodePointAsUtf8(FoldCase(NextCodePoint(name, i)), key);
+  return key;
+}
+
 bool IsCompoundFile(std::span<const std::uint8_t> bytes)
 {
   return bytes.size() >= kHeaderSize && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
@@ -536,7 +604,7 @@ TCompoundFile TCompoundFile::OpenParsed(TSharedBytes bytes, std::shared_ptr<cons
   impl->LoadMiniFat(header);
 
   TCompoundFile result;
-  result.FRootElements = impl->WalkRoot();
+  result.FRootElements = impl->WalkChildren(0);
   result.FImpl = std::move(impl);
   return result;
 }
@@ -580,7 +648,11 @@ std::uint32_t TCompoundFile::StreamEntryId(const std::string& name) const
 
 TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t* writable) const
 {
-  const std::uint32_t id = StreamEntryId(name);
+  return OpenEntry(StreamEntryId(name), writable);
+}
+
+TCompoundStream TCompoundFile::OpenEntry(std::uint32_t id, std::uint8_t* writable) const
+{
   const std::uint64_t size = FImpl->EntrySize(FImpl->Entries[id]);
   TCompoundStream stream;
   // An empty stream owns no sector: its start field means nothing.
@@ -593,6 +665,53 @@ TCompoundStream TCompoundFile::OpenStream(const std::string& name, std::uint8_t*
   else
     stream.FData = FImpl->ReadRegularStream(id, size, writable);
   return stream;
+}
+
+std::vector<TStorageElement> TCompoundFile::Children(std::uint32_t storageId) const
+{
+  if (storageId == 0)
+    return FRootElements;
+  if (storageId >= FImpl->Entries.size() || FImpl->Entries[storageId].Type != kTypeStorage)
+    return {};
+  return FImpl->WalkChildren(storageId);
+}
+
+std::optional<TStorageElement> TCompoundFile::FindElement(std::span<const std::string> path) const
+{
+  std::uint32_t storage = 0;
+  std::optional<TStorageElement> found;
+  for (const std::string& name : path) {
+    if (found && found->Type != kTypeStorage)
+      return std::nullopt;
+    const auto children = Children(storage);
+    const auto match = std::find_if(children.begin(), children.end(), [&](const TStorageElement& e) {
+      return CompoundNamesEqual(e.Name, name);
+    });
+    if (match == children.end())
+      return std::nullopt;
+    found = *match;
+    storage = match->EntryId;
+  }
+  return found;
+}
+
+TCompoundStream TCompoundFile::OpenStreamAt(std::span<const std::string> path) const
+{
+  const auto element = FindElement(path);
+  if (!element || element->Type != kTypeStream) {
+    std::string joined;
+    for (const std::string& name : path)
+      joined += (joined.empty() ? "" : "/") + name;
+    throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(joined));
+  }
+  return OpenEntry(element->EntryId, nullptr);
+}
+
+TCompoundStream TCompoundFile::OpenElement(const TStorageElement& element) const
+{
+  if (element.EntryId >= FImpl->Entries.size() || FImpl->Entries[element.EntryId].Type != kTypeStream)
+    throw EOleError(kStgFileNotFound, CfbStreamNotFoundMessage(element.Name));
+  return OpenEntry(element.EntryId, nullptr);
 }
 
 std::vector<TCompoundFile::TStreamRun> TCompoundFile::StreamRuns(const std::string& name) const

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// A failure of the compound-file layer: a status code (an HRESULT-style
@@ -36,7 +38,16 @@ inline constexpr std::int32_t kStgInvalidFunction = static_cast<std::int32_t>(0x
 /// enough for a header. Says nothing about the rest of the file.
 bool IsCompoundFile(std::span<const std::uint8_t> bytes);
 
-/// One root-level element of a compound file.
+/// True when two element names are the same name to a compound file: equal
+/// once upper-cased letter by letter (the format compares names that way, so
+/// "VBA" and "vba" cannot be siblings). Letters of the Latin, Greek and
+/// Cyrillic alphabets are folded; other characters must match exactly.
+bool CompoundNamesEqual(std::string_view a, std::string_view b);
+/// `name` folded as CompoundNamesEqual folds it: two names are equal to a
+/// compound file exactly when their keys are, so the key can index a map.
+std::string CompoundNameKey(std::string_view name);
+
+/// One element of a compound file's storage.
 struct TStorageElement {
   std::string Name;        // UTF-8, as stored (case kept)
   std::uint8_t Type = 0;   // 1 storage, 2 stream, 5 root
@@ -124,6 +135,26 @@ public:
   /// file). A chain longer than the size needs is accepted. In a version 3
   /// file the size's high dword is ignored, as writers leave garbage there.
   TCompoundStream OpenStream(const std::string& name) const;
+
+  /// The children of the storage whose entry is `storageId` (0, the root,
+  /// gives RootElements), in directory-tree order. The walk visits each
+  /// entry once: a tree that loops, or a link out of range, throws
+  /// kStgDocFileCorrupt. An id that is not a storage has no children.
+  std::vector<TStorageElement> Children(std::uint32_t storageId) const;
+  /// The element at `path`, a list of names from the root (["_VBA_PROJECT_CUR",
+  /// "VBA", "dir"]), each compared as CompoundNamesEqual does; the result
+  /// carries the name as stored. Nothing when a part is missing or a part
+  /// before the last is not a storage. Throws as Children does for a storage
+  /// on the way whose tree is damaged.
+  std::optional<TStorageElement> FindElement(std::span<const std::string> path) const;
+  /// Opens the stream at `path` as OpenStream opens a root-level one, with
+  /// the same failures (kStgFileNotFound when FindElement finds no stream).
+  TCompoundStream OpenStreamAt(std::span<const std::string> path) const;
+  /// Opens the stream of an element Children or FindElement gave, without
+  /// looking its path up again; failures as OpenStream's (kStgFileNotFound
+  /// when `element` is not a stream of this file).
+  TCompoundStream OpenElement(const TStorageElement& element) const;
+
   /// OpenStream for the last use of a compound file. When nothing else
   /// holds the file's bytes and the stream's sectors run forward through
   /// the file with gaps, they are slid together inside those bytes, so the
@@ -133,6 +164,7 @@ public:
 
 private:
   TCompoundStream OpenStream(const std::string& name, std::uint8_t* writable) const;
+  TCompoundStream OpenEntry(std::uint32_t entryId, std::uint8_t* writable) const;
   static TCompoundFile OpenParsed(TSharedBytes bytes, std::shared_ptr<const TFileReader> file);
   /// The directory entry of the root element named `name`; throws
   /// kStgFileNotFound when there is none or it is not a stream.

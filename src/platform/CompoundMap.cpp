@@ -612,3 +612,48 @@ std::vector<std::uint8_t> TCompoundMap::StreamBytes(std::span<const std::uint8_t
   }
   return bytes;
 }
+
+std::vector<std::uint32_t> TCompoundMap::Children(std::uint32_t id) const
+{
+  std::vector<std::uint32_t> children;
+  if (id >= Entries.size() || (Entries[id].Type != kTypeStorage && Entries[id].Type != kTypeRoot))
+    return children;
+  // In-order (left, node, right) with an explicit stack: every entry is
+  // pushed at most once, so the walk ends within the entry count.
+  std::vector<bool> seen(Entries.size(), false);
+  seen[id] = true;
+  std::vector<std::uint32_t> stack;
+  std::uint32_t node = Entries[id].Child;
+  const auto usable = [&](std::uint32_t n) { return n < Entries.size() && !seen[n]; };
+  while (usable(node) || !stack.empty()) {
+    while (usable(node)) {
+      seen[node] = true;
+      stack.push_back(node);
+      node = Entries[node].Left;
+    }
+    const std::uint32_t at = stack.back();
+    stack.pop_back();
+    if (Entries[at].Type == kTypeStorage || Entries[at].Type == kTypeStream)
+      children.push_back(at);
+    node = Entries[at].Right;
+  }
+  return children;
+}
+
+std::optional<std::uint32_t> TCompoundMap::FindPath(std::span<const std::string> path) const
+{
+  if (Entries.empty() || Entries[0].Type != kTypeRoot)
+    return std::nullopt;
+  std::uint32_t at = 0;
+  for (const std::string& name : path) {
+    if (Entries[at].Type != kTypeStorage && Entries[at].Type != kTypeRoot)
+      return std::nullopt;
+    const auto children = Children(at);
+    const auto match = std::find_if(children.begin(), children.end(),
+                                    [&](std::uint32_t c) { return CompoundNamesEqual(Entries[c].Name, name); });
+    if (match == children.end())
+      return std::nullopt;
+    at = *match;
+  }
+  return at;
+}

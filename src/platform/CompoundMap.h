@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -93,6 +94,15 @@ struct TCompoundMap {
                                                                std::uint64_t count) const;
   /// The bytes of entry `id`'s stream that the chain reaches, at most its size.
   std::vector<std::uint8_t> StreamBytes(std::span<const std::uint8_t> file, std::uint32_t id) const;
+
+  /// The entries in the sibling tree under storage `id` (0, the root, too),
+  /// in directory-tree order, each at most once: a loop or a link out of
+  /// range ends that branch, and what the rest of the tree reaches is kept.
+  std::vector<std::uint32_t> Children(std::uint32_t id) const;
+  /// The entry at `path` (names from the root, compared as
+  /// CompoundNamesEqual does), found through the tree; nothing when a part
+  /// is missing or a part before the last is not a storage.
+  std::optional<std::uint32_t> FindPath(std::span<const std::string> path) const;
 };
 
 /// Maps the file tolerantly: every chain (DIFAT, FAT, directory, mini FAT,

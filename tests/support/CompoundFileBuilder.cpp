@@ -141,7 +141,7 @@ TCompoundFileBuilder& TCompoundFileBuilder::Version(int major)
 TCompoundFileBuilder& TCompoundFileBuilder::AddStream(std::string name, std::vector<std::uint8_t> bytes,
                                                       TStreamPlacement placement)
 {
-  if (CfbUtf16(name).size() > kMaxNameUnits)
+  if (CfbUtf16(name.substr(name.rfind('/') + 1)).size() > kMaxNameUnits)
     throw std::invalid_argument("compound file names hold at most 31 UTF-16 units");
   FElements.push_back({std::move(name), std::move(bytes), false, placement});
   return *this;
@@ -149,7 +149,7 @@ TCompoundFileBuilder& TCompoundFileBuilder::AddStream(std::string name, std::vec
 
 TCompoundFileBuilder& TCompoundFileBuilder::AddStorage(std::string name)
 {
-  if (CfbUtf16(name).size() > kMaxNameUnits)
+  if (CfbUtf16(name.substr(name.rfind('/') + 1)).size() > kMaxNameUnits)
     throw std::invalid_argument("compound file names hold at most 31 UTF-16 units");
   FElements.push_back({std::move(name), {}, true, TStreamPlacement::spAuto});
   return *this;
@@ -246,7 +246,7 @@ TCompoundFileImage TCompoundFileBuilder::BuildImage() const
   for (std::size_t i = 0; i < FElements.size(); ++i) {
     const TElement& e = FElements[i];
     TEntry& entry = entries[i + 1];
-    entry.Name = CfbUtf16(e.Name);
+    entry.Name = CfbUtf16(e.Name.substr(e.Name.rfind('/') + 1));
     entry.Type = e.IsStorage ? kTypeStorage : kTypeStream;
     entry.Size = e.Bytes.size();
     TCompoundFileLayout::TStream stream{e.Name, static_cast<std::uint32_t>(i + 1), inMini[i], {}};
@@ -277,36 +277,54 @@ TCompoundFileImage TCompoundFileBuilder::BuildImage() const
     std::memcpy(bytes.data() + layout.SectorOffset(layout.MiniStreamSectors[k]), miniStream.data() + k * sectorSize,
                 sectorSize);
 
-  // Root entry, and the children as a balanced tree coloured as a valid
-  // red-black tree: every level black but an incomplete deepest one, red.
+  // Root entry, and each storage's children as a balanced tree coloured as
+  // a valid red-black tree: every level black but an incomplete deepest
+  // one, red. An element named "A/B" is a child of the storage added as "A".
   TEntry& root = entries[0];
   root.Name = u"Root Entry";
   root.Type = kTypeRoot;
   root.Start = layout.MiniStreamSectors.empty() ? kCfbEndOfChain : layout.MiniStreamSectors.front();
   root.Size = nextMini * kMiniSectorSize;
-  std::vector<std::uint32_t> order;
-  for (std::uint32_t id = 1; id < entryCount; ++id)
-    order.push_back(id);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::uint32_t a, std::uint32_t b) { return NameLess(entries[a].Name, entries[b].Name); });
-  std::vector<std::size_t> depth(entryCount, 0);
-  std::size_t maxDepth = 0;
-  const std::function<std::uint32_t(std::size_t, std::size_t, std::size_t)> subtree =
-      [&](std::size_t first, std::size_t last, std::size_t level) -> std::uint32_t {
-    if (first >= last)
-      return kCfbNoStream;
-    const std::size_t middle = first + (last - first) / 2;
-    const std::uint32_t id = order[middle];
-    depth[id] = level;
-    maxDepth = std::max(maxDepth, level);
-    entries[id].Left = subtree(first, middle, level + 1);
-    entries[id].Right = subtree(middle + 1, last, level + 1);
-    return id;
-  };
-  root.Child = subtree(0, order.size(), 0);
-  const bool perfect = order.size() + 1 == std::size_t{1} << (maxDepth + 1);
-  for (const std::uint32_t id : order)
-    entries[id].Color = !perfect && depth[id] == maxDepth ? kRed : kBlack;
+  std::vector<std::uint32_t> parents(entryCount, 0);
+  for (std::size_t i = 0; i < FElements.size(); ++i) {
+    const std::size_t slash = FElements[i].Name.rfind('/');
+    if (slash == std::string::npos)
+      continue;
+    const std::string parent = FElements[i].Name.substr(0, slash);
+    const auto found = std::find_if(FElements.begin(), FElements.end(),
+                                    [&](const TElement& e) { return e.IsStorage && e.Name == parent; });
+    if (found == FElements.end())
+      throw std::invalid_argument("no storage named " + parent);
+    parents[i + 1] = static_cast<std::uint32_t>(found - FElements.begin() + 1);
+  }
+  for (std::uint32_t parent = 0; parent < entryCount; ++parent) {
+    if (entries[parent].Type != kTypeRoot && entries[parent].Type != kTypeStorage)
+      continue;
+    std::vector<std::uint32_t> order;
+    for (std::uint32_t id = 1; id < entryCount; ++id)
+      if (parents[id] == parent)
+        order.push_back(id);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return NameLess(entries[a].Name, entries[b].Name); });
+    std::vector<std::size_t> depth(entryCount, 0);
+    std::size_t maxDepth = 0;
+    const std::function<std::uint32_t(std::size_t, std::size_t, std::size_t)> subtree =
+        [&](std::size_t first, std::size_t last, std::size_t level) -> std::uint32_t {
+      if (first >= last)
+        return kCfbNoStream;
+      const std::size_t middle = first + (last - first) / 2;
+      const std::uint32_t id = order[middle];
+      depth[id] = level;
+      maxDepth = std::max(maxDepth, level);
+      entries[id].Left = subtree(first, middle, level + 1);
+      entries[id].Right = subtree(middle + 1, last, level + 1);
+      return id;
+    };
+    entries[parent].Child = subtree(0, order.size(), 0);
+    const bool perfect = order.size() + 1 == std::size_t{1} << (maxDepth + 1);
+    for (const std::uint32_t id : order)
+      entries[id].Color = !perfect && depth[id] == maxDepth ? kRed : kBlack;
+  }
 
   // Directory sectors: entries, then unused entries to the sector's end.
   for (std::uint32_t id = 0; id < directoryCount * sectorSize / kEntrySize; ++id) {

@@ -93,10 +93,11 @@ class TCompoundFileBuilder {
 public:
   /// Major version 3 (512-byte sectors, the default) or 4 (4096-byte sectors).
   TCompoundFileBuilder& Version(int major);
-  /// A stream at the root; `name` is UTF-8, at most 31 UTF-16 units.
+  /// A stream at the root; `name` is UTF-8, at most 31 UTF-16 units. A name
+  /// "S/T" puts stream T in the storage added (before or after) as "S".
   TCompoundFileBuilder& AddStream(std::string name, std::vector<std::uint8_t> bytes,
                                   TStreamPlacement placement = TStreamPlacement::spAuto);
-  /// An empty storage at the root.
+  /// A storage at the root, or inside another as AddStream's names say.
   TCompoundFileBuilder& AddStorage(std::string name);
   /// Adds `count` FAT sectors of free entries beyond those needed: a valid
   /// file whose FAT sectors need DIFAT sectors without megabytes of data.

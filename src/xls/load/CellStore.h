@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -43,6 +44,9 @@ public:
 
   /// The index of the worksheet whose cells are stored; -1 before the first.
   int SheetIndex = -1;
+  /// Raised for a LABELSST whose string index is past the shared-string
+  /// table (`count` strings): its cell is left out.
+  std::function<void(std::uint64_t index, std::size_t count)> OnStringPastTable;
   /// A load's end: the label texts go (the cells keep their own).
   void EndLoad();
 
@@ -121,9 +125,16 @@ private:
   }
   [[gnu::always_inline]] void StoreSharedString(const TCellRecord& cell)
   {
-    if (cell.Code >= FSharedStrings->size())
-      throw EListError(cell.Code);
+    if (cell.Code >= FSharedStrings->size()) {
+      StringPastTable(cell.Code);
+      return;
+    }
     StoreSharedText(cell, (*FSharedStrings)[cell.Code], FStringTableOwner);
+  }
+  [[gnu::cold]] void StringPastTable(std::uint64_t index)
+  {
+    if (OnStringPastTable)
+      OnStringPastTable(index, FSharedStrings->size());
   }
   /// A LABEL cell: the text of an earlier cell of this load with the same
   /// bytes (and so the same text) is shared when there is one.
