@@ -14,9 +14,10 @@ bool TFormulaDecoder::TState::ArrayConstant()
 {
   const bool biff8 = FBiff == TBiff::bf8;
   const std::size_t start = FExtraPos;
-  TFieldReader x(FExtra, FExtraPos);
-  std::size_t columns = x.U8();
-  std::size_t rows = x.U16();
+  TRecordCursor x(FExtra);
+  x.Seek(FExtraPos);
+  std::size_t columns = x.U8("byte");
+  std::size_t rows = x.U16("word");
   if (biff8) {
     ++columns;
     ++rows;
@@ -26,10 +27,11 @@ bool TFormulaDecoder::TState::ArrayConstant()
   // Each value takes at least its type byte and a string length; a count
   // the data cannot hold is refused before any of it is read.
   const std::size_t smallest = biff8 ? 4 : 2;
-  if (x.Failed() || rows > x.Remaining() / smallest / columns)
+  if (x.Short() || rows > x.Remaining() / smallest / columns)
     return FailHere(kMsgFormulaMissingArrayData);
 
   const std::uint32_t begin = BeginText();
+  bool bad = false;
   FExpression.Scratch += '{';
   for (std::size_t row = 0; row < rows; ++row) {
     if (row > 0)
@@ -37,55 +39,55 @@ bool TFormulaDecoder::TState::ArrayConstant()
     for (std::size_t column = 0; column < columns; ++column) {
       if (column > 0)
         FExpression.Scratch += ',';
-      switch (x.U8()) {
+      switch (x.U8("byte")) {
       case kSerNil:
-        x.Skip(8);
+        x.Skip("unused", 8);
         break;
       case kSerNum:
-        AppendFormulaNumber(FExpression.Scratch, x.F64());
+        AppendFormulaNumber(FExpression.Scratch, x.F64("number"));
         break;
       case kSerStr: {
-        const std::size_t count = biff8 ? x.U16() : x.U8();
+        const std::size_t count = biff8 ? x.U16("word") : x.U8("byte");
         FText8.clear();
         if (biff8) {
-          const bool wide = (x.U8() & 0x01) != 0;
+          const bool wide = (x.U8("byte") & 0x01) != 0;
           if (count > x.Remaining() / (wide ? 2 : 1)) {
-            x.Fail();
+            bad = true;
             break;
           }
-          const auto bytes = x.Take(wide ? count * 2 : count);
+          const auto bytes = x.Bytes("bytes", wide ? count * 2 : count);
           if (wide)
             AppendUtf16LeBytesAsUtf8(bytes, FText8);
           else
             AppendLatin1AsUtf8(bytes, FText8);
         } else {
-          Append8Bit(x.Take(count), FText8);
+          Append8Bit(x.Bytes("bytes", count), FText8);
         }
         AppendQuotedText(FExpression.Scratch, FText8);
         break;
       }
       case kSerBool:
-        FExpression.Scratch += x.U8() != 0 ? "TRUE" : "FALSE";
-        x.Skip(7);
+        FExpression.Scratch += x.U8("byte") != 0 ? "TRUE" : "FALSE";
+        x.Skip("unused", 7);
         break;
       case kSerErr: {
-        const char* text = ErrorText(x.U8());
-        x.Skip(7);
+        const char* text = ErrorText(x.U8("byte"));
+        x.Skip("unused", 7);
         if (text == nullptr)
-          x.Fail();
+          bad = true;
         else
           FExpression.Scratch += text;
         break;
       }
       default:
-        x.Fail();
+        bad = true;
       }
-      if (x.Failed() || FExpression.Scratch.size() > kMaxTextBytes)
+      if (bad || x.Short() || FExpression.Scratch.size() > kMaxTextBytes)
         return FailHere(kMsgFormulaMissingArrayData);
     }
   }
   FExpression.Scratch += '}';
-  FExtraPos = x.Pos();
+  FExtraPos = x.Position();
   PushText(begin);
   if (FListing != nullptr) {
     TFormulaToken entry;
@@ -104,13 +106,14 @@ bool TFormulaDecoder::TState::ArrayConstant()
 bool TFormulaDecoder::TState::MemAreaData()
 {
   const std::size_t start = FExtraPos;
-  TFieldReader x(FExtra, FExtraPos);
-  const std::size_t count = x.U16();
+  TRecordCursor x(FExtra);
+  x.Seek(FExtraPos);
+  const std::size_t count = x.U16("word");
   const std::size_t rangeSize = FBiff == TBiff::bf8 ? 8 : 6;
-  if (x.Failed() || count > x.Remaining() / rangeSize)
+  if (x.Short() || count > x.Remaining() / rangeSize)
     return FailHere(kMsgFormulaMissingArrayData);
-  x.Skip(count * rangeSize);
-  FExtraPos = x.Pos();
+  x.Skip("unused", count * rangeSize);
+  FExtraPos = x.Position();
   if (FListing != nullptr) {
     TFormulaToken entry;
     entry.Offset = FTokens.size() + start;

@@ -185,11 +185,11 @@ bool TFormulaDecoder::TState::Parse(std::span<const std::uint8_t> tokens,
 
   // One reader for all tokens: a token that reads past the end fails it,
   // which ends the loop.
-  TFieldReader r(tokens, 0);
+  TRecordCursor r(tokens);
   while (r.Remaining() > 0) {
-    const std::size_t pos = r.Pos();
+    const std::size_t pos = r.Position();
     FTokenStart = pos;
-    FPtg = r.U8();
+    FPtg = r.U8("byte");
     FTokenName = {};
     FMadeOperand = false;
     // The token's entry goes first, its constant data (listed by the token
@@ -202,12 +202,12 @@ bool TFormulaDecoder::TState::Parse(std::span<const std::uint8_t> tokens,
     }
     const bool classified = (FPtg & kPtgClassMask) != 0 && (FPtg & kPtgUnknownMask) == 0;
     const bool ok = classified ? ClassToken(FPtg, ClassBase(FPtg), r) : Token(FPtg, r);
-    if (ok && r.Failed())
+    if (ok && r.Short())
       Truncated();
-    const bool read = ok && !r.Failed();
+    const bool read = ok && !r.Short();
     if (listing != nullptr) {
       TFormulaToken& listed = (*listing)[entry];
-      listed.Size = (read ? r.Pos() : tokens.size()) - pos;
+      listed.Size = (read ? r.Position() : tokens.size()) - pos;
       listed.Name = CurrentTokenName();
       listed.Operand = FMadeOperand ? OperandText(FOperands.back()) : FNote;
     }
@@ -323,20 +323,21 @@ bool TFormulaDecoder::TState::DecodeCell(std::span<const std::uint8_t> tokens,
 
   FBiff = BiffOf(FContext.Version);
   const bool table = tokens[0] == kPtgTbl;
-  TFieldReader r(tokens, 1);
-  const std::uint16_t row = r.U16();
-  const std::uint16_t column = FBiff == TBiff::bf2 ? r.U8() : r.U16();
+  TRecordCursor r(tokens);
+  r.Seek(1);
+  const std::uint16_t row = r.U16("word");
+  const std::uint16_t column = FBiff == TBiff::bf2 ? r.U8("byte") : r.U16("word");
   const TFormulaCell anchor{row, column};
   if (listing != nullptr) {
     listing->clear();
     TFormulaToken entry;
-    entry.Size = r.Failed() ? tokens.size() : r.Pos();
+    entry.Size = r.Short() ? tokens.size() : r.Position();
     entry.Name = TokenName(tokens[0]);
-    if (!r.Failed())
+    if (!r.Short())
       entry.Operand = CellName(row, column);
     listing->push_back(std::move(entry));
   }
-  if (r.Failed()) {
+  if (r.Short()) {
     error = FormatFormulaMessage(kMsgFormulaTruncated, {TokenName(tokens[0]), "0"});
     return false;
   }

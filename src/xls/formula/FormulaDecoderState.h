@@ -1,17 +1,17 @@
 #pragma once
 
 // The formula decoder's working parts, shared by its source files and
-// private to src/xls/formula: the token numbers and field layouts, the
-// field reader, and the decoder's state.
+// private to src/xls/formula: the token numbers and field layouts and
+// the decoder's state.
 
 #include "xls/formula/FormulaDecoder.h"
 
 #include "xls/ExcelVersion.h"
+#include "xls/decode/RecordCursor.h"
 #include "xls/formula/FormulaLinks.h"
 #include "xls/formula/FormulaText.h"
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -174,54 +174,6 @@ const char* ErrorText(std::uint8_t code);
 std::string Decimal(std::size_t value);
 std::string Hex2(std::uint8_t value);
 
-/// Reads a token's fields. A read past the end marks the reader failed and
-/// yields zeros, so a token handler reads its fields without a check each
-/// and the loop checks once after the token.
-class TFieldReader {
-public:
-  TFieldReader(std::span<const std::uint8_t> bytes, std::size_t pos) : FBytes(bytes), FPos(pos) {}
-  std::size_t Pos() const { return FPos; }
-  std::size_t Remaining() const { return FFailed ? 0 : FBytes.size() - FPos; }
-  bool Failed() const { return FFailed; }
-  void Fail() { FFailed = true; }
-  std::span<const std::uint8_t> Take(std::size_t n)
-  {
-    if (FFailed || n > FBytes.size() - FPos) {
-      FFailed = true;
-      return {};
-    }
-    FPos += n;
-    return FBytes.subspan(FPos - n, n);
-  }
-  void Skip(std::size_t n) { Take(n); }
-  std::uint8_t U8()
-  {
-    const auto b = Take(1);
-    return b.empty() ? 0 : b[0];
-  }
-  std::uint16_t U16()
-  {
-    const auto b = Take(2);
-    return b.empty() ? 0 : static_cast<std::uint16_t>(b[0] | b[1] << 8);
-  }
-  std::int16_t I16() { return static_cast<std::int16_t>(U16()); }
-  double F64()
-  {
-    const auto b = Take(8);
-    if (b.empty())
-      return 0;
-    std::uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i)
-      bits = bits << 8 | b[static_cast<std::size_t>(i)];
-    return std::bit_cast<double>(bits);
-  }
-
-private:
-  std::span<const std::uint8_t> FBytes;
-  std::size_t FPos = 0;
-  bool FFailed = false;
-};
-
 struct TSpaceRun {
   std::uint8_t Type = 0;
   std::uint8_t Count = 0;
@@ -345,7 +297,6 @@ private:
   using TBiff = FormulaDecode::TBiff;
   using TChain = FormulaDecode::TChain;
   using TExpression = FormulaDecode::TExpression;
-  using TFieldReader = FormulaDecode::TFieldReader;
   using TFieldSlot = FormulaDecode::TFieldSlot;
   using TSlotField = FormulaDecode::TSlotField;
   using TOperand = FormulaDecode::TOperand;
@@ -366,17 +317,17 @@ private:
   void AddSlot(std::size_t offset, std::size_t size, TSlotField field);
 
   // Tokens (FormulaTokens.cpp).
-  bool Token(std::uint8_t ptg, TFieldReader& r);
-  bool ClassToken(std::uint8_t ptg, std::uint8_t base, TFieldReader& r);
-  bool Attr(TFieldReader& r);
-  bool String(TFieldReader& r);
+  bool Token(std::uint8_t ptg, TRecordCursor& r);
+  bool ClassToken(std::uint8_t ptg, std::uint8_t base, TRecordCursor& r);
+  bool Attr(TRecordCursor& r);
+  bool String(TRecordCursor& r);
   bool Function(std::uint16_t index, std::size_t count, bool command, bool prompt);
-  bool Name(TFieldReader& r);
+  bool Name(TRecordCursor& r);
   void Append8Bit(std::span<const std::uint8_t> bytes, std::string& out);
 
   // References and names (FormulaReferences.cpp).
-  bool Reference(std::uint8_t base, TFieldReader& r);
-  bool NameX(TFieldReader& r);
+  bool Reference(std::uint8_t base, TRecordCursor& r);
+  bool NameX(TRecordCursor& r);
   bool SheetPrefix8(std::uint16_t ixti);
   bool SheetPrefix5(std::int16_t ixals, std::int16_t first, std::int16_t last);
   bool BookPrefix8(const TFormulaSupBook& book, const TFormulaXti& xti);

@@ -238,7 +238,7 @@ bool TFormulaDecoder::TState::LinkPrefix(const TFormulaExternSheet& entry)
   return true;
 }
 
-bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
+bool TFormulaDecoder::TState::Reference(std::uint8_t base, TRecordCursor& r)
 {
   const bool biff8 = FBiff == TBiff::bf8;
   const TReferenceForm form = FormOf(base);
@@ -255,26 +255,26 @@ bool TFormulaDecoder::TState::Reference(std::uint8_t base, TFieldReader& r)
   std::int16_t lastSheet = 0;
   if (threeD) {
     if (biff8) {
-      ixti = r.U16();
+      ixti = r.U16("word");
     } else {
-      ixals = r.I16();
-      r.Skip(8);
-      firstSheet = r.I16();
-      lastSheet = r.I16();
+      ixals = r.I16("word");
+      r.Skip("unused", 8);
+      firstSheet = r.I16("word");
+      lastSheet = r.I16("word");
     }
   }
   // The rows and columns are field slots: the text reads them only when
   // written.
   const std::size_t columnSize = biff8 ? 2 : 1;
-  const std::size_t row1At = r.Pos();
-  const std::uint16_t row1 = r.U16();
-  const std::size_t row2At = r.Pos();
-  const std::uint16_t row2 = area ? r.U16() : 0;
-  const std::size_t col1At = r.Pos();
-  const std::uint16_t col1 = biff8 ? r.U16() : r.U8();
-  const std::size_t col2At = r.Pos();
-  const std::uint16_t col2 = !area ? 0 : biff8 ? r.U16() : r.U8();
-  if (r.Failed())
+  const std::size_t row1At = r.Position();
+  const std::uint16_t row1 = r.U16("word");
+  const std::size_t row2At = r.Position();
+  const std::uint16_t row2 = area ? r.U16("word") : 0;
+  const std::size_t col1At = r.Position();
+  const std::uint16_t col1 = biff8 ? r.U16("word") : r.U8("byte");
+  const std::size_t col2At = r.Position();
+  const std::uint16_t col2 = !area ? 0 : biff8 ? r.U16("word") : r.U8("byte");
+  if (r.Short())
     return true;
 
   const std::uint32_t begin = BeginText();
@@ -373,15 +373,15 @@ bool TFormulaDecoder::TState::AppendLinkName(const TFormulaExternSheet& entry,
 // tNameX. BIFF8: XTI number, one-based name number, 2 unused bytes; the
 // XTI's SUPBOOK says whose name it is. BIFF5: EXTERNSHEET number (negative:
 // this book's NAME records), 8 unused bytes, name number, 12 unused bytes.
-bool TFormulaDecoder::TState::NameX(TFieldReader& r)
+bool TFormulaDecoder::TState::NameX(TRecordCursor& r)
 {
   const std::uint32_t begin = BeginText();
   if (FBiff != TBiff::bf8) {
-    const std::int16_t ixals = r.I16();
-    r.Skip(8);
-    const std::uint16_t index = r.U16();
-    r.Skip(12);
-    if (r.Failed())
+    const std::int16_t ixals = r.I16("word");
+    r.Skip("unused", 8);
+    const std::uint16_t index = r.U16("word");
+    r.Skip("unused", 12);
+    if (r.Short())
       return true;
     if (ixals < 0) {
       if (!AppendOwnName(index))
@@ -396,10 +396,10 @@ bool TFormulaDecoder::TState::NameX(TFieldReader& r)
     return true;
   }
 
-  const std::uint16_t ixti = r.U16();
-  const std::uint16_t index = r.U16();
-  r.Skip(2);
-  if (r.Failed())
+  const std::uint16_t ixti = r.U16("word");
+  const std::uint16_t index = r.U16("word");
+  r.Skip("unused", 2);
+  if (r.Short())
     return true;
   if (ixti >= FContext.Xti.size() || FContext.Xti[ixti].SupBook >= FContext.SupBooks.size())
     return FailHere(kMsgFormulaBadExternSheet, Decimal(ixti));

@@ -16,7 +16,7 @@ void TFormulaDecoder::TState::Append8Bit(std::span<const std::uint8_t> bytes, st
     AppendLatin1AsUtf8(bytes, out);
 }
 
-bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
+bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TRecordCursor& r)
 {
   if (ptg & kPtgUnknownMask)
     return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
@@ -33,9 +33,9 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
   switch (ptg) {
   case kPtgExp:
   case kPtgTbl: {
-    const std::uint16_t row = r.U16();
-    const std::uint16_t column = FBiff == TBiff::bf2 ? r.U8() : r.U16();
-    if (r.Failed())
+    const std::uint16_t row = r.U16("word");
+    const std::uint16_t column = FBiff == TBiff::bf2 ? r.U8("byte") : r.U16("word");
+    if (r.Short())
       return Truncated();
     return Fail(kMsgFormulaNeedsMaster,
                 {CurrentTokenName(), Decimal(FTokenStart), CellName(row, column)});
@@ -69,14 +69,14 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
     if (FBiff >= TBiff::bf5)
       break;
     if (ptg == kPtgEndSheet) {
-      r.Skip(FBiff == TBiff::bf2 ? 3 : 4);
+      r.Skip("unused", FBiff == TBiff::bf2 ? 3 : 4);
       FSheetRef = 0;
       return true;
     }
-    r.Skip(FBiff == TBiff::bf2 ? 4 : 6);
-    FSheetRef = r.I16();
-    r.Skip(FBiff == TBiff::bf2 ? 1 : 2);
-    if (r.Failed())
+    r.Skip("unused", FBiff == TBiff::bf2 ? 4 : 6);
+    FSheetRef = r.I16("word");
+    r.Skip("unused", FBiff == TBiff::bf2 ? 1 : 2);
+    if (r.Short())
       return true;
     if (FSheetRef < 1 || static_cast<std::size_t>(FSheetRef) > FContext.ExternSheets.size())
       return FailHere(kMsgFormulaBadExternSheet, Decimal(static_cast<std::size_t>(
@@ -86,8 +86,8 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
     return true;
   }
   case kPtgErr: {
-    const std::uint8_t code = r.U8();
-    if (r.Failed())
+    const std::uint8_t code = r.U8("byte");
+    if (r.Short())
       return true;
     const char* text = ErrorText(code);
     if (text == nullptr)
@@ -98,7 +98,7 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
     return true;
   }
   case kPtgBool: {
-    const std::uint8_t value = r.U8();
+    const std::uint8_t value = r.U8("byte");
     const std::uint32_t begin = BeginText();
     FExpression.Scratch += value != 0 ? "TRUE" : "FALSE";
     PushText(begin);
@@ -107,14 +107,14 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
   case kPtgInt: {
     TPiece integer;
     integer.Kind = TPieceKind::pkInteger;
-    const std::size_t at = r.Pos();
-    integer.Row1 = r.U16();
+    const std::size_t at = r.Position();
+    integer.Row1 = r.U16("word");
     PushText(BeginText(), &integer);
     AddSlot(at, 2, TSlotField::sfRow1);
     return true;
   }
   case kPtgNum: {
-    const double value = r.F64();
+    const double value = r.F64("number");
     const std::uint32_t begin = BeginText();
     AppendFormulaNumber(FExpression.Scratch, value);
     PushText(begin);
@@ -131,18 +131,18 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TFieldReader& r)
   return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
 }
 
-bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TFieldReader& r)
+bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TRecordCursor& r)
 {
   const bool oneByteFunctions = FBiff <= TBiff::bf3;
   switch (base) {
   case kPtgArray:
-    r.Skip(FBiff == TBiff::bf2 ? 6 : 7);
-    if (r.Failed())
+    r.Skip("unused", FBiff == TBiff::bf2 ? 6 : 7);
+    if (r.Short())
       return true;
     return ArrayConstant();
   case kPtgFunc: {
-    const std::uint16_t index = oneByteFunctions ? r.U8() : r.U16();
-    if (r.Failed())
+    const std::uint16_t index = oneByteFunctions ? r.U8("byte") : r.U16("word");
+    if (r.Short())
       return true;
     const TFunctionInfo* info = FindSheetFunction(index);
     if (info == nullptr || index == kUserDefinedFunction)
@@ -152,9 +152,9 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TF
     return Function(index, static_cast<std::size_t>(info->FixedArguments), false, false);
   }
   case kPtgFuncVar: {
-    const std::uint8_t count = r.U8();
-    const std::uint16_t index = oneByteFunctions ? r.U8() : r.U16();
-    if (r.Failed())
+    const std::uint8_t count = r.U8("byte");
+    const std::uint16_t index = oneByteFunctions ? r.U8("byte") : r.U16("word");
+    if (r.Short())
       return true;
     const bool command = (index & kFuncVarCommand) != 0 && !oneByteFunctions;
     return Function(command ? static_cast<std::uint16_t>(index & ~kFuncVarCommand) : index,
@@ -163,9 +163,9 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TF
   case kPtgFuncCE: {
     if (!oneByteFunctions)
       break;
-    const std::uint8_t count = r.U8();
-    const std::uint8_t index = r.U8();
-    if (r.Failed())
+    const std::uint8_t count = r.U8("byte");
+    const std::uint8_t index = r.U8("byte");
+    if (r.Short())
       return true;
     return Function(index, count & kFuncVarCountMask, true, (count & kFuncVarPrompt) != 0);
   }
@@ -194,9 +194,9 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TF
   case kPtgMemNoMem: {
     // A reference subexpression of cce bytes follows; its tokens are read
     // as any others, the Mem token only marks them.
-    r.Skip(FBiff == TBiff::bf2 ? 3 : 4);
-    const std::size_t cce = FBiff == TBiff::bf2 ? r.U8() : r.U16();
-    if (r.Failed())
+    r.Skip("unused", FBiff == TBiff::bf2 ? 3 : 4);
+    const std::size_t cce = FBiff == TBiff::bf2 ? r.U8("byte") : r.U16("word");
+    if (r.Short())
       return true;
     if (FListing != nullptr)
       Note("subexpression of " + Decimal(cce) + " bytes");
@@ -205,8 +205,8 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TF
   case kPtgMemFunc:
   case kPtgMemAreaN:
   case kPtgMemNoMemN: {
-    const std::size_t cce = FBiff == TBiff::bf2 ? r.U8() : r.U16();
-    if (r.Failed())
+    const std::size_t cce = FBiff == TBiff::bf2 ? r.U8("byte") : r.U16("word");
+    if (r.Short())
       return true;
     if (FListing != nullptr)
       Note("subexpression of " + Decimal(cce) + " bytes");
@@ -220,20 +220,20 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TF
 
 // tAttr: option flags, then one data field (one byte in BIFF2, two after);
 // tAttrChoose adds a jump table of (data + 1) such fields.
-bool TFormulaDecoder::TState::Attr(TFieldReader& r)
+bool TFormulaDecoder::TState::Attr(TRecordCursor& r)
 {
-  const std::uint8_t flags = r.U8();
+  const std::uint8_t flags = r.U8("byte");
   const bool biff2 = FBiff == TBiff::bf2;
-  const std::uint16_t data = biff2 ? r.U8() : r.U16();
+  const std::uint16_t data = biff2 ? r.U8("byte") : r.U16("word");
   FTokenName = AttrName(flags);
-  if (r.Failed())
+  if (r.Short())
     return true;
   if (flags & kAttrChoose) {
     const std::size_t entries = std::size_t{data} + 1;
     const std::size_t entrySize = biff2 ? 1 : 2;
     if (entries > r.Remaining() / entrySize)
       return Truncated();
-    r.Skip(entries * entrySize);
+    r.Skip("unused", entries * entrySize);
     if (FListing != nullptr)
       Note(Decimal(data) + " choices");
     return true;
@@ -267,21 +267,21 @@ bool TFormulaDecoder::TState::Attr(TFieldReader& r)
 
 // tStr: an 8-bit length, then the characters; BIFF8 puts an option byte
 // before them whose bit 0 makes them UTF-16.
-bool TFormulaDecoder::TState::String(TFieldReader& r)
+bool TFormulaDecoder::TState::String(TRecordCursor& r)
 {
-  const std::size_t count = r.U8();
+  const std::size_t count = r.U8("byte");
   FText8.clear();
   if (FBiff == TBiff::bf8) {
-    const bool wide = (r.U8() & 0x01) != 0;
-    const auto bytes = r.Take(wide ? count * 2 : count);
+    const bool wide = (r.U8("byte") & 0x01) != 0;
+    const auto bytes = r.Bytes("bytes", wide ? count * 2 : count);
     if (wide)
       AppendUtf16LeBytesAsUtf8(bytes, FText8);
     else
       AppendLatin1AsUtf8(bytes, FText8);
   } else {
-    Append8Bit(r.Take(count), FText8);
+    Append8Bit(r.Bytes("bytes", count), FText8);
   }
-  if (r.Failed())
+  if (r.Short())
     return true;
   const std::uint32_t begin = BeginText();
   AppendQuotedText(FExpression.Scratch, FText8);
@@ -316,17 +316,17 @@ bool TFormulaDecoder::TState::Function(std::uint16_t index, std::size_t count, b
 // tName: a one-based NAME number (then unused bytes: BIFF8 2, BIFF5 12,
 // BIFF3-4 8, BIFF2 5). Between tSheet and tEndSheet (BIFF2-4) the number
 // counts the EXTERNNAMEs of the selected EXTERNSHEET instead.
-bool TFormulaDecoder::TState::Name(TFieldReader& r)
+bool TFormulaDecoder::TState::Name(TRecordCursor& r)
 {
-  const std::uint16_t index = r.U16();
+  const std::uint16_t index = r.U16("word");
   switch (FBiff) {
-  case TBiff::bf8: r.Skip(2); break;
-  case TBiff::bf5: r.Skip(12); break;
+  case TBiff::bf8: r.Skip("unused", 2); break;
+  case TBiff::bf5: r.Skip("unused", 12); break;
   case TBiff::bf4:
-  case TBiff::bf3: r.Skip(8); break;
-  case TBiff::bf2: r.Skip(5); break;
+  case TBiff::bf3: r.Skip("unused", 8); break;
+  case TBiff::bf2: r.Skip("unused", 5); break;
   }
-  if (r.Failed())
+  if (r.Short())
     return true;
   const std::uint32_t begin = BeginText();
   if (FSheetRef > 0) {
