@@ -167,8 +167,7 @@ std::string HexCopyText(std::span<const std::uint8_t> bytes)
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (i != 0)
       text += i % kCopyHexLineBytes == 0 ? '\n' : ' ';
-    text += kHexDigits[bytes[i] >> 4];
-    text += kHexDigits[bytes[i] & 0x0F];
+    AppendHexByte(text, bytes[i]);
   }
   return text;
 }

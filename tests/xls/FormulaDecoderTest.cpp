@@ -3,6 +3,7 @@
 
 #include "FormulaTestSupport.h"
 
+#include "xls/decode/BuiltInNames.h"
 #include "xls/formula/FormulaMessages.h"
 #include "xls/formula/FunctionTable.h"
 
@@ -404,9 +405,9 @@ TEST(FormulaDecoderReuse, GivesTheSameTextOnEveryCall)
 
 TEST(BuiltInName, IsSpelledOutByItsCode)
 {
-  EXPECT_EQ(BuiltInNameText(0x06), "Print_Area");
-  EXPECT_EQ(BuiltInNameText(0x0D), "_FilterDatabase");
-  EXPECT_EQ(BuiltInNameText(0x0E), "");
+  EXPECT_EQ(BuiltInName(0x06), "Print_Area");
+  EXPECT_EQ(BuiltInName(0x0D), "_FilterDatabase");
+  EXPECT_EQ(BuiltInName(0x0E), "");
 }
 
 TEST(FormulaDecoder, GivesAnEmptyTextForNoTokens)

@@ -20,7 +20,9 @@ std::string HexNumber(std::uint64_t value, int digits)
 
 std::string HexByte(std::uint8_t value)
 {
-  return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
+  std::string text;
+  AppendHexByte(text, value);
+  return text;
 }
 
 std::string HexDumpLine(std::size_t address, std::span<const std::uint8_t> bytes)

@@ -21,6 +21,12 @@ char16_t HexColumnChar(std::uint8_t byte);
 std::string HexNumber(std::uint64_t value, int digits);
 /// The two uppercase hexadecimal digits of a byte.
 std::string HexByte(std::uint8_t value);
+/// The same, appended to `out` (for loops over many bytes).
+inline void AppendHexByte(std::string& out, std::uint8_t value)
+{
+  out += kHexDigits[value >> 4];
+  out += kHexDigits[value & 0x0F];
+}
 
 /// One dump line: the 8-digit address, ": ", 16 byte pairs each followed by
 /// a blank (blanks where the bytes end), a blank, and the bytes' characters

@@ -2,14 +2,11 @@
 
 std::string LabelText(const TCellRecord& cell, const TDecodeContext& context)
 {
+  TRecordCursor c(cell.Text);
   switch (cell.LabelForm) {
-  case TLabelForm::lfBiff2: {
-    std::string text;
-    Append8Bit(cell.Text, context, text);
-    return text;
-  }
-  case TLabelForm::lfBytes: return BytesToString(cell.Text, cell.Length, true, context);
-  case TLabelForm::lfUnicode: return UnicodeString(cell.Text, cell.Length);
+  case TLabelForm::lfBiff2: return ReadByteChars(c, context, cell.Text.size(), "text");
+  case TLabelForm::lfBytes: return ReadByteCharsAfterZero(c, context, cell.Length, "text");
+  case TLabelForm::lfUnicode: return ReadUnicodeChars(c, cell.Length, "text");
   }
   return {};
 }

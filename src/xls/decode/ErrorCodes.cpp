@@ -2,7 +2,7 @@
 
 #include "xls/XlsMessages.h"
 
-std::string ErrorCodeText(int code)
+const char* ErrorCodeName(std::uint8_t code)
 {
   switch (code) {
   case 0x00: return "#NULL!";
@@ -12,6 +12,12 @@ std::string ErrorCodeText(int code)
   case 0x1D: return "#NAME?";
   case 0x24: return "#NUM!";
   case 0x2A: return "#N/A";
-  default: return kMsgUnknownErrorCode + std::to_string(code);
+  default: return nullptr;
   }
+}
+
+std::string ErrorCodeText(int code)
+{
+  const char* name = code >= 0 && code <= 0xFF ? ErrorCodeName(static_cast<std::uint8_t>(code)) : nullptr;
+  return name != nullptr ? std::string(name) : kMsgUnknownErrorCode + std::to_string(code);
 }

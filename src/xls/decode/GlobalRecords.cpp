@@ -1,5 +1,7 @@
 #include "xls/decode/GlobalRecords.h"
 
+#include "xls/decode/BuiltInNames.h"
+
 namespace GlobalDecode {
 
 namespace {
@@ -24,12 +26,6 @@ constexpr TNamedValue kSpecialColors[] = {
     {0x40, "system window text"}, {0x41, "system window background"}, {0x4D, "chart foreground"},
     {0x4E, "chart background"}, {0x4F, "chart neutral line"}, {0x51, "tooltip text"},
     {0x7FFF, "automatic (window text)"}};
-// [MS-XLS] 2.5.114 built-in names: the one character that stands for each.
-constexpr const char* kBuiltInNames[] = {
-    "Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database", "Criteria", "Print_Area",
-    "Print_Titles", "Recorder", "Data_Form", "Auto_Activate", "Auto_Deactivate", "Sheet_Title",
-    "_FilterDatabase"};
-
 }  // namespace
 
 std::string VisibilityText(std::uint8_t visibility)
@@ -44,9 +40,8 @@ std::string SheetTypeText(std::uint8_t type)
 
 std::string BuiltInNameText(const std::string& name)
 {
-  if (name.size() == 1 && static_cast<unsigned char>(name[0]) < std::size(kBuiltInNames))
-    return std::string("built-in name ") + kBuiltInNames[static_cast<unsigned char>(name[0])];
-  return "built-in name";
+  const std::string_view spelled = name.size() == 1 ? BuiltInName(static_cast<std::uint8_t>(name[0])) : "";
+  return spelled.empty() ? "built-in name" : "built-in name " + std::string(spelled);
 }
 
 std::string ColorIndexText(int index)

@@ -271,7 +271,7 @@ struct TBoundSheetDecoder {
       c.Flag("high_byte", 0);
       AppendUtf16LeBytesAsUtf8(c.BytesUpTo("name", 2 * length), entry.Name);
     } else {
-      entry.Name = BytesToString(c.BytesUpTo("name", c.Remaining()), length, true, context);
+      entry.Name = ReadByteCharsAfterZero(c, context, length, "name");
     }
     c.Value([&] { return entry.Name; });
     out(entry);
@@ -463,7 +463,7 @@ struct TFormatDecoder {
       if (c.Short())
         return;
       format.ByOrder = true;
-      format.Text = BytesToString(c.BytesUpTo("text", length), length, true, context);
+      format.Text = ReadByteCharsAfterZero(c, context, length, "text");
     } else {
       if (c.Size() < 3)
         return;  // not even a text length: nothing to set
@@ -481,7 +481,7 @@ struct TFormatDecoder {
         const std::size_t length = c.U8("length");
         if (c.Short())
           return;
-        format.Text = BytesToString(c.BytesUpTo("text", length), length, true, context);
+        format.Text = ReadByteCharsAfterZero(c, context, length, "text");
         format.ByOrder = context.Version == TExcelVersion::evExcel4;
       }
     }

@@ -177,6 +177,17 @@ std::string ReadByteChars(C& c, const TDecodeContext& context, std::size_t count
   return text;
 }
 
+/// 8-bit text where some writers put a BIFF8 option byte first: a leading 0
+/// byte is passed over, then `count` bytes as above.
+template <typename C>
+std::string ReadByteCharsAfterZero(C& c, const TDecodeContext& context, std::size_t count,
+                                   const char* name)
+{
+  if (c.Remaining() > 0 && c.PeekU8() == 0)
+    c.U8("options");
+  return ReadByteChars(c, context, count, name);
+}
+
 /// A byte string before BIFF8: an 8-bit length, then the bytes.
 template <typename C>
 std::string ReadByteString8(C& c, const TDecodeContext& context, const char* countName,

@@ -1,5 +1,7 @@
 #include "xls/decode/LinkPath.h"
 
+#include "platform/text/HexText.h"
+
 namespace LinkPath {
 
 namespace {
@@ -33,11 +35,8 @@ bool IsControl(char c)
 
 void AppendEscaped(std::string& out, char c)
 {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const auto byte = static_cast<unsigned char>(c);
-  out += "\\x";
-  out += kHex[byte >> 4];
-  out += kHex[byte & 0x0F];
+  out += "\\x" + HexByte(byte);
 }
 
 // An encoded or plain path from `i` on: the directories to Directory, a

@@ -261,8 +261,7 @@ private:
     for (std::size_t i = 0; i < bytes.size() && i < kShown; ++i) {
       if (i > 0)
         text += ' ';
-      text += kHexDigits[bytes[i] >> 4];
-      text += kHexDigits[bytes[i] & 0x0F];
+      AppendHexByte(text, bytes[i]);
     }
     if (bytes.size() > kShown)
       text += " ...";

@@ -18,28 +18,9 @@
 #include <span>
 #include <string>
 
-/// The bytes from `at` on, at most `count` of them; empty when `at` lies past
-/// the end.
-inline std::span<const std::uint8_t> Slice(std::span<const std::uint8_t> d, std::size_t at,
-                                           std::size_t count)
-{
-  if (at >= d.size())
-    return {};
-  return d.subspan(at, std::min(count, d.size() - at));
-}
-
 /// 8-bit text: in BIFF8 only "compressed" UTF-16, whose bytes are Latin-1
 /// whatever the code page says; before, bytes of the workbook's code page.
 void Append8Bit(std::span<const std::uint8_t> bytes, const TDecodeContext& context, std::string& out);
-/// Text inside one record, as the reader's string helper reads it: 8-bit (a
-/// leading 0 option byte passed over) before BIFF8 or when forced, otherwise
-/// the option byte and `count` UTF-16 characters. Reads only bytes that exist.
-std::string BytesToString(std::span<const std::uint8_t> source, std::size_t count, bool force8Bit,
-                          const TDecodeContext& context);
-/// A BIFF8 string whose option byte is at `source[0]` and whose `count`
-/// characters follow (as many as exist).
-std::string UnicodeString(std::span<const std::uint8_t> source, std::size_t count);
-
 /// `remaining` bytes of characters (UTF-16 when `wide`) from the part
 /// cursor's position on, going on into the following parts as the format
 /// says ([MS-XLS] 2.5.293): a continuation opens with one byte for the width

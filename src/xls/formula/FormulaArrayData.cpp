@@ -71,7 +71,7 @@ bool TFormulaDecoder::TState::ArrayConstant()
         x.Skip("unused", 7);
         break;
       case kSerErr: {
-        const char* text = ErrorText(x.U8("byte"));
+        const char* text = ErrorCodeName(x.U8("byte"));
         x.Skip("unused", 7);
         if (text == nullptr)
           bad = true;

@@ -1,6 +1,7 @@
 #include "xls/formula/FormulaBook.h"
 
 #include "xls/RecordCodes.h"
+#include "xls/decode/BuiltInNames.h"
 #include "xls/decode/CellRecords.h"
 #include "xls/decode/GlobalRecords.h"
 #include "xls/decode/LinkRecords.h"
@@ -298,7 +299,7 @@ std::vector<TDefinedName> TFormulaBook::Names()
     defined.BuiltIn = name.BuiltIn;
     defined.Hidden = (record.Options & kNameHidden) != 0;
     const std::string_view builtIn =
-        name.BuiltIn && !name.Name.empty() ? BuiltInNameText(static_cast<std::uint8_t>(name.Name[0]))
+        name.BuiltIn && !name.Name.empty() ? BuiltInName(static_cast<std::uint8_t>(name.Name[0]))
                                            : std::string_view();
     defined.Name = builtIn.empty() ? name.Name : std::string(builtIn);
     if (name.Sheet > 0 && name.Sheet <= FGlobals.SheetNames.size())

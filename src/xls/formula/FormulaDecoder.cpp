@@ -84,21 +84,6 @@ std::string_view AttrName(std::uint8_t flags)
   return "tAttr";
 }
 
-// [MS-XLS] 2.5.198.2 BErr.
-const char* ErrorText(std::uint8_t code)
-{
-  switch (code) {
-  case 0x00: return "#NULL!";
-  case 0x07: return "#DIV/0!";
-  case 0x0F: return "#VALUE!";
-  case 0x17: return "#REF!";
-  case 0x1D: return "#NAME?";
-  case 0x24: return "#NUM!";
-  case 0x2A: return "#N/A";
-  default: return nullptr;
-  }
-}
-
 std::string Decimal(std::size_t value)
 {
   char buffer[24];
@@ -106,24 +91,7 @@ std::string Decimal(std::size_t value)
   return std::string(buffer, result.ptr);
 }
 
-std::string Hex2(std::uint8_t value)
-{
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  return std::string{kHex[value >> 4], kHex[value & 0x0F]};
-}
-
 }  // namespace FormulaDecode
-
-std::string_view BuiltInNameText(std::uint8_t code)
-{
-  // [MS-XLS] 2.4.150 Lbl: the built-in names by their one-character code.
-  static constexpr std::string_view kNames[] = {
-      "Consolidate_Area", "Auto_Open",     "Auto_Close",      "Extract",     "Database",
-      "Criteria",         "Print_Area",    "Print_Titles",    "Recorder",    "Data_Form",
-      "Auto_Activate",    "Auto_Deactivate", "Sheet_Title",   "_FilterDatabase",
-  };
-  return code < std::size(kNames) ? kNames[code] : std::string_view();
-}
 
 std::string_view TFormulaDecoder::TState::CurrentTokenName() const
 {

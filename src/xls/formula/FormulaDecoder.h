@@ -208,6 +208,3 @@ private:
   std::unique_ptr<TState> FState;
 };
 
-/// A built-in name spelled out ("Print_Area" for code 6), or an empty view
-/// for a code that has none.
-std::string_view BuiltInNameText(std::uint8_t code);

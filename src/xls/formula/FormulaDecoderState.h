@@ -6,7 +6,10 @@
 
 #include "xls/formula/FormulaDecoder.h"
 
+#include "platform/text/HexText.h"
 #include "xls/ExcelVersion.h"
+#include "xls/decode/BuiltInNames.h"
+#include "xls/decode/ErrorCodes.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/formula/FormulaLinks.h"
 #include "xls/formula/FormulaText.h"
@@ -167,12 +170,8 @@ inline constexpr TBinaryOperator kBinaryOperators[] = {
 std::string_view TokenName(std::uint8_t ptg);
 /// The listing name of a tAttr token by its option flags ("tAttrSpace").
 std::string_view AttrName(std::uint8_t flags);
-/// An error constant's text ([MS-XLS] 2.5.198.2 BErr); nullptr for a code
-/// that is none.
-const char* ErrorText(std::uint8_t code);
 /// Numbers for messages and listings.
 std::string Decimal(std::size_t value);
-std::string Hex2(std::uint8_t value);
 
 struct TSpaceRun {
   std::uint8_t Type = 0;

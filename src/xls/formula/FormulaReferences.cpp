@@ -325,7 +325,7 @@ void TFormulaDecoder::TState::AppendNameText(const TFormulaName& name)
     FExpression.Scratch += '!';
   }
   if (name.BuiltIn && name.Name.size() == 1) {
-    const std::string_view text = BuiltInNameText(static_cast<std::uint8_t>(name.Name[0]));
+    const std::string_view text = BuiltInName(static_cast<std::uint8_t>(name.Name[0]));
     if (!text.empty()) {
       FExpression.Scratch += text;
       return;

@@ -1,5 +1,7 @@
 #include "xls/formula/FormulaText.h"
 
+#include "platform/text/HexText.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -298,14 +300,11 @@ void AppendSheetName(std::string& out, std::string_view name)
   }
   // No sheet name Excel accepts holds a control character; one from a
   // damaged or foreign file is shown escaped, never raw.
-  static constexpr char kHex[] = "0123456789ABCDEF";
   out += '\'';
   for (const char c : name) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0x0F];
+      out += "\\x" + HexByte(byte);
       continue;
     }
     if (c == '\'')

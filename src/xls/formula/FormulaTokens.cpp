@@ -19,7 +19,7 @@ void TFormulaDecoder::TState::Append8Bit(std::span<const std::uint8_t> bytes, st
 bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TRecordCursor& r)
 {
   if (ptg & kPtgUnknownMask)
-    return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
+    return Fail(kMsgFormulaUnknownToken, {HexByte(ptg), Decimal(FTokenStart)});
   if (ptg & kPtgClassMask)
     return ClassToken(ptg, ClassBase(ptg), r);
 
@@ -89,9 +89,9 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TRecordCursor& r)
     const std::uint8_t code = r.U8("byte");
     if (r.Short())
       return true;
-    const char* text = ErrorText(code);
+    const char* text = ErrorCodeName(code);
     if (text == nullptr)
-      return FailHere(kMsgFormulaUnknownError, Hex2(code));
+      return FailHere(kMsgFormulaUnknownError, HexByte(code));
     const std::uint32_t begin = BeginText();
     FExpression.Scratch += text;
     PushText(begin);
@@ -128,7 +128,7 @@ bool TFormulaDecoder::TState::Token(std::uint8_t ptg, TRecordCursor& r)
   default:
     break;
   }
-  return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
+  return Fail(kMsgFormulaUnknownToken, {HexByte(ptg), Decimal(FTokenStart)});
 }
 
 bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TRecordCursor& r)
@@ -215,7 +215,7 @@ bool TFormulaDecoder::TState::ClassToken(std::uint8_t ptg, std::uint8_t base, TR
   default:
     break;
   }
-  return Fail(kMsgFormulaUnknownToken, {Hex2(ptg), Decimal(FTokenStart)});
+  return Fail(kMsgFormulaUnknownToken, {HexByte(ptg), Decimal(FTokenStart)});
 }
 
 // tAttr: option flags, then one data field (one byte in BIFF2, two after);

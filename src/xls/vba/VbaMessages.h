@@ -4,6 +4,8 @@
 // cut or hostile project. None of them is thrown; each is attached to the
 // stream it concerns.
 
+#include "platform/text/HexText.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -39,11 +41,7 @@ inline constexpr char kMsgVbaProjectLimit[] = "the project's sources exceed the 
 /// "record 0x<id> runs past the end of the dir stream"
 inline std::string VbaRecordPastEndMessage(std::uint16_t id)
 {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string text = "record 0x";
-  for (int shift = 12; shift >= 0; shift -= 4)
-    text += kHex[(id >> shift) & 0xF];
-  return text + " runs past the end of the dir stream";
+  return "record " + HexNumber(id, 4) + " runs past the end of the dir stream";
 }
 
 /// "<what> cannot be read: <reason>", for a stream the compound file refuses.
