@@ -267,3 +267,46 @@ TEST(RecordDescription, ARecordNoDecoderKnowsHasNoFields)
   const TListedLoad load(Book8({}, [](TBiffBuilder& b) { b.Record(0x1FFF, TBytes().U16(1)); }));
   EXPECT_TRUE(load.Reader.DescribeRecord(load.Logical(load.Find(0x1FFF))).empty());
 }
+
+TEST(RecordDescription, ACellsFieldsSayWhatTheLoadStored)
+{
+  // Every BIFF2 alignment value (bits 0-2) and FORMULA booleans of byte 0,
+  // 1 and 2: the meaning the pane shows names what the model holds.
+  const TListedLoad biff2(BareStream(evExcel2, [](TBiffBuilder& b) {
+    for (std::uint8_t align = 0; align < 8; ++align)
+      b.Integer2(align, 0, 1, 0, align);
+  }));
+  ASSERT_EQ(biff2.Error, "");
+  const char* const kRead[] = {"left-justified", "right-justified", "centred"};  // by TAlignment
+  std::size_t row = 0;
+  for (std::size_t i = 0; i < biff2.Refs.size(); ++i) {
+    if (biff2.Refs[i].Header.Code != kRecInteger2)
+      continue;
+    SCOPED_TRACE(row);
+    const auto fields = biff2.Reader.DescribeRecord(biff2.Logical(i));
+    const TRecordField* field = FindField(fields, "horizontal_align");
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(std::get<std::int64_t>(field->Value), static_cast<std::int64_t>(row));
+    const TZymCell* cell = biff2.Reader.Sheets().Items(0).Cells.FindCell(0, static_cast<int>(row));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_TRUE(field->Text.ends_with(kRead[static_cast<int>(cell->Alignment)])) << field->Text;
+    ++row;
+  }
+  EXPECT_EQ(row, 8u);
+  EXPECT_EQ(biff2.Reader.Sheets().Items(0).Cells.FindCell(0, 4)->Alignment, TAlignment::taLeftJustify);  // fill
+  EXPECT_EQ(biff2.Reader.Sheets().Items(0).Cells.FindCell(0, 6)->Alignment, TAlignment::taCenter);
+
+  const TListedLoad formulas(
+      Book8({}, [](TBiffBuilder& b) { b.FormulaSpecial(0, 0, 0, 1, 0).FormulaSpecial(0, 1, 0, 1, 1).FormulaSpecial(0, 2, 0, 1, 2); }));
+  ASSERT_EQ(formulas.Error, "");
+  std::vector<std::string> meanings;
+  for (std::size_t i = 0; i < formulas.Refs.size(); ++i)
+    if (formulas.Refs[i].Header.Code == kRecFormula)
+      meanings.push_back(FindField(formulas.Reader.DescribeRecord(formulas.Logical(i)), "result")->Text);
+  ASSERT_EQ(meanings.size(), 3u);
+  for (int column = 0; column < 3; ++column) {
+    const bool value = formulas.Reader.Sheets().Items(0).Cells.GetCellValue(column, 0).AsBoolean();
+    EXPECT_EQ(meanings[static_cast<std::size_t>(column)].rfind(value ? "boolean TRUE" : "boolean FALSE", 0), 0u)
+        << meanings[static_cast<std::size_t>(column)];
+  }
+}

@@ -21,7 +21,12 @@ std::string FormulaResultText(std::span<const std::uint8_t> result)
   }
   switch (result[0]) {
   case 0: return "text, in the STRING record that follows";
-  case 1: return std::string("boolean ") + (result[2] ? "TRUE" : "FALSE");
+  case 1: {
+    std::string text = FormulaBoolean(result) ? "boolean TRUE" : "boolean FALSE";
+    if (result[2] > 1)
+      text += " (the byte is " + std::to_string(result[2]) + "; only 1 is TRUE)";
+    return text;
+  }
   case 2: return "error " + ErrorCodeText(result[2]);
   case 3: return "empty text";
   default: return "unknown result type";

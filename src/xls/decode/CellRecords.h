@@ -52,20 +52,45 @@ struct TCellRecord {
   std::span<const std::uint8_t> Text;  // the label's stored bytes
 };
 
+/// A FORMULA's cached boolean result (bytes 6-13 of the record; byte 2 of
+/// them the value): TRUE only for 1, the one value Excel writes for it.
+inline bool FormulaBoolean(std::span<const std::uint8_t> result)
+{
+  return result[2] == 1;
+}
+
 /// The text of a ckLabel cell.
 std::string LabelText(const TCellRecord& cell, const TDecodeContext& context);
 
 namespace CellDecode {
 
-/// Attribute byte 2 of a BIFF2 cell: bits 0-2 are the horizontal alignment.
-inline TAlignment Biff2Alignment(std::uint8_t attribute2)
+/// One BIFF2 horizontal alignment (bits 0-2 of a cell's attribute byte 2):
+/// its name and the alignment the model gives the cell. The model has only
+/// three, taken from the low two bits: fill and justified are left,
+/// centred across the selection is centred.
+inline const char* AlignmentName(TAlignment alignment)
 {
-  switch (attribute2 & 0x03) {
-  case 3: return TAlignment::taRightJustify;
-  case 2: return TAlignment::taCenter;
-  default: return TAlignment::taLeftJustify;
+  switch (alignment) {
+  case TAlignment::taRightJustify: return "right-justified";
+  case TAlignment::taCenter: return "centred";
+  default: return "left-justified";
   }
 }
+
+struct TBiff2Alignment {
+  const char* Name;
+  TAlignment Model;
+};
+inline constexpr TBiff2Alignment kBiff2Alignments[8] = {
+    {"general", TAlignment::taLeftJustify},
+    {"left", TAlignment::taLeftJustify},
+    {"centred", TAlignment::taCenter},
+    {"right", TAlignment::taRightJustify},
+    {"fill", TAlignment::taLeftJustify},
+    {"justified", TAlignment::taLeftJustify},
+    {"centred across the selection", TAlignment::taCenter},
+    {"undefined (7)", TAlignment::taRightJustify},
+};
 
 /// Row, column and XF index of a BIFF3 to BIFF8 cell.
 template <typename C>
@@ -99,8 +124,12 @@ TCellRecord Prefix2(C& c)
   c.U8("attributes1");
   c.Bits("format", 0, 6);
   c.Bits("font", 6, 2);
-  cell.Alignment = Biff2Alignment(c.U8("attributes2"));
-  c.Bits("horizontal_align", 0, 3);
+  const std::uint8_t a2 = c.U8("attributes2");
+  cell.Alignment = kBiff2Alignments[a2 & 0x07].Model;
+  c.Bits("horizontal_align", 0, 3, [](std::int64_t v) {
+    const TBiff2Alignment& alignment = kBiff2Alignments[v & 0x07];
+    return std::string(alignment.Name) + ", read as " + AlignmentName(alignment.Model);
+  });
   c.Flag("left_border", 3);
   c.Flag("right_border", 4);
   c.Flag("top_border", 5);
@@ -414,7 +443,7 @@ struct TFormulaResultDecoder {
     }
     switch (result[0]) {
     case 0: cell.Kind = TCellKind::ckTextFollows; break;
-    case 1: cell.Kind = TCellKind::ckBoolean; cell.Code = result[2] == 1; break;
+    case 1: cell.Kind = TCellKind::ckBoolean; cell.Code = FormulaBoolean(result); break;
     case 2: cell.Kind = TCellKind::ckError; cell.Code = result[2]; break;
     // The cached result is the empty text: a value like any other.
     case 3: cell.Kind = TCellKind::ckEmptyText; break;
