@@ -20,6 +20,10 @@
 #include "support/BiffBuilder.h"
 
 #include <QAbstractItemModelTester>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QClipboard>
 #include <QAction>
 #include <QApplication>
@@ -146,6 +150,32 @@ public:
 private:
   std::size_t FCount;
 };
+
+
+/// The pane's field under `index` against the `fields` command's: the same
+/// name, bytes and meaning, and (to `depth` levels, the first 20 items of a
+/// list) the same fields inside. Returns the first difference, or "".
+QString SameField(TFieldTreeModel& model, const QModelIndex& index, const QJsonObject& json, int depth)
+{
+  const TRecordField* field = model.Field(index);
+  const QString name = QString::fromStdString(field->Name);
+  if (name != json[QStringLiteral("name")].toString())
+    return name + QStringLiteral(" against ") + json[QStringLiteral("name")].toString();
+  if (qint64(field->Offset) != json[QStringLiteral("offset")].toInteger() ||
+      qint64(field->Size) != json[QStringLiteral("size")].toInteger())
+    return name + QStringLiteral(": other bytes");
+  if (QString::fromStdString(field->Text) != json[QStringLiteral("text")].toString())
+    return name + QStringLiteral(": meaning ") + QString::fromStdString(field->Text);
+  const QJsonArray inner = json[QStringLiteral("fields")].toArray();
+  if (model.rowCount(index) != inner.size())
+    return name + QStringLiteral(": %1 fields inside against %2").arg(model.rowCount(index)).arg(inner.size());
+  for (int row = 0; depth > 0 && row < model.rowCount(index) && row < 20; ++row) {
+    const QString difference = SameField(model, model.index(row, 0, index), inner[row].toObject(), depth - 1);
+    if (!difference.isEmpty())
+      return difference;
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -413,6 +443,45 @@ private slots:
     form.Fields->tvFields->setCurrentIndex(TopField(model, "text_length"));
     form.Fields->CopyField();
     QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("text_length\t10\t")));
+  }
+
+  void thePaneAndTheFieldsCommandDescribeEveryRecordAlike()
+  {
+    // A real workbook with names, formulas and shared strings: for every
+    // record the pane's tree is what `bifflens-cli fields` prints.
+    const QString file = QStringLiteral(BIFFLENS_CORPUS_DIR "/xlrd__namesdemo.xls");
+    if (!QFile::exists(file))
+      QSKIP("no corpus");
+    QProcess cli;
+    cli.start(QStringLiteral(BIFFLENS_CLI_PATH), {QStringLiteral("fields"), file});
+    QVERIFY(cli.waitForFinished(60000));
+    const QList<QByteArray> lines = cli.readAllStandardOutput().split('\n');
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); };
+    form.OpenFile(file);
+    QCOMPARE(qsizetype(form.Records().Count()) + 1, lines.size());  // the last line ends with a newline
+    TFieldTreeModel& model = form.Fields->Model();
+    int formulas = 0;
+    for (int row = 0; row < form.Records().Count(); ++row) {
+      form.lvRecords->selectRow(row);
+      const QJsonObject record = QJsonDocument::fromJson(lines[row]).object();
+      QJsonArray fields = record[QStringLiteral("fields")].toArray();
+      if (!fields.isEmpty() && fields.last().toObject()[QStringLiteral("name")] == QStringLiteral("error")) {
+        const QString error = fields.last().toObject()[QStringLiteral("text")].toString();
+        QVERIFY2(form.Fields->lblStatus->text().contains(error), qPrintable(QString::number(row)));
+        fields.removeLast();
+      }
+      QVERIFY2(model.rowCount() == fields.size(), qPrintable(QStringLiteral("record %1").arg(row + 1)));
+      for (int i = 0; i < fields.size(); ++i) {
+        // The first field of a CONTINUE record carries the heading line.
+        if (i == 0 && record[QStringLiteral("name")] == QStringLiteral("CONTINUE"))
+          continue;
+        const QString difference = SameField(model, model.index(i, 0), fields[i].toObject(), 3);
+        QVERIFY2(difference.isEmpty(), qPrintable(QStringLiteral("record %1: ").arg(row + 1) + difference));
+      }
+      formulas += record[QStringLiteral("name")] == QStringLiteral("FORMULA");
+    }
+    QVERIFY(formulas > 20);
   }
 
   void headingsReadAsWritten()

@@ -9,7 +9,6 @@
 #include "xls/RecordCodes.h"
 #include "xls/records/RecordTable.h"
 #include "xls/workbook/OpenedWorkbook.h"
-#include "xls/records/RecordTable.h"
 
 #include <exception>
 #include <string>
