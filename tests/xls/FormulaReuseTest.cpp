@@ -7,7 +7,7 @@
 
 #include "support/BiffBuilder.h"
 #include "xls/formula/FormulaMessages.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the function tables they are looked up in.
 
 #include "xls/formula/FormulaMessages.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 #include "xls/formula/FunctionTable.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "xls/decode/Layout.h"
 
 #include "xls/decode/ErrorCodes.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 std::string RgbText(std::uint8_t red, std::uint8_t green, std::uint8_t blue)
 {

@@ -7,10 +7,10 @@
 #include "xls/RecordCodes.h"
 #include "xls/decode/DecodeContext.h"
 #include "xls/decode/Layout.h"
+#include "xls/decode/LinkTable.h"
 #include "xls/decode/LinkPath.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/decode/Strings.h"
-#include "xls/formula/FormulaDecoder.h"
 
 #include <cstdint>
 #include <string>

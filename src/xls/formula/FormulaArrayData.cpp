@@ -2,7 +2,7 @@
 
 #include "platform/text/Utf.h"
 #include "xls/formula/FormulaMessages.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 using namespace FormulaDecode;
 

@@ -12,7 +12,7 @@
 #include "xls/decode/ErrorCodes.h"
 #include "xls/decode/RecordCursor.h"
 #include "xls/formula/FormulaLinks.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "xls/formula/FormulaLinks.h"
 
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 namespace FormulaDecode {
 

@@ -1,7 +1,7 @@
 #include "xls/formula/FormulaDecoderState.h"
 
 #include "xls/formula/FormulaMessages.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "platform/text/CodePage.h"
 #include "platform/text/Utf.h"
 #include "xls/formula/FormulaMessages.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 #include "xls/formula/FunctionTable.h"
 
 using namespace FormulaDecode;

@@ -87,9 +87,8 @@ void TStructureLint::Report(TLintSeverity severity, const char* check, const TRe
   FFindings.push_back(std::move(finding));
 }
 
-void TStructureLint::Add(const TStreamRecord& listed, bool dataEncrypted)
+void TStructureLint::Add(const TRecordRef& record, bool dataEncrypted)
 {
-  const TRecordRef& record = listed;
   const std::uint16_t code = record.Header.Code;
   if (!FSst.empty() && code != kRecContinue)
     FinishSst();

@@ -5,7 +5,10 @@
 // the reader raises, in order) and adds what only the end can tell.
 
 #include "platform/CompoundMap.h"
-#include "xls/MSExcel.h"
+#include "xls/RecordRef.h"
+#include "xls/decode/CellRecords.h"
+#include "xls/decode/DecodeContext.h"
+#include "xls/decode/GlobalRecords.h"
 #include "xls/stream/SubstreamWalk.h"
 
 #include <cstdint>
@@ -42,7 +45,7 @@ public:
   /// to the end (a load that keeps its stream whole). `dataEncrypted`: the
   /// record's data is encrypted and no password opened it (only its header
   /// and the plain parts are checked).
-  void Add(const TStreamRecord& record, bool dataEncrypted = false);
+  void Add(const TRecordRef& record, bool dataEncrypted = false);
   /// After the load: the checks that need the whole workbook. `stream` is
   /// the workbook stream (to tell padding from bytes after the last EOF);
   /// `container` the compound file's map, when the workbook has one. Throws

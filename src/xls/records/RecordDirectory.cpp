@@ -203,8 +203,8 @@ std::optional<std::size_t> TRecordDirectory::FormatRecord(std::int64_t index) co
     return std::nullopt;
   // BIFF2 to BIFF4 number their formats in order; from BIFF5 on each FORMAT
   // says its number.
-  const bool byOrder = Count() > 0 && Code(0) != kRecBof;
-  if (byOrder)
+  Substreams();
+  if (FBookVersion < TExcelVersion::evExcel5)
     return NthOf(kFormatCodes, static_cast<std::size_t>(index));
   const auto& substreams = Substreams();
   const std::size_t end = substreams.empty() ? Count() : substreams.front().End;
@@ -291,8 +291,10 @@ const std::vector<TRecordDirectory::TSubstream>& TRecordDirectory::Substreams() 
     return FSubstreams;
   FSubstreamsKnown = true;
   TSubstreamWalk walk(FStart);
+  FBookVersion = FStart.Version;
   for (std::size_t i = 0; i < Count(); ++i)
-    walk.Step(Record(i));
+    if (walk.Step(Record(i)) == TWalkStep::wsOpened && walk.Substreams().size() == 1)
+      FBookVersion = walk.Version();
   FWalked = walk.Substreams();
   for (const ::TSubstream& found : FWalked) {
     TSubstream substream;

@@ -125,4 +125,6 @@ private:
   mutable std::vector<TSubstream> FSubstreams;
   mutable std::vector<::TSubstream> FWalked;
   mutable bool FSubstreamsKnown = false;
+  /// The version the first BOF gives the workbook (the start's without one).
+  mutable TExcelVersion FBookVersion = TExcelVersion::evExcel8;
 };

@@ -1,4 +1,4 @@
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 
 #include "platform/text/HexText.h"
 

@@ -1,0 +1,3 @@
+#pragma once
+// The model does not depend on Qt.
+#include <QString>
