@@ -371,10 +371,9 @@ private:
     FOwner.Kind = TLinkOwner::TKind::okBook;
     FOwner.Path = path;
     // Each sheet of another book has an EXTERNSHEET of its own before
-    // BIFF8: one link per book.
-    const std::string text = LinkPath::Text(path);
-    if (FBooks.insert(text).second)
-      FReport.Links.push_back({RecordPlace(record), TLinkType::ltExternal, text});
+    // BIFF8: one link per book, the first.
+    if (FBooks.insert(target.Directory + target.File).second)
+      FReport.Links.push_back({RecordPlace(record), TLinkType::ltExternal, LinkPath::Text(path)});
   }
 
   void TakeExternName(const TRecordRef& record, const TExternNameRecord& name)
