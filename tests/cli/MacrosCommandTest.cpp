@@ -53,22 +53,22 @@ TEST(MacrosCommand, PrintsEachFindingWithItsKindAndPlace)
   EXPECT_EQ(run.Status, 0) << run.Err;
   ASSERT_EQ(run.Lines.size(), 6u) << run.Err;
   EXPECT_EQ(run.Lines[0],
-            json::parse(R"({"kind": "vba", "stream": "_VBA_PROJECT_CUR/VBA/Module1", "module": "Module1",
+            json::parse(R"j({"kind": "vba", "stream": "_VBA_PROJECT_CUR/VBA/Module1", "module": "Module1",
                             "type": "standard", "code": "Attribute VB_Name = \"Module1\"\r\nSub Auto_Open()\r\nEnd Sub\r\n",
-                            "error": null, "stomped": false})"));
+                            "error": null, "stomped": false})j"));
   EXPECT_EQ(run.Lines[1],
-            json::parse(R"({"kind": "xlm", "n": 15, "offset": 215, "sheet": "Macro1", "cell": "A1", "formula": "RETURN()"})"));
-  EXPECT_EQ(run.Lines[2], json::parse(R"({"kind": "trigger", "n": 6, "offset": 88, "name": "Auto_Open",
-                                          "where": "Macro1!$A$1"})"));
-  EXPECT_EQ(run.Lines[3], json::parse(R"({"kind": "trigger", "n": null, "offset": null,
+            json::parse(R"j({"kind": "xlm", "n": 12, "offset": 245, "sheet": "Macro1", "cell": "A1", "formula": "RETURN()"})j"));
+  EXPECT_EQ(run.Lines[2], json::parse(R"j({"kind": "trigger", "n": 6, "offset": 74, "name": "Auto_Open",
+                                          "where": "Macro1!$A$1"})j"));
+  EXPECT_EQ(run.Lines[3], json::parse(R"j({"kind": "trigger", "n": null, "offset": null,
                                           "stream": "_VBA_PROJECT_CUR/VBA/Module1", "name": "Auto_Open",
-                                          "where": "Module1", "line": 2})"));
-  EXPECT_EQ(run.Lines[4], json::parse(R"({"kind": "hidden", "n": 2, "offset": 20, "what": "sheet", "name": "Data",
-                                          "state": "very hidden"})"));
+                                          "where": "Module1", "line": 2})j"));
+  EXPECT_EQ(run.Lines[4], json::parse(R"j({"kind": "hidden", "n": 2, "offset": 20, "what": "sheet", "name": "Data",
+                                          "state": "very hidden"})j"));
   EXPECT_EQ(run.Lines[5]["kind"], "link");
   EXPECT_EQ(run.Lines[5]["type"], "hyperlink");
   EXPECT_EQ(run.Lines[5]["target"], "http://example.com/");
-  EXPECT_EQ(run.Lines[5]["n"], 11);
+  EXPECT_EQ(run.Lines[5]["n"], 9);
 }
 
 TEST(MacrosCommand, ExitsZeroWithoutFindingsAndSaysHowToUseIt)
