@@ -19,7 +19,7 @@ for target in "$build"/fuzz/fuzz_*; do
     [ -d "$seeds" ] && cp -n "$seeds"/* "$work/$name/" 2>/dev/null || true
   done
   case "$name" in
-    compound_file|workbook)
+    compound_file|workbook|macros)
       cp -n "$root"/../shared/corpus/*.xls "$work/$name/" 2>/dev/null || true
       cp -n "$root"/../shared/corpus/encrypted/*.xls "$work/$name/" 2>/dev/null || true ;;
   esac

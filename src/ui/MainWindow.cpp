@@ -7,6 +7,7 @@
 #include "ui/AboutBox.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
+#include "ui/MacrosPane.h"
 #include "ui/NavigatorPane.h"
 #include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
@@ -168,9 +169,10 @@ TfrmMain::~TfrmMain()
   // Fields pane, which may go first.
   Dump->OnByteClick = nullptr;
   Dump->SetData({});
-  // The navigation pane's worker reads the list's offsets: it stops before
-  // the list goes.
+  // The navigation pane's and the Macros tab's workers read the list's
+  // offsets: they stop before the list goes.
   Pane->Reset();
+  Macros->Reset();
 }
 
 void TfrmMain::BuildMenus()
@@ -201,6 +203,8 @@ void TfrmMain::BuildMenus()
   actViewPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
   actViewRecords = mnuView->addAction(text(kMenuViewRecords), this, [this] { pcXLS->setCurrentIndex(1); });
   actViewRecords->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_2));
+  actViewMacros = mnuView->addAction(text(kMenuViewMacros), this, [this] { pcXLS->setCurrentIndex(2); });
+  actViewMacros->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_3));
   mnuView->addSeparator();
   // Back along the links followed in the Fields pane.
   actBack = mnuView->addAction(text(kMenuBack), this, [this] {
@@ -250,6 +254,9 @@ void TfrmMain::BuildStatusBar()
   lblStatusSheets = label(true);
   lblStatusStream = label(true);
   lblStatusTime = label(true);
+  lblStatusMacros = label(true);
+  lblStatusMacros->setText(QString::fromLatin1(kStatusMacros));
+  lblStatusMacros->hide();
   for (QLabel* l :
        {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->hide();
@@ -495,7 +502,10 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterHex->installEventFilter(this);
   SplitterFields->installEventFilter(this);
   pcXLS->addTab(tsRecord, QString::fromLatin1(kTabRecords));
+  Macros = new TMacrosPane(pcXLS);
+  pcXLS->addTab(Macros, QString::fromLatin1(kTabMacros));
   pcXLS->setCurrentIndex(0);
+  connect(pcXLS, &QTabWidget::currentChanged, this, &TfrmMain::PageChanged);
   AttachRecordsChange();
   ConnectNavigator();
 }
@@ -513,6 +523,18 @@ void TfrmMain::ConnectNavigator()
       Fields->SelectByte(byte);
   };
   Pane->OnSelectRecord = [this](TNavigatorPane&, int record) { Navigator->SelectRecord(record); };
+  Macros->OnSelectRecord = [this](TMacrosPane&, int record) {
+    pcXLS->setCurrentIndex(1);
+    Navigator->SelectRecord(record);
+  };
+  Macros->OnSelectStream = [this](TMacrosPane&, const std::string& stream) {
+    pcXLS->setCurrentIndex(1);
+    Pane->SelectEntry(stream);
+  };
+  Macros->OnReady = [this](TMacrosPane& sender) {
+    if (sender.Report().HasMacros())
+      lblStatusMacros->show();
+  };
   Pane->OnFilterType = [this](TNavigatorPane&, std::uint16_t code) {
     Navigator->SetFilterText(QString::fromStdString(RecordCodeText(code)));
   };
@@ -527,6 +549,25 @@ void TfrmMain::FeedNavigatorPane()
   input.FileName = FCurrentFile.toStdString();
   input.Compound = FExcel->IsCompound();
   Pane->SetWorkbook(std::move(input));
+}
+
+void TfrmMain::FeedMacrosPane()
+{
+  TMacrosInput input;
+  input.Workbook = FWorkbook.get();
+  input.FileName = FCurrentFile.toStdString();
+  input.Compound = FExcel->IsCompound();
+  Macros->SetWorkbook(std::move(input));
+  lblStatusMacros->setVisible(ShowsMacros(*FWorkbook));
+}
+
+void TfrmMain::PageChanged(int index)
+{
+  const bool macros = index == pcXLS->indexOf(Macros);
+  for (QAction* action : {Navigator->actFind, Navigator->actFindNext, Navigator->actFindPrevious})
+    action->setEnabled(!macros);
+  Macros->actFind->setEnabled(macros);
+  Macros->actFindNext->setEnabled(macros);
 }
 
 void TfrmMain::AttachRecordsChange()
@@ -685,6 +726,8 @@ void TfrmMain::CopyClick()
     sgXLS->Copy();
   else if (within(Fields))
     Fields->CopyField();
+  else if (within(Macros->Code))
+    Macros->Code->copy();
   else if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
     edit->copy();
 }
@@ -720,7 +763,8 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
   lblStatusFile->setToolTip(fileName);
   lblStatusMessage->setText(message);
   for (QLabel* l :
-       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
+       {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime,
+        lblStatusMacros})
     l->hide();
 }
 
@@ -758,6 +802,7 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
   actViewStoredBytes->setEnabled(encryption.Opened);
   Fields->SetStoredStream(actViewStoredBytes->isChecked() ? FStoredStream : TSharedBytes());
   FeedNavigatorPane();
+  FeedMacrosPane();
 }
 
 void TfrmMain::LoadWorkbook()
@@ -784,6 +829,8 @@ void TfrmMain::LoadWorkbook()
     // pane, go now: those let go of them first.
     Fields->Reset();
     Pane->Reset();
+    Macros->Reset();
+    lblStatusMacros->hide();
     FStoredStream = {};
     Fields->SetStoredStream({});
     actViewStoredBytes->setEnabled(false);

@@ -23,6 +23,7 @@ class QToolBar;
 class THexDump;
 class TLinkLabel;
 class TMSExcel;
+class TMacrosPane;
 class TNavigatorPane;
 class TPreviewGrid;
 class TRecordFilterModel;
@@ -134,6 +135,7 @@ public:
   QAction* actCopy;
   QAction* actViewPreview;
   QAction* actViewRecords;
+  QAction* actViewMacros;
   QAction* actBack;
   QAction* actShowRecord;
   /// The dump shows a decrypted workbook's bytes as the file stores them.
@@ -151,6 +153,8 @@ public:
   QLabel* lblStatusSheets;
   QLabel* lblStatusStream;
   QLabel* lblStatusTime;
+  /// "macros" when the workbook holds VBA modules or macro sheets.
+  QLabel* lblStatusMacros;
 
   // The controls, named after their role; tests reach them directly.
   QToolBar* cbMain;
@@ -179,6 +183,8 @@ public:
   /// outline, types, problems and container.
   QSplitter* SplitterPane;
   TNavigatorPane* Pane;
+  /// The Macros tab: what the workbook can run, hides and reaches out to.
+  TMacrosPane* Macros;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* e) override;
@@ -207,6 +213,12 @@ private:
   void ConnectNavigator();
   /// Hands the loaded stream to the navigation pane, which reads it when shown.
   void FeedNavigatorPane();
+  /// The same for the Macros tab, and the status bar's "macros" from what
+  /// the records show.
+  void FeedMacrosPane();
+  /// The Macros tab's find takes Ctrl+F and F3 while it is shown, the
+  /// record list's otherwise.
+  void PageChanged(int index);
   void DetachRecordsChange();
   void ShowError(const std::string& message);
   void btnXLSFileNameClick();

@@ -1,5 +1,6 @@
 #include "ui/NavigatorPane.h"
 
+#include "platform/CompoundFile.h"
 #include "platform/CompoundSalvage.h"
 #include "platform/ErrorText.h"
 #include "platform/FileReader.h"
@@ -7,6 +8,7 @@
 #include "ui/RecordListModel.h"
 #include "ui/UiMessages.h"
 #include "xls/stream/OpenPlan.h"
+#include "xls/workbook/Macros.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -27,6 +29,8 @@
 namespace {
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
+// A container is read whole for its VBA project; no workbook is larger.
+constexpr std::size_t kMostFileBytes = std::size_t{4} << 30;
 constexpr int kStripHeight = 18;
 
 // The worker's nice value: the window's own thread comes first.
@@ -431,6 +435,18 @@ void TNavigatorPane::Start()
     TStructureCheck check = workbook.Check(map, &FCancel);
     if (check.Cancelled)
       return;
+    // What runs, hides or reaches out, as `bifflens-cli lint` adds it.
+    TSharedBytes file;
+    if (input->Compound && !ReadWholeStream(input->FileName, kMostFileBytes, file))
+      file = {};
+    TMacroOptions options;
+    options.Structure = &check.Findings;
+    options.Cancel = &FCancel;
+    const TMacroReport macros = FindMacros(workbook, file, options);
+    if (macros.Cancelled)
+      return;
+    const std::vector<TLintFinding> found = MacroLintFindings(macros);
+    check.Findings.insert(check.Findings.end(), found.begin(), found.end());
     problems->Findings = std::move(check.Findings);
     problems->Stopped = std::move(check.Stopped);
     post(problems);
@@ -474,6 +490,13 @@ void TNavigatorPane::ShowOutline()
                                                                    : Text(RecordDisplayName(node.Type));
     if (!node.Name.empty())
       title = Text(kOutlineNamed).arg(title, QString::fromStdString(node.Name));
+    // Hidden sheets are marked: the workbook's user does not see them.
+    if ((node.Visibility & 0x03) == 1)
+      title = Text(kOutlineHidden).arg(title);
+    else if ((node.Visibility & 0x03) != 0)
+      title = Text(kOutlineVeryHidden).arg(title);
+    if ((node.Visibility & 0x03) != 0)
+      item->setForeground(0, Qt::darkGray);
     item->setText(0, title);
     SetNumber(item, 1, node.End - node.First);
     SetNumber(item, 2, node.First + 1);
@@ -631,4 +654,36 @@ void TNavigatorPane::ShowRecordPlace(int record, std::uint64_t offset, std::uint
   }
   lblRecordPlace->setText(Text(kContainerRecordPlace).arg(record + 1).arg(parts.join(QStringLiteral(", "))));
   Strip->SetMarked(std::move(marked));
+}
+
+void TNavigatorPane::SelectEntry(const std::string& path)
+{
+  pcBottom->setCurrentIndex(1);
+  if (!FMap)
+    return;
+  // The path's names from the root, each looked for among the children of
+  // the one before.
+  std::uint32_t storage = 0;
+  std::optional<std::uint32_t> found;
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', at), path.size());
+    const std::string name = path.substr(at, slash - at);
+    found.reset();
+    for (const std::uint32_t id : FMap->Children(storage))
+      if (id < FMap->Entries.size() && CompoundNamesEqual(FMap->Entries[id].Name, name)) {
+        found = id;
+        break;
+      }
+    if (!found)
+      return;
+    storage = *found;
+    at = slash + 1;
+  }
+  for (int i = 0; i < tvEntries->topLevelItemCount(); ++i)
+    if (tvEntries->topLevelItem(i)->text(0).toUInt() == *found) {
+      tvEntries->setCurrentItem(tvEntries->topLevelItem(i));
+      tvEntries->scrollToItem(tvEntries->currentItem());
+      return;
+    }
 }

@@ -92,6 +92,9 @@ public:
   /// The selected record's place in the file (Container tab): `record`
   /// (index), its header's stream offset and its bytes with the header.
   void ShowRecordPlace(int record, std::uint64_t offset, std::uint64_t bytes);
+  /// Shows the Container tab with the entry at `path` ("_VBA_PROJECT_CUR/VBA/Module1",
+  /// "MBD0049DB15") selected, once the container is read.
+  void SelectEntry(const std::string& path);
 
   /// True once every part of the last load is shown.
   bool Ready() const { return FReady; }

@@ -157,3 +157,42 @@ inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
 inline constexpr char kTipFormulaValue[] = "value: ";
 /// Before the message in the tooltip of a cell whose formula cannot be read.
 inline constexpr char kTipFormulaError[] = "formula cannot be read: ";
+
+/// The Macros tab: what the workbook can run, hides and reaches out to.
+inline constexpr char kTabMacros[] = "Macros";
+inline constexpr char kMenuViewMacros[] = "&Macros";
+inline constexpr char kMacrosWorking[] = "Reading the VBA project, the macro sheets and the links...";
+inline constexpr char kMacrosNone[] = "Nothing in this workbook runs, hides or reaches out.";
+inline constexpr char kMacrosSummary[] =
+    "%1 VBA modules, %2 macro sheets (%3 formulas), %4 triggers, %5 hidden parts, %6 links, %7 objects";
+inline constexpr char kModulesColumns[] = "Module;Type;Lines";
+inline constexpr char kFindingsColumns[] = "Kind;Name;Detail;From";
+inline constexpr char kMacrosGroupSheets[] = "Macro sheets";
+inline constexpr char kMacrosGroupTriggers[] = "Triggers";
+inline constexpr char kMacrosGroupHidden[] = "Hidden";
+inline constexpr char kMacrosGroupLinks[] = "Links";
+inline constexpr char kMacrosGroupObjects[] = "Objects";
+inline constexpr char kMacrosGroupNotes[] = "Not read";
+inline constexpr char kMacrosGroupCount[] = "%1 (%2)";
+inline constexpr char kMacrosSheetUnnamed[] = "(unnamed)";
+inline constexpr char kMacrosInternational[] = "international";
+inline constexpr char kMacrosRecord[] = "record %1";
+inline constexpr char kMacrosLine[] = "%1, line %2";
+inline constexpr char kMacrosObjectMissing[] = "not in the container";
+inline constexpr char kMacrosStomped[] = "stomped: compiled code, no source";
+inline constexpr char kMacrosFindPlaceholder[] = "Find in the module (Ctrl+F, then Enter)";
+inline constexpr char kMacrosFindNotFound[] = "Not found: %1";
+inline constexpr char kMacrosFindWrapped[] = "Found after passing the end";
+/// The status bar when the workbook holds code (VBA modules or macro sheets).
+inline constexpr char kStatusMacros[] = "macros";
+/// The outline's mark of a hidden sheet: the node's text, then the state.
+inline constexpr char kOutlineHidden[] = "%1 (hidden)";
+inline constexpr char kOutlineVeryHidden[] = "%1 (very hidden)";
+/// The kinds of the Macros tab's rows, as `bifflens-cli macros` names them.
+inline constexpr char kMacrosKindSheet[] = "macro sheet";
+inline constexpr char kMacrosKindCell[] = "xlm";
+inline constexpr char kMacrosKindTrigger[] = "trigger";
+inline constexpr char kMacrosKindHiddenName[] = "name";
+inline constexpr char kMacrosKindHiddenSheet[] = "sheet";
+inline constexpr char kMacrosKindObject[] = "object";
+inline constexpr char kMacrosBytes[] = "%1 bytes";

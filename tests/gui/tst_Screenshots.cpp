@@ -1,13 +1,16 @@
 // Loads a corpus workbook and saves pictures of both tabs and of the About
 // box into the build folder, so the look can be checked by eye:
 //   screenshots/preview.png, screenshots/records.png, screenshots/fields.png,
-//   screenshots/about.png, screenshots/navigate.png, screenshots/container.png
+//   screenshots/about.png, screenshots/navigate.png, screenshots/container.png,
+//   screenshots/macros.png
 // The window has its first-run size, and the workbook is opened by a
 // relative name from a folder of its own, so no picture shows a path of the
 // machine that took it.
 
+#include "MacroBook.h"
 #include "hexdump/HexDump.h"
 #include "ui/AboutBox.h"
+#include "ui/MacrosPane.h"
 #include "ui/MainWindow.h"
 #include "ui/NavigatorPane.h"
 #include "ui/RecordNavigator.h"
@@ -153,6 +156,30 @@ private slots:
     form.lvRecords->selectRow(2000);
     QVERIFY(!form.Pane->lblRecordPlace->text().isEmpty());
     Save(form, QStringLiteral("container.png"));
+  }
+
+  void theMacrosTab()
+  {
+    // A workbook with code of both kinds, hidden sheets and links: a
+    // module's source with a search in it, and the findings below.
+    QFile file(QStringLiteral("macros.xls"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const std::vector<std::uint8_t> bytes = MacroDemoWorkbook();
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    file.close();
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(QStringLiteral("macros.xls"));
+    form.actViewMacros->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(form.Macros->Ready(), 10000);
+    form.Macros->tvModules->setCurrentItem(form.Macros->tvModules->topLevelItem(1));
+    form.Macros->edFind->setText(QStringLiteral("Range"));
+    QVERIFY(form.Macros->FindNext(QStringLiteral("Range")));
+    QTreeWidget& findings = *form.Macros->tvFindings;
+    findings.setCurrentItem(findings.topLevelItem(0)->child(0)->child(2));
+    Save(form, QStringLiteral("macros.png"));
   }
 };
 

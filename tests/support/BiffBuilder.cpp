@@ -346,11 +346,11 @@ TBytes TBiffBuilder::UnicodeBody(std::string_view text, bool wide)
 }
 
 TBiffBuilder& TBiffBuilder::BoundSheet(std::string_view name, int bofNumber, bool wide,
-                                       std::uint8_t sheetType)
+                                       std::uint8_t sheetType, std::uint8_t visibility)
 {
   FPatches.push_back(TPatch{FBytes.size() + 4, bofNumber});
   TBytes data;
-  data.U32(0).U8(0).U8(sheetType);
+  data.U32(0).U8(visibility).U8(sheetType);
   if (IsBiff8()) {
     data.U8(static_cast<std::uint8_t>(wide ? Utf16Units(name).size() : name.size()));
     data.Append(UnicodeBody(name, wide));
@@ -360,10 +360,10 @@ TBiffBuilder& TBiffBuilder::BoundSheet(std::string_view name, int bofNumber, boo
   return Record(kBoundSheet, data);
 }
 
-TBiffBuilder& TBiffBuilder::BoundSheetAt(std::string_view name, std::uint32_t bofOffset)
+TBiffBuilder& TBiffBuilder::BoundSheetAt(std::string_view name, std::uint32_t bofOffset, std::uint8_t sheetType)
 {
   TBytes data;
-  data.U32(bofOffset).U8(0).U8(0).U8(static_cast<std::uint8_t>(name.size()));
+  data.U32(bofOffset).U8(0).U8(sheetType).U8(static_cast<std::uint8_t>(name.size()));
   if (IsBiff8())
     data.U8(0);
   data.Ascii(name);

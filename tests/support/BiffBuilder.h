@@ -137,9 +137,10 @@ public:
   /// A BOUNDSHEET whose BOF offset is that of the builder's BOF number
   /// `bofNumber`, resolved by Build. In BIFF8 the name is written 8-bit when
   /// all its characters are Latin-1 and `wide` is false, else UTF-16.
+  /// `visibility`: 0 visible, 1 hidden, 2 very hidden.
   TBiffBuilder& BoundSheet(std::string_view name, int bofNumber, bool wide = false,
-                           std::uint8_t sheetType = 0);
-  TBiffBuilder& BoundSheetAt(std::string_view name, std::uint32_t bofOffset);
+                           std::uint8_t sheetType = 0, std::uint8_t visibility = 0);
+  TBiffBuilder& BoundSheetAt(std::string_view name, std::uint32_t bofOffset, std::uint8_t sheetType = 0);
   TBiffBuilder& CodePage(std::uint16_t codePage);
   TBiffBuilder& DateMode(std::uint16_t mode);
   TBiffBuilder& FilePass();

@@ -48,6 +48,7 @@ struct TEntry {
   std::uint32_t Child = kCfbNoStream;
   std::uint32_t Start = kCfbEndOfChain;
   std::uint64_t Size = 0;
+  std::array<std::uint8_t, 16> Clsid{};
 };
 
 }  // namespace
@@ -147,11 +148,11 @@ TCompoundFileBuilder& TCompoundFileBuilder::AddStream(std::string name, std::vec
   return *this;
 }
 
-TCompoundFileBuilder& TCompoundFileBuilder::AddStorage(std::string name)
+TCompoundFileBuilder& TCompoundFileBuilder::AddStorage(std::string name, const std::array<std::uint8_t, 16>& clsid)
 {
   if (CfbUtf16(name.substr(name.rfind('/') + 1)).size() > kMaxNameUnits)
     throw std::invalid_argument("compound file names hold at most 31 UTF-16 units");
-  FElements.push_back({std::move(name), {}, true, TStreamPlacement::spAuto});
+  FElements.push_back({std::move(name), {}, true, TStreamPlacement::spAuto, clsid});
   return *this;
 }
 
@@ -249,6 +250,7 @@ TCompoundFileImage TCompoundFileBuilder::BuildImage() const
     entry.Name = CfbUtf16(e.Name.substr(e.Name.rfind('/') + 1));
     entry.Type = e.IsStorage ? kTypeStorage : kTypeStream;
     entry.Size = e.Bytes.size();
+    entry.Clsid = e.Clsid;
     TCompoundFileLayout::TStream stream{e.Name, static_cast<std::uint32_t>(i + 1), inMini[i], {}};
     if (e.IsStorage) {
       entry.Start = 0;
@@ -346,6 +348,7 @@ TCompoundFileImage TCompoundFileBuilder::BuildImage() const
     CfbPutU32(bytes, offset + kCfbEntryChild, entry.Child);
     CfbPutU32(bytes, offset + kCfbEntryStartSector, entry.Start);
     CfbPutU64(bytes, offset + kCfbEntrySize, entry.Size);
+    std::copy(entry.Clsid.begin(), entry.Clsid.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset + kCfbEntryClsid));
   }
 
   // FAT and mini FAT sectors.

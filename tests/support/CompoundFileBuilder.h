@@ -10,6 +10,7 @@
 // layout (BuildImage) tells a test where each structure lies, so a hostile
 // case can start from a valid file and patch one field.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +46,7 @@ inline constexpr std::size_t kCfbEntryType = 66;
 inline constexpr std::size_t kCfbEntryLeft = 68;
 inline constexpr std::size_t kCfbEntryRight = 72;
 inline constexpr std::size_t kCfbEntryChild = 76;
+inline constexpr std::size_t kCfbEntryClsid = 80;
 inline constexpr std::size_t kCfbEntryStartSector = 116;
 inline constexpr std::size_t kCfbEntrySize = 120;
 
@@ -97,8 +99,9 @@ public:
   /// "S/T" puts stream T in the storage added (before or after) as "S".
   TCompoundFileBuilder& AddStream(std::string name, std::vector<std::uint8_t> bytes,
                                   TStreamPlacement placement = TStreamPlacement::spAuto);
-  /// A storage at the root, or inside another as AddStream's names say.
-  TCompoundFileBuilder& AddStorage(std::string name);
+  /// A storage at the root, or inside another as AddStream's names say,
+  /// with class id `clsid` (the 16 bytes as stored; zeros by default).
+  TCompoundFileBuilder& AddStorage(std::string name, const std::array<std::uint8_t, 16>& clsid = {});
   /// Adds `count` FAT sectors of free entries beyond those needed: a valid
   /// file whose FAT sectors need DIFAT sectors without megabytes of data.
   TCompoundFileBuilder& ExtraFatSectors(std::size_t count);
@@ -112,6 +115,7 @@ private:
     std::vector<std::uint8_t> Bytes;
     bool IsStorage = false;
     TStreamPlacement Placement = TStreamPlacement::spAuto;
+    std::array<std::uint8_t, 16> Clsid{};
   };
   int FVersion = 3;
   std::size_t FExtraFatSectors = 0;

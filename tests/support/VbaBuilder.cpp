@@ -149,17 +149,24 @@ std::vector<std::uint8_t> TVbaFileBuilder::Build() const
   }
   project += "Name=\"VBAProject\"\r\n\r\n[Host Extender Info]\r\n&H00000001={3832D640};VBE;&H00000000\r\n";
   streams.emplace_back("../PROJECT", Bytes(project));
-  return VbaStorageFile("_VBA_PROJECT_CUR", "dir", dir.End(), streams);
+  return VbaStorageFile("_VBA_PROJECT_CUR", "dir", dir.End(), streams, FWorkbook);
+}
+
+TVbaFileBuilder& TVbaFileBuilder::Workbook(std::vector<std::uint8_t> stream)
+{
+  FWorkbook = std::move(stream);
+  return *this;
 }
 
 std::vector<std::uint8_t> VbaStorageFile(std::string_view storage, std::string_view dirName,
                                          const TVbaDirBuilder& dir,
-                                         const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& streams)
+                                         const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& streams,
+                                         const std::vector<std::uint8_t>& workbook)
 {
   const std::string top(storage);
   const std::string vba = top + "/VBA";
   TCompoundFileBuilder file;
-  file.AddStream("Workbook", std::vector<std::uint8_t>(16, 0)).AddStorage(top).AddStorage(vba);
+  file.AddStream("Workbook", workbook).AddStorage(top).AddStorage(vba);
   file.AddStream(vba + "/" + std::string(dirName), VbaCompress(dir.Bytes()));
   for (const auto& [name, bytes] : streams)
     file.AddStream(name.starts_with("../") ? top + "/" + name.substr(3) : vba + "/" + name, bytes);

@@ -64,9 +64,12 @@ public:
   /// A standard module, or a document's module (listed as such) for
   /// kVbaTestDocClass.
   TVbaFileBuilder& Module(std::string name, std::string source, std::uint16_t type = kVbaTestStandard);
+  /// The workbook stream beside the project (16 zero bytes by default).
+  TVbaFileBuilder& Workbook(std::vector<std::uint8_t> stream);
   std::vector<std::uint8_t> Build() const;
 
 private:
+  std::vector<std::uint8_t> FWorkbook = std::vector<std::uint8_t>(16, 0);
   std::uint16_t FCodePage = 1252;
   std::vector<TVbaTestModule> FModules;
 };
@@ -75,4 +78,5 @@ private:
 /// dir stream and the given module streams, named "storage/VBA/name".
 std::vector<std::uint8_t> VbaStorageFile(std::string_view storage, std::string_view dirName,
                                          const TVbaDirBuilder& dir,
-                                         const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& streams);
+                                         const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& streams,
+                                         const std::vector<std::uint8_t>& workbook = std::vector<std::uint8_t>(16, 0));

@@ -7,6 +7,7 @@
 #include "EvalCommand.h"
 #include "FieldsCommand.h"
 #include "LintCommand.h"
+#include "MacrosCommand.h"
 #include "WorkbookCommand.h"
 #include "xls/crypto/Secret.h"
 
@@ -39,6 +40,8 @@ constexpr TCliCommand kCommands[] = {
     {"container", "container FILE", "the compound file's directory and sectors as JSON lines",
      RunContainerCommand},
     {"lint", "lint FILE", "a structure check: one JSON line per finding", RunLintCommand},
+    {"macros", "macros FILE", "what it can run, hides and reaches out to (JSON lines)",
+     RunMacrosCommand},
     {"csv", "csv FILE [OPTIONS]", "a worksheet as CSV (csv --help lists the options)", RunCsvCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},

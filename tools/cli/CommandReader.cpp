@@ -47,10 +47,11 @@ std::string CommandInputPath(const std::string& fileName)
   return fileName == "-" ? std::string("/dev/stdin") : fileName;
 }
 
-bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream)
+namespace {
+
+// The password given, once: a wrong one leaves the workbook locked.
+void OfferPassword(TMSExcel& reader)
 {
-  reader.KeepStreamBuffer = keepStream;
-  // The password given, once: a wrong one leaves the workbook locked.
   reader.OnPassword = [](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
     if (GPassword == nullptr || request.Refused > 0) {
       cancel = true;
@@ -58,6 +59,27 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool
     }
     password.Assign(GPassword->View());
   };
+}
+
+}  // namespace
+
+bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, std::ostream& err)
+{
+  reader.KeepStreamBuffer = true;
+  OfferPassword(reader);
+  try {
+    reader.LoadFromMemory(bytes.Span());
+    return true;
+  } catch (const std::exception& e) {
+    err << ErrorBoxText(ExceptionText(e)) << '\n';
+    return false;
+  }
+}
+
+bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream)
+{
+  reader.KeepStreamBuffer = keepStream;
+  OfferPassword(reader);
   try {
     reader.LoadFromFile(CommandInputPath(fileName));
     return true;

@@ -45,4 +45,7 @@ std::string CommandInputPath(const std::string& fileName);
 /// `keepStream`, the workbook stream is read a window at a time (the
 /// commands that use a record only while it is raised).
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream = false);
+/// The same for a file already read whole: `bytes` are a compound file or a
+/// bare stream, and the workbook stream is kept.
+bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, std::ostream& err);
 

@@ -7,6 +7,7 @@
 #include "platform/ErrorText.h"
 #include "platform/FileReader.h"
 #include "xls/MSExcel.h"
+#include "xls/workbook/Macros.h"
 #include "xls/workbook/OpenedWorkbook.h"
 
 
@@ -46,18 +47,18 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
   // The check reads the records after the load: the stream stays whole.
   TOpenedWorkbook workbook(reader, TOpenedWorkbook::TKeep::kpRecords);
   bool ok = Load(reader, args[0], err, true);
-  // The container as it is, damage included, for the compound-file check.
+  // The container as it is, damage included, for the compound-file check,
+  // and whole for what it holds beside the workbook (the VBA project, the
+  // embedded objects).
   std::optional<TCompoundMap> container;
-  if (reader.IsCompound()) {
-    if (const auto file = TFileReader::Open(path)) {
-      container = MapCompoundFile(*file);
-    } else {
-      TSharedBytes bytes;  // a pipe: read whole
-      if (ReadWholeStream(path, kMostContainerBytes, bytes))
-        container = MapCompoundFile(bytes);
-    }
-  }
-  const TStructureCheck check = workbook.Check(container ? &*container : nullptr);
+  TSharedBytes bytes;
+  if (reader.IsCompound() && ReadWholeStream(path, kMostContainerBytes, bytes))
+    container = MapCompoundFile(bytes);
+  TStructureCheck check = workbook.Check(container ? &*container : nullptr);
+  TMacroOptions options;
+  options.Structure = &check.Findings;
+  const std::vector<TLintFinding> macros = MacroLintFindings(FindMacros(workbook, bytes, options));
+  check.Findings.insert(check.Findings.end(), macros.begin(), macros.end());
   if (!check.Stopped.empty()) {
     if (ok)
       err << ErrorBoxText(check.Stopped) << '\n';

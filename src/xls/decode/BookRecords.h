@@ -197,6 +197,11 @@ struct TSettingDecoder {
     }
     case kRecExternCount: c.U16("count"); break;
     case kRecUncalced: c.U16("reserved"); break;
+    case kRecIntl: {
+      c.U16("reserved");
+      c.Meaning([] { return std::string("international macro sheet"); });
+      break;
+    }
     case kRecPrintSize: c.U16("print_size"); break;
     case kRecAutoFilterInfo: c.U16("entries"); break;
     case kRecInterfaceHdr: {
@@ -291,17 +296,26 @@ struct TWindow1Decoder {
 };
 
 /// BOUNDSHEET (BIFF5 on) is the load's; BUNDLESHEET (BIFF4 workbooks) is
-/// its ancestor: the sheet's BOF position, options, its name.
+/// its ancestor: the sheet's BOF position, options (the visibility in the
+/// low byte and the sheet's type in the high one, where BOUNDSHEET later
+/// keeps them as two bytes), its name.
 struct TBundleSheetDecoder {
   template <typename C, typename TOut>
-  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&&) const
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
   {
-    c.U32("position");
+    TSheetName entry;
+    entry.BofOffset = c.U32("position");
     c.Link(TFieldLinkKind::lkStreamOffset);
-    c.U16("options");
+    const std::uint16_t options = c.U16("options");
     c.Bits("visibility", 0, 2, [](std::int64_t v) { return NameOf(BookLayout::kSheetVisibility, v); });
-    ReadByteString8(c, context, "name_length", "name");
+    c.Bits("type", 8, 8, [](std::int64_t v) { return NameOf(BookLayout::kSheetTypes, v); });
+    entry.Visibility = static_cast<std::uint8_t>(options & 0xFF);
+    entry.Type = static_cast<std::uint8_t>(options >> 8);
+    if (c.Short())
+      return;
+    entry.Name = ReadByteString8(c, context, "name_length", "name");
     c.SkipRest("unused");
+    out(entry);
   }
 };
 

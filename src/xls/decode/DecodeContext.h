@@ -45,6 +45,11 @@ struct TXLSFont {
 struct TSheetName {
   std::string Name;
   std::uint32_t BofOffset = 0;
+  /// 0 visible, 1 hidden, 2 very hidden (only a program can show it again);
+  /// as stored, so a damaged file's other values stay what they are.
+  std::uint8_t Visibility = 0;
+  /// 0 worksheet or dialog sheet, 1 macro sheet, 2 chart, 6 VBA module.
+  std::uint8_t Type = 0;
 };
 
 /// The workbook's lists, filled by the records of its globals.

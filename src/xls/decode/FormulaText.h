@@ -47,3 +47,8 @@ bool SheetNameNeedsQuotes(std::string_view name);
 /// them, else as it is; a control character in it (which needs them) is
 /// written escaped, "\x01".
 void AppendSheetName(std::string& out, std::string_view name);
+/// The text a formula shows for `name`, a name of another book or an item
+/// of a DDE or OLE link, whose target is stored as `storedPath` (a SUPBOOK's
+/// virtual path, a BIFF2-7 EXTERNSHEET's text): "App|Topic!item",
+/// "'C:\dir\Book.xls'!Name"; the name alone for the add-ins.
+std::string LinkedNameText(std::string_view storedPath, std::string_view name);

@@ -259,10 +259,10 @@ struct TBoundSheetDecoder {
     entry.BofOffset = c.U32("position");
     c.Link(TFieldLinkKind::lkStreamOffset);
     c.Meaning([] { return std::string("stream position of the sheet's BOF"); });
-    const std::uint8_t visibility = c.U8("visibility");
-    c.Meaning([&] { return GlobalDecode::VisibilityText(visibility); });
-    const std::uint8_t type = c.U8("type");
-    c.Meaning([&] { return GlobalDecode::SheetTypeText(type); });
+    entry.Visibility = c.U8("visibility");
+    c.Meaning([&] { return GlobalDecode::VisibilityText(entry.Visibility); });
+    entry.Type = c.U8("type");
+    c.Meaning([&] { return GlobalDecode::SheetTypeText(entry.Type); });
     const std::size_t length = c.U8("name_length");
     if (c.Short())
       return;

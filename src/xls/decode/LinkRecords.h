@@ -115,6 +115,16 @@ struct TSupBookDecoder {
   }
 };
 
+/// One EXTERNNAME: its name and option flags.
+struct TExternNameRecord {
+  std::string Name;
+  std::uint16_t Options = 0;  // 0 for BIFF2, which stores none
+
+  /// [MS-XLS] 2.4.105 ExternName: fOle and fOleLink mark an OLE object's
+  /// link; a DDE link's item has neither.
+  bool Ole() const { return (Options & 0x0018) != 0; }
+};
+
 /// EXTERNNAME: a name of an external workbook, an add-in function or a
 /// DDE/OLE item; its text is what a formula shows.
 struct TExternNameDecoder {
@@ -125,8 +135,9 @@ struct TExternNameDecoder {
     // options, BIFF5 on after the sheet and a reserved word, with the
     // definition's tokens last.
     const bool biff2 = code == kRecExternName && context.Version < TExcelVersion::evExcel3;
+    TExternNameRecord record;
     if (!biff2) {
-      c.U16("options");
+      record.Options = c.U16("options");
       c.Flag("built_in", 0);
       c.Flag("want_advise", 1);
       c.Flag("want_picture", 2);
@@ -141,7 +152,7 @@ struct TExternNameDecoder {
       c.U16("reserved");
     }
     const std::size_t length = c.U8("name_length");
-    std::string name = LinkDecode::Chars(c, context, length, "name");
+    record.Name = LinkDecode::Chars(c, context, length, "name");
     const bool complete = !c.Short();
     if (full && c.Remaining() >= 2) {
       const std::size_t size = ReadByteCount16(c, "formula_size");
@@ -149,6 +160,89 @@ struct TExternNameDecoder {
     }
     c.SkipRest("unused");
     if (complete)
-      out(name);
+      out(record);
+  }
+};
+
+/// DBQUERY: where an external data query reads from ([MS-XLS] 2.4.79
+/// DbQuery): the source's type, flags, and how many SXSTRING records after
+/// it hold each of its texts (SQL, connection, a web query's URL and POST
+/// data), in the order the flags give.
+struct TDbQueryRecord {
+  /// 1 ODBC, 2 DAO, 4 web query, 5 OLE DB, 6 text file, 7 ADO.
+  std::uint8_t Source = 0;
+  bool Odbc = false;
+  bool Sql = false;
+  bool SavedSql = false;
+  bool Web = false;
+  std::uint16_t Parameters = 0;
+  std::uint16_t QueryStrings = 0;  // the SQL, or a web query's URL
+  std::uint16_t PostStrings = 0;
+  std::uint16_t SavedSqlStrings = 0;
+  std::uint16_t ConnectionStrings = 0;
+
+  /// How many SXSTRING records come before the web query's URL.
+  std::size_t StringsBeforeUrl() const
+  {
+    return std::size_t{Sql ? QueryStrings : 0u} + std::size_t{Odbc ? ConnectionStrings : 0u};
+  }
+};
+
+namespace LinkDecode {
+
+inline constexpr TNamedValue kQuerySources[] = {{1, "ODBC"}, {2, "DAO"}, {4, "web query"},
+                                                {5, "OLE DB"}, {6, "text file"}, {7, "ADO"}};
+inline constexpr std::uint16_t kSourceMask = 0x0007;
+inline constexpr std::uint16_t kNoSegment = 0xFFFF;  // SXSTRING: no characters follow
+
+}  // namespace LinkDecode
+
+struct TDbQueryDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&& out) const
+  {
+    TDbQueryRecord query;
+    const std::uint16_t flags = c.U16("options");
+    c.Bits("source", 0, 3, [](std::int64_t v) { return NameOf(LinkDecode::kQuerySources, v); });
+    c.Flag("odbc", 3);
+    c.Flag("sql", 4);
+    c.Flag("saved_sql", 5);
+    c.Flag("web", 6);
+    c.Flag("save_password", 7);
+    c.Flag("html_tables_only", 8);
+    query.Source = static_cast<std::uint8_t>(flags & LinkDecode::kSourceMask);
+    query.Odbc = flags & 0x0008;
+    query.Sql = flags & 0x0010;
+    query.SavedSql = flags & 0x0020;
+    query.Web = flags & 0x0040;
+    query.Parameters = c.U16("parameters");
+    query.QueryStrings = c.U16("query_strings");
+    query.PostStrings = c.U16("post_strings");
+    query.SavedSqlStrings = c.U16("saved_sql_strings");
+    query.ConnectionStrings = c.U16("connection_strings");
+    const bool complete = !c.Short();
+    c.SkipRest("unused");
+    if (complete)
+      out(query);
+  }
+};
+
+/// SXSTRING: one segment of a query's or a PivotCache's text.
+struct TSxStringDecoder {
+  template <typename C, typename TOut>
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
+  {
+    const std::size_t count = c.U16("length");
+    if (c.Short())
+      return;
+    std::string text;
+    if (count != LinkDecode::kNoSegment) {
+      if (context.Biff8())
+        text = ReadUnicodeChars(c, count, "text");
+      else
+        text = ReadByteChars(c, context, count, "text");
+    }
+    c.SkipRest("unused");
+    out(text);
   }
 };

@@ -24,3 +24,11 @@ std::string GuidText(std::span<const std::uint8_t> bytes)
     hex(i);
   return text + "}";
 }
+
+std::string EmbeddingStorageName(std::uint32_t position)
+{
+  std::string name = "MBD";
+  for (int shift = 24; shift >= 0; shift -= 8)
+    name += HexByte(static_cast<std::uint8_t>(position >> shift));
+  return name;
+}

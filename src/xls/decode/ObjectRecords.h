@@ -10,7 +10,9 @@
 #include "xls/decode/PartCursor.h"
 #include "xls/decode/Strings.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ObjectLayout {
@@ -33,11 +35,23 @@ inline constexpr TNamedValue kSubRecords[] = {
     {0x13, "ftLbsData"},   {0x14, "ftCblsFmla"},  {0x15, "ftCmo"},
 };
 inline constexpr std::uint16_t kFtEnd = 0x00;
+inline constexpr std::uint16_t kFtPioGrbit = 0x08;
+inline constexpr std::uint16_t kFtPictFmla = 0x09;
 inline constexpr std::uint16_t kFtNts = 0x0D;
 inline constexpr std::uint16_t kFtLbsData = 0x13;
 inline constexpr std::uint16_t kFtCmo = 0x15;
 inline constexpr std::size_t kCmoFields = 6;   // type, id, options before its reserved bytes
 inline constexpr std::size_t kNtsFields = 22;  // GUID, shared flag, unused word
+// [MS-XLS] 2.5.151 FtPioGrbit: where a picture object's data lies.
+inline constexpr std::uint16_t kPictDde = 0x0002;
+inline constexpr std::uint16_t kPictControl = 0x0010;
+inline constexpr std::uint16_t kPictInControlStream = 0x0020;
+// [MS-XLS] 2.5.198.22 ObjectParsedFormula: 15 bits of token count; a table
+// token (tTbl) marks an embedded object, whose class name follows the
+// formula in a PictFmlaEmbedInfo (2.5.202) that starts with 0x03.
+inline constexpr std::uint16_t kObjFormulaSizeMask = 0x7FFF;
+inline constexpr std::uint8_t kPtgTbl = 0x02;
+inline constexpr std::uint8_t kEmbedInfoMark = 0x03;
 // [MS-OSHARED] 2.3.7.1 Hyperlink Object flags.
 inline constexpr std::uint32_t kHlinkHasMoniker = 0x001;
 inline constexpr std::uint32_t kHlinkHasLocation = 0x008;
@@ -70,20 +84,39 @@ inline constexpr TNamedValue kCfOperators[] = {
 
 /// A GUID as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 std::string GuidText(std::span<const std::uint8_t> bytes);
+/// "MBD0049DB15": the storage an embedded object's position word names.
+std::string EmbeddingStorageName(std::uint32_t position);
+
+/// What an OBJ record says of its object.
+struct TObjRecord {
+  std::uint16_t Type = 0;  // ObjectLayout::kObjectTypes
+  std::uint16_t Id = 0;
+  /// A picture's flags (ftPioGrbit): kPictDde, kPictControl, kPictInControlStream.
+  std::uint16_t PictureFlags = 0;
+  /// The embedded object's class ("Excel.Sheet.8", "Forms.CommandButton.1"),
+  /// from the picture formula; empty when none is stored.
+  std::string ClassName;
+  /// The picture formula's position word: the number in the name of the
+  /// object's storage ("MBD" and its eight hex digits), or, for an object
+  /// kept in the controls stream, its offset there.
+  std::optional<std::uint32_t> Position;
+  std::uint32_t StreamBytes = 0;  // an object in the controls stream: its size there
+};
 
 /// OBJ: BIFF8, sub-records (a type, a size, the data), the common one
 /// (ftCmo: the object's type, id and options) first, ftEnd last; before
 /// BIFF8 a fixed header with the object's place, then its type's data.
 struct TObjDecoder {
   template <typename C, typename TOut>
-  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&&) const
+  void operator()(C& c, const TDecodeContext& context, std::uint16_t, TOut&& out) const
   {
     using namespace ObjectLayout;
+    TObjRecord object;
     if (!context.Biff8()) {
       c.U32("object_count");
-      const std::uint16_t type = c.U16("type");
+      const std::uint16_t type = object.Type = c.U16("type");
       c.Meaning([&] { return NameOf(kObjectTypes, type); });
-      c.U16("id");
+      object.Id = c.U16("id");
       c.U16("options");
       c.U16("left_col");
       c.U16("left_offset");
@@ -95,9 +128,13 @@ struct TObjDecoder {
       c.U16("bottom_offset");
       c.U16("macro_size");
       c.Skip("reserved", 6);
+      const bool complete = !c.Short();
       c.SkipRest("object_data");
+      if (complete)
+        out(object);
       return;
     }
+    bool common = false;
     while (c.Remaining() >= 4) {
       c.Begin("sub_record");
       const std::uint16_t ft = c.U16("type");
@@ -108,9 +145,10 @@ struct TObjDecoder {
       if (ft == kFtLbsData)
         size = c.Remaining() >= 4 ? c.Remaining() - 4 : c.Remaining();
       if (ft == kFtCmo && size >= kCmoFields) {
-        const std::uint16_t type = c.U16("object_type");
+        const std::uint16_t type = object.Type = c.U16("object_type");
         c.Meaning([&] { return NameOf(kObjectTypes, type); });
-        c.U16("id");
+        object.Id = c.U16("id");
+        common = !c.Short();
         c.U16("options");
         c.Flag("locked", 0);
         c.Flag("default_size", 2);
@@ -121,6 +159,20 @@ struct TObjDecoder {
         c.Flag("recalc", 9);
         c.Flag("recalc_always", 12);
         c.BytesUpTo("reserved", size - kCmoFields);
+      } else if (ft == kFtPioGrbit && size >= 2) {
+        object.PictureFlags = c.U16("flags");
+        c.Flag("auto_picture", 0);
+        c.Flag("dde", 1);
+        c.Flag("print_calc", 2);
+        c.Flag("icon", 3);
+        c.Flag("control", 4);
+        c.Flag("in_control_stream", 5);
+        c.Flag("camera", 7);
+        c.Flag("default_size", 8);
+        c.Flag("autoload", 9);
+        c.BytesUpTo("reserved", size - 2);
+      } else if (ft == kFtPictFmla) {
+        ReadPictureFormula(c, size, object);
       } else if (ft == kFtNts && size >= kNtsFields) {
         c.Bytes("guid", 16);
         c.U16("shared_note");
@@ -135,6 +187,63 @@ struct TObjDecoder {
       c.End();
     }
     c.SkipRest("padding");
+    if (common)
+      out(object);
+  }
+
+private:
+  // [MS-XLS] 2.5.150 FtPictFmla, `size` bytes: the formula's size, the
+  // formula (a token count, 4 unused bytes, the tokens, and for an embedded
+  // object its class name), then the position word and, for an object in
+  // the controls stream, its size there. Every read stays inside the
+  // sub-record, whatever its sizes say.
+  template <typename C>
+  static void ReadPictureFormula(C& c, std::size_t size, TObjRecord& object)
+  {
+    using namespace ObjectLayout;
+    const std::size_t end = c.Position() + std::min(size, c.Remaining());
+    const auto left = [&] { return end > c.Position() ? end - c.Position() : std::size_t{0}; };
+    if (left() < 2) {
+      c.BytesUpTo("data", left());
+      return;
+    }
+    const std::size_t formulaSize = std::min<std::size_t>(c.U16("formula_size"), left());
+    const std::size_t formulaEnd = c.Position() + formulaSize;
+    const auto formulaLeft = [&] { return formulaEnd > c.Position() ? formulaEnd - c.Position() : std::size_t{0}; };
+    if (formulaLeft() >= 6) {
+      const std::size_t count = c.U16("token_size") & kObjFormulaSizeMask;
+      c.Skip("unused", 4);
+      const auto tokens = c.BytesUpTo("formula", std::min(count, formulaLeft()));
+      if (!tokens.empty() && tokens[0] == kPtgTbl && formulaLeft() >= 3 && c.PeekU8() == kEmbedInfoMark) {
+        c.Begin("embed_info");
+        c.U8("mark");
+        const std::size_t chars = c.U8("class_length");
+        c.U8("reserved");
+        if (chars > 0 && formulaLeft() > 0) {
+          const bool wide = c.U8("options") & 0x01;
+          const auto bytes = c.BytesUpTo("class", std::min(wide ? 2 * chars : chars, formulaLeft()));
+          if (wide)
+            AppendUtf16LeBytesAsUtf8(bytes, object.ClassName);
+          else
+            AppendLatin1AsUtf8(bytes, object.ClassName);
+          c.Value([&] { return object.ClassName; });
+        }
+        c.End();
+      }
+    }
+    if (formulaLeft() > 0)
+      c.BytesUpTo("padding", formulaLeft());
+    if (left() >= 4) {
+      object.Position = c.U32("position");
+      c.Meaning([&] {
+        return (object.PictureFlags & kPictInControlStream) ? std::string("offset in the controls stream")
+                                                            : "storage " + EmbeddingStorageName(*object.Position);
+      });
+    }
+    if ((object.PictureFlags & kPictInControlStream) && left() >= 4)
+      object.StreamBytes = c.U32("stream_size");
+    if (left() > 0)
+      c.BytesUpTo("key", left());
   }
 };
 
@@ -239,18 +348,31 @@ std::string ReadHyperlinkString(C& c, const char* name)
   return text;
 }
 
+/// One HLINK: the cells it covers and where it leads.
+struct THyperlinkRecord {
+  std::uint16_t FirstRow = 0;
+  std::uint16_t LastRow = 0;
+  std::uint16_t FirstColumn = 0;
+  std::uint16_t LastColumn = 0;
+  /// The URL or file path (a moniker's); empty for a link to a place in
+  /// the workbook alone.
+  std::string Target;
+  std::string Location;  // the place in the target ("Sheet2!A1"), when one is given
+};
+
 /// HLINK: the cells a hyperlink covers, and the link ([MS-OSHARED] 2.3.7.1
 /// Hyperlink Object): a display name, a target frame, a moniker (a URL or a
 /// file path) or a location in the workbook. The URL, path or location is
 /// the field "target".
 struct THLinkDecoder {
   template <typename C, typename TOut>
-  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&&) const
+  void operator()(C& c, const TDecodeContext&, std::uint16_t, TOut&& out) const
   {
-    const std::uint16_t firstRow = c.U16("first_row");
-    const std::uint16_t lastRow = c.U16("last_row");
-    const std::uint16_t firstCol = c.U16("first_col");
-    const std::uint16_t lastCol = c.U16("last_col");
+    THyperlinkRecord link;
+    const std::uint16_t firstRow = link.FirstRow = c.U16("first_row");
+    const std::uint16_t lastRow = link.LastRow = c.U16("last_row");
+    const std::uint16_t firstCol = link.FirstColumn = c.U16("first_col");
+    const std::uint16_t lastCol = link.LastColumn = c.U16("last_col");
     c.Meaning([&] { return RangeText(firstRow, lastRow, firstCol, lastCol); });
     const auto clsid = c.Bytes("clsid", 16);
     c.Meaning([&] { return GuidText(clsid); });
@@ -275,25 +397,30 @@ struct THLinkDecoder {
       ReadHyperlinkString(c, "frame_name");
     if (moniker) {
       if (flags & kHlinkMonikerSavedAsString)
-        ReadHyperlinkString(c, "target");
+        link.Target = ReadHyperlinkString(c, "target");
       else
-        ReadMoniker(c);
+        link.Target = ReadMoniker(c);
     }
     if (location)
-      ReadHyperlinkString(c, moniker ? "location" : "target");
+      link.Location = ReadHyperlinkString(c, moniker ? "location" : "target");
+    // What follows the link does not change where it leads.
+    const bool complete = !c.Short();
     if (flags & kHlinkHasGuid)
       c.Bytes("guid", 16);
     if (flags & kHlinkHasCreationTime)
       c.Bytes("creation_time", 8);
     c.SkipRest("unused");
+    if (complete)
+      out(link);
   }
 
 private:
   // [MS-OSHARED] 2.3.7.2 HyperlinkMoniker: a class id, then a URL moniker
   // (a byte count and the UTF-16 URL) or a file moniker (the 8-bit path and
-  // an optional UTF-16 one).
+  // an optional UTF-16 one). Returns the URL or path; empty for a moniker of
+  // another class.
   template <typename C>
-  static void ReadMoniker(C& c)
+  static std::string ReadMoniker(C& c)
   {
     static constexpr std::uint8_t kUrlMoniker[16] = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
                                                      0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
@@ -304,13 +431,14 @@ private:
     const bool url = clsid.size() == 16 && std::equal(clsid.begin(), clsid.end(), kUrlMoniker);
     const bool file = clsid.size() == 16 && std::equal(clsid.begin(), clsid.end(), kFileMoniker);
     c.Meaning([&] { return url ? std::string("URL moniker") : file ? std::string("file moniker") : GuidText(clsid); });
+    std::string target;
     if (url) {
       const std::size_t bytes = c.U32("size");
-      std::string text = ReadUtf16Chars(c, bytes / 2, "target");
-      const auto end = text.find('\0');
+      target = ReadUtf16Chars(c, bytes / 2, "target");
+      const auto end = target.find('\0');
       if (end != std::string::npos) {
-        text.resize(end);
-        c.Value([&] { return text; });
+        target.resize(end);
+        c.Value([&] { return target; });
       }
     } else if (file) {
       c.U16("up_levels");
@@ -325,6 +453,7 @@ private:
       if (!path.empty() && path.back() == '\0')
         path.pop_back();
       c.Value([&] { return path; });
+      target = std::move(path);
       c.U16("end_server");
       c.U16("version");
       c.Skip("reserved", 20);
@@ -332,12 +461,13 @@ private:
       if (extra > 0) {
         const std::size_t bytes = c.U32("unicode_path_size");
         c.U16("key_value");
-        ReadUtf16Chars(c, bytes / 2, "target");
+        target = ReadUtf16Chars(c, bytes / 2, "target");
       }
     } else {
       c.SkipRest("moniker_data");
     }
     c.End();
+    return target;
   }
 };
 

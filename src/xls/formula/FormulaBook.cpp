@@ -28,7 +28,8 @@ void DecodeRecord(std::span<const std::uint8_t> data, const TDecodeContext& cont
 
 }  // namespace
 
-TFormulaBook::TFormulaBook(TWalkStart start) : FWalk(start)
+TFormulaBook::TFormulaBook(TWalkStart start, bool worksheetFormulas)
+    : FWorksheetFormulas(worksheetFormulas), FWalk(start)
 {
   FGlobals.CodePage = &FCodePage;
   FContext.Text = &FCodePage;
@@ -51,10 +52,23 @@ void TFormulaBook::Add(const TRecordRef& record)
   // formulas of its own that are no cells.
   if (FWalk.Depth() != 1)
     return;
-  if (FWalk.CurrentType() == kBofTypeWorksheet)
-    AddSheetRecord(record.Header.Code, record.Data);
-  else
-    AddGlobalsRecord(record.Header.Code, record.Data);
+  switch (FWalk.CurrentType()) {
+  case kBofTypeWorksheet:
+    if (FWorksheetFormulas)
+      AddSheetRecord(FSheets.back(), record.Number, record.Header.Code, record.Data);
+    return;
+  case kBofTypeMacroSheet:
+    if (record.Header.Code == kRecIntl)
+      FMacroSheetsRead.back().International = true;
+    // Its NAME records (a BIFF2-4 sheet keeps its own) are the book's.
+    if (!AddSheetRecord(FMacroSheets.back(), record.Number, record.Header.Code, record.Data))
+      AddGlobalsRecord(record.Number, record.Header.Code, record.Data);
+    FMacroSheetsRead.back().Formulas = FMacroSheets.back().Formulas.size();
+    return;
+  default:
+    AddGlobalsRecord(record.Number, record.Header.Code, record.Data);
+    return;
+  }
 }
 
 void TFormulaBook::Opened()
@@ -70,17 +84,23 @@ void TFormulaBook::Opened()
     return;
   ++FTopSubstreams;
   const TSubstream& opened = FWalk.Substreams()[static_cast<std::size_t>(FWalk.Current())];
-  if (opened.Type != kBofTypeWorksheet)
+  if (opened.Type != kBofTypeWorksheet && opened.Type != kBofTypeMacroSheet)
     return;
   TSheetFormulas sheet;
   sheet.Sheet = opened.Worksheet;
   // The substreams after the globals follow their BOUNDSHEET records.
   sheet.HostSheet = static_cast<std::uint16_t>(FTopSubstreams - 1);
-  FSheets.push_back(std::move(sheet));
   FLastFormula.reset();
+  if (opened.Type == kBofTypeMacroSheet) {
+    sheet.Macro = true;
+    FMacroSheets.push_back(std::move(sheet));
+    FMacroSheetsRead.push_back({opened.Bof, opened.BofOffset, false, 0});
+    return;
+  }
+  FSheets.push_back(std::move(sheet));
 }
 
-void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data)
+void TFormulaBook::AddGlobalsRecord(std::uint64_t number, std::uint16_t code, std::span<const std::uint8_t> data)
 {
   const TDecodeContext& context = FContext;
   switch (code) {
@@ -101,7 +121,7 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
       FGlobals.Names.push_back(formulaName);
       FNameRecords.push_back({{name.Definition.begin(), name.Definition.end()},
                               {name.Extra.begin(), name.Extra.end()},
-                              static_cast<std::uint16_t>(name.Options)});
+                              static_cast<std::uint16_t>(name.Options), number});
     });
     return;
   case kRecExternSheet:
@@ -118,13 +138,13 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
     return;
   case kRecExternName:
   case kRecExternName3:
-    DecodeRecord<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+    DecodeRecord<TExternNameDecoder>(data, context, code, [&](const TExternNameRecord& name) {
       // BIFF8 names belong to the SUPBOOK before them, earlier ones to the
       // EXTERNSHEET before them.
       if (context.Biff8() && !FGlobals.SupBooks.empty())
-        FGlobals.SupBooks.back().Names.push_back(name);
+        FGlobals.SupBooks.back().Names.push_back(name.Name);
       else if (!context.Biff8() && !FGlobals.ExternSheets.empty())
-        FGlobals.ExternSheets.back().Names.push_back(name);
+        FGlobals.ExternSheets.back().Names.push_back(name.Name);
     });
     return;
   default:
@@ -132,9 +152,9 @@ void TFormulaBook::AddGlobalsRecord(std::uint16_t code, std::span<const std::uin
   }
 }
 
-void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data)
+bool TFormulaBook::AddSheetRecord(TSheetFormulas& sheet, std::uint64_t number, std::uint16_t code,
+                                  std::span<const std::uint8_t> data)
 {
-  TSheetFormulas& sheet = FSheets.back();
   const TDecodeContext& context = FContext;
   const TFormulaCell* host = FLastFormula ? &*FLastFormula : nullptr;
   switch (code) {
@@ -149,9 +169,12 @@ void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8
       copy.Cell.Row = cursor.U16("row");
       copy.Cell.Column = cursor.U16("col");
       copy.TokensSize = kRecordTooShort;
-      if (!cursor.Short())
+      if (!cursor.Short()) {
         sheet.Formulas.push_back(copy);
-      return;
+        if (sheet.Macro)
+          sheet.Records.push_back(number);
+      }
+      return true;
     }
     TFormulaCopy copy;
     copy.Cell = formula->Cell;
@@ -161,40 +184,42 @@ void TFormulaBook::AddSheetRecord(std::uint16_t code, std::span<const std::uint8
     sheet.Bytes.insert(sheet.Bytes.end(), formula->Tokens.begin(), formula->Tokens.end());
     sheet.Bytes.insert(sheet.Bytes.end(), formula->Extra.begin(), formula->Extra.end());
     sheet.Formulas.push_back(copy);
+    if (sheet.Macro)
+      sheet.Records.push_back(number);
     FLastFormula = formula->Cell;
-    return;
+    return true;
   }
   case kRecSharedFormula:
     sheet.Masters.AddSharedFormula(data, host);
-    return;
+    return true;
   case kRecArray:
   case kRecArray2:
     sheet.Masters.AddArray(data, FVersion, host);
-    return;
+    return true;
   case kRecTable:
     sheet.Masters.AddTable(data, host);
-    return;
+    return true;
   case kRecExternCount:
     // BIFF2 to BIFF7: a sheet's own link table starts here.
     if (!context.Biff8())
       sheet.ExternSheets.clear();
-    return;
+    return !context.Biff8();
   case kRecExternSheet:
     if (!context.Biff8())
       DecodeRecord<TExternSheetDecoder>(data, context, code, [&](const TExternSheetRecord& record) {
         sheet.ExternSheets.push_back({record.Encoded, {}});
       });
-    return;
+    return !context.Biff8();
   case kRecExternName:
   case kRecExternName3:
     if (!context.Biff8())
-      DecodeRecord<TExternNameDecoder>(data, context, code, [&](const std::string& name) {
+      DecodeRecord<TExternNameDecoder>(data, context, code, [&](const TExternNameRecord& name) {
         if (!sheet.ExternSheets.empty())
-          sheet.ExternSheets.back().Names.push_back(name);
+          sheet.ExternSheets.back().Names.push_back(name.Name);
       });
-    return;
+    return !context.Biff8();
   default:
-    return;
+    return false;
   }
 }
 
@@ -288,6 +313,31 @@ bool TFormulaBook::Formula(int sheetIndex, int row, int column, TFormulaResult& 
   return true;
 }
 
+std::vector<TMacroCellText> TFormulaBook::MacroCells()
+{
+  std::vector<TMacroCellText> cells;
+  for (std::size_t m = 0; m < FMacroSheets.size(); ++m) {
+    TSheetFormulas& sheet = FMacroSheets[m];
+    Prepare(sheet);
+    // Records come row by row, mostly in order already.
+    std::vector<std::size_t> order(sheet.Formulas.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+      order[i] = i;
+    const auto key = [&](std::size_t i) {
+      return std::uint32_t{sheet.Formulas[i].Cell.Row} << 16 | sheet.Formulas[i].Cell.Column;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    for (const std::size_t i : order) {
+      const TFormulaCopy& f = sheet.Formulas[i];
+      TMacroCellText cell{static_cast<int>(m), i < sheet.Records.size() ? sheet.Records[i] : 0, f.Cell.Row,
+                          f.Cell.Column, {}};
+      Decode(sheet, f, cell.Result);
+      cells.push_back(std::move(cell));
+    }
+  }
+  return cells;
+}
+
 std::vector<TDefinedName> TFormulaBook::Names()
 {
   std::vector<TDefinedName> names;
@@ -296,6 +346,7 @@ std::vector<TDefinedName> TFormulaBook::Names()
     const TFormulaName& name = FGlobals.Names[i];
     const TNameRecord& record = FNameRecords[i];
     TDefinedName defined;
+    defined.Record = record.Record;
     defined.BuiltIn = name.BuiltIn;
     defined.Hidden = (record.Options & kNameHidden) != 0;
     const std::string_view builtIn =

@@ -28,8 +28,28 @@ struct TFormulaCellText {
   TFormulaResult Result;
 };
 
+/// One formula cell of a macro sheet.
+struct TMacroCellText {
+  int MacroSheet = 0;  // index into MacroSheets()
+  std::uint64_t Record = 0;  // the FORMULA record's number, from 1
+  int Row = 0;
+  int Column = 0;
+  TFormulaResult Result;
+};
+
+/// One macro sheet (an Excel 4 macro sheet, BOF type 0x0040) as read.
+struct TMacroSheetRead {
+  std::uint64_t Bof = 0;        // its BOF's record number
+  std::uint64_t BofOffset = 0;  // and stream offset
+  /// An INTL record marks an international macro sheet (its functions read
+  /// as in the English version, whatever the language).
+  bool International = false;
+  std::size_t Formulas = 0;
+};
+
 /// One NAME record, decoded.
 struct TDefinedName {
+  std::uint64_t Record = 0;  // the NAME record's number, from 1
   std::string Name;          // a built-in name spelled out ("Print_Area")
   std::optional<std::string> Sheet;  // the sheet it belongs to; none for the workbook
   bool Hidden = false;
@@ -41,7 +61,11 @@ class TFormulaBook {
 public:
   /// A book of the stream that starts as `start` says (the reader's
   /// WalkStart(); by default a bare stream, whose BOFs give the version).
-  explicit TFormulaBook(TWalkStart start = TSubstreamWalk::BareStart(TExcelVersion::evUnknown));
+  /// Without `worksheetFormulas` the worksheets' FORMULA records are passed
+  /// over (for a reader of the macro sheets alone); the sheets are still
+  /// counted as they are with them.
+  explicit TFormulaBook(TWalkStart start = TSubstreamWalk::BareStart(TExcelVersion::evUnknown),
+                        bool worksheetFormulas = true);
   ~TFormulaBook();
   TFormulaBook(const TFormulaBook&) = delete;
   TFormulaBook& operator=(const TFormulaBook&) = delete;
@@ -61,6 +85,13 @@ public:
   /// Every NAME record, in order, its formula as Excel's name dialog shows
   /// it from cell A1.
   std::vector<TDefinedName> Names();
+  /// The macro sheets read so far, in stream order (worksheets keep their
+  /// numbering: a macro sheet is none of them).
+  const std::vector<TMacroSheetRead>& MacroSheets() const { return FMacroSheetsRead; }
+  /// Every formula cell of the macro sheets, sheet by sheet, each sheet's
+  /// cells in row and then column order (a cell written twice is listed
+  /// twice, in record order).
+  std::vector<TMacroCellText> MacroCells();
   /// The context the globals give (for a NAME record or a cell of a
   /// worksheet without a link table of its own).
   const TFormulaContext& Globals() const { return FGlobals; }
@@ -85,6 +116,7 @@ private:
     std::vector<std::uint8_t> Tokens;
     std::vector<std::uint8_t> Extra;
     std::uint16_t Options = 0;
+    std::uint64_t Record = 0;
   };
   struct TFormulaCopy {
     TFormulaCell Cell;
@@ -99,6 +131,8 @@ private:
     std::vector<TFormulaExternSheet> ExternSheets;  // BIFF2-7 only
     TSharedFormulaIndex Masters;
     std::vector<TFormulaCopy> Formulas;
+    std::vector<std::uint64_t> Records;  // a macro sheet's: each formula's record number
+    bool Macro = false;
     std::vector<std::uint8_t> Bytes;  // every formula's tokens and data
     // Made when a cell of the sheet is first asked for: each cell's last
     // formula (row << 16 | column, index into Formulas), by cell. Cells are
@@ -112,8 +146,11 @@ private:
 
   /// A substream begins: a worksheet's formulas come next.
   void Opened();
-  void AddGlobalsRecord(std::uint16_t code, std::span<const std::uint8_t> data);
-  void AddSheetRecord(std::uint16_t code, std::span<const std::uint8_t> data);
+  void AddGlobalsRecord(std::uint64_t number, std::uint16_t code, std::span<const std::uint8_t> data);
+  /// A record of `sheet`'s own: its formulas and their masters, its link
+  /// table before BIFF8. False for a record that is none of these.
+  bool AddSheetRecord(TSheetFormulas& sheet, std::uint64_t number, std::uint16_t code,
+                      std::span<const std::uint8_t> data);
   /// The sheet's context (its own link table before BIFF8) and decoder.
   void Prepare(TSheetFormulas& sheet);
   void Decode(TSheetFormulas& sheet, const TFormulaCopy& formula, TFormulaResult& result);
@@ -128,6 +165,9 @@ private:
   TSharedFormulaIndex FNoMasters;
   std::vector<TNameRecord> FNameRecords;
   std::vector<TSheetFormulas> FSheets;
+  std::vector<TSheetFormulas> FMacroSheets;
+  std::vector<TMacroSheetRead> FMacroSheetsRead;
+  bool FWorksheetFormulas = true;
   TExcelVersion FVersion = TExcelVersion::evUnknown;
   TSubstreamWalk FWalk;
   int FTopSubstreams = 0;    // substreams begun outside any other, the globals included

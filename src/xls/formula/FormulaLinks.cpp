@@ -46,3 +46,24 @@ void AppendDdePrefix(std::string& out, const LinkPath::TTarget& link)
 }
 
 }  // namespace FormulaDecode
+
+std::string LinkedNameText(std::string_view storedPath, std::string_view name)
+{
+  LinkPath::TTarget link;
+  LinkPath::Decode(storedPath, link);
+  std::string text;
+  switch (link.Kind) {
+  case LinkPath::TKind::lkDde:
+    FormulaDecode::AppendDdePrefix(text, link);
+    text += '!';
+    break;
+  case LinkPath::TKind::lkBook:
+    FormulaDecode::AppendBookPrefix(text, link, link.Sheet, link.Sheet, link.HasSheet);
+    text += '!';
+    break;
+  default:
+    break;
+  }
+  LinkPath::AppendVisible(text, name);
+  return text;
+}

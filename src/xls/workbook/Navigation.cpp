@@ -391,8 +391,10 @@ std::vector<TOutlineNode> BuildOutline(std::span<const std::uint8_t> stream,
       node.Type = substream.Type;
       const auto sheet = std::find_if(sheets.begin(), sheets.end(),
                                       [&](const TSheetName& s) { return s.BofOffset == offsets[i]; });
-      if (sheet != sheets.end())
+      if (sheet != sheets.end()) {
         node.Name = sheet->Name;
+        node.Visibility = sheet->Visibility;
+      }
       add(std::move(node), walk.Current());
       break;
     }

@@ -89,6 +89,8 @@ struct TOutlineNode {
   /// before its BEGIN) code.
   std::uint16_t Type = 0;
   std::string Name;  // the sheet's name from BOUNDSHEET, else empty
+  /// Its BOUNDSHEET's visibility: 0 visible, 1 hidden, 2 very hidden.
+  std::uint8_t Visibility = 0;
   std::size_t First = 0;
   std::size_t End = 0;
   int Parent = -1;  // index of the enclosing node, -1 for none
