@@ -9,7 +9,7 @@
 #include "xls/decode/LinkRecords.h"
 #include "xls/decode/ObjectRecords.h"
 #include "xls/formula/FormulaBook.h"
-#include "xls/formula/FormulaText.h"
+#include "xls/decode/FormulaText.h"
 #include "xls/records/RecordDirectory.h"
 #include "xls/workbook/OpenedWorkbook.h"
 #include "xls/workbook/WorkbookMessages.h"
