@@ -10,7 +10,7 @@
 set(BIFFLENS_LAYERS
     platform model expr
     xls xls/decode xls/crypto xls/stream xls/formula xls/load xls/records
-    xls/reader xls/lint xls/vba xls/workbook
+    xls/reader xls/lint xls/vba xls/workbook xls/compare
     export hexdump ui app)
 
 set(BIFFLENS_USES_platform "")
@@ -29,9 +29,11 @@ set(BIFFLENS_USES_xls/reader xls/records xls/load xls/stream xls/crypto)
 set(BIFFLENS_USES_xls/lint xls/records xls/stream xls/crypto)
 set(BIFFLENS_USES_xls/vba platform)
 set(BIFFLENS_USES_xls/workbook xls/reader xls/lint xls/vba)
+# Two opened workbooks compared.
+set(BIFFLENS_USES_xls/compare xls/workbook)
 set(BIFFLENS_USES_export xls/workbook expr)
 set(BIFFLENS_USES_hexdump platform)
-set(BIFFLENS_USES_ui export hexdump)
+set(BIFFLENS_USES_ui export hexdump xls/compare)
 set(BIFFLENS_USES_app ui)
 
 # Layers whose code may use Qt.

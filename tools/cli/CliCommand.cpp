@@ -4,6 +4,7 @@
 
 #include "ContainerCommand.h"
 #include "CsvCommand.h"
+#include "DiffCommand.h"
 #include "EvalCommand.h"
 #include "FieldsCommand.h"
 #include "LintCommand.h"
@@ -43,6 +44,8 @@ constexpr TCliCommand kCommands[] = {
     {"macros", "macros FILE", "what it can run, hides and reaches out to (JSON lines)",
      RunMacrosCommand},
     {"csv", "csv FILE [OPTIONS]", "a worksheet as CSV (csv --help lists the options)", RunCsvCommand},
+    {"diff", "diff [OPTIONS] A.xls B.xls",
+     "compare two workbooks record by record or cell by cell", RunDiffCommand},
     {"eval", "eval EXPR [--define \"NAME(args)=body\"]...",
      "evaluate an expression; prints its kind, a tab, its text", RunEvalCommand},
 };
@@ -95,7 +98,7 @@ void WipePasswordValues(std::size_t count, TArgument&& at)
   for (std::size_t i = 0; i < count; ++i) {
     auto [bytes, size] = at(i);
     const std::string_view arg(bytes, size);
-    if (arg == kPasswordOption && i + 1 < count) {
+    if ((arg == kPasswordOption || arg == "--password-a" || arg == "--password-b") && i + 1 < count) {
       ++i;
       auto [value, valueSize] = at(i);
       WipeBytes(value, valueSize);

@@ -56,6 +56,14 @@ TRecordRow TListedRecords::Row(std::size_t index) const
   return result;
 }
 
+std::span<const std::uint8_t> TListedRecords::RawBytes(std::size_t index) const
+{
+  if (index >= Count())
+    return {};
+  const TRecordRow r = Row(index);
+  return FStream.Span().subspan(static_cast<std::size_t>(r.Offset), kRecordHeaderBytes + r.DataSize);
+}
+
 std::span<const std::uint8_t> TListedRecords::RowBytes(std::size_t index) const
 {
   if (index >= Count())

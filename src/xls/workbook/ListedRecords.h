@@ -45,6 +45,8 @@ public:
   TRecordRow Row(std::size_t index) const;
   /// The bytes of record `index` that exist (empty for Length 0 or outside the list).
   std::span<const std::uint8_t> RowBytes(std::size_t index) const;
+  /// Record `index` as the stream holds it: header and the data that exist.
+  std::span<const std::uint8_t> RawBytes(std::size_t index) const;
   /// The stream the records lie in (empty before the first).
   const TSharedBytes& Stream() const { return FStream; }
   /// The stream offset of each record's header, in stream order; valid
