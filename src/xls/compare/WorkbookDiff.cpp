@@ -477,9 +477,20 @@ std::int32_t TComparer::Compare(std::size_t part, const TItem& a, const TItem& b
                              TFieldDifference{"record", DiffTypeName(a.Code), DiffTypeName(b.Code), {}, {}});
   if (difference.Fields.empty() && difference.FieldsLeftOut == 0)
     return -1;  // what differs is only where the record was split, or ignored
+  // A MULRK or MULBLANK names the one cell of it that changed.
+  if (key.Cell && !difference.Fields.empty()) {
+    const auto cellOf = [](const std::string& path) {
+      return path.starts_with("cell[") ? path.substr(5, path.find(']') - 5) : std::string();
+    };
+    const std::string first = cellOf(difference.Fields.front().Name);
+    if (!first.empty() && std::all_of(difference.Fields.begin(), difference.Fields.end(),
+                                      [&](const TFieldDifference& f) { return cellOf(f.Name) == first; }))
+      difference.Cell = first;
+  }
   if (key.Cell)
     difference.Style = std::all_of(difference.Fields.begin(), difference.Fields.end(), [](const TFieldDifference& f) {
-      return f.Name == "xf" || f.Name.starts_with("attributes0");
+      return f.Name == "xf" || f.Name.starts_with("attributes0") ||
+             (f.Name.starts_with("cell[") && f.Name.ends_with("].xf"));
     });
   ++FResult.Parts[part].Changed;
   FResult.Differences.push_back(std::move(difference));
