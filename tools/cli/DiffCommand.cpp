@@ -239,23 +239,19 @@ void WriteWithContext(std::ostream& out, TOpenedWorkbook& a, TOpenedWorkbook& b,
       continue;
     }
     const TDiffRow& row = rows[r];
+    if (!lastPart || *lastPart != row.Part) {
+      out << PartHeading(diff.Parts[row.Part]) << '\n';
+      lastPart = row.Part;
+    } else if (gap) {
+      out << "...\n";
+    }
+    gap = false;
     if (row.Difference >= 0) {
-      const TRecordDifference& d = diff.Differences[static_cast<std::size_t>(row.Difference)];
-      if (!lastPart || *lastPart != d.Part) {
-        out << PartHeading(diff.Parts[d.Part]) << '\n';
-        lastPart = d.Part;
-      } else if (gap) {
-        out << "...\n";
-      }
-      gap = false;
       if (row.Difference != lastDifference)
-        WriteDifferenceText(out, d);
+        WriteDifferenceText(out, diff.Differences[static_cast<std::size_t>(row.Difference)]);
       lastDifference = row.Difference;
       continue;
     }
-    if (gap && lastPart)
-      out << "...\n";
-    gap = false;
     lastDifference = -1;
     const std::uint16_t code = row.A != kNoDiffRecord ? a.Directory().Code(row.A) : b.Directory().Code(row.B);
     out << "  " << DiffTypeName(code)

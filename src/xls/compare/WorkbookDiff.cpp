@@ -360,7 +360,7 @@ private:
   /// A paired record's difference, if it has one (an index into the result).
   std::int32_t Compare(std::size_t part, const TItem& a, const TItem& b);
   std::int32_t Alone(std::size_t part, const TItem* a, const TItem* b);
-  void AddRows(const TItem* a, const TItem* b, std::int32_t difference);
+  void AddRows(std::size_t part, const TItem* a, const TItem* b, std::int32_t difference);
   std::vector<std::string> IgnoredFieldsOf(const std::string& type) const;
   void CompareStrings(TRecordDifference& difference, const TItem& a, const TItem& b);
 
@@ -517,7 +517,7 @@ std::int32_t TComparer::Alone(std::size_t part, const TItem* a, const TItem* b)
   return static_cast<std::int32_t>(FResult.Differences.size() - 1);
 }
 
-void TComparer::AddRows(const TItem* a, const TItem* b, std::int32_t difference)
+void TComparer::AddRows(std::size_t part, const TItem* a, const TItem* b, std::int32_t difference)
 {
   if (!FOptions.KeepRows)
     return;
@@ -525,7 +525,7 @@ void TComparer::AddRows(const TItem* a, const TItem* b, std::int32_t difference)
   const std::uint32_t rowsB = b ? b->Last - b->Head + 1 : 0;
   for (std::uint32_t k = 0; k < std::max(rowsA, rowsB); ++k)
     FResult.Rows.push_back(TDiffRow{k < rowsA ? a->Head + k : kNoDiffRecord, k < rowsB ? b->Head + k : kNoDiffRecord,
-                                    difference});
+                                    difference, static_cast<std::uint32_t>(part)});
 }
 
 std::vector<TPairing> TComparer::Pair(const std::vector<TItem>& ia, const std::vector<TItem>& ib,
@@ -699,7 +699,7 @@ void TComparer::ComparePart(std::size_t part, const TPartRecords* a, const TPart
     const TPartRecords& only = a ? *a : *b;
     for (const TItem& item : side.Items(only, only.First, only.End)) {
       const std::int32_t difference = Alone(part, a ? &item : nullptr, a ? nullptr : &item);
-      AddRows(a ? &item : nullptr, a ? nullptr : &item, difference);
+      AddRows(part, a ? &item : nullptr, a ? nullptr : &item, difference);
     }
     return;
   }
@@ -730,7 +730,7 @@ void TComparer::ComparePart(std::size_t part, const TPartRecords* a, const TPart
   const auto sameRows = [&](std::uint32_t fromA, std::uint32_t fromB, std::uint32_t count) {
     if (FOptions.KeepRows)
       for (std::uint32_t k = 0; k < count; ++k)
-        FResult.Rows.push_back(TDiffRow{fromA + k, fromB + k, -1});
+        FResult.Rows.push_back(TDiffRow{fromA + k, fromB + k, -1, static_cast<std::uint32_t>(part)});
   };
   sameRows(a->First, b->First, head);
   const std::vector<TItem> itemsA = FA.Items(*a, a->First + head, a->End - tail);
@@ -755,7 +755,7 @@ void TComparer::ComparePart(std::size_t part, const TPartRecords* a, const TPart
       p.Difference = found->second;
     else
       p.Difference = Alone(part, ia, ib);
-    AddRows(ia, ib, p.Difference);
+    AddRows(part, ia, ib, p.Difference);
   }
   sameRows(a->End - tail, b->End - tail, tail);
 }

@@ -73,6 +73,7 @@ struct TDiffRow {
   std::uint32_t A = kNoDiffRecord;
   std::uint32_t B = kNoDiffRecord;
   std::int32_t Difference = -1;  // into TWorkbookDiff::Differences; -1: the same
+  std::uint32_t Part = 0;        // into TWorkbookDiff::Parts
 };
 
 struct TWorkbookDiff {
