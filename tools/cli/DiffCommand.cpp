@@ -3,6 +3,7 @@
 #include "CommandReader.h"
 #include "Commands.h"
 #include "JsonWriter.h"
+#include "WorkbookCommand.h"
 #include "xls/compare/CellDiff.h"
 #include "xls/compare/WorkbookDiff.h"
 #include "xls/crypto/Secret.h"
@@ -289,18 +290,7 @@ void WriteCellSide(TJsonLineWriter& json, std::string_view key, const std::optio
     return;
   }
   json.BeginObject(key);
-  const TVariant& value = side->Value;
-  json.WordField("type", VarTypeName(value.Type()));
-  switch (value.Type()) {
-  case TVarType::vtInteger: json.Field("value", static_cast<std::int64_t>(value.AsInteger())); break;
-  case TVarType::vtDouble: json.Field("value", value.AsDouble()); break;
-  case TVarType::vtDate: json.Field("value", value.AsDate()); break;
-  case TVarType::vtString: json.Field("value", value.AsString()); break;
-  case TVarType::vtBoolean: json.Field("value", value.AsBoolean()); break;
-  case TVarType::vtCurrency: json.Field("value", static_cast<double>(value.AsCurrency().Scaled) / 10000.0); break;
-  case TVarType::vtEmpty:
-  case TVarType::vtNull: json.NullField("value"); break;
-  }
+  WriteCellValue(json, side->Value);
   if (formulas) {
     if (side->Formula)
       json.Field("formula", *side->Formula);

@@ -52,6 +52,21 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   json.Fields(sheetFields);
   json.Field("row", row);
   json.Field("col", column);
+  WriteCellValue(json, value);
+  if (formula) {
+    if (formula->Ok())
+      json.Field("formula", formula->Text);
+    else
+      json.Field("formula_error", formula->Error);
+  }
+  json.EndObject();
+}
+
+
+}  // namespace
+
+void WriteCellValue(TJsonLineWriter& json, const TVariant& value)
+{
   json.WordField("type", VarTypeName(value.Type()));
   switch (value.Type()) {
   case TVarType::vtInteger: json.Field("value", static_cast<std::int64_t>(value.AsInteger())); break;
@@ -65,17 +80,7 @@ void WriteCell(TJsonLineWriter& json, std::string_view sheetFields, int row, int
   case TVarType::vtEmpty:
   case TVarType::vtNull: json.NullField("value"); break;
   }
-  if (formula) {
-    if (formula->Ok())
-      json.Field("formula", formula->Text);
-    else
-      json.Field("formula_error", formula->Error);
-  }
-  json.EndObject();
 }
-
-
-}  // namespace
 
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {

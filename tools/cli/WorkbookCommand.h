@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Variant.h"
+
 #include <cstdint>
 #include <ostream>
 #include <span>
@@ -23,3 +25,7 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
 /// Reads a record number (a whole number from 1 on); on failure says so on
 /// `err` and returns false.
 bool ParseRecordNumber(const std::string& text, std::uint64_t& number, std::ostream& err);
+
+class TJsonLineWriter;
+/// A cell value's "type" (VarTypeName) and "value" fields, as `cells` writes them.
+void WriteCellValue(TJsonLineWriter& json, const TVariant& value);
