@@ -157,6 +157,46 @@ TEST(RecordParts, ContinueRecordsBelongToTheRecordBeforeThem)
   ExpectFieldsTile(load.Describe(txo), load.Parts(txo));
 }
 
+TEST(RecordParts, EachContinueKnowsItsRunInWhateverOrderItIsAsked)
+{
+  // CONTINUE records from the stream's start (no head), after an SST (read
+  // by it) and after a NUMBER (not read by it).
+  const std::uint16_t codes[] = {kRecContinue, kRecContinue, kRecSst,    kRecContinue, kRecContinue,
+                                 kRecContinue, kRecNumber,   kRecContinue, kRecContinue, kRecEof};
+  std::vector<std::uint8_t> stream;
+  std::vector<std::uint32_t> offsets;
+  for (const std::uint16_t code : codes) {
+    offsets.push_back(static_cast<std::uint32_t>(stream.size()));
+    const std::vector<std::uint8_t> record = TBytes().U16(code).U16(2).U16(code);
+    stream.insert(stream.end(), record.begin(), record.end());
+  }
+  const TRecordDirectory dir(stream, offsets, TWalkStart{true, evExcel8});
+  // Head, part and parts of each record's continuation (head 99: none).
+  struct TExpected {
+    std::size_t Head, Part, Parts;
+    bool Joined;
+  };
+  const TExpected expected[] = {{99, 0, 0, false}, {99, 0, 0, false}, {99, 0, 0, false}, {2, 1, 3, true},
+                                {2, 2, 3, true},   {2, 3, 3, true},   {99, 0, 0, false}, {6, 1, 2, false},
+                                {6, 2, 2, false},  {99, 0, 0, false}};
+  const std::vector<std::vector<std::size_t>> orders = {
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, {7, 3, 0, 8, 4, 1, 5, 2, 9, 6, 3, 7}};
+  for (const auto& order : orders) {
+    for (const std::size_t index : order) {
+      SCOPED_TRACE(index);
+      const auto continuation = dir.ContinuationOf(index);
+      const TExpected& e = expected[index];
+      ASSERT_EQ(continuation.has_value(), e.Head != 99);
+      if (!continuation)
+        continue;
+      EXPECT_EQ(continuation->Head, e.Head);
+      EXPECT_EQ(continuation->Part, e.Part);
+      EXPECT_EQ(continuation->Parts, e.Parts);
+      EXPECT_EQ(continuation->Joined, e.Joined);
+    }
+  }
+}
+
 TEST(RecordParts, ChartRecordsKnowTheBlocksAroundThem)
 {
   const TDescribedLoad load(Book8({}, [](TBiffBuilder& b) {

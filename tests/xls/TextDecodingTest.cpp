@@ -59,6 +59,49 @@ TEST(CodePage, DecodesByTheDeclaredPage)
   }
 }
 
+TEST(CodePage, EachDecoderGivesItsOwnPagesTextWhateverWasMadeBefore)
+{
+  // Decoders are made per record described: pages asked for in any order,
+  // again and again, past the pages kept for reuse, each decode by its own.
+  struct TCase {
+    int Page;
+    int Reported;
+    const char* Utf8;  // of bytes C0 80
+  };
+  const TCase cases[] = {
+      {1251, 1251, "\xD0\x90\xD0\x82"},  // А Ђ
+      {1252, 1252, "\xC3\x80\xE2\x82\xAC"},
+      {12345, 1252, "\xC3\x80\xE2\x82\xAC"},  // unknown: Windows-1252, and says so
+      {1250, 1250, "\xC5\x94\xE2\x82\xAC"},   // Ŕ €
+      {1200, 1200, "\xC3\x80\xC2\x80"},        // Latin-1
+  };
+  const std::vector<std::uint8_t> bytes{0xC0, 0x80};
+  for (int round = 0; round < 3; ++round) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(c.Page);
+      TCodePageDecoder decoder(c.Page);
+      std::string out;
+      decoder.Append(bytes, out);
+      EXPECT_EQ(out, c.Utf8);
+      EXPECT_EQ(decoder.CodePage(), c.Reported);
+    }
+    // Many pages no system knows, more than are kept: the known ones stay right.
+    for (int page = 41000; page < 41100; ++page) {
+      TCodePageDecoder unknown(page + round * 100);
+      EXPECT_EQ(unknown.CodePage(), 1252);
+    }
+  }
+  // One decoder switched from page to page.
+  TCodePageDecoder decoder(1251);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Page);
+    decoder.SetCodePage(c.Page);
+    std::string out;
+    decoder.Append(bytes, out);
+    EXPECT_EQ(out, c.Utf8);
+  }
+}
+
 TEST(CodePage, TheSameLabelBytesUnderAnotherPageGiveAnotherText)
 {
   // Labels of one load share what was decoded from the same bytes, but

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace {
@@ -81,11 +83,15 @@ void TCodePageDecoder::ReleaseConverter()
   FConverter = nullptr;
 }
 
-void TCodePageDecoder::BuildTable(const char* iconvName)
+namespace {
+
+using TByteTable = std::array<std::array<char, 4>, 256>;
+
+void BuildTable(const char* iconvName, TByteTable& table)
 {
   const iconv_t cd = iconv_open("UTF-8", iconvName);
   for (int b = 0; b < 256; ++b) {
-    auto& entry = FTable[static_cast<std::size_t>(b)];
+    auto& entry = table[static_cast<std::size_t>(b)];
     std::string utf8;
     if (b < 0x80 || cd == reinterpret_cast<iconv_t>(-1)) {
       if (b < 0x80)
@@ -114,6 +120,53 @@ void TCodePageDecoder::BuildTable(const char* iconvName)
   if (cd != reinterpret_cast<iconv_t>(-1))
     iconv_close(cd);
 }
+
+/// A single-byte page's table and the page it stands for (Windows-1252
+/// where the system cannot convert the page asked for).
+struct TSingleBytePage {
+  int CodePage = 1252;
+  TByteTable Table{};
+};
+
+TSingleBytePage MakeSingleBytePage(int codePage)
+{
+  TSingleBytePage page;
+  page.CodePage = codePage;
+  std::string scratch;
+  const iconv_t probe = iconv_open("UTF-8", IconvName(codePage, scratch));
+  if (probe == reinterpret_cast<iconv_t>(-1)) {
+    page.CodePage = 1252;
+    BuildTable("CP1252", page.Table);
+    return page;
+  }
+  iconv_close(probe);
+  BuildTable(IconvName(codePage, scratch), page.Table);
+  return page;
+}
+
+// Pages kept at most: a damaged file may name any number of them.
+constexpr std::size_t kMostKeptPages = 64;
+
+/// The page's table, made once for the process: a decoder is made for
+/// every record described, and making a table opens iconv twice and asks
+/// it 128 times.
+TSingleBytePage SingleBytePage(int codePage)
+{
+  static std::mutex lock;
+  static std::map<int, TSingleBytePage> kept;
+  {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (const auto found = kept.find(codePage); found != kept.end())
+      return found->second;
+  }
+  TSingleBytePage page = MakeSingleBytePage(codePage);
+  const std::lock_guard<std::mutex> hold(lock);
+  if (kept.size() < kMostKeptPages)
+    kept.emplace(codePage, page);
+  return page;
+}
+
+}  // namespace
 
 void TCodePageDecoder::SetCodePage(int codePage)
 {
@@ -150,14 +203,9 @@ void TCodePageDecoder::SetCodePage(int codePage)
     FCodePage = 1252;
   }
   FSingleByte = true;
-  const iconv_t probe = iconv_open("UTF-8", IconvName(FCodePage, scratch));
-  if (probe == reinterpret_cast<iconv_t>(-1)) {
-    FCodePage = 1252;
-    BuildTable("CP1252");
-    return;
-  }
-  iconv_close(probe);
-  BuildTable(IconvName(FCodePage, scratch));
+  const TSingleBytePage page = SingleBytePage(FCodePage);
+  FCodePage = page.CodePage;
+  FTable = page.Table;
 }
 
 void TCodePageDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out)

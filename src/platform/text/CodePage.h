@@ -31,7 +31,6 @@ public:
   void Append(std::span<const std::uint8_t> bytes, std::string& out);
 
 private:
-  void BuildTable(const char* iconvName);
   void ReleaseConverter();
 
   int FCodePage = 1252;

@@ -122,18 +122,22 @@ std::optional<TContinuation> TRecordDirectory::ContinuationOf(std::size_t index)
 {
   if (index >= Count() || Code(index) != kRecContinue)
     return std::nullopt;
-  std::size_t head = index;
-  while (head > 0 && Code(head) == kRecContinue)
-    --head;
-  if (Code(head) == kRecContinue)
+  if (index < FLastRun.First || index >= FLastRun.End) {
+    std::size_t first = index;
+    while (first > 0 && Code(first - 1) == kRecContinue)
+      --first;
+    std::size_t end = index + 1;
+    while (end < Count() && Code(end) == kRecContinue)
+      ++end;
+    FLastRun = {first, end};
+  }
+  if (FLastRun.First == 0)
     return std::nullopt;  // CONTINUE records from the stream's start on
+  const std::size_t head = FLastRun.First - 1;
   TContinuation continuation;
   continuation.Head = head;
   continuation.Part = index - head;
-  std::size_t end = index + 1;
-  while (end < Count() && Code(end) == kRecContinue)
-    ++end;
-  continuation.Parts = end - head - 1;
+  continuation.Parts = FLastRun.End - head - 1;
   const TRecordType* type = FindRecordType(Code(head));
   continuation.Joined = type && type->Continued;
   return continuation;

@@ -127,4 +127,12 @@ private:
   mutable bool FSubstreamsKnown = false;
   /// The version the first BOF gives the workbook (the start's without one).
   mutable TExcelVersion FBookVersion = TExcelVersion::evExcel8;
+  /// The run of CONTINUE records [First, End) ContinuationOf last looked
+  /// at: callers ask for each record of a run in turn, and finding the
+  /// run's ends each time would cost the run's length per record.
+  struct TContinueRun {
+    std::size_t First = 0;
+    std::size_t End = 0;
+  };
+  mutable TContinueRun FLastRun;
 };
