@@ -163,6 +163,9 @@ std::span<const std::uint8_t> TDecryptingSource::CoverWindow(std::uint64_t from,
     return {FCurrent.Data, static_cast<std::size_t>(FProduced - FCurrent.Base)};
   }
   StopJob(lock);
+  // What the last window holds made: the walk may stand past it (at the
+  // first encrypted header while the window ended before it).
+  const std::uint64_t made = std::min(FWalk.Position, FProduced);
   lock.unlock();
   std::uint64_t windowBase = 0;
   const std::span<const std::uint8_t> window = FInner.Cover(from, count, windowBase);
@@ -170,10 +173,10 @@ std::span<const std::uint8_t> TDecryptingSource::CoverWindow(std::uint64_t from,
   next.Base = windowBase;
   next.End = windowBase + window.size();
   std::uint64_t produced = windowBase;
-  if (FCurrent.Data && windowBase >= FCurrent.Base && windowBase <= FWalk.Position) {
+  if (FCurrent.Data && windowBase >= FCurrent.Base && windowBase <= made) {
     // The next window goes on from the walk: what the last one made of it
     // moves over, the rest is made from the new window's bytes.
-    produced = std::min(FWalk.Position, windowBase + window.size());
+    produced = std::min(made, windowBase + window.size());
     std::memcpy(next.Data, FCurrent.Data + (windowBase - FCurrent.Base), static_cast<std::size_t>(produced - windowBase));
   } else if (FCurrent.Data) {
     // The loop moved off the walk (only a hostile file's sheet list does
