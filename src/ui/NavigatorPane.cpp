@@ -3,12 +3,10 @@
 #include "platform/CompoundFile.h"
 #include "platform/CompoundSalvage.h"
 #include "platform/ErrorText.h"
-#include "platform/FileReader.h"
 #include "platform/text/HexText.h"
 #include "ui/RecordListModel.h"
 #include "ui/UiMessages.h"
 #include "xls/stream/OpenPlan.h"
-#include "xls/workbook/Macros.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -29,8 +27,6 @@
 namespace {
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
-// A container is read whole for its VBA project; no workbook is larger.
-constexpr std::size_t kMostFileBytes = std::size_t{4} << 30;
 constexpr int kStripHeight = 18;
 
 // The worker's nice value: the window's own thread comes first.
@@ -184,17 +180,6 @@ std::uint32_t WorkbookEntry(const TCompoundMap& map)
 }
 
 }  // namespace
-
-// What the worker hands over, one stage at a time.
-struct TNavigatorPane::TResult {
-  enum class TStage { rsOutline, rsContainer, rsProblems };
-  TStage Stage = TStage::rsOutline;
-  std::vector<TOutlineNode> Outline;
-  std::vector<TRecordTypeCount> Types;
-  std::optional<TCompoundMap> Map;
-  std::vector<TLintFinding> Findings;
-  std::string Stopped;  // what stopped the check, if anything did
-};
 
 TSectorStrip::TSectorStrip(QWidget* parent) : QWidget(parent)
 {
@@ -409,66 +394,31 @@ void TNavigatorPane::Start()
     // window whenever they want the same core, so a load's layout and
     // painting never wait for it.
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
-    const auto post = [this, generation](std::shared_ptr<TResult> result) {
-      QMetaObject::invokeMethod(this, [this, generation, result] { Deliver(generation, result); },
-                                Qt::QueuedConnection);
-    };
-    const TOpenedWorkbook& workbook = *input->Workbook;
-    {
-      auto result = std::make_shared<TResult>();
-      result->Outline = workbook.Outline();
-      result->Types = workbook.RecordTypes();
-      post(result);
-    }
-    if (FCancel)
-      return;
-    auto container = std::make_shared<TResult>();
-    container->Stage = TResult::TStage::rsContainer;
-    if (input->Compound) {
-      if (const auto file = TFileReader::Open(input->FileName))
-        container->Map = MapCompoundFile(*file);
-    }
-    post(container);
-    auto problems = std::make_shared<TResult>();
-    problems->Stage = TResult::TStage::rsProblems;
-    const TCompoundMap* map = container->Map && container->Map->Valid ? &*container->Map : nullptr;
-    TStructureCheck check = workbook.Check(map, &FCancel);
-    if (check.Cancelled)
-      return;
-    // What runs, hides or reaches out, as `bifflens-cli lint` adds it.
-    TSharedBytes file;
-    if (input->Compound && !ReadWholeStream(input->FileName, kMostFileBytes, file))
-      file = {};
-    TMacroOptions options;
-    options.Structure = &check.Findings;
-    options.Cancel = &FCancel;
-    const TMacroReport macros = FindMacros(workbook, file, options);
-    if (macros.Cancelled)
-      return;
-    const std::vector<TLintFinding> found = MacroLintFindings(macros);
-    check.Findings.insert(check.Findings.end(), found.begin(), found.end());
-    problems->Findings = std::move(check.Findings);
-    problems->Stopped = std::move(check.Stopped);
-    post(problems);
+    ComputeNavigation(*input->Workbook, {input->FileName, input->Compound}, FCancel,
+                      [this, generation](std::shared_ptr<TNavigationStage> result) {
+                        QMetaObject::invokeMethod(
+                            this, [this, generation, result] { Deliver(generation, result); },
+                            Qt::QueuedConnection);
+                      });
   });
 }
 
-void TNavigatorPane::Deliver(std::uint64_t generation, const std::shared_ptr<TResult>& result)
+void TNavigatorPane::Deliver(std::uint64_t generation, const std::shared_ptr<TNavigationStage>& result)
 {
   if (generation != FGeneration)
     return;
-  switch (result->Stage) {
-  case TResult::TStage::rsOutline:
+  switch (result->Kind) {
+  case TNavigationStage::TKind::nsOutline:
     FOutline = std::move(result->Outline);
     ShowOutline();
     ShowTypes(result->Types);
     break;
-  case TResult::TStage::rsContainer:
+  case TNavigationStage::TKind::nsContainer:
     FMap = std::move(result->Map);
     FWorkbookEntry = FMap ? WorkbookEntry(*FMap) : kNoEntry;
     ShowContainer();
     break;
-  case TResult::TStage::rsProblems:
+  case TNavigationStage::TKind::nsProblems:
     FFindings = std::move(result->Findings);
     ShowProblems(result->Stopped);
     FReady = true;

@@ -3,6 +3,7 @@
 #include "platform/CompoundMap.h"
 #include "platform/SharedBytes.h"
 #include "xls/workbook/Navigation.h"
+#include "xls/workbook/NavigationWork.h"
 #include "xls/lint/StructureLint.h"
 
 #include "xls/workbook/OpenedWorkbook.h"
@@ -126,10 +127,9 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  struct TResult;
   void Start();
   void Stop();
-  void Deliver(std::uint64_t generation, const std::shared_ptr<TResult>& result);
+  void Deliver(std::uint64_t generation, const std::shared_ptr<TNavigationStage>& result);
   void ShowOutline();
   void ShowTypes(const std::vector<TRecordTypeCount>& types);
   void ShowProblems(const std::string& stopped);
