@@ -15,10 +15,6 @@ namespace {
 constexpr double kFirstDay1904 = 1462.0;
 // 10000-01-01: the first day past the last date Excel shows.
 constexpr double kPastLastDay = 2958466.0;
-// 1900-03-01: from here on Excel's count of days and the calendar's agree.
-constexpr std::int64_t kFirstTrueDay = 61;
-// Excel's 1900-02-29.
-constexpr std::int64_t kMissingLeapDay = 60;
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kPowersOf10[] = {1, 10, 100, 1000};
 // Durations in shown units (seconds, or their fractions) up to here are
@@ -43,12 +39,7 @@ char* Digits(char* out, std::int64_t value, int width)
 /// "YYYY-MM-DD" of day `day`, counted as Excel counts the 1900 system.
 char* WriteDay(char* out, std::int64_t day)
 {
-  if (day == kMissingLeapDay)
-    return Copy(out, "1900-02-29");
-  // Before its missing leap day Excel's count runs one day ahead of the
-  // calendar's from 1899-12-30.
-  const std::int64_t calendarDay = day < kFirstTrueDay ? day + 1 : day;
-  const TDateParts parts = DecodeDate(static_cast<double>(calendarDay));
+  const TDateParts parts = Excel1900Date(day);
   out = Digits(out, parts.Year, 4);
   *out++ = '-';
   out = Digits(out, parts.Month, 2);

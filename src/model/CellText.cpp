@@ -1,5 +1,7 @@
 #include "model/CellText.h"
 
+#include "platform/DateTime.h"
+#include "platform/Environment.h"
 #include "platform/VariantOps.h"
 
 std::string ColumnName(int column)
@@ -32,6 +34,12 @@ std::string CellText(const TVariant& value)
     return value.AsBoolean() ? "True" : "False";
   case TVarType::vtString:
     return value.AsString();
+  case TVarType::vtDate:
+    // A date cell's day as Excel shows it; a day count with no calendar
+    // text is shown as a number, as VarToStr does.
+    if (IsDecodableDate(value.AsDate()))
+      return ExcelDateTimeToStr(value.AsDate(), CurrentLocale());
+    return VarToStr(value);
   default:
     return VarToStr(value);
   }

@@ -15,5 +15,6 @@ std::string ColumnName(int column);
 std::string CellReference(int row, int column, bool absoluteRow = false,
                           bool absoluteColumn = false);
 /// Text a cell value shows: "True"/"False", nothing for Null or Empty, a
-/// string as it is, numbers and dates in their general text form.
+/// string as it is, numbers and dates in their general text form (a date
+/// of before 1 March 1900 as Excel counts it, ExcelDateTimeToStr).
 std::string CellText(const TVariant& value);

@@ -562,6 +562,11 @@ bool IsCompoundFile(std::span<const std::uint8_t> bytes)
   return bytes.size() >= kHeaderSize && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
 }
 
+bool HasCompoundSignature(std::span<const std::uint8_t> bytes)
+{
+  return bytes.size() >= kSignature.size() && std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
+}
+
 TCompoundFile TCompoundFile::Open(TSharedBytes bytes)
 {
   if (bytes.empty())

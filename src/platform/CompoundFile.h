@@ -37,6 +37,9 @@ inline constexpr std::int32_t kStgInvalidFunction = static_cast<std::int32_t>(0x
 /// True when `bytes` start with the compound-file signature and are long
 /// enough for a header. Says nothing about the rest of the file.
 bool IsCompoundFile(std::span<const std::uint8_t> bytes);
+/// True when `bytes` start with the compound-file signature, whole or not:
+/// a file that means to be a compound file, damaged or cut short.
+bool HasCompoundSignature(std::span<const std::uint8_t> bytes);
 
 /// True when two element names are the same name to a compound file: equal
 /// once upper-cased letter by letter (the format compares names that way, so

@@ -145,10 +145,13 @@ double SystemNow()
                     static_cast<int>(ms.count()));
 }
 
-std::string FormatDateTime(std::string_view format, double value, const TLocaleSettings& locale)
+namespace {
+
+// Text of a day and a time of day by `format`; the day need not exist in
+// the calendar (Excel's 29 February 1900).
+std::string FormatParts(std::string_view format, const TDateParts& date, const TTimeParts& time,
+                        const TLocaleSettings& locale)
 {
-  const TDateParts date = DecodeDate(value);
-  const TTimeParts time = DecodeTime(value);
   const bool twelveHour = ContainsAmPm(format);
   std::string out;
   std::size_t i = 0;
@@ -220,6 +223,37 @@ std::string FormatDateTime(std::string_view format, double value, const TLocaleS
     i += run;
   }
   return out;
+}
+
+}  // namespace
+
+std::string FormatDateTime(std::string_view format, double value, const TLocaleSettings& locale)
+{
+  return FormatParts(format, DecodeDate(value), DecodeTime(value), locale);
+}
+
+TDateParts Excel1900Date(std::int64_t day)
+{
+  if (day == kExcelMissingLeapDay)
+    return TDateParts{1900, 2, 29};
+  // Before its missing leap day Excel's count runs one day ahead of the
+  // calendar's from 1899-12-30.
+  const std::int64_t calendarDay = day >= 0 && day < kExcelMissingLeapDay ? day + 1 : day;
+  return DecodeDate(static_cast<double>(calendarDay));
+}
+
+std::string ExcelDateTimeToStr(double value, const TLocaleSettings& locale)
+{
+  if (!(value >= 0 && value < static_cast<double>(kExcelMissingLeapDay + 1)))
+    return DateTimeToStr(value, locale);
+  const TTimeParts time = DecodeTime(value);
+  std::string text =
+      FormatParts(locale.ShortDateFormat, Excel1900Date(static_cast<std::int64_t>(value)), time, locale);
+  if (time.Hour != 0 || time.Minute != 0 || time.Second != 0 || time.MilliSecond != 0) {
+    text += ' ';
+    text += FormatParts(locale.LongTimeFormat, TDateParts{}, time, locale);
+  }
+  return text;
 }
 
 std::string DateToStr(double value, const TLocaleSettings& locale)

@@ -2,6 +2,7 @@
 
 #include "platform/Locale.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,18 @@ std::string DateToStr(double value, const TLocaleSettings& locale);
 /// time format unless the value is exactly midnight: the text form of a date
 /// value everywhere in the program (viewer, command-line tool, evaluator).
 std::string DateTimeToStr(double value, const TLocaleSettings& locale);
+
+/// Excel's 1900 date system counts a 29 February 1900 that never was: its
+/// day 60. Days 1 to 59 (1900-01-01 to 1900-02-28) are one day later than
+/// counting from 1899-12-30 gives, day 0 is 1899-12-31, and from day 61
+/// (1900-03-01) on both counts agree.
+inline constexpr std::int64_t kExcelMissingLeapDay = 60;
+/// The calendar day Excel shows for whole day `day` of its 1900 date system
+/// ({1900, 2, 29} for day 60). Throws like DecodeDate outside years 1..9999.
+TDateParts Excel1900Date(std::int64_t day);
+/// DateTimeToStr of a cell's date value, a 1900-system serial, with its day
+/// as Excel shows it (Excel1900Date): the text of a date cell.
+std::string ExcelDateTimeToStr(double value, const TLocaleSettings& locale);
 
 /// Reads a date written in the short date format's order of day, month and
 /// year (taken from the first of the letters d, m, y in the format), separated

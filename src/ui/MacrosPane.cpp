@@ -2,6 +2,7 @@
 
 #include "platform/FileReader.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 #include "xls/workbook/OpenedWorkbook.h"
 
 #include <QAction>
@@ -344,14 +345,9 @@ void TMacrosPane::ShowReport()
     formulas += sheet.Cells.size();
   lblSummary->setText(report.Count() == 0 && report.Notes.empty()
                           ? Text(kMacrosNone)
-                          : Text(kMacrosSummary)
-                                .arg(report.Vba.Modules.size())
-                                .arg(report.MacroSheets.size())
-                                .arg(formulas)
-                                .arg(report.Triggers.size())
-                                .arg(report.Hidden.size())
-                                .arg(report.Links.size())
-                                .arg(report.Objects.size()));
+                          : MacrosSummaryText(report.Vba.Modules.size(), report.MacroSheets.size(), formulas,
+                                              report.Triggers.size(), report.Hidden.size(), report.Links.size(),
+                                              report.Objects.size()));
 
   for (std::size_t i = 0; i < report.Vba.Modules.size(); ++i) {
     const TVbaModule& module = report.Vba.Modules[i];

@@ -61,7 +61,7 @@ struct TWaitCursor {
   TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
-constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
+constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 120, 90};
 // The Fields pane's narrowest width at the first layout.
 constexpr int kMinimumFieldsWidth = 200;
 // The arrow cursor over the wait cursor while a dialog asks something in
@@ -130,6 +130,12 @@ TfrmMain::TfrmMain(QWidget* parent)
     QMessageBox::critical(parentWidget, caption, text);
   };
   PasswordPrompter = &TfrmPassword::Ask;
+  Clock = [] {
+    static QElapsedTimer since;
+    if (!since.isValid())
+      since.start();
+    return since.elapsed();
+  };
 
   BuildMenus();
   BuildToolStrip();
@@ -155,8 +161,11 @@ TfrmMain::TfrmMain(QWidget* parent)
   // gives up (the records are then listed as stored).
   FExcel->OnPassword = [this](TMSExcel&, const TPasswordRequest& request, TSecret& password, bool& cancel) {
     const TArrowCursor arrow;
+    // The time the user spends at the dialog is no time spent reading.
+    const qint64 asked = Clock();
     cancel = !PasswordPrompter ||
              !PasswordPrompter(this, QString::fromStdString(request.Description), request.Refused > 0, password);
+    FPromptMilliseconds += Clock() - asked;
   };
 
   resize(kDefaultWidth, kDefaultHeight);
@@ -226,6 +235,8 @@ void TfrmMain::BuildMenus()
   actShowFormulas->setCheckable(true);
   actShowFormulas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
   connect(actShowFormulas, &QAction::toggled, this, [this](bool show) { sgXLS->SetShowFormulas(show); });
+  actShowAllRows = mnuView->addAction(text(kMenuShowAllRows));
+  actShowAllRows->setCheckable(true);
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -280,6 +291,7 @@ void TfrmMain::RestoreSettings()
       if (i != TRecordListModel::rcNumber)  // sized to its numbers at each load
         lvRecords->setColumnWidth(i, widths[i]);
   }
+  actShowAllRows->setChecked(FSettings.ShowAllRows());
   UpdateRecentMenu();
 }
 
@@ -409,9 +421,20 @@ void TfrmMain::BuildPages(QWidget* client)
   auto* gridHolder = new QWidget(tsPreview);
   auto* holderLayout = new QVBoxLayout(gridHolder);
   holderLayout->setContentsMargins(0, 0, 0, 0);
+  // The note says how many of the sheet's rows the grid shows.
+  lblPreviewRows = new QLabel(gridHolder);
+  lblPreviewRows->setTextFormat(Qt::PlainText);
+  lblPreviewRows->setContentsMargins(2, 1, 2, 1);
+  holderLayout->addWidget(lblPreviewRows);
+  lblPreviewRows->hide();
   sgXLS = new TPreviewGrid(gridHolder);
-  holderLayout->addWidget(sgXLS);
+  holderLayout->addWidget(sgXLS, 1);
   sgXLS->hide();
+  connect(actShowAllRows, &QAction::toggled, this, [this](bool all) {
+    FSettings.SetShowAllRows(all);
+    sgXLS->SetShowAllRows(all);
+    UpdatePreviewNote();
+  });
   previewLayout->addWidget(gridHolder, 1);
   // A cell's context menu: copy, or the record that wrote the cell.
   sgXLS->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -772,11 +795,10 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
 {
   QString text = message;
   // A stream in which no BOF opened a substream is no BIFF stream, whatever
-  // was read from it.
-  if (FRecords->Count() > 0 && FExcel->Substreams().empty()) {
-    const QString noBof = NoBofText(FRecords->Row(0).Offset);
-    text = text.isEmpty() ? noBof : noBof + QStringLiteral(" \u2014 ") + text;
-  }
+  // was read from it (the reader's failure says so where it gave one).
+  const bool noBof = FRecords->Count() > 0 && FExcel->Substreams().empty();
+  if (noBof && text.isEmpty())
+    text = NoBofText(FRecords->Row(0).Offset);
   ShowStatusMessage(fileName, text);
   const TMSExcel& excel = *FExcel;
   lblStatusVersion->setText(BiffVersionText(excel.Version));
@@ -791,6 +813,9 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
   lblStatusTime->setText(LoadTimeText(FLoadMilliseconds));
   for (QLabel* l : {lblStatusVersion, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime})
     l->show();
+  // No BOF named a version or opened a sheet: the status claims neither.
+  lblStatusVersion->setVisible(!noBof);
+  lblStatusSheets->setVisible(!noBof);
   // An encrypted workbook: its scheme, and whether a password opened it;
   // then its bytes as stored are at hand for the dump.
   const TWorkbookEncryption& encryption = excel.Encryption();
@@ -808,6 +833,7 @@ void TfrmMain::ShowLoadStatus(const QString& fileName, const QString& message)
 void TfrmMain::LoadWorkbook()
 {
   sgXLS->Clear();
+  lblPreviewRows->hide();
   actExportCsv->setEnabled(false);
   {
     const QSignalBlocker quiet(tsSheets);
@@ -839,16 +865,16 @@ void TfrmMain::LoadWorkbook()
     const TRecordListModel::TLoadGuard reset(*FRecords);
     // What was made of the last load goes with its records.
     FWorkbook->Reset();
-    QElapsedTimer timer;
-    timer.start();
     FReading = true;
     FLoadMilliseconds = 0;
-    // Set before the load returns or throws, so a failure has it too.
+    FPromptMilliseconds = 0;
+    // Set before the load returns or throws, so a failure has it too; the
+    // password dialog's time is left out.
     struct TStopWatch {
-      QElapsedTimer& Timer;
-      qint64& Result;
-      ~TStopWatch() { Result = Timer.elapsed(); }
-    } const stopWatch{timer, FLoadMilliseconds};
+      TfrmMain& Form;
+      qint64 Start;
+      ~TStopWatch() { Form.FLoadMilliseconds = std::max<qint64>(Form.Clock() - Start - Form.FPromptMilliseconds, 0); }
+    } const stopWatch{*this, Clock()};
     FExcel->LoadFromFile(fileName);
     FReading = false;
   }
@@ -886,6 +912,17 @@ void TfrmMain::FillPreview(int index)
                      [this, index](int row, int column, TFormulaResult& result) {
                        return FWorkbook->RecordFormulas().Formula(index, row, column, result);
                      });
+  UpdatePreviewNote();
+}
+
+void TfrmMain::UpdatePreviewNote()
+{
+  const TPreviewModel& model = sgXLS->PreviewModel();
+  const int total = model.SheetRows();
+  // Shown while a sheet is; the reset grid of a failed load has none.
+  lblPreviewRows->setVisible(!sgXLS->isHidden() && tsSheets->currentIndex() >= 0);
+  lblPreviewRows->setText(PreviewRowsText(std::min(model.rowCount(), total), total));
+  lblPreviewRows->setToolTip(model.rowCount() < total ? QString::fromLatin1(kTipPreviewRowsCut) : QString());
 }
 
 void TfrmMain::tsSheetsChange(int index)

@@ -114,6 +114,8 @@ public:
   void SelectSheetTab(int index);
   /// Fills the grid from sheet `index` of the workbook.
   void FillPreview(int index);
+  /// The note above the grid, for the rows the grid shows now.
+  void UpdatePreviewNote();
 
   TMSExcel& Excel() { return *FExcel; }
   TOpenedWorkbook& Workbook() { return *FWorkbook; }
@@ -121,6 +123,9 @@ public:
 
   TErrorPresenter ErrorPresenter;
   TPasswordPrompter PasswordPrompter;
+  /// Milliseconds on a monotonic clock, for the load time in the status
+  /// bar; tests replace it.
+  std::function<qint64()> Clock;
 
   // Menus and their commands.
   QMenu* mnuFile;
@@ -142,6 +147,9 @@ public:
   QAction* actViewStoredBytes;
   /// The preview's formula cells show their formulas (checkable, Ctrl+`).
   QAction* actShowFormulas;
+  /// The preview shows every row of the sheet, not only the first 100
+  /// (checkable, kept in the settings).
+  QAction* actShowAllRows;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.
@@ -169,6 +177,8 @@ public:
   QTabWidget* pcXLS;
   QWidget* tsPreview;
   TPreviewGrid* sgXLS;
+  /// Above the grid: which of the sheet's rows it shows.
+  QLabel* lblPreviewRows;
   QTabBar* tsSheets;
   QWidget* tsRecord;
   TRecordListView* lvRecords;
@@ -250,6 +260,9 @@ private:
   /// caught then stopped the reading.
   bool FReading = false;
   qint64 FLoadMilliseconds = 0;
+  /// Time the password dialog was open during the current load: not
+  /// reading, so not counted in the load time.
+  qint64 FPromptMilliseconds = 0;
   bool FPlaced = false;
   bool FDumpSized = false;
   bool FFieldsSized = false;

@@ -6,6 +6,7 @@
 #include "platform/text/HexText.h"
 #include "ui/RecordListModel.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 #include "xls/stream/OpenPlan.h"
 
 #include <QEvent>
@@ -498,7 +499,8 @@ void TNavigatorPane::ShowProblems(const std::string& stopped)
   }
   tvProblems->addTopLevelItems(items);
   QString status = FFindings.empty() ? Text(kProblemsNone)
-                                     : Text(kProblemsCount).arg(counts[0]).arg(counts[1]).arg(counts[2]);
+                                     : ProblemsCountText(static_cast<std::uint64_t>(counts[0]), static_cast<std::uint64_t>(counts[1]),
+                                                                         static_cast<std::uint64_t>(counts[2]));
   if (!stopped.empty())
     status += QLatin1Char(' ') + Text(kProblemsStopped).arg(QString::fromStdString(stopped));
   lblProblems->setText(status);
@@ -519,11 +521,8 @@ void TNavigatorPane::ShowContainer()
     Strip->SetSectors({});
     return;
   }
-  lblContainer->setText(Text(kContainerSummary)
-                            .arg(map.MajorVersion)
-                            .arg(map.SectorSize)
-                            .arg(map.Sectors.size())
-                            .arg(map.Problems.size()));
+  lblContainer->setText(
+      ContainerSummaryText(map.MajorVersion, static_cast<int>(map.SectorSize), map.Sectors.size(), map.Problems.size()));
   Strip->SetSectors(map.Sectors);
   QList<QTreeWidgetItem*> entries;
   for (const TCompoundEntry& entry : map.Entries) {

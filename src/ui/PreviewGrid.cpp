@@ -44,6 +44,8 @@ void TPreviewModel::Reset()
   beginResetModel();
   FRows = 1;
   FCols = 1;
+  FSheetRows = 0;
+  FSheet = nullptr;
   FValueRows = 0;
   FLabelled = false;
   FValues.clear();
@@ -56,9 +58,11 @@ void TPreviewModel::Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas)
 {
   const TSpreadSheetCells& cells = sheet.Cells;
   beginResetModel();
-  FRows = std::max(cells.RowCount, 0);
+  FSheet = &sheet;
+  FSheetRows = std::max(cells.RowCount, 0);
+  FRows = ShownRows();
   FCols = std::max(cells.ColCount, 0);
-  FValueRows = std::min(FRows, kPreviewRowLimit);
+  FValueRows = std::min(FSheetRows, kPreviewRowLimit);
   FLabelled = true;
   FValues.clear();
   // Formulas are read when shown, not here: a fill costs what it did.
@@ -77,6 +81,31 @@ void TPreviewModel::Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas)
     });
   });
   endResetModel();
+}
+
+int TPreviewModel::ShownRows() const
+{
+  return FShowAllRows ? FSheetRows : std::min(FSheetRows, kPreviewRowLimit);
+}
+
+void TPreviewModel::SetShowAllRows(bool show)
+{
+  if (show == FShowAllRows)
+    return;
+  FShowAllRows = show;
+  if (FSheet == nullptr)
+    return;
+  // Rows come and go at the end; the texts of the first rows stay.
+  const int rows = ShownRows();
+  if (rows > FRows) {
+    beginInsertRows(QModelIndex(), FRows, rows - 1);
+    FRows = rows;
+    endInsertRows();
+  } else if (rows < FRows) {
+    beginRemoveRows(QModelIndex(), rows, FRows - 1);
+    FRows = rows;
+    endRemoveRows();
+  }
 }
 
 int TPreviewModel::rowCount(const QModelIndex& parent) const
@@ -117,30 +146,39 @@ QVariant TPreviewModel::data(const QModelIndex& index, int role) const
   if ((!display && role != Qt::ToolTipRole && role != Qt::ForegroundRole) || !index.isValid() ||
       index.row() >= FRows || index.column() >= FCols)
     return {};
-  if (index.row() >= FValueRows)
-    return display ? QVariant(QString()) : QVariant();
   const std::size_t key = static_cast<std::size_t>(index.row()) * static_cast<std::size_t>(FCols) +
                           static_cast<std::size_t>(index.column());
-  const auto it = FValues.find(key);
-  if (it == FValues.end())
-    return display ? QVariant(QString()) : QVariant();
+  QString value;
+  if (index.row() < FValueRows) {
+    const auto it = FValues.find(key);
+    if (it == FValues.end())
+      return display ? QVariant(QString()) : QVariant();
+    value = it->second;
+  } else {
+    // Past the first rows (every row shown): read from the sheet when the
+    // view paints the cell.
+    const TZymCell* cell = FSheet ? FSheet->Cells.FindCell(index.column(), index.row()) : nullptr;
+    if (cell == nullptr)
+      return display ? QVariant(QString()) : QVariant();
+    value = QString::fromStdString(CellText(cell->Value));
+  }
   // Only a cell the view asks for a formula's text, tooltip or colour of
   // has its formula read.
   if (display && !FShowFormulas)
-    return it->second;
+    return value;
   if (role == Qt::ForegroundRole && !FShowFormulas)
     return {};
   const TShownFormula& formula = FormulaAt(key, index.row(), index.column());
   if (!formula.Present)
-    return display ? QVariant(it->second) : QVariant();
+    return display ? QVariant(value) : QVariant();
   switch (role) {
   case Qt::DisplayRole:
-    return formula.Ok ? formula.Text : it->second;
+    return formula.Ok ? formula.Text : value;
   case Qt::ForegroundRole:
     return formula.Ok ? QVariant() : QVariant(QColor(kFormulaErrorColour));
   default:
     return (formula.Ok ? formula.Text : QString::fromLatin1(kTipFormulaError) + formula.Text) +
-           QLatin1Char('\n') + QString::fromLatin1(kTipFormulaValue) + it->second;
+           QLatin1Char('\n') + QString::fromLatin1(kTipFormulaValue) + value;
   }
 }
 
@@ -230,6 +268,12 @@ void TPreviewGrid::FitRowHeader()
 void TPreviewGrid::SetShowFormulas(bool show)
 {
   FModel->SetShowFormulas(show);
+}
+
+void TPreviewGrid::SetShowAllRows(bool show)
+{
+  FModel->SetShowAllRows(show);
+  FitRowHeader();
 }
 
 void TPreviewGrid::FillPreview(const TSpreadSheet& sheet, TPreviewFormulas formulas)

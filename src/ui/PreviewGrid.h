@@ -17,9 +17,12 @@
 /// one (as TFormulaBook::Formula).
 using TPreviewFormulas = std::function<bool(int row, int column, TFormulaResult& result)>;
 
-/// Values of one sheet for the preview: a row for every row of the sheet's
-/// extent, values for the first kPreviewRowLimit rows only. The texts are
-/// copied at Fill, so the model never refers to the workbook. A formula
+/// Values of one sheet for the preview: its first kPreviewRowLimit rows, or
+/// with ShowAllRows every row of the sheet's extent. The texts of the first
+/// rows are copied at Fill; the rows past them (shown only with
+/// ShowAllRows) are read from the sheet when a view asks for them, so that
+/// the model costs the same for a sheet of any length and only the rows
+/// painted are made into text. A formula
 /// cell's tooltip shows its formula and value; with ShowFormulas the cell
 /// shows "=" and its formula instead of the value (a formula that cannot be
 /// read: the value in kFormulaErrorColour, the message in the tooltip).
@@ -39,9 +42,16 @@ public:
   void Reset();
   /// Fills from `sheet`: its extent, the texts of its first 100 rows,
   /// labelled headers, and the formulas of its cells from `formulas` (none
-  /// when empty). Keeps no reference to the sheet; keeps `formulas` until
-  /// the next Fill or Reset.
+  /// when empty). Keeps the sheet and `formulas` until the next Fill or
+  /// Reset: the caller keeps the sheet alive and unchanged until then.
   void Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas = {});
+  /// Every row of the sheet's extent is shown, not only the first 100;
+  /// kept over Fill and Reset.
+  void SetShowAllRows(bool show);
+  bool ShowAllRows() const { return FShowAllRows; }
+  /// Rows in the sheet's extent (the rows shown, unless they are cut at
+  /// kPreviewRowLimit); 0 after Reset.
+  int SheetRows() const { return FSheet ? FSheetRows : 0; }
   /// Formula cells show their formulas instead of their values; kept over
   /// Fill and Reset.
   void SetShowFormulas(bool show);
@@ -63,8 +73,15 @@ private:
   /// The formula of the cell keyed `key`, asked for once.
   const TShownFormula& FormulaAt(std::size_t key, int row, int column) const;
 
+  /// The rows shown: the sheet's, cut at kPreviewRowLimit unless all are
+  /// shown.
+  int ShownRows() const;
+
   int FRows = 1;
   int FCols = 1;
+  int FSheetRows = 0;
+  bool FShowAllRows = false;
+  const TSpreadSheet* FSheet = nullptr;
   int FValueRows = 0;
   bool FLabelled = false;
   bool FShowFormulas = false;
@@ -107,6 +124,8 @@ public:
   void FillPreview(const TSpreadSheet& sheet, TPreviewFormulas formulas = {});
   /// Formula cells show their formulas (TPreviewModel::SetShowFormulas).
   void SetShowFormulas(bool show);
+  /// Every row of the sheet is shown (TPreviewModel::SetShowAllRows).
+  void SetShowAllRows(bool show);
 
   const TPreviewModel& PreviewModel() const { return *FModel; }
 

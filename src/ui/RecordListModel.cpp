@@ -12,7 +12,7 @@
 namespace {
 
 constexpr const char* kColumnTitles[TRecordListModel::rcColumnCount] = {"#", "Code", "Length",
-                                                                         "Name", "Offset"};
+                                                                         "Name", "Type", "Offset"};
 
 }  // namespace
 
@@ -113,6 +113,8 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
     return QString::number(r.Length);
   case rcName:
     return QString::fromLatin1(RecordTypeName(r.Code));
+  case rcType:
+    return QString::fromLatin1(RecordCatalogueName(r.Code));
   case rcOffset:
     return QString::fromStdString(RecordOffsetText(r.Offset));
   default:

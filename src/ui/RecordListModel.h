@@ -19,8 +19,9 @@ std::string RecordCodeText(std::uint16_t code);
 std::string RecordOffsetText(std::uint64_t offset);
 
 /// The record list: one row per record the reader reports, numbered from 1,
-/// with columns "#", "Code", "Length", "Name" and "Offset". Texts are made on
-/// demand for the rows a view asks for.
+/// with columns "#", "Code", "Length", "Name", "Type" (the record's type in
+/// the catalogue, RecordCatalogueName; empty where none describes it) and
+/// "Offset". Texts are made on demand for the rows a view asks for.
 ///
 /// The rows are a list of listed records (TListedRecords: the workbook
 /// stream by shared ownership, and each record's offset), the model's own
@@ -30,7 +31,7 @@ class TRecordListModel : public QAbstractTableModel {
   Q_OBJECT
 
 public:
-  enum TColumn { rcNumber, rcCode, rcLength, rcName, rcOffset, rcColumnCount };
+  enum TColumn { rcNumber, rcCode, rcLength, rcName, rcType, rcOffset, rcColumnCount };
 
   /// A list of its own.
   explicit TRecordListModel(QObject* parent = nullptr);

@@ -5,6 +5,7 @@
 #include "ui/RecordListModel.h"
 #include "ui/RecordListView.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -117,7 +118,7 @@ bool TRecordNavigator::ApplyFilter(const QString& text)
     Say(QString());
   } else {
     FShown.SetFilter(FilterRecords(FRecords.Stream().Span(), FRecords.Offsets(), filter.Codes));
-    Say(Text(kStatusFiltered).arg(FShown.rowCount()).arg(FRecords.Count()));
+    Say(FilteredText(FShown.rowCount(), FRecords.Count()));
   }
   // The record shown before stays current where the filter keeps it.
   if (const int row = FShown.RowOfRecord(current); row >= 0)

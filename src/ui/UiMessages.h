@@ -95,7 +95,6 @@ inline constexpr char kMenuGoTo[] = "&Go To...";
 inline constexpr char kMenuFilter[] = "Fi&lter Records...";
 /// Status texts of filter, find and go to; those with arguments are made
 /// by the functions of UiTexts.h.
-inline constexpr char kStatusFiltered[] = "%1 of %2 records shown";
 inline constexpr char kStatusNoSuchType[] = "No record type is named %1";
 inline constexpr char kStatusBadHex[] = "Not hexadecimal bytes: %1";
 inline constexpr char kStatusNotFound[] = "Not found: %1";
@@ -123,11 +122,9 @@ inline constexpr char kOutlineNamed[] = "%1 \"%2\"";
 inline constexpr char kOutlineWorking[] = "Reading the stream's parts...";
 inline constexpr char kProblemsWorking[] = "Checking the workbook's structure...";
 inline constexpr char kProblemsNone[] = "No problems found.";
-inline constexpr char kProblemsCount[] = "%1 errors, %2 warnings, %3 notes";
 inline constexpr char kProblemsStopped[] = "The check stopped: %1";
 inline constexpr char kContainerNone[] = "Not a compound file: the workbook stream is the file itself.";
 inline constexpr char kContainerInvalid[] = "The compound file's header cannot be read.";
-inline constexpr char kContainerSummary[] = "Version %1, %2-byte sectors, %3 sectors, %4 problems";
 /// The selected record's place in the file: its bytes' runs.
 inline constexpr char kContainerRecordPlace[] = "Record %1 lies at file bytes %2";
 inline constexpr char kContainerRecordNoPlace[] = "Record %1: its bytes are not in the workbook stream's chain";
@@ -153,6 +150,10 @@ inline constexpr char kSectorUnreachable[] = "unreachable";
 inline constexpr char kSectorClaimedTwice[] = "claimed twice";
 /// View menu: formula cells of the preview show their formulas.
 inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
+/// View menu: the preview shows every row of the sheet, not only the first.
+inline constexpr char kMenuShowAllRows[] = "Show &All Rows";
+/// The tooltip of the note above the preview while rows are left out.
+inline constexpr char kTipPreviewRowsCut[] = "View > Show All Rows shows every row of the sheet";
 /// A formula cell's tooltip in the preview: the formula, then this and the value.
 inline constexpr char kTipFormulaValue[] = "value: ";
 /// Before the message in the tooltip of a cell whose formula cannot be read.
@@ -163,8 +164,6 @@ inline constexpr char kTabMacros[] = "Macros";
 inline constexpr char kMenuViewMacros[] = "&Macros";
 inline constexpr char kMacrosWorking[] = "Reading the VBA project, the macro sheets and the links...";
 inline constexpr char kMacrosNone[] = "Nothing in this workbook runs, hides or reaches out.";
-inline constexpr char kMacrosSummary[] =
-    "%1 VBA modules, %2 macro sheets (%3 formulas), %4 triggers, %5 hidden parts, %6 links, %7 objects";
 inline constexpr char kModulesColumns[] = "Module;Type;Lines";
 inline constexpr char kFindingsColumns[] = "Kind;Name;Detail;From";
 inline constexpr char kMacrosGroupSheets[] = "Macro sheets";

@@ -17,6 +17,66 @@ QString Counted(std::uint64_t count, const char* one, const char* many)
 
 }  // namespace
 
+QString CountText(std::uint64_t count, const char* one, const char* many)
+{
+  return Counted(count, one, many);
+}
+
+QString GroupedNumberText(std::uint64_t n)
+{
+  // Fixed commas, whatever the locale: the note's form is the same for all.
+  const QString digits = QString::number(n);
+  QString text;
+  for (qsizetype i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0)
+      text += QLatin1Char(',');
+    text += digits[i];
+  }
+  return text;
+}
+
+QString PreviewRowsText(int shown, int total)
+{
+  if (shown <= 0 || total <= 0)
+    return QStringLiteral("No rows");
+  const QString of = QStringLiteral(" of ") + GroupedNumberText(static_cast<std::uint64_t>(total)) +
+                     QStringLiteral(" shown");
+  if (shown == 1)
+    return QStringLiteral("Row 1") + of;
+  return QStringLiteral("Rows 1\u2013") + GroupedNumberText(static_cast<std::uint64_t>(shown)) + of;
+}
+
+QString FilteredText(int shown, int total)
+{
+  return QString::number(shown) + QStringLiteral(" of ") +
+         Counted(static_cast<std::uint64_t>(std::max(total, 0)), "record", "records") + QStringLiteral(" shown");
+}
+
+QString ProblemsCountText(std::uint64_t errors, std::uint64_t warnings, std::uint64_t notes)
+{
+  return Counted(errors, "error", "errors") + QStringLiteral(", ") + Counted(warnings, "warning", "warnings") +
+         QStringLiteral(", ") + Counted(notes, "note", "notes");
+}
+
+QString MacrosSummaryText(std::uint64_t modules, std::uint64_t sheets, std::uint64_t formulas,
+                          std::uint64_t triggers, std::uint64_t hidden, std::uint64_t links,
+                          std::uint64_t objects)
+{
+  return Counted(modules, "VBA module", "VBA modules") + QStringLiteral(", ") +
+         Counted(sheets, "macro sheet", "macro sheets") + QStringLiteral(" (") +
+         Counted(formulas, "formula", "formulas") + QStringLiteral("), ") +
+         Counted(triggers, "trigger", "triggers") + QStringLiteral(", ") +
+         Counted(hidden, "hidden part", "hidden parts") + QStringLiteral(", ") + Counted(links, "link", "links") +
+         QStringLiteral(", ") + Counted(objects, "object", "objects");
+}
+
+QString ContainerSummaryText(int version, int sectorSize, std::uint64_t sectors, std::uint64_t problems)
+{
+  return QStringLiteral("Version ") + QString::number(version) + QStringLiteral(", ") +
+         QString::number(sectorSize) + QStringLiteral("-byte sectors, ") + Counted(sectors, "sector", "sectors") +
+         QStringLiteral(", ") + Counted(problems, "problem", "problems");
+}
+
 QString LiteralCaption(const QString& text)
 {
   QString literal = text;
@@ -51,17 +111,8 @@ QString StoppedAtText(std::uint64_t records, std::uint64_t lastOffset)
 
 QString BiffVersionText(TExcelVersion version)
 {
-  switch (version) {
-  case TExcelVersion::evExcel2: return QStringLiteral("BIFF2");
-  case TExcelVersion::evExcel3: return QStringLiteral("BIFF3");
-  case TExcelVersion::evExcel4: return QStringLiteral("BIFF4");
-  case TExcelVersion::evExcel5:
-  case TExcelVersion::evExcel7: return QStringLiteral("BIFF5/7");
-  case TExcelVersion::evExcel8:
-  case TExcelVersion::evExcel9: return QStringLiteral("BIFF8");
-  case TExcelVersion::evUnknown: break;
-  }
-  return QString::fromLatin1(kStatusVersionUnknown);
+  const char* label = BiffVersionLabel(version);
+  return QString::fromLatin1(label ? label : kStatusVersionUnknown);
 }
 
 QString RecordCountText(std::uint64_t records)

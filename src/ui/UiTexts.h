@@ -27,6 +27,24 @@ QString StoppedAtText(std::uint64_t records, std::uint64_t lastOffset);
 /// "BIFF2", "BIFF3", "BIFF4", "BIFF5/7" (Excel 5 and 95 share one layout),
 /// "BIFF8"; "BIFF version unknown".
 QString BiffVersionText(TExcelVersion version);
+/// "1 error", "0 errors": the count and the word it takes.
+QString CountText(std::uint64_t count, const char* one, const char* many);
+/// "1,234,567": digits in groups of three, commas between.
+QString GroupedNumberText(std::uint64_t n);
+/// The note above the preview: "Rows 1–99 of 65,536 shown" (an en dash;
+/// thousands grouped), "Row 1 of 1 shown", or "No rows" for an empty sheet.
+QString PreviewRowsText(int shown, int total);
+/// "3 of 147 records shown", "1 of 1 record shown": the filter's rows.
+QString FilteredText(int shown, int total);
+/// The Problems pane's tally: "1 error, 2 warnings, 0 notes".
+QString ProblemsCountText(std::uint64_t errors, std::uint64_t warnings, std::uint64_t notes);
+/// The Macros tab's summary: "1 VBA module, 2 macro sheets (1 formula), 0
+/// triggers, 0 hidden parts, 1 link, 0 objects".
+QString MacrosSummaryText(std::uint64_t modules, std::uint64_t sheets, std::uint64_t formulas,
+                          std::uint64_t triggers, std::uint64_t hidden, std::uint64_t links,
+                          std::uint64_t objects);
+/// The Container tab's summary: "Version 3, 512-byte sectors, 9 sectors, 1 problem".
+QString ContainerSummaryText(int version, int sectorSize, std::uint64_t sectors, std::uint64_t problems);
 /// "1 record", "147 records".
 QString RecordCountText(std::uint64_t records);
 /// "1 sheet", "3 sheets".

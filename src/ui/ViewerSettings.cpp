@@ -11,6 +11,7 @@ constexpr char kKeyRecordColumns[] = "records/columnWidths";
 constexpr char kKeyPaneSplitter[] = "records/paneSplitter";
 constexpr char kKeyRecentFiles[] = "recentFiles";
 constexpr char kKeyExportFolder[] = "export/folder";
+constexpr char kKeyShowAllRows[] = "view/showAllRows";
 
 QString Key(const char* key)
 {
@@ -117,4 +118,14 @@ QString TViewerSettings::ExportFolder() const
 void TViewerSettings::SetExportFolder(const QString& folder)
 {
   FSettings.setValue(Key(kKeyExportFolder), folder);
+}
+
+bool TViewerSettings::ShowAllRows() const
+{
+  return FSettings.value(Key(kKeyShowAllRows), false).toBool();
+}
+
+void TViewerSettings::SetShowAllRows(bool show)
+{
+  FSettings.setValue(Key(kKeyShowAllRows), show);
 }

@@ -37,6 +37,10 @@ public:
   QString ExportFolder() const;
   void SetExportFolder(const QString& folder);
 
+  /// View > Show All Rows: the preview shows every row; off by default.
+  bool ShowAllRows() const;
+  void SetShowAllRows(bool show);
+
   /// Most recent first, at most kMaxRecentFiles.
   QStringList RecentFiles() const;
   void SetRecentFiles(const QStringList& files);

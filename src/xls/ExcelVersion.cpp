@@ -14,3 +14,18 @@ const char* ExcelVersionName(TExcelVersion version)
   }
   return "evUnknown";
 }
+
+const char* BiffVersionLabel(TExcelVersion version)
+{
+  switch (version) {
+  case TExcelVersion::evExcel2: return "BIFF2";
+  case TExcelVersion::evExcel3: return "BIFF3";
+  case TExcelVersion::evExcel4: return "BIFF4";
+  case TExcelVersion::evExcel5:
+  case TExcelVersion::evExcel7: return "BIFF5/7";
+  case TExcelVersion::evExcel8:
+  case TExcelVersion::evExcel9: return "BIFF8";
+  case TExcelVersion::evUnknown: break;
+  }
+  return nullptr;
+}

@@ -17,6 +17,11 @@ enum class TExcelVersion : std::uint8_t {
 
 /// Name of a version as the tools print it ("evExcel8").
 const char* ExcelVersionName(TExcelVersion version);
+/// The record layout a version writes, as the viewer's status bar and the
+/// tool's `stats` label it: "BIFF2", "BIFF3", "BIFF4", "BIFF5/7" (Excel 5
+/// and 95 share one layout), "BIFF8" (also for evExcel9); nullptr for
+/// evUnknown.
+const char* BiffVersionLabel(TExcelVersion version);
 
 inline bool IsBiff8(TExcelVersion version)
 {

@@ -188,6 +188,12 @@ void TMSExcel::Load(TWorkbookStream&& stream)
   (FDecrypting ? *FDecrypting : *FSource).Finish();
   if (!FEncryption.Opened)
     FStoredStream = {};
+  // Records of which none is a BOF are no workbook: nothing read from them
+  // makes a sheet, and the load fails as for any file that is not one.
+  if (FRecordCount > 0 && FWalk->Substreams().empty()) {
+    Sheets().Clear();
+    throw EBiffLensError(kMsgNoBof);
+  }
   // A FILEPASS the end of the stream cut short ends the load as it stands:
   // nothing after it could be read, encrypted or not.
   if (RecordHeader.Code == kRecFilePass && !FEncryption.Present && FRecordCount > 0)

@@ -6,6 +6,8 @@
 
 // Fixed texts of the workbook reader; "a Excel" is the product's wording.
 inline constexpr char kMsgNotExcelFile[] = "File is not a Excel file";
+/// A stream read to its end in which no record is a BOF.
+inline constexpr char kMsgNoBof[] = "Not a BIFF stream: no BOF record opens a substream";
 inline constexpr char kMsgNotValidWorkbook[] = "File is not valid Excel Workbook";
 inline constexpr char kMsgPasswordProtected[] = "Could not read the password protected file";
 inline constexpr char kMsgNoContinue[] = "CONTINUE record is not found in the stream";

@@ -208,7 +208,7 @@ TEST_F(CorpusTest, KnownFailuresGiveTheirOwnMessages)
     SCOPED_TRACE(c.File);
     const TRun run = RunTool("cells", CorpusDir() / c.File);
     EXPECT_EQ(run.Status, kExitFailure);
-    EXPECT_EQ(run.Err, c.Message);
+    EXPECT_EQ(run.Err, "bifflens-cli: " + (CorpusDir() / c.File).string() + ": " + c.Message);
   }
 }
 

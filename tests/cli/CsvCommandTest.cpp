@@ -205,7 +205,7 @@ TEST_F(CsvCommand, SaysWhenAFileOrStandardOutputCannotBeWritten)
   const std::string path = (FDir / "missing" / "x.csv").string();
   const TResult r = Cli({"csv", Book(), "-o", path});
   EXPECT_EQ(r.Status, kExitFailure);
-  EXPECT_EQ(r.Err, "Cannot write " + path + ": No such file or directory.\n");
+  EXPECT_EQ(r.Err, "bifflens-cli: Cannot write " + path + ": No such file or directory.\n");
   // Standard output on a full disk: every write fails.
   struct TFullBuffer : std::streambuf {
     std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
@@ -214,7 +214,7 @@ TEST_F(CsvCommand, SaysWhenAFileOrStandardOutputCannotBeWritten)
   std::ostream out(&full);
   const TResult failed = Cli({"csv", Book(), "--sheet", "First"}, &out);
   EXPECT_EQ(failed.Status, kExitFailure);
-  EXPECT_EQ(failed.Err, "Cannot write standard output.\n");
+  EXPECT_EQ(failed.Err, "bifflens-cli: Cannot write standard output.\n");
 }
 
 TEST_F(CsvCommand, FormatOptionsReachTheOutput)
@@ -250,15 +250,16 @@ TEST_F(CsvCommand, DamagedMissingAndSheetlessWorkbooksExitWithOne)
   const TResult damaged = Cli({"csv", Write("cut.xls", cut.Build())});
   EXPECT_EQ(damaged.Status, kExitFailure);
   EXPECT_EQ(damaged.Out, "7,\n,8\n");
-  EXPECT_EQ(damaged.Err, "File is not a Excel file.\n");
+  EXPECT_EQ(damaged.Err, "bifflens-cli: " + (FDir / "cut.xls").string() + ": File is not a Excel file.\n");
   const TResult missing = Cli({"csv", (FDir / "none.xls").string()});
   EXPECT_EQ(missing.Status, kExitFailure);
-  EXPECT_EQ(missing.Out + missing.Err, "File is not exists.\n");
+  EXPECT_EQ(missing.Out + missing.Err, "bifflens-cli: " + (FDir / "none.xls").string() + ": File is not exists.\n");
   TBiffBuilder chart;
   chart.Bof(evExcel8, TBofType::btGlobals).BoundSheet("Chart", 1).Eof().Bof(evExcel8, TBofType::btChart).Eof();
   const TResult sheetless = Cli({"csv", Write("chart.xls", InCompoundFile(chart.Build()))});
   EXPECT_EQ(sheetless.Status, kExitFailure);
-  EXPECT_EQ(sheetless.Out + sheetless.Err, "The workbook has no worksheet.\n");
+  EXPECT_EQ(sheetless.Out + sheetless.Err,
+            "bifflens-cli: " + (FDir / "chart.xls").string() + ": The workbook has no worksheet.\n");
 }
 
 TEST_F(CsvCommand, FormulasReplaceTheirValuesAndAnUnreadableOneKeepsItsValue)

@@ -128,7 +128,7 @@ TEST_F(EncryptedCorpusTest, WithoutTheRightPasswordTheWholeWalkIsListedThenTheMe
       args.insert(args.end(), password.begin(), password.end());
       const TRun run = RunTool(args);
       EXPECT_EQ(run.Status, kExitFailure);
-      EXPECT_EQ(run.Err, kLockedMessage);
+      EXPECT_EQ(run.Err, "bifflens-cli: " + (Dir() / f.File).string() + ": " + kLockedMessage);
       const auto walk = JsonFile(Dir() / "records" / (std::string(f.File) + ".jsonl"));
       ASSERT_EQ(run.Lines.size() + 1, walk.size());
       for (std::size_t i = 0; i < run.Lines.size(); ++i)

@@ -87,7 +87,7 @@ TEST_F(EvalCommand, DefinedFunctionsJoinTheStartUpOnes)
   // A body knows only built-ins and its own arguments.
   run = Run({"AREA(2)", "--define", "AREA(r)=PI*r^2"});
   EXPECT_EQ(run.Status, kExitFailure);
-  EXPECT_EQ(run.Err, "Invalid variant type conversion.\n");
+  EXPECT_EQ(run.Err, "bifflens-cli: eval: Invalid variant type conversion.\n");
 }
 
 TEST_F(EvalCommand, DefinitionsLastOnlyForTheirRun)
@@ -114,11 +114,11 @@ TEST_F(EvalCommand, FailuresGoToStandardErrorWithTheDotRule)
     const TRun run = Run({expression});
     EXPECT_EQ(run.Status, kExitFailure);
     EXPECT_EQ(run.Out, "");
-    EXPECT_EQ(run.Err, message);
+    EXPECT_EQ(run.Err, "bifflens-cli: eval: " + message);
   }
   const TRun bad = Run({"1", "--define", "F(a b)=a"});
   EXPECT_EQ(bad.Status, kExitFailure);
-  EXPECT_EQ(bad.Err, "Function parse error: delimitor \",\" expected between arguments.\n");
+  EXPECT_EQ(bad.Err, "bifflens-cli: eval: Function parse error: delimitor \",\" expected between arguments.\n");
 }
 
 TEST_F(EvalCommand, BadCommandLinesPrintUsage)
@@ -135,6 +135,7 @@ TEST_F(EvalCommand, BadCommandLinesPrintUsage)
     EXPECT_EQ(run.Status, kExitUsage);
     EXPECT_EQ(run.Out, "");
     EXPECT_NE(run.Err.find("Usage: bifflens-cli eval EXPR"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Err.rfind("bifflens-cli: ", 0), 0u) << run.Err;
   }
 }
 

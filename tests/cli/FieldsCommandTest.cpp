@@ -194,7 +194,7 @@ TEST(CliFields, RecordNAloneAndNumbersPastTheEnd)
   EXPECT_EQ(one.Lines[0], all.Lines[2]);
   const TRun past = RunTool({"fields", file, std::to_string(all.Lines.size() + 1)});
   EXPECT_EQ(past.Status, kExitFailure);
-  EXPECT_EQ(past.Err, "Record " + std::to_string(all.Lines.size() + 1) + " does not exist: the workbook has " +
+  EXPECT_EQ(past.Err, "bifflens-cli: " + file + ": Record " + std::to_string(all.Lines.size() + 1) + " does not exist: the workbook has " +
                           std::to_string(all.Lines.size()) + " records.\n");
   EXPECT_EQ(RunTool({"fields", file, "0"}).Status, kExitUsage);
   EXPECT_EQ(RunTool({"fields"}).Status, kExitUsage);

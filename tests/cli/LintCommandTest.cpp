@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -389,8 +390,39 @@ TEST(ContainerCommand, ListsEntriesSectorRunsAndProblemsAsJsonLines)
                           "stream \"Workbook\" (entry 1) ends after 9 of its 10 sectors, at sector " +
                               std::to_string(sectors[8]),
                           "1 sector in use by the FAT belongs to no chain, the first sector " + std::to_string(sectors[9])}));
-  // A bare BIFF stream has no container.
+  // A bare BIFF stream has no container: said on one line, no failure. A
+  // file with the signature that is cut short is a damaged one.
   std::ofstream(path, std::ios::binary) << std::string(600, 'x');
-  EXPECT_EQ(RunCli(std::vector<std::string>{"container", path.string()}, out, err), kExitFailure);
+  std::ostringstream bare;
+  EXPECT_EQ(RunCli(std::vector<std::string>{"container", path.string()}, bare, err), kExitOk);
+  const std::string bareLines = bare.str();
+  EXPECT_EQ(std::count(bareLines.begin(), bareLines.end(), '\n'), 1) << bareLines;
+  std::ofstream(path, std::ios::binary) << std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) << std::string(100, '\0');
+  std::ostringstream cut;
+  std::ostringstream cutErr;
+  EXPECT_EQ(RunCli(std::vector<std::string>{"container", path.string()}, cut, cutErr), kExitFailure);
+  EXPECT_EQ(cutErr.str().rfind("bifflens-cli: " + path.string() + ": ", 0), 0u) << cutErr.str();
   std::filesystem::remove(path);
+}
+
+TEST(LintCommand, CountsInMessagesTakeTheSingularForOne)
+{
+  const auto message = [](const TLintRun& run, const char* check) {
+    for (const json& finding : run.Findings)
+      if (finding["check"] == check)
+        return finding["message"].get<std::string>();
+    return std::string("(no ") + check + ")";
+  };
+  TBook one;
+  one.Cells = [](TBiffBuilder& s) { s.Record(0x0777, {1, 2}); };
+  one.After = Bytes({7});
+  const TLintRun single = Lint(one);
+  EXPECT_EQ(message(single, "unknown-record"), "1 record of code 0x0777, which no layout knows");
+  EXPECT_EQ(message(single, "trailing-bytes"), "1 byte after the last EOF, not zero padding");
+  TBook two;
+  two.Cells = [](TBiffBuilder& s) { s.Record(0x0777, {1, 2}).Record(0x0777, {3}); };
+  two.After = Bytes({7, 8});
+  const TLintRun several = Lint(two);
+  EXPECT_EQ(message(several, "unknown-record"), "2 records of code 0x0777, which no layout knows");
+  EXPECT_EQ(message(several, "trailing-bytes"), "2 bytes after the last EOF, not zero padding");
 }

@@ -56,7 +56,7 @@ TEST(CliLoadFailure, MissingFileGivesTheMessageWithItsDotAndExitOne)
 {
   const TResult r = Cli({"cells", "/nonexistent/book.xls"});
   EXPECT_EQ(r.Status, kExitFailure);
-  EXPECT_EQ(r.Err, "File is not exists.\n");
+  EXPECT_EQ(r.Err, "bifflens-cli: /nonexistent/book.xls: File is not exists.\n");
   EXPECT_EQ(r.Out, "");
 }
 
@@ -70,27 +70,29 @@ TEST(CliLoadFailure, RecordsReadBeforeTheFailureArePrinted)
   const std::string file = TempFile("bifflens-cli-bad-bof.xls", bytes);
   const TResult r = Cli({"records", file});
   EXPECT_EQ(r.Status, kExitFailure);
-  EXPECT_EQ(r.Err, "File is not a Excel file.\n");
+  EXPECT_EQ(r.Err, "bifflens-cli: " + file + ": File is not a Excel file.\n");
   EXPECT_EQ(r.Out,
-            "{\"n\":1,\"offset\":0,\"code\":66,\"length\":2,\"name\":\"CODEPAGE\"}\n"
-            "{\"n\":2,\"offset\":6,\"code\":13065,\"length\":2,\"name\":\"Unknown\"}\n");
+            "{\"n\":1,\"offset\":0,\"code\":66,\"length\":2,\"name\":\"CODEPAGE\",\"type\":\"CODEPAGE\"}\n"
+            "{\"n\":2,\"offset\":6,\"code\":13065,\"length\":2,\"name\":\"Unknown\",\"type\":null}\n");
 }
 
 TEST(CliHex, PrintsTheNumberedRecordsBytesSixteenALine)
 {
-  std::string bytes{"\x42\x00\x02\x00\xE4\x04", 6};
+  // BOF (BIFF2), CODEPAGE, then a record of 18 bytes.
+  std::string bytes{"\x09\x00\x04\x00\x02\x00\x10\x00", 8};
+  bytes += std::string{"\x42\x00\x02\x00\xE4\x04", 6};
   bytes += std::string{"\x99\x00\x12\x00", 4};
   for (int i = 0; i < 18; ++i)
     bytes += static_cast<char>('A' + i);
   const std::string file = TempFile("bifflens-cli-hex.xls", bytes);
-  const TResult r = Cli({"hex", file, "2"});
+  const TResult r = Cli({"hex", file, "3"});
   EXPECT_EQ(r.Status, kExitOk) << r.Err;
   EXPECT_EQ(r.Out,
             "00000000: 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP\n"
             "00000010: 51 52                                            QR\n");
-  const TResult missing = Cli({"hex", file, "3"});
+  const TResult missing = Cli({"hex", file, "4"});
   EXPECT_EQ(missing.Status, kExitFailure);
-  EXPECT_EQ(missing.Err, "Record 3 does not exist: the workbook has 2 records.\n");
+  EXPECT_EQ(missing.Err, "bifflens-cli: " + file + ": Record 4 does not exist: the workbook has 3 records.\n");
 }
 
 TEST(CliHex, ShowsCharactersAsTheDumpDoes)

@@ -1,6 +1,8 @@
 // The text of each kind of value in a CSV field: numbers, and dates by the
 // parts of their number format, in either date system.
 #include "export/CsvValue.h"
+#include "platform/DateTime.h"
+#include "platform/Locale.h"
 
 #include <gtest/gtest.h>
 
@@ -181,5 +183,20 @@ TEST(ValueText, WritesEachKindOfValue)
     SCOPED_TRACE(c.Text);
     TCsvValueText values(formats, c.Date1904, c.Dates);
     EXPECT_EQ(values.ValueText(c.Value, c.Format), c.Text);
+  }
+}
+
+TEST(CsvValue, DatesBeforeMarch1900AreTheDaysThePreviewShows)
+{
+  // One rule for both: the export's ISO date and the viewer's text of the
+  // same serial name the same day.
+  TLocaleSettings iso = UsEnglishLocale();
+  iso.ShortDateFormat = "yyyy-mm-dd";
+  iso.DateSeparator = '-';
+  for (int serial = 0; serial <= 61; ++serial) {
+    SCOPED_TRACE(serial);
+    const std::string csv =
+        Written([&](char* out) { return WriteDateText(out, serial, kDate, false); });
+    EXPECT_EQ(csv, ExcelDateTimeToStr(serial, iso));
   }
 }

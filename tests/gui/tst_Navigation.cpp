@@ -13,6 +13,7 @@
 #include "ui/RecordListView.h"
 #include "ui/RecordNavigator.h"
 #include "ui/UiMessages.h"
+#include "ui/UiTexts.h"
 #include "support/BiffBuilder.h"
 #include "support/CompoundFileBuilder.h"
 
@@ -197,7 +198,7 @@ private slots:
     QTest::keyClick(Nav().edFilter, Qt::Key_Return);
     QCOMPARE(ShownNumbers(), numbers);
     QCOMPARE(Form().lblStatusMessage->text(),
-             Text(kStatusFiltered).arg(numbers.size()).arg(FBook.Count));
+             FilteredText(static_cast<int>(numbers.size()), FBook.Count));
     // Cleared, every record is back, numbered from 1.
     Nav().edFilter->clear();
     QCOMPARE(Form().lvRecords->model()->rowCount(), FBook.Count);

@@ -3,6 +3,9 @@
 
 #include "ui/PreviewGrid.h"
 
+#include "platform/DateTime.h"
+#include "platform/Environment.h"
+
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
@@ -61,32 +64,102 @@ private slots:
     QCOMPARE(CellText(TVariant(0.1 + 0.2)), std::string("0.3"));
   }
 
-  void fillWritesValuesForTheFirstHundredRowsAndNumbersEveryRow()
+  void datesBeforeMarch1900ShowTheDayExcelShows()
+  {
+    // Serial s of the 1900 system, before its made-up leap day, is calendar
+    // day s + 1 counted from 1899-12-30; serial 61 and on agree.
+    TSpreadSheet sheet;
+    for (int serial = 1; serial <= 61; ++serial)
+      Put(sheet, 0, serial - 1, TVariant::Date(serial));
+    TPreviewGrid grid;
+    grid.FillPreview(sheet);
+    const TLocaleSettings& locale = CurrentLocale();
+    for (int serial = 1; serial <= 61; ++serial) {
+      if (serial == 60)
+        continue;
+      const double day = serial < 60 ? serial + 1 : serial;
+      QCOMPARE(GridText(grid, serial - 1, 0), QString::fromStdString(DateTimeToStr(day, locale)));
+    }
+    // 29 February 1900, which the calendar has not: between its neighbours.
+    const QString leap = GridText(grid, 59, 0);
+    QVERIFY(leap.contains(QStringLiteral("29")));
+    QVERIFY(leap != GridText(grid, 58, 0) && leap != GridText(grid, 60, 0));
+  }
+
+  void theGridHasTheFirstHundredRowsOrWithShowAllRowsEvery()
   {
     TSpreadSheet sheet;
     for (int r = 0; r < 250; ++r)
       Put(sheet, 1, r, TVariant(std::int32_t{r}));
     Put(sheet, 0, 0, TVariant("top"));
     Put(sheet, 0, 3, TVariant(true));
+    Put(sheet, 0, 180, TVariant("far"));
     TPreviewGrid grid;
     QAbstractItemModelTester tester(grid.model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     grid.FillPreview(sheet);
     const TPreviewModel& model = grid.PreviewModel();
-    QCOMPARE(model.rowCount(), 250);
+    // As many rows as there are values to show: no blank rows that look lost.
+    QCOMPARE(model.rowCount(), 100);
+    QCOMPARE(model.SheetRows(), 250);
     QCOMPARE(model.columnCount(), 2);
     QCOMPARE(GridText(grid, 0, 0), QStringLiteral("top"));
     QCOMPARE(GridText(grid, 3, 0), QStringLiteral("True"));
     QCOMPARE(GridText(grid, 1, 0), QString());  // a gap
     QCOMPARE(GridText(grid, 99, 1), QStringLiteral("99"));
-    QCOMPARE(GridText(grid, 100, 1), QString());
-    QCOMPARE(GridText(grid, 249, 1), QString());
+    QCOMPARE(GridText(grid, 100, 1), QString());  // no such row
     QCOMPARE(Header(grid, 0, Qt::Vertical), QStringLiteral("1 "));
-    QCOMPARE(Header(grid, 249, Qt::Vertical), QStringLiteral("250 "));
+    QCOMPARE(Header(grid, 99, Qt::Vertical), QStringLiteral("100 "));
     QCOMPARE(Header(grid, 1, Qt::Horizontal), QStringLiteral("B"));
     QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
              int(Qt::AlignCenter));
     QVERIFY(model.headerData(0, Qt::Vertical, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+
+    // Every row, the ones past the hundredth read from the sheet; and back.
+    grid.SetShowAllRows(true);
+    QCOMPARE(model.rowCount(), 250);
+    QCOMPARE(GridText(grid, 99, 1), QStringLiteral("99"));
+    QCOMPARE(GridText(grid, 100, 1), QStringLiteral("100"));
+    QCOMPARE(GridText(grid, 180, 0), QStringLiteral("far"));
+    QCOMPARE(GridText(grid, 181, 0), QString());
+    QCOMPARE(GridText(grid, 249, 1), QStringLiteral("249"));
+    QCOMPARE(Header(grid, 249, Qt::Vertical), QStringLiteral("250 "));
+    grid.SetShowAllRows(false);
+    QCOMPARE(model.rowCount(), 100);
+    // The choice outlives fills and resets.
+    grid.SetShowAllRows(true);
+    grid.Reset();
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.SheetRows(), 0);
+    grid.FillPreview(sheet);
+    QCOMPARE(model.rowCount(), 250);
+    // A short sheet is shown whole either way.
+    TSpreadSheet shortSheet;
+    Put(shortSheet, 0, 36, TVariant(1.0));
+    grid.FillPreview(shortSheet);
+    QCOMPARE(model.rowCount(), 37);
+    grid.SetShowAllRows(false);
+    QCOMPARE(model.rowCount(), 37);
+  }
+
+  void formulasShowPastTheHundredthRowToo()
+  {
+    TSpreadSheet sheet;
+    Put(sheet, 0, 150, TVariant(3.0));
+    TPreviewGrid grid;
+    grid.SetShowAllRows(true);
+    int asked = 0;
+    grid.FillPreview(sheet, [&](int row, int column, TFormulaResult& result) {
+      ++asked;
+      if (row != 150 || column != 0)
+        return false;
+      result.Text = "1+2";
+      return true;
+    });
+    QCOMPARE(GridText(grid, 150, 0), QStringLiteral("3"));
+    grid.SetShowFormulas(true);
+    QCOMPARE(GridText(grid, 150, 0), QStringLiteral("=1+2"));
+    QCOMPARE(asked, 1);
   }
 
   void twentyEightColumnsEndWithAaAndAb()
@@ -174,6 +247,7 @@ private slots:
       TSpreadSheet sheet;
       Put(sheet, 0, c.LastRow, TVariant(1.0));
       TPreviewGrid grid;
+      grid.SetShowAllRows(true);
       grid.FillPreview(sheet);
       const QHeaderView* rows = grid.verticalHeader();
       QCOMPARE(Header(grid, c.LastRow, Qt::Vertical), QString::fromLatin1(c.Shown));

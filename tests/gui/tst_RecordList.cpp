@@ -106,9 +106,9 @@ private slots:
     TRecordListModel model;
     Load(model, stream, records);
     QCOMPARE(model.rowCount(), 5);
-    QCOMPARE(model.columnCount(), 5);
-    const QStringList headers = {"#", "Code", "Length", "Name", "Offset"};
-    for (int c = 0; c < 5; ++c)
+    QCOMPARE(model.columnCount(), 6);
+    const QStringList headers = {"#", "Code", "Length", "Name", "Type", "Offset"};
+    for (int c = 0; c < 6; ++c)
       QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), headers[c]);
 
     QCOMPARE(Cell(model, 0, TRecordListModel::rcNumber), QStringLiteral("1"));
@@ -123,6 +123,12 @@ private slots:
     QCOMPARE(Cell(model, 3, TRecordListModel::rcName), QStringLiteral("EXTERNNAME"));
     QCOMPARE(Cell(model, 4, TRecordListModel::rcNumber), QStringLiteral("5"));
     QCOMPARE(Cell(model, 4, TRecordListModel::rcCode), QStringLiteral("0xFFFF"));
+    // The type as the catalogue names it, whatever the Name column says;
+    // empty for a code no layout describes.
+    QCOMPARE(Cell(model, 0, TRecordListModel::rcType), QStringLiteral("BOF"));
+    QCOMPARE(Cell(model, 1, TRecordListModel::rcType), QStringLiteral("BOF"));
+    QCOMPARE(Cell(model, 3, TRecordListModel::rcType), QStringLiteral("EXTERNNAME"));
+    QCOMPARE(Cell(model, 4, TRecordListModel::rcType), QString());
 
     const auto align = [&](int column) {
       return model.data(model.index(0, column), Qt::TextAlignmentRole).toInt();

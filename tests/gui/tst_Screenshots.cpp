@@ -2,7 +2,8 @@
 // box into the build folder, so the look can be checked by eye:
 //   screenshots/preview.png, screenshots/records.png, screenshots/fields.png,
 //   screenshots/about.png, screenshots/navigate.png, screenshots/container.png,
-//   screenshots/macros.png
+//   screenshots/macros.png, screenshots/preview-rows.png,
+//   screenshots/record-types.png
 // The window has its first-run size, and the workbook is opened by a
 // relative name from a folder of its own, so no picture shows a path of the
 // machine that took it.
@@ -156,6 +157,36 @@ private slots:
     form.lvRecords->selectRow(2000);
     QVERIFY(!form.Pane->lblRecordPlace->text().isEmpty());
     Save(form, QStringLiteral("container.png"));
+  }
+
+  void thePreviewNoteAndTheTypeColumn()
+  {
+    // A sheet of 65,536 rows: the note over its first hundred.
+    const QString rows = QStringLiteral(BIFFLENS_CORPUS_DIR) + QStringLiteral("/libxls__65536-rows-xls.xls");
+    if (!QFile::exists(rows))
+      QSKIP("corpus file not found");
+    QFile::remove(QStringLiteral("65536-rows.xls"));
+    QVERIFY(QFile::copy(rows, QStringLiteral("65536-rows.xls")));
+    TfrmMain form;
+    form.ErrorPresenter = [](QWidget*, const QString&, const QString& text) { QFAIL(qPrintable(text)); };
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.OpenFile(QStringLiteral("65536-rows.xls"));
+    QVERIFY(form.lblPreviewRows->isVisible());
+    QCOMPARE(form.sgXLS->PreviewModel().rowCount(), 100);
+    Save(form, QStringLiteral("preview-rows.png"));
+
+    // The record list's Type column beside Name: BOF, XF, FORMAT named
+    // where the Name column says "Unknown" or a version's name.
+    form.OpenFile(QStringLiteral("profiles.xls"));
+    form.pcXLS->setCurrentIndex(1);
+    int row = 0;
+    while (row < form.Records().rowCount() && form.Records().Row(row).Code != 0x041E)  // FORMAT
+      ++row;
+    QVERIFY(row < form.Records().rowCount());
+    form.lvRecords->selectRow(row);
+    form.lvRecords->setFocus();
+    Save(form, QStringLiteral("record-types.png"));
   }
 
   void theMacrosTab()

@@ -127,6 +127,37 @@ TEST(DateText, DateTimeToStrAddsTheTimeUnlessMidnight)
   EXPECT_EQ(DateTimeToStr(37980.25, german), "25.12.2003 06:00:00");
 }
 
+TEST(DateText, ExcelSerialsBeforeMarch1900CountItsLeapDay)
+{
+  // Excel's serials 1 to 31 are January 1900, 32 to 60 February with its
+  // 29th, 61 the 1st of March; a count from 1899-12-30 is a day behind
+  // until then.
+  const TLocaleSettings us = UsEnglishLocale();
+  for (int serial = 1; serial <= 61; ++serial) {
+    SCOPED_TRACE(serial);
+    const int month = serial <= 31 ? 1 : serial <= 60 ? 2 : 3;
+    const int day = serial <= 31 ? serial : serial <= 60 ? serial - 31 : 1;
+    const std::string expected = std::to_string(month) + "/" + std::to_string(day) + "/1900";
+    EXPECT_EQ(ExcelDateTimeToStr(serial, us), expected);
+    if (serial != 60) {
+      EXPECT_EQ(Excel1900Date(serial).Month * 100 + Excel1900Date(serial).Day, month * 100 + day);
+    }
+  }
+  const TDateParts leap = Excel1900Date(60);
+  EXPECT_EQ(leap.Year * 10000 + leap.Month * 100 + leap.Day, 19000229);
+  // The time of day stays as the general form shows it; serial 0 is the
+  // day before 1900-01-01, as the CSV export writes it.
+  EXPECT_EQ(ExcelDateTimeToStr(60.75, us), "2/29/1900 6:00:00 PM");
+  EXPECT_EQ(ExcelDateTimeToStr(1.5, us), "1/1/1900 12:00:00 PM");
+  EXPECT_EQ(ExcelDateTimeToStr(0, us), "12/31/1899");
+  // From March 1900 on, and before serial 0, the two counts agree.
+  for (const double value : {61.25, 37980.75, 2958465.0, -1.0, -700.5})
+    EXPECT_EQ(ExcelDateTimeToStr(value, us), DateTimeToStr(value, us)) << value;
+  TLocaleSettings german = us;
+  german.ShortDateFormat = "dd.mm.yyyy";
+  EXPECT_EQ(ExcelDateTimeToStr(60, german), "29.02.1900");
+}
+
 TEST(DateText, StrToDateFollowsTheShortDateOrder)
 {
   TLocaleSettings us = UsEnglishLocale();

@@ -190,12 +190,15 @@ TEST(WorkbookVersion, EmptyBofWithUnknownHighByteIsPassedOver)
   EXPECT_EQ(load.Cell(0, 0, 0), TVariant(7.0));
 }
 
-TEST(WorkbookVersion, BytesThatAreNeitherFormatAreReadAsBareRecords)
+TEST(WorkbookVersion, BytesThatAreNeitherFormatAreReadAsBareRecordsAndAreNoWorkbook)
 {
-  // "hello wo": code 0x6568, length 0x6C6C, which runs past the end.
+  // "hello wo": code 0x6568, length 0x6C6C, which runs past the end. Its
+  // records are listed; without a BOF among them the load fails, and no
+  // sheet is made up.
   const std::vector<std::uint8_t> text{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o'};
   TLoad load(text);
-  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(load.Error, kMsgNoBof);
+  EXPECT_EQ(load.Reader.Sheets().Count(), 0);
   ASSERT_EQ(load.Records.size(), 1u);
   EXPECT_EQ(load.Records[0].Code, 0x6568);
   EXPECT_EQ(load.Records[0].Length, 0x6C6C);

@@ -63,7 +63,18 @@ void OfferPassword(TMSExcel& reader)
 
 }  // namespace
 
-bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, std::ostream& err)
+void ReportFileError(std::ostream& err, const std::string& fileName, const std::string& message)
+{
+  err << "bifflens-cli: " << fileName << ": " << ErrorBoxText(message) << '\n';
+}
+
+void ReportUsage(std::ostream& err, const char* command, const char* usage)
+{
+  err << "bifflens-cli: wrong arguments for " << command << "\nUsage: bifflens-cli " << usage
+      << "\n(bifflens-cli help " << command << " says more)\n";
+}
+
+bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, const std::string& fileName, std::ostream& err)
 {
   reader.KeepStreamBuffer = true;
   OfferPassword(reader);
@@ -71,7 +82,7 @@ bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, std::ostream& err)
     reader.LoadFromMemory(bytes.Span());
     return true;
   } catch (const std::exception& e) {
-    err << ErrorBoxText(ExceptionText(e)) << '\n';
+    ReportFileError(err, fileName, ExceptionText(e));
     return false;
   }
 }
@@ -84,7 +95,7 @@ bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool
     reader.LoadFromFile(CommandInputPath(fileName));
     return true;
   } catch (const std::exception& e) {
-    err << ErrorBoxText(ExceptionText(e)) << '\n';
+    ReportFileError(err, fileName, ExceptionText(e));
     return false;
   }
 }

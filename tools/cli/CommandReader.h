@@ -39,13 +39,20 @@ private:
 /// The path a command reads: "-" is standard input, read whole like any pipe.
 std::string CommandInputPath(const std::string& fileName);
 
+/// Writes a failure about `fileName` on `err`: "bifflens-cli: FILE: " and
+/// `message` by the "." rule, one line.
+void ReportFileError(std::ostream& err, const std::string& fileName, const std::string& message);
+/// Writes a bad command line's message: "bifflens-cli: wrong arguments for
+/// COMMAND", then the usage line and where the help is.
+void ReportUsage(std::ostream& err, const char* command, const char* usage);
+
 /// Loads the workbook, offering an encrypted one the command's password
-/// (TCommandPassword) once; on failure prints the message by the "." rule on
-/// `err` and returns false. What was read before the failure stays. Unless
+/// (TCommandPassword) once; on failure prints the message on `err`
+/// (ReportFileError) and returns false. What was read before the failure stays. Unless
 /// `keepStream`, the workbook stream is read a window at a time (the
 /// commands that use a record only while it is raised).
 bool Load(TMSExcel& reader, const std::string& fileName, std::ostream& err, bool keepStream = false);
 /// The same for a file already read whole: `bytes` are a compound file or a
-/// bare stream, and the workbook stream is kept.
-bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, std::ostream& err);
+/// bare stream (read from `fileName`), and the workbook stream is kept.
+bool LoadBytes(TMSExcel& reader, const TSharedBytes& bytes, const std::string& fileName, std::ostream& err);
 

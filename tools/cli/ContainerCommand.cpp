@@ -3,6 +3,7 @@
 #include "CommandReader.h"
 #include "Commands.h"
 #include "JsonWriter.h"
+#include "platform/CompoundFile.h"
 #include "platform/CompoundFileMessages.h"
 #include "platform/CompoundMap.h"
 #include "platform/ErrorText.h"
@@ -15,6 +16,8 @@
 #include <cstring>
 
 namespace {
+
+constexpr char kContainerNoneMessage[] = "not a compound file: the workbook stream is the file itself";
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
 // A container is read whole; no compound file a workbook lives in is larger.
@@ -120,22 +123,34 @@ void WriteSectors(TJsonLineWriter& json, const TCompoundMap& map)
 int RunContainerCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (args.size() != 1) {
-    err << "Usage: bifflens-cli container FILE\n";
+    ReportUsage(err, "container", "container FILE");
     return kExitUsage;
   }
   const std::string path = CommandInputPath(args[0]);
   TSharedBytes bytes;
   errno = 0;
   if (!ReadWholeStream(path, kMostContainerBytes, bytes)) {
-    err << ErrorBoxText(FormatMessage(kMsgCannotOpenFile, args[0], std::strerror(errno))) << '\n';
-    return kExitFailure;
-  }
-  const TCompoundMap map = MapCompoundFile(bytes);
-  if (!map.Valid) {
-    err << ErrorBoxText(kMsgCfbNotCompoundFile) << '\n';
+    ReportFileError(err, args[0], FormatMessage(kMsgCannotOpenFile, args[0], std::strerror(errno)));
     return kExitFailure;
   }
   TJsonLineWriter json(out);
+  // A bare stream (a workbook saved without a compound file) has no
+  // container to show: that is an answer, not a failure.
+  if (!HasCompoundSignature(bytes.Span())) {
+    json.BeginObject();
+    json.Field("kind", "none");
+    json.Field("compound", false);
+    json.Field("file_size", static_cast<std::int64_t>(bytes.size()));
+    json.Field("message", kContainerNoneMessage);
+    json.EndObject();
+    json.Flush();
+    return kExitOk;
+  }
+  const TCompoundMap map = MapCompoundFile(bytes);
+  if (!map.Valid) {
+    ReportFileError(err, args[0], kMsgCfbNotCompoundFile);
+    return kExitFailure;
+  }
   json.BeginObject();
   json.Field("kind", "header");
   json.Field("version", static_cast<std::int64_t>(map.MajorVersion));

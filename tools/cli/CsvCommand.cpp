@@ -295,13 +295,13 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
   }
   if (chosen.empty()) {
     if (loaded)
-      err << ErrorBoxText(kMsgCsvNoWorksheet) << '\n';
+      ReportFileError(err, line.File, kMsgCsvNoWorksheet);
     return kExitFailure;
   }
 
   if (line.OutputPattern.empty()) {
     if (!WriteSheet(reader, chosen[0], line, book, out, err)) {
-      err << ErrorBoxText(kMsgCsvCannotWriteOutput) << '\n';
+      err << "bifflens-cli: " << ErrorBoxText(kMsgCsvCannotWriteOutput) << '\n';
       return kExitFailure;
     }
     if (line.Sheets.empty() && sheets.Count() > 1)
@@ -324,7 +324,7 @@ int RunCsvCommand(std::span<const std::string> args, std::ostream& out, std::ost
         return ExportSheetToFile(reader, chosen[i], paths[i], line.Format, line.Range, fields);
       });
     } catch (const std::exception& e) {
-      err << ErrorBoxText(ExceptionText(e)) << '\n';
+      err << "bifflens-cli: " << ErrorBoxText(ExceptionText(e)) << '\n';
       return kExitFailure;
     }
   }

@@ -106,7 +106,7 @@ bool ParseDiffArguments(std::span<const std::string> args, TDiffArguments& parse
     }
   }
   if (files.size() != 2 || (parsed.Formulas && !parsed.Cells)) {
-    err << "Usage: bifflens-cli " << kDiffUsage << '\n';
+    err << "bifflens-cli: wrong arguments for diff\nUsage: bifflens-cli " << kDiffUsage << '\n';
     return false;
   }
   parsed.FileA = files[0];

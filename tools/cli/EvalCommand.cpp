@@ -24,23 +24,23 @@ int RunEvalCommand(std::span<const std::string> args, std::ostream& out, std::os
     const std::string_view arg = args[i];
     if (arg == "--define") {
       if (i + 1 == args.size()) {
-        err << "bifflens-cli eval: --define needs a definition\n" << kEvalUsage;
+        err << "bifflens-cli: eval: --define needs a definition\n" << kEvalUsage;
         return kExitUsage;
       }
       definitions.push_back(args[++i]);
     } else if (arg.starts_with("--")) {
       // Expressions never start with "--": "-" takes no operand on its left.
-      err << "bifflens-cli eval: unknown option '" << arg << "'\n" << kEvalUsage;
+      err << "bifflens-cli: eval: unknown option '" << arg << "'\n" << kEvalUsage;
       return kExitUsage;
     } else if (expression) {
-      err << "bifflens-cli eval: one expression only\n" << kEvalUsage;
+      err << "bifflens-cli: eval: one expression only\n" << kEvalUsage;
       return kExitUsage;
     } else {
       expression = arg;
     }
   }
   if (!expression) {
-    err << kEvalUsage;
+    err << "bifflens-cli: eval needs an expression\n" << kEvalUsage;
     return kExitUsage;
   }
 
@@ -55,7 +55,7 @@ int RunEvalCommand(std::span<const std::string> args, std::ostream& out, std::os
     out << VarTypeName(result.Type()) << '\t' << VarToStr(result) << '\n';
     return kExitOk;
   } catch (const std::exception& error) {
-    err << ErrorBoxText(ExceptionText(error)) << '\n';
+    err << "bifflens-cli: eval: " << ErrorBoxText(ExceptionText(error)) << '\n';
     return kExitFailure;
   }
 }

@@ -74,7 +74,6 @@ void WriteField(TJsonLineWriter& json, const TRecordField& field, std::uint64_t 
 void WriteRecord(TJsonLineWriter& json, TOpenedWorkbook& workbook, std::size_t index)
 {
   const TRecordRef record = workbook.Directory().Record(index);
-  const TRecordType* type = FindRecordType(record.Header.Code);
   // The description the Fields pane shows, formula tokens included.
   TRecordDescription described = workbook.Describe(index);
   json.BeginObject();
@@ -82,8 +81,8 @@ void WriteRecord(TJsonLineWriter& json, TOpenedWorkbook& workbook, std::size_t i
   json.Field("offset", static_cast<std::int64_t>(record.Offset));
   json.Field("code", static_cast<std::int64_t>(record.Header.Code));
   json.Field("name", RecordTypeName(record.Header.Code));
-  if (type && type->Describe)
-    json.Field("type", type->Type);
+  if (const char* type = RecordCatalogueName(record.Header.Code))
+    json.Field("type", type);
   else
     json.NullField("type");
   json.Field("length", static_cast<std::int64_t>(record.Header.Length));
@@ -104,7 +103,7 @@ void WriteRecord(TJsonLineWriter& json, TOpenedWorkbook& workbook, std::size_t i
 int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (args.size() != 1 && args.size() != 2) {
-    err << "Usage: bifflens-cli fields FILE [N]\n";
+    ReportUsage(err, "fields", "fields FILE [N]");
     return kExitUsage;
   }
   std::uint64_t wanted = 0;
@@ -121,9 +120,9 @@ int RunFieldsCommand(std::span<const std::string> args, std::ostream& out, std::
     if (wanted > count) {
       json.Flush();
       if (ok)
-        err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
-                            std::to_string(count) + " records")
-            << '\n';
+        ReportFileError(err, args[0],
+                        "Record " + std::to_string(wanted) + " does not exist: the workbook has " +
+                            std::to_string(count) + (count == 1 ? " record" : " records"));
       return kExitFailure;
     }
     WriteRecord(json, workbook, static_cast<std::size_t>(wanted - 1));

@@ -38,7 +38,7 @@ void WriteFinding(TJsonLineWriter& json, const TLintFinding& finding)
 int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
   if (args.size() != 1) {
-    err << "Usage: bifflens-cli lint FILE\n";
+    ReportUsage(err, "lint", "lint FILE");
     return kExitUsage;
   }
   const std::string path = CommandInputPath(args[0]);
@@ -61,7 +61,7 @@ int RunLintCommand(std::span<const std::string> args, std::ostream& out, std::os
   check.Findings.insert(check.Findings.end(), macros.begin(), macros.end());
   if (!check.Stopped.empty()) {
     if (ok)
-      err << ErrorBoxText(check.Stopped) << '\n';
+      ReportFileError(err, args[0], check.Stopped);
     ok = false;
   }
   TJsonLineWriter json(out);

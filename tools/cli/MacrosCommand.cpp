@@ -145,7 +145,7 @@ int RunMacrosCommand(std::span<const std::string> args, std::ostream& out, std::
     return kExitOk;
   }
   if (args.size() != 1) {
-    err << "Usage: bifflens-cli macros FILE (macros --help says more)\n";
+    ReportUsage(err, "macros", "macros FILE");
     return kExitUsage;
   }
   const TCommandReader held;
@@ -156,7 +156,7 @@ int RunMacrosCommand(std::span<const std::string> args, std::ostream& out, std::
   TSharedBytes file;
   bool ok = false;
   if (ReadWholeStream(CommandInputPath(args[0]), kMostFileBytes, file)) {
-    ok = LoadBytes(reader, file, err);
+    ok = LoadBytes(reader, file, args[0], err);
   } else {
     file = {};
     ok = Load(reader, args[0], err, true);
@@ -165,9 +165,9 @@ int RunMacrosCommand(std::span<const std::string> args, std::ostream& out, std::
     file = {};
   const TMacroReport report = FindMacros(workbook, file);
   for (const TVbaProblem& problem : report.Vba.Errors)
-    err << "bifflens-cli: " << problem.Stream << ": " << problem.Message << '\n';
+    ReportFileError(err, args[0], problem.Stream + ": " + problem.Message);
   for (const std::string& note : report.Notes)
-    err << ErrorBoxText(note) << '\n';
+    ReportFileError(err, args[0], note);
   TJsonLineWriter json(out);
   WriteReport(json, report);
   json.Flush();

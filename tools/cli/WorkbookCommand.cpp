@@ -20,12 +20,12 @@
 
 namespace {
 
-bool CheckArgs(std::span<const std::string> args, std::size_t count, const char* usage,
+bool CheckArgs(std::span<const std::string> args, std::size_t count, const char* command, const char* usage,
                std::ostream& err)
 {
   if (args.size() == count)
     return true;
-  err << "Usage: bifflens-cli " << usage << '\n';
+  ReportUsage(err, command, usage);
   return false;
 }
 
@@ -84,7 +84,7 @@ void WriteCellValue(TJsonLineWriter& json, const TVariant& value)
 
 int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-  if (!CheckArgs(args, 1, "records FILE", err))
+  if (!CheckArgs(args, 1, "records", "records FILE", err))
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
@@ -96,6 +96,10 @@ int RunRecordsCommand(std::span<const std::string> args, std::ostream& out, std:
     json.Field("code", static_cast<std::int64_t>(record.Header.Code));
     json.Field("length", static_cast<std::int64_t>(record.Header.Length));
     json.Field("name", RecordTypeName(record.Header.Code));
+    if (const char* type = RecordCatalogueName(record.Header.Code))
+      json.Field("type", type);
+    else
+      json.NullField("type");
     json.EndObject();
   };
   // The whole list comes before a failure's message (a locked workbook's
@@ -115,7 +119,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
   for (const std::string& arg : args)
     if (arg != "--formulas")
       files.push_back(arg);
-  if (!CheckArgs(files, 1, "cells [--formulas] FILE", err))
+  if (!CheckArgs(files, 1, "cells", "cells [--formulas] FILE", err))
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
@@ -145,7 +149,7 @@ int RunCellsCommand(std::span<const std::string> args, std::ostream& out, std::o
 
 int RunNamesCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-  if (!CheckArgs(args, 1, "names FILE", err))
+  if (!CheckArgs(args, 1, "names", "names FILE", err))
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
@@ -185,7 +189,7 @@ bool ParseRecordNumber(const std::string& text, std::uint64_t& number, std::ostr
 
 int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-  if (!CheckArgs(args, 2, "hex FILE N", err))
+  if (!CheckArgs(args, 2, "hex", "hex FILE N", err))
     return kExitUsage;
   std::uint64_t wanted = 0;
   if (!ParseRecordNumber(args[1], wanted, err))
@@ -203,9 +207,10 @@ int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ost
   const bool ok = Load(reader, args[0], err);
   if (!found) {
     if (ok)
-      err << ErrorBoxText("Record " + std::to_string(wanted) + " does not exist: the workbook has " +
-                          std::to_string(reader.RecordCount()) + " records")
-          << '\n';
+      ReportFileError(err, args[0],
+                      "Record " + std::to_string(wanted) + " does not exist: the workbook has " +
+                          std::to_string(reader.RecordCount()) +
+                          (reader.RecordCount() == 1 ? " record" : " records"));
     return kExitFailure;
   }
   for (std::size_t at = 0; at < bytes.size(); at += kHexLineBytes)
@@ -216,7 +221,7 @@ int RunHexCommand(std::span<const std::string> args, std::ostream& out, std::ost
 
 int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-  if (!CheckArgs(args, 1, "stats FILE", err))
+  if (!CheckArgs(args, 1, "stats", "stats FILE", err))
     return kExitUsage;
   const TCommandReader held;
   TMSExcel& reader = *held;
@@ -224,7 +229,13 @@ int RunStatsCommand(std::span<const std::string> args, std::ostream& out, std::o
   TJsonLineWriter json(out);
   json.BeginObject();
   json.Field("file", args[0]);
-  json.Field("version", ExcelVersionName(reader.Version));
+  // A stream in which no BOF opened a substream has no version of its own.
+  const bool workbook = !reader.Substreams().empty();
+  json.Field("version", ExcelVersionName(workbook ? reader.Version : TExcelVersion::evUnknown));
+  if (const char* biff = workbook ? BiffVersionLabel(reader.Version) : nullptr)
+    json.Field("biff", biff);
+  else
+    json.NullField("biff");
   json.Field("records", static_cast<std::int64_t>(reader.RecordCount()));
   if (const TWorkbookEncryption& encryption = reader.Encryption(); encryption.Present) {
     json.BeginObject("encryption");

@@ -833,8 +833,8 @@ const char* DiffOpName(TDiffOp op)
 
 std::string DiffTypeName(std::uint16_t code)
 {
-  if (const TRecordType* type = FindRecordType(code); type && type->Type)
-    return type->Type;
+  if (const char* type = RecordCatalogueName(code))
+    return type;
   const std::string listName = RecordTypeName(code);
   if (listName != "Unknown")
     return listName;

@@ -30,6 +30,12 @@ std::string Number(std::uint64_t n)
   return std::to_string(n);
 }
 
+// "1 cell", "2 cells": a count and its noun.
+std::string Counted(std::uint64_t n, const char* one, const char* many)
+{
+  return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
 /// Decodes a record with one decoder, handing what it reads to `use`.
 template <typename TDecoder, typename TUse>
 void Decode(const TRecordRef& record, const TDecodeContext& context, TUse&& use)
@@ -90,6 +96,10 @@ void TStructureLint::Report(TLintSeverity severity, const char* check, const TRe
 void TStructureLint::Add(const TRecordRef& record, bool dataEncrypted)
 {
   const std::uint16_t code = record.Header.Code;
+  if (!FFirstRecord) {
+    FFirstRecord = record;
+    FFirstRecord->Data = {};
+  }
   if (!FSst.empty() && code != kRecContinue)
     FinishSst();
   if (record.Truncated())
@@ -294,7 +304,7 @@ void TStructureLint::FinishSheet()
 {
   if (FSheet->Outside)
     Report(TLintSeverity::lsWarning, "dimensions", &FSheet->Outside->First,
-           FormatMessage(kLintOutsideDimensions, Number(FSheet->Outside->Count)));
+           FormatMessage(kLintOutsideDimensions, Counted(FSheet->Outside->Count, "cell", "cells")));
   FSheet.reset();
 }
 
@@ -324,7 +334,7 @@ void TStructureLint::FinishSst()
     void HeaderSplit(std::size_t part, std::size_t leftover)
     {
       Lint.Report(TLintSeverity::lsError, "sst-string-split", &Parts[part],
-                  FormatMessage(kLintSstSplitHeader, Number(leftover)));
+                  FormatMessage(kLintSstSplitHeader, Counted(leftover, "byte", "bytes")));
     }
   };
   // A table the reader cannot read fails the load with the same message.
@@ -416,6 +426,9 @@ void TStructureLint::Finish(std::span<const std::uint8_t> stream, const TCompoun
     FinishSst();
   if (FSheet)
     FinishSheet();
+  // Records without any BOF are no workbook, whatever else they hold.
+  if (FFirstRecord && FWalk.Substreams().empty())
+    Report(TLintSeverity::lsError, "no-bof", &*FFirstRecord, kLintNoBof);
   for (const TSubstream& substream : FWalk.Substreams())
     if (substream.Eof == 0) {
       TRecordRef bof;
@@ -439,21 +452,21 @@ void TStructureLint::Finish(std::span<const std::uint8_t> stream, const TCompoun
            FormatMessage(kLintSstTotal, Number(FSstTotal), Number(FLabelSsts)));
   for (const auto& [xf, tally] : FBadCellXfs)
     Report(TLintSeverity::lsError, "xf-index", &tally.First,
-           FormatMessage(kLintXfIndex, Number(tally.Count), Number(static_cast<std::uint64_t>(xf))));
+           FormatMessage(kLintXfIndex, Counted(tally.Count, "cell", "cells"), Number(static_cast<std::uint64_t>(xf))));
   CheckFormats();
   if (FDuplicatesMore > 0)
     Report(TLintSeverity::lsWarning, "duplicate-cell", nullptr,
-           FormatMessage(kLintMoreDuplicates, Number(FDuplicatesMore)));
+           FormatMessage(kLintMoreDuplicates, Counted(FDuplicatesMore, "more cell", "more cells")));
   if (FEndOfLastEof > 0 && FEndOfLastEof < stream.size()) {
     const auto tail = stream.subspan(static_cast<std::size_t>(FEndOfLastEof));
     const auto nonZero = static_cast<std::uint64_t>(std::count_if(tail.begin(), tail.end(), [](std::uint8_t b) { return b != 0; }));
     if (nonZero > 0)
       Report(TLintSeverity::lsWarning, "trailing-bytes", nullptr,
-             FormatMessage(kLintTrailingBytes, Number(tail.size())));
+             FormatMessage(kLintTrailingBytes, Counted(tail.size(), "byte", "bytes")));
   }
   for (const auto& [code, tally] : FUnknownCodes)
     Report(TLintSeverity::lsInfo, "unknown-record", &tally.First,
-           FormatMessage(kLintUnknownRecord, Number(tally.Count), HexNumber(code, 4)));
+           FormatMessage(kLintUnknownRecord, Counted(tally.Count, "record", "records"), HexNumber(code, 4)));
   if (container)
     for (const TCompoundProblem& problem : container->Problems) {
       // Sectors no chain reaches lose nothing the workbook holds.

@@ -84,6 +84,7 @@ private:
   TDecodeContext FContext;
   std::uint32_t FLimit = kRecordLimitBiff5;  // the record length limit of FContext's version
   std::uint64_t FEndOfLastEof = 0;
+  std::optional<TRecordRef> FFirstRecord;  // its number and offset: a stream with no BOF is reported there
   std::set<std::uint64_t> FBofOffsets;
   std::vector<std::pair<TRecordRef, std::uint32_t>> FBoundSheets;  // record, position
   // The SST with its CONTINUE records; where each string starts.

@@ -62,6 +62,12 @@ int RecordTypeNameCount()
   return static_cast<int>(std::count_if(types.begin(), types.end(), [](const TRecordType& t) { return t.ListName; }));
 }
 
+const char* RecordCatalogueName(std::uint16_t code)
+{
+  const TRecordType* type = FindRecordType(code);
+  return type && type->Describe ? type->Type : nullptr;
+}
+
 const char* RecordDisplayName(std::uint16_t code)
 {
   const TRecordType* type = FindRecordType(code);

@@ -80,6 +80,13 @@ std::span<const TRecordType> RecordTypes();
 const char* RecordTypeName(std::uint16_t code);
 /// Number of codes the record list names (two codes share "EXTERNNAME").
 int RecordTypeNameCount();
+/// The record's type as the catalogue names it, the name the Fields pane's
+/// heading, the record list's Type column and the command-line tool give:
+/// the name of its layout, one for every BIFF version that stores the
+/// record ("XF" for the XF records of BIFF2 to BIFF8, "FORMAT" for FORMAT4,
+/// "FEATHEADR" for what the list calls SHEETPROTECTION). nullptr for a code
+/// no layout describes.
+const char* RecordCatalogueName(std::uint16_t code);
 /// The name a viewer shows beside the list's: the list's name, else the
 /// catalogue's, else "Unknown".
 const char* RecordDisplayName(std::uint16_t code);

@@ -190,8 +190,11 @@ TRecordFilterText ParseRecordFilter(std::string_view text)
     }
     bool named = false;
     for (std::size_t code = 0; code < kCodeCount; ++code) {
+      // A record is found by its name in the list or its type in the
+      // catalogue, as the list's two columns show them.
       const char* name = RecordDisplayName(static_cast<std::uint16_t>(code));
-      if (SameName(word, name) && !SameName(word, kUnknownName)) {
+      const char* type = RecordCatalogueName(static_cast<std::uint16_t>(code));
+      if ((SameName(word, name) && !SameName(word, kUnknownName)) || (type && SameName(word, type))) {
         result.Codes.push_back(static_cast<std::uint16_t>(code));
         named = true;
       }

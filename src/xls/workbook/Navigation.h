@@ -28,8 +28,9 @@ struct TRecordFilterText {
 
 /// Reads "SST, 0x00FD, labelsst": words separated by commas or blanks, each
 /// a record name (as listed, any case; a name two codes share gives both)
-/// or a code in hexadecimal with "0x" (up to 4 digits). An empty text asks
-/// for nothing (no codes, no bad word).
+/// or a code in hexadecimal with "0x" (up to 4 digits); a record type of
+/// the catalogue (RecordCatalogueName, any case) gives every code of that
+/// type. An empty text asks for nothing (no codes, no bad word).
 TRecordFilterText ParseRecordFilter(std::string_view text);
 
 /// The indexes of the records whose code is one of `codes`, ascending: one

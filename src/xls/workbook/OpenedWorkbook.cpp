@@ -106,9 +106,7 @@ TRecordDescription TOpenedWorkbook::Describe(std::size_t index)
     return description;
   const TRecordRef& head = parts.front();
   const std::uint16_t code = head.Header.Code;
-  const TRecordType* type = FindRecordType(code);
-  description.Heading = RecordHeadingText(head.Number, RecordTypeName(code),
-                                          type && type->Describe ? type->Type : nullptr,
+  description.Heading = RecordHeadingText(head.Number, RecordTypeName(code), RecordCatalogueName(code),
                                           head.Data.size(), parts.size() - 1);
   if (const auto continuation = directory.ContinuationOf(index))
     description.Continuation = ContinuationText(*continuation, directory.Record(continuation->Head));
