@@ -9,6 +9,7 @@
 #include "ui/LinkLabel.h"
 #include "ui/MacrosPane.h"
 #include "ui/NavigatorPane.h"
+#include "ui/PaneFocusFrame.h"
 #include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordFilterModel.h"
@@ -24,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -45,6 +47,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -64,6 +68,8 @@ struct TWaitCursor {
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
 // The Fields pane's narrowest width at the first layout.
 constexpr int kMinimumFieldsWidth = 200;
+// The navigation pane's height under the list at the first layout.
+constexpr int kNavigationHeight = 170;
 // The arrow cursor over the wait cursor while a dialog asks something in
 // the middle of a load.
 struct TArrowCursor {
@@ -126,8 +132,11 @@ TfrmMain::TfrmMain(QWidget* parent)
   // and works (the pages follow the window's size).
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   setAcceptDrops(true);
-  ErrorPresenter = [](QWidget* parentWidget, const QString& caption, const QString& text) {
-    QMessageBox::critical(parentWidget, caption, text);
+  ErrorPresenter = [this](QWidget* parentWidget, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parentWidget);
+    box.setInformativeText(FErrorInformation);
+    box.setDetailedText(FErrorDetails);
+    box.exec();
   };
   PasswordPrompter = &TfrmPassword::Ask;
 
@@ -226,6 +235,11 @@ void TfrmMain::BuildMenus()
   actShowFormulas->setCheckable(true);
   actShowFormulas->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_QuoteLeft));
   connect(actShowFormulas, &QAction::toggled, this, [this](bool show) { sgXLS->SetShowFormulas(show); });
+  // As in spreadsheet programs; the page keys alone stay the list's.
+  actNextSheet = mnuView->addAction(text(kMenuNextSheet), this, [this] { StepSheet(1); });
+  actNextSheet->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+  actPreviousSheet = mnuView->addAction(text(kMenuPreviousSheet), this, [this] { StepSheet(-1); });
+  actPreviousSheet->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -248,6 +262,10 @@ void TfrmMain::BuildStatusBar()
   };
   lblStatusFile = label(false);
   lblStatusMessage = label(false, 1);
+  // A long message must not widen the window: the label takes the room
+  // left and its tooltip has the whole text.
+  lblStatusMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblStatusMessage->setMinimumWidth(0);
   lblStatusVersion = label(true);
   lblStatusEncryption = label(true);
   lblStatusRecords = label(true);
@@ -272,8 +290,9 @@ void TfrmMain::RestoreSettings()
   if (const QByteArray splitter = FSettings.FieldsSplitter();
       !splitter.isEmpty() && SplitterFields->restoreState(splitter))
     FFieldsSized = true;
-  if (const QByteArray splitter = FSettings.PaneSplitter(); !splitter.isEmpty())
-    SplitterPane->restoreState(splitter);
+  if (const QByteArray splitter = FSettings.PaneSplitter();
+      !splitter.isEmpty() && SplitterPane->restoreState(splitter))
+    FPaneSized = true;
   const QList<int> widths = FSettings.RecordColumnWidths();
   if (widths.size() == TRecordListModel::rcColumnCount) {
     for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
@@ -432,11 +451,16 @@ void TfrmMain::BuildPages(QWidget* client)
   tsRecord = new QWidget(pcXLS);
   auto* recordLayout = new QVBoxLayout(tsRecord);
   recordLayout->setContentsMargins(0, 0, 0, 0);
-  // The list over the dump on the left, the Fields pane on the right.
+  // The list over the dump over the navigation pane on the left, the
+  // Fields pane on the right with the page's whole height: at the first-run
+  // size the dump has 16 bytes a line and the fields a long column.
   SplitterFields = new QSplitter(Qt::Horizontal, tsRecord);
   SplitterFields->setHandleWidth(5);
   SplitterFields->setChildrenCollapsible(false);
-  SplitterHex = new QSplitter(Qt::Vertical, SplitterFields);
+  SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
+  SplitterPane->setHandleWidth(5);
+  SplitterPane->setChildrenCollapsible(false);
+  SplitterHex = new QSplitter(Qt::Vertical, SplitterPane);
   SplitterHex->setHandleWidth(5);
   SplitterHex->setChildrenCollapsible(false);
   // Rows of one height, placed by their number: opening a workbook of
@@ -471,25 +495,22 @@ void TfrmMain::BuildPages(QWidget* client)
   Dump = new THexDump(SplitterHex);
   Dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Dump->SetRelativeAddress(true);
+  // The fields' bands show through the current line, which a frame marks.
+  Dump->SetLineMarkerFramed(true);
   SplitterHex->addWidget(Dump);
   SplitterHex->setStretchFactor(0, 1);
   SplitterHex->setStretchFactor(1, 0);
-  SplitterFields->addWidget(SplitterHex);
-  // The Fields pane over the navigation pane (outline, types, problems,
-  // container): beside the list, they cost it no width.
-  SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
-  SplitterPane->setHandleWidth(5);
-  SplitterPane->setChildrenCollapsible(false);
-  Fields = new TRecordInspector(*FWorkbook, *Dump, SplitterPane);
-  SplitterPane->addWidget(Fields);
+  SplitterPane->addWidget(SplitterHex);
+  // The navigation pane (outline and types beside problems and container)
+  // under the list: wide enough there for its lists side by side.
   Pane = new TNavigatorPane(SplitterPane);
+  Pane->Splitter->setOrientation(Qt::Horizontal);
   SplitterPane->addWidget(Pane);
   SplitterPane->setStretchFactor(0, 1);
-  SplitterPane->setStretchFactor(1, 1);
-  // Two fifths for the Fields pane at the first layout (the saved sizes
-  // later): the navigation pane holds two lists one over the other.
-  SplitterPane->setSizes({2 * kDefaultHeight, 3 * kDefaultHeight});
+  SplitterPane->setStretchFactor(1, 0);
   SplitterFields->addWidget(SplitterPane);
+  Fields = new TRecordInspector(*FWorkbook, *Dump, SplitterFields);
+  SplitterFields->addWidget(Fields);
   SplitterFields->setStretchFactor(0, 1);
   SplitterFields->setStretchFactor(1, 0);
   Fields->OnGoToRecord = [this](TRecordInspector&, int row) {
@@ -501,6 +522,7 @@ void TfrmMain::BuildPages(QWidget* client)
   recordLayout->addWidget(SplitterFields);
   SplitterHex->installEventFilter(this);
   SplitterFields->installEventFilter(this);
+  SplitterPane->installEventFilter(this);
   pcXLS->addTab(tsRecord, QString::fromLatin1(kTabRecords));
   Macros = new TMacrosPane(pcXLS);
   pcXLS->addTab(Macros, QString::fromLatin1(kTabMacros));
@@ -508,6 +530,31 @@ void TfrmMain::BuildPages(QWidget* client)
   connect(pcXLS, &QTabWidget::currentChanged, this, &TfrmMain::PageChanged);
   AttachRecordsChange();
   ConnectNavigator();
+  SetRecordsTabOrder();
+  FocusFrame = new TPaneFocusFrame(FClient);
+  FocusFrame->SetPanes({lvRecords, Dump, Fields->tvFields, Pane->tvOutline, Pane->tvTypes, Pane->tvProblems,
+                        Pane->tvEntries, Pane->tvSectors, sgXLS});
+}
+
+void TfrmMain::SetRecordsTabOrder()
+{
+  const QList<QWidget*> order = {Navigator->edFilter, Navigator->edFind, Navigator->cbFindMode,
+                                 Navigator->edGoTo,   lvRecords,          Dump,
+                                 Fields->tvFields,    Pane->tvOutline,    Pane->tvTypes,
+                                 Pane->tvProblems,    Pane->tvEntries,    Pane->tvSectors};
+  for (qsizetype i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TfrmMain::StepSheet(int step)
+{
+  const int count = tsSheets->count();
+  if (count == 0)
+    return;
+  const int index = std::clamp(tsSheets->currentIndex() + step, 0, count - 1);
+  pcXLS->setCurrentIndex(pcXLS->indexOf(tsPreview));
+  // The tab strip's change fills the grid.
+  tsSheets->setCurrentIndex(index);
 }
 
 void TfrmMain::ConnectNavigator()
@@ -516,7 +563,13 @@ void TfrmMain::ConnectNavigator()
   mnuEdit->addActions({Navigator->actFind, Navigator->actFindNext, Navigator->actFindPrevious,
                        Navigator->actGoTo, Navigator->actFilter});
   Navigator->OnReveal = [this](TRecordNavigator&) { pcXLS->setCurrentIndex(1); };
-  Navigator->OnStatus = [this](TRecordNavigator&, const QString& text) { lblStatusMessage->setText(text); };
+  Navigator->OnStatus = [this](TRecordNavigator&, const QString& text) { SetStatusMessage(text); };
+  // A filter that hides the record the Fields pane shows empties the pane:
+  // it shows what the list selects, and the list no longer has that row.
+  connect(FShown, &QAbstractItemModel::modelReset, this, [this] {
+    if (const int shown = Fields->Row(); shown >= 0 && FShown->RowOfRecord(shown) < 0)
+      Fields->ShowRecord(-1);
+  });
   // The match's field in the Fields pane, its bytes marked in the dump.
   Navigator->OnFound = [this](TRecordNavigator&, int record, std::size_t byte) {
     if (Fields->Row() == record)
@@ -620,6 +673,15 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
       SplitterFields->setSizes({left, total - left});
     }
   }
+  // The navigation pane's share of the left column at the first layout
+  // (the saved sizes later).
+  if (watched == SplitterPane && e->type() == QEvent::Resize && !FPaneSized) {
+    const int total = SplitterPane->height() - SplitterPane->handleWidth();
+    if (total > kDumpHeight + kNavigationHeight) {
+      FPaneSized = true;
+      SplitterPane->setSizes({total - kNavigationHeight, kNavigationHeight});
+    }
+  }
   if (watched == SplitterHex && e->type() == QEvent::Resize && !FDumpSized) {
     const int total = SplitterHex->height() - SplitterHex->handleWidth();
     if (total > kDumpHeight) {
@@ -649,11 +711,40 @@ void TfrmMain::FormResize()
                      std::max(FClient->height() - top - kPagesMargin, 0));
 }
 
-void TfrmMain::ShowError(const std::string& message)
+void TfrmMain::ShowError(const std::string& message, const QString& information, const QString& details)
 {
+  FErrorInformation = information;
+  FErrorDetails = details;
   if (ErrorPresenter)
     ErrorPresenter(this, QString::fromLatin1(kProductName),
                    QString::fromStdString(ErrorBoxText(message)));
+}
+
+void TfrmMain::SetStatusMessage(const QString& text)
+{
+  lblStatusMessage->setText(text);
+  lblStatusMessage->setToolTip(text);
+}
+
+QString TfrmMain::StoppedDetails(const std::string& message) const
+{
+  const auto text = [](const char* t) { return QString::fromLatin1(t); };
+  QStringList lines;
+  const int rows = FRecords->Count();
+  if (rows == 0) {
+    lines << text(kDetailsNoRecord);
+  } else {
+    const TRecordRow last = FRecords->Row(rows - 1);
+    const QString name = FRecords->data(FRecords->index(rows - 1, TRecordListModel::rcName)).toString();
+    lines << text(kDetailsLastRecord)
+                 .arg(rows)
+                 .arg(QString::fromStdString(RecordCodeText(last.Code)), name)
+                 .arg(last.Length)
+                 .arg(QString::fromStdString(RecordOffsetText(last.Offset)));
+    lines << text(kDetailsStoppedAt).arg(QString::fromStdString(RecordOffsetText(last.Offset + 4 + last.DataSize)));
+  }
+  lines << text(kDetailsMessage).arg(QString::fromStdString(ErrorBoxText(message)));
+  return lines.join(QLatin1Char('\n'));
 }
 
 void TfrmMain::OpenFile(const QString& fileName)
@@ -696,7 +787,7 @@ void TfrmMain::ExportCsvClick()
   try {
     const TWaitCursor wait;
     const int rows = ExportShownSheet(fileName);
-    lblStatusMessage->setText(ExportedText(caption, fileName, rows));
+    SetStatusMessage(ExportedText(caption, fileName, rows));
   } catch (const std::exception& e) {
     ShowError(ExceptionText(e));
   }
@@ -738,18 +829,29 @@ void TfrmMain::btnConvertClick()
     LoadWorkbook();
   } catch (const std::exception& e) {
     const std::string message = ExceptionText(e);
-    QString status = QString::fromStdString(ErrorBoxText(message));
+    const QString boxText = QString::fromStdString(ErrorBoxText(message));
+    QString status = boxText;
     // Where the reading itself failed, the list ends at the record where it
-    // stopped.
+    // stopped: the error box's details name it.
     const bool readingFailed = FReading;
+    QString details;
     if (readingFailed) {
       FReading = false;
       const int rows = FRecords->Count();
       status += QLatin1Char(' ') +
                 StoppedAtText(static_cast<std::uint64_t>(rows), rows > 0 ? FRecords->Row(rows - 1).Offset : 0);
+      details = StoppedDetails(message);
     }
     ShowLoadStatus(edXLSFileName->text(), status);
-    ShowError(message);
+    // The box has the whole of the status bar's message: what its text
+    // does not say goes under it.
+    QString information = lblStatusMessage->text();
+    if (const qsizetype at = information.indexOf(boxText); at >= 0)
+      information.remove(at, boxText.size());
+    information = information.trimmed();
+    if (information.startsWith(QStringLiteral("\u2014")))
+      information = information.mid(1).trimmed();
+    ShowError(message, information, details);
     // The sheets read before the failure are shown all the same: people open
     // damaged files to recover what is in them.
     if (readingFailed && std::as_const(*FExcel).Sheets().Count() > 0)
@@ -761,7 +863,7 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
 {
   lblStatusFile->setText(fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName());
   lblStatusFile->setToolTip(fileName);
-  lblStatusMessage->setText(message);
+  SetStatusMessage(message);
   for (QLabel* l :
        {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime,
         lblStatusMacros})
@@ -829,6 +931,8 @@ void TfrmMain::LoadWorkbook()
     // pane, go now: those let go of them first.
     Fields->Reset();
     Pane->Reset();
+    // The last file's searches mean nothing in this one.
+    Navigator->Clear();
     Macros->Reset();
     lblStatusMacros->hide();
     FStoredStream = {};
@@ -930,7 +1034,7 @@ void TfrmMain::ShowRecordOfCell()
     return;
   const auto record = FWorkbook->Directory().RecordOfCell({tsSheets->currentIndex(), cell.row(), cell.column()});
   if (!record) {
-    lblStatusMessage->setText(QString::fromLatin1(kStatusNoRecordForCell));
+    SetStatusMessage(QString::fromLatin1(kStatusNoRecordForCell));
     return;
   }
   pcXLS->setCurrentIndex(1);

@@ -25,6 +25,7 @@ class TLinkLabel;
 class TMSExcel;
 class TMacrosPane;
 class TNavigatorPane;
+class TPaneFocusFrame;
 class TPreviewGrid;
 class TRecordFilterModel;
 class TRecordListModel;
@@ -120,6 +121,12 @@ public:
   TRecordListModel& Records() { return *FRecords; }
 
   TErrorPresenter ErrorPresenter;
+  /// What the error box being shown adds under its text: the rest of the
+  /// status bar's message (where reading stopped), and its details (the
+  /// record reading stopped at, the reader's message). Empty for an error
+  /// that has none; the default presenter shows both.
+  const QString& ErrorInformation() const { return FErrorInformation; }
+  const QString& ErrorDetails() const { return FErrorDetails; }
   TPasswordPrompter PasswordPrompter;
 
   // Menus and their commands.
@@ -142,6 +149,9 @@ public:
   QAction* actViewStoredBytes;
   /// The preview's formula cells show their formulas (checkable, Ctrl+`).
   QAction* actShowFormulas;
+  /// The next and the previous sheet of the preview (Ctrl+PgDn, Ctrl+PgUp).
+  QAction* actNextSheet;
+  QAction* actPreviousSheet;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.
@@ -176,13 +186,16 @@ public:
   TRecordNavigator* Navigator;
   QSplitter* SplitterHex;
   THexDump* Dump;
-  /// Between the list and dump (left) and the Fields pane (right).
+  /// Between the list, dump and navigation pane (left) and the Fields
+  /// pane (right), which has the page's whole height.
   QSplitter* SplitterFields;
   TRecordInspector* Fields;
-  /// Between the Fields pane (top) and the navigation pane (bottom): the
+  /// Between the list and dump (top) and the navigation pane (bottom): the
   /// outline, types, problems and container.
   QSplitter* SplitterPane;
   TNavigatorPane* Pane;
+  /// The frame round the records page's pane that has the focus.
+  TPaneFocusFrame* FocusFrame;
   /// The Macros tab: what the workbook can run, hides and reaches out to.
   TMacrosPane* Macros;
 
@@ -220,7 +233,18 @@ private:
   /// record list's otherwise.
   void PageChanged(int index);
   void DetachRecordsChange();
-  void ShowError(const std::string& message);
+  /// The error box: `message` as its text (a closing "." added), with
+  /// `information` and `details` under it when they are not empty.
+  void ShowError(const std::string& message, const QString& information = {}, const QString& details = {});
+  /// The status bar's message, whole in its tooltip however much of it the
+  /// bar has room for.
+  void SetStatusMessage(const QString& text);
+  /// Where reading stopped and the last record read, for the error box.
+  QString StoppedDetails(const std::string& message) const;
+  /// Shows sheet `index` of the preview, keeping within the sheets.
+  void StepSheet(int step);
+  /// Tab goes strip, list, dump, Fields pane, navigation pane.
+  void SetRecordsTabOrder();
   void btnXLSFileNameClick();
   void btnAboutClick();
   void tsSheetsChange(int index);
@@ -249,8 +273,11 @@ private:
   /// True from the start of the reader's load until it returns: a failure
   /// caught then stopped the reading.
   bool FReading = false;
+  QString FErrorInformation;
+  QString FErrorDetails;
   qint64 FLoadMilliseconds = 0;
   bool FPlaced = false;
   bool FDumpSized = false;
   bool FFieldsSized = false;
+  bool FPaneSized = false;
 };
