@@ -32,6 +32,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,8 +69,13 @@ struct TWaitCursor {
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 90};
 // The Fields pane's narrowest width at the first layout.
 constexpr int kMinimumFieldsWidth = 200;
-// The navigation pane's height under the list at the first layout.
-constexpr int kNavigationHeight = 170;
+// The Fields pane's rows at the first layout: a row's height is the font's
+// and the padding, the slack covers the spacing between heading and tree.
+constexpr int kFieldsRows = 15;
+constexpr int kFieldRowPadding = 4;
+constexpr int kFieldsSlack = 8;
+// The navigation pane's lowest height at the first layout.
+constexpr int kMinimumNavigationHeight = 120;
 // The arrow cursor over the wait cursor while a dialog asks something in
 // the middle of a load.
 struct TArrowCursor {
@@ -178,6 +184,9 @@ TfrmMain::~TfrmMain()
   // Fields pane, which may go first.
   Dump->OnByteClick = nullptr;
   Dump->SetData({});
+  // The focus moves as the panes go: the frame must not follow it into one
+  // being destroyed.
+  FocusFrame->SetPanes({});
   // The navigation pane's and the Macros tab's workers read the list's
   // offsets: they stop before the list goes.
   Pane->Reset();
@@ -451,16 +460,11 @@ void TfrmMain::BuildPages(QWidget* client)
   tsRecord = new QWidget(pcXLS);
   auto* recordLayout = new QVBoxLayout(tsRecord);
   recordLayout->setContentsMargins(0, 0, 0, 0);
-  // The list over the dump over the navigation pane on the left, the
-  // Fields pane on the right with the page's whole height: at the first-run
-  // size the dump has 16 bytes a line and the fields a long column.
+  // The list over the dump on the left, the Fields pane on the right.
   SplitterFields = new QSplitter(Qt::Horizontal, tsRecord);
   SplitterFields->setHandleWidth(5);
   SplitterFields->setChildrenCollapsible(false);
-  SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
-  SplitterPane->setHandleWidth(5);
-  SplitterPane->setChildrenCollapsible(false);
-  SplitterHex = new QSplitter(Qt::Vertical, SplitterPane);
+  SplitterHex = new QSplitter(Qt::Vertical, SplitterFields);
   SplitterHex->setHandleWidth(5);
   SplitterHex->setChildrenCollapsible(false);
   // Rows of one height, placed by their number: opening a workbook of
@@ -500,17 +504,19 @@ void TfrmMain::BuildPages(QWidget* client)
   SplitterHex->addWidget(Dump);
   SplitterHex->setStretchFactor(0, 1);
   SplitterHex->setStretchFactor(1, 0);
-  SplitterPane->addWidget(SplitterHex);
-  // The navigation pane (outline and types beside problems and container)
-  // under the list: wide enough there for its lists side by side.
+  SplitterFields->addWidget(SplitterHex);
+  // The Fields pane over the navigation pane (outline, types, problems,
+  // container): beside the list, they cost it no width.
+  SplitterPane = new QSplitter(Qt::Vertical, SplitterFields);
+  SplitterPane->setHandleWidth(5);
+  SplitterPane->setChildrenCollapsible(false);
+  Fields = new TRecordInspector(*FWorkbook, *Dump, SplitterPane);
+  SplitterPane->addWidget(Fields);
   Pane = new TNavigatorPane(SplitterPane);
-  Pane->Splitter->setOrientation(Qt::Horizontal);
   SplitterPane->addWidget(Pane);
   SplitterPane->setStretchFactor(0, 1);
   SplitterPane->setStretchFactor(1, 0);
   SplitterFields->addWidget(SplitterPane);
-  Fields = new TRecordInspector(*FWorkbook, *Dump, SplitterFields);
-  SplitterFields->addWidget(Fields);
   SplitterFields->setStretchFactor(0, 1);
   SplitterFields->setStretchFactor(1, 0);
   Fields->OnGoToRecord = [this](TRecordInspector&, int row) {
@@ -660,28 +666,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
   // The records page is laid out when it is first shown: the dump then gets
   // its height, and the list the rest; later the user moves the border.
   // The Fields pane takes what the list's columns and a dump of 16 bytes a
-  // line leave, when the page is first laid out.
-  if (watched == SplitterFields && e->type() == QEvent::Resize && !FFieldsSized) {
-    const int total = SplitterFields->width() - SplitterFields->handleWidth();
-    int left = Dump->WidthForLineBytes(HexFormat::kMaxLineBytes);
-    int columns = lvRecords->verticalScrollBar()->sizeHint().width() + 2 * lvRecords->frameWidth();
-    for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
-      columns += lvRecords->columnWidth(i);
-    left = std::max(left, columns);
-    if (total > left + kMinimumFieldsWidth) {
-      FFieldsSized = true;
-      SplitterFields->setSizes({left, total - left});
-    }
-  }
-  // The navigation pane's share of the left column at the first layout
-  // (the saved sizes later).
-  if (watched == SplitterPane && e->type() == QEvent::Resize && !FPaneSized) {
-    const int total = SplitterPane->height() - SplitterPane->handleWidth();
-    if (total > kDumpHeight + kNavigationHeight) {
-      FPaneSized = true;
-      SplitterPane->setSizes({total - kNavigationHeight, kNavigationHeight});
-    }
-  }
+  // line leave, and over the navigation pane room for its rows. A layout
+  // while the page is hidden can be of a passing size: it is done again at
+  // each resize, and kept once the page shows.
+  const bool shown = e->type() == QEvent::Show;
+  if (watched == SplitterFields && (e->type() == QEvent::Resize || shown) && !FFieldsSized)
+    FFieldsSized = SizeFieldsSplitter() && SplitterFields->isVisible();
+  if (watched == SplitterPane && (e->type() == QEvent::Resize || shown) && !FPaneSized)
+    FPaneSized = SizePaneSplitter() && SplitterPane->isVisible();
   if (watched == SplitterHex && e->type() == QEvent::Resize && !FDumpSized) {
     const int total = SplitterHex->height() - SplitterHex->handleWidth();
     if (total > kDumpHeight) {
@@ -700,6 +692,33 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
     }
   }
   return QMainWindow::eventFilter(watched, e);
+}
+
+bool TfrmMain::SizeFieldsSplitter()
+{
+  const int total = SplitterFields->width() - SplitterFields->handleWidth();
+  int left = Dump->WidthForLineBytes(HexFormat::kMaxLineBytes);
+  int columns = lvRecords->verticalScrollBar()->sizeHint().width() + 2 * lvRecords->frameWidth();
+  for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+    columns += lvRecords->columnWidth(i);
+  left = std::max(left, columns);
+  if (total <= left + kMinimumFieldsWidth)
+    return false;
+  SplitterFields->setSizes({left, total - left});
+  return true;
+}
+
+bool TfrmMain::SizePaneSplitter()
+{
+  const int total = SplitterPane->height() - SplitterPane->handleWidth();
+  const QTreeView* tree = Fields->tvFields;
+  const int fields = 2 * Fields->lblRecord->fontMetrics().lineSpacing() + tree->header()->sizeHint().height() +
+                     kFieldsRows * (tree->fontMetrics().height() + kFieldRowPadding) + 2 * tree->frameWidth() +
+                     kFieldsSlack;
+  if (total <= fields + kMinimumNavigationHeight)
+    return false;
+  SplitterPane->setSizes({fields, total - fields});
+  return true;
 }
 
 void TfrmMain::FormResize()

@@ -186,11 +186,10 @@ public:
   TRecordNavigator* Navigator;
   QSplitter* SplitterHex;
   THexDump* Dump;
-  /// Between the list, dump and navigation pane (left) and the Fields
-  /// pane (right), which has the page's whole height.
+  /// Between the list and dump (left) and the Fields pane (right).
   QSplitter* SplitterFields;
   TRecordInspector* Fields;
-  /// Between the list and dump (top) and the navigation pane (bottom): the
+  /// Between the Fields pane (top) and the navigation pane (bottom): the
   /// outline, types, problems and container.
   QSplitter* SplitterPane;
   TNavigatorPane* Pane;
@@ -255,6 +254,11 @@ private:
   /// A cell record was selected: its sheet and cell in the preview.
   void ShowCellInPreview(int sheet, int row, int column);
   void FormResize();
+  /// The first-run splits of the records page: the list's columns and a
+  /// dump of 16 bytes a line beside the Fields pane, and the Fields pane's
+  /// rows over the navigation pane. False while the page is too small.
+  bool SizeFieldsSplitter();
+  bool SizePaneSplitter();
 
   std::unique_ptr<TMSExcel> FExcel;
   /// The last load as every pane reads it (records, directory, formulas,

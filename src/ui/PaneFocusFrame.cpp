@@ -31,7 +31,7 @@ void TPaneFocusFrame::FocusChanged(QWidget* now)
 {
   // A focus that leaves the window (a menu, a dialog) keeps the frame where
   // the keys will come back to.
-  if (now == nullptr || now->window() != parentWidget()->window())
+  if (now == nullptr || now->window() != window())
     return;
   for (const QPointer<QWidget>& pane : FPanes)
     if (pane && (pane == now || pane->isAncestorOf(now))) {

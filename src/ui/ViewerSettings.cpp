@@ -8,9 +8,7 @@ constexpr char kKeyWindowGeometry[] = "window/geometry";
 constexpr char kKeyRecordsSplitter[] = "records/splitter";
 constexpr char kKeyFieldsSplitter[] = "records/fieldsSplitter";
 constexpr char kKeyRecordColumns[] = "records/columnWidths";
-// Since the navigation pane went under the list: the sizes kept before
-// were of the Fields pane over it.
-constexpr char kKeyPaneSplitter[] = "records/navigationSplitter";
+constexpr char kKeyPaneSplitter[] = "records/paneSplitter";
 constexpr char kKeyRecentFiles[] = "recentFiles";
 constexpr char kKeyExportFolder[] = "export/folder";
 

@@ -25,8 +25,7 @@ public:
   /// pane.
   QByteArray FieldsSplitter() const;
   void SetFieldsSplitter(const QByteArray& state);
-  /// The splitter between the list and dump and the navigation pane below
-  /// them.
+  /// The splitter between the Fields pane and the navigation pane below it.
   QByteArray PaneSplitter() const;
   void SetPaneSplitter(const QByteArray& state);
   /// One width per record list column, in column order; empty when none
