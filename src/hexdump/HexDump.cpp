@@ -87,6 +87,9 @@ constexpr QRgb kNoteColor = 0xC0392B;
 // the marked line, already in the highlight colour, it is a darker shade.
 constexpr int kSelectionAlpha = 96;
 constexpr int kMarkedSelectionDarker = 170;
+// The framed marker's opacity without and with the focus.
+constexpr int kFramedMarkerAlpha = 110;
+constexpr int kFramedMarkerFocusAlpha = 230;
 
 void PutOnClipboard(const QString& text)
 {
@@ -425,6 +428,14 @@ void THexDump::SetShowLineMarker(bool value)
   viewport()->update();
 }
 
+void THexDump::SetLineMarkerFramed(bool value)
+{
+  if (value == FLineMarkerFramed)
+    return;
+  FLineMarkerFramed = value;
+  viewport()->update();
+}
+
 void THexDump::SetRelativeAddress(bool value)
 {
   if (value == FRelativeAddress)
@@ -649,7 +660,8 @@ void THexDump::PaintRow(QPainter& painter, int row)
 
   const bool marked = FShowLineMarker && line == FMarkedLine;
   const QRect marker(addressWidth, top, 3 * FLineBytes * FCellWidth - FCellWidth + 1, FRowHeight);
-  if (marked) {
+  const bool filled = marked && !FLineMarkerFramed;
+  if (filled) {
     painter.fillRect(marker, palette().color(QPalette::Highlight));
     painter.setPen(palette().color(QPalette::HighlightedText));
   } else {
@@ -667,7 +679,7 @@ void THexDump::PaintRow(QPainter& painter, int row)
   const int kLast = static_cast<int>(std::min<qint64>(selLast, count - 1));
   const bool selected = FSelecting && kFirst <= kLast;
   QColor selection = palette().color(QPalette::Highlight);
-  if (marked)
+  if (filled)
     selection = selection.darker(kMarkedSelectionDarker);
   else
     selection.setAlpha(kSelectionAlpha);
@@ -682,7 +694,14 @@ void THexDump::PaintRow(QPainter& painter, int row)
     painter.drawText(QRect(left + 3 * k * FCellWidth, top, 2 * FCellWidth, FRowHeight), kTextFlags,
                      RawText(FHexText.data() + 3 * k, 2));
 
-  if (marked && hasFocus()) {
+  if (marked && FLineMarkerFramed) {
+    // Faint while another part has the keys, plain when the dump has them.
+    QColor frame = palette().color(QPalette::Highlight);
+    frame.setAlpha(hasFocus() ? kFramedMarkerFocusAlpha : kFramedMarkerAlpha);
+    painter.setPen(QPen(frame, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(marker.adjusted(0, 0, -1, -1));
+  } else if (marked && hasFocus()) {
     painter.setPen(FFocusPen);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(marker.adjusted(0, 0, -1, -1));

@@ -118,6 +118,11 @@ public:
   void SetShowCharacters(bool value);
   bool ShowLineMarker() const { return FShowLineMarker; }
   void SetShowLineMarker(bool value);
+  /// The marked line drawn as a faint frame round its hex pairs rather than
+  /// a filled bar (off by default): where bands tint the fields, a filled
+  /// line reads as a selection and hides its bands.
+  bool LineMarkerFramed() const { return FLineMarkerFramed; }
+  void SetLineMarkerFramed(bool value);
   /// Addresses from the start of the data instead of memory addresses.
   bool RelativeAddress() const { return FRelativeAddress; }
   void SetRelativeAddress(bool value);
@@ -184,6 +189,7 @@ private:
   int FAscent = 0;
   std::array<QColor, 3> FColors;
   bool FShowLineMarker = true;
+  bool FLineMarkerFramed = false;
   bool FShowCharacters = true;
   bool FShowAddress = true;
   bool FRelativeAddress = false;

@@ -33,6 +33,17 @@ bool HasBitFields(const TRecordField& field)
   return !field.Fields.empty() && field.Fields.front().BitCount > 0;
 }
 
+// Longer tooltips go as rich text, which the tooltip wraps to the screen,
+// instead of one line running off it.
+constexpr qsizetype kPlainToolTipChars = 120;
+
+QString WrappedToolTip(const QString& text)
+{
+  if (text.size() <= kPlainToolTipChars)
+    return text;
+  return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 }  // namespace
 
 QString FieldValueText(const TRecordField& field)
@@ -323,12 +334,17 @@ QVariant TFieldTreeModel::data(const QModelIndex& index, int role) const
       return font;
     }
     return {};
-  case Qt::ToolTipRole:
+  case Qt::ToolTipRole: {
+    // The whole value or meaning, however narrow its column; on the other
+    // columns the meaning, as it was before there were two.
+    QString text = index.column() == fcValue ? FieldValueText(*field) : QString::fromStdString(field->Text);
     if (link)
-      return QString::fromLatin1(kHintFollowLink);
-    if (!field->Text.empty())
-      return QString::fromStdString(field->Text);
-    return {};
+      return text.isEmpty() ? QString::fromLatin1(kHintFollowLink)
+                            : WrappedToolTip(text + QLatin1Char('\n') + QString::fromLatin1(kHintFollowLink));
+    if (text.isEmpty())
+      return {};
+    return WrappedToolTip(text);
+  }
   case kLinkRole: return static_cast<int>(field->Link.Kind);
   default: return {};
   }

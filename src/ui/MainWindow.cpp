@@ -9,6 +9,7 @@
 #include "ui/LinkLabel.h"
 #include "ui/MacrosPane.h"
 #include "ui/NavigatorPane.h"
+#include "ui/PaneFocusFrame.h"
 #include "ui/PasswordDialog.h"
 #include "ui/PreviewGrid.h"
 #include "ui/RecordFilterModel.h"
@@ -24,12 +25,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +48,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QTreeView>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -64,6 +69,13 @@ struct TWaitCursor {
 constexpr int kRecordColumnWidths[] = {50, 80, 80, 220, 120, 90};
 // The Fields pane's narrowest width at the first layout.
 constexpr int kMinimumFieldsWidth = 200;
+// The Fields pane's rows at the first layout: a row's height is the font's
+// and the padding, the slack covers the spacing between heading and tree.
+constexpr int kFieldsRows = 15;
+constexpr int kFieldRowPadding = 4;
+constexpr int kFieldsSlack = 8;
+// The navigation pane's lowest height at the first layout.
+constexpr int kMinimumNavigationHeight = 120;
 // The arrow cursor over the wait cursor while a dialog asks something in
 // the middle of a load.
 struct TArrowCursor {
@@ -126,8 +138,11 @@ TfrmMain::TfrmMain(QWidget* parent)
   // and works (the pages follow the window's size).
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   setAcceptDrops(true);
-  ErrorPresenter = [](QWidget* parentWidget, const QString& caption, const QString& text) {
-    QMessageBox::critical(parentWidget, caption, text);
+  ErrorPresenter = [this](QWidget* parentWidget, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parentWidget);
+    box.setInformativeText(FErrorInformation);
+    box.setDetailedText(FErrorDetails);
+    box.exec();
   };
   PasswordPrompter = &TfrmPassword::Ask;
   Clock = [] {
@@ -178,6 +193,9 @@ TfrmMain::~TfrmMain()
   // Fields pane, which may go first.
   Dump->OnByteClick = nullptr;
   Dump->SetData({});
+  // The focus moves as the panes go: the frame must not follow it into one
+  // being destroyed.
+  FocusFrame->SetPanes({});
   // The navigation pane's and the Macros tab's workers read the list's
   // offsets: they stop before the list goes.
   Pane->Reset();
@@ -237,6 +255,11 @@ void TfrmMain::BuildMenus()
   connect(actShowFormulas, &QAction::toggled, this, [this](bool show) { sgXLS->SetShowFormulas(show); });
   actShowAllRows = mnuView->addAction(text(kMenuShowAllRows));
   actShowAllRows->setCheckable(true);
+  // As in spreadsheet programs; the page keys alone stay the list's.
+  actNextSheet = mnuView->addAction(text(kMenuNextSheet), this, [this] { StepSheet(1); });
+  actNextSheet->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+  actPreviousSheet = mnuView->addAction(text(kMenuPreviousSheet), this, [this] { StepSheet(-1); });
+  actPreviousSheet->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
 
   mnuHelp = menuBar()->addMenu(text(kMenuHelp));
   actAbout = mnuHelp->addAction(text(kMenuAbout), this, &TfrmMain::btnAboutClick);
@@ -259,6 +282,10 @@ void TfrmMain::BuildStatusBar()
   };
   lblStatusFile = label(false);
   lblStatusMessage = label(false, 1);
+  // A long message must not widen the window: the label takes the room
+  // left and its tooltip has the whole text.
+  lblStatusMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblStatusMessage->setMinimumWidth(0);
   lblStatusVersion = label(true);
   lblStatusEncryption = label(true);
   lblStatusRecords = label(true);
@@ -283,8 +310,9 @@ void TfrmMain::RestoreSettings()
   if (const QByteArray splitter = FSettings.FieldsSplitter();
       !splitter.isEmpty() && SplitterFields->restoreState(splitter))
     FFieldsSized = true;
-  if (const QByteArray splitter = FSettings.PaneSplitter(); !splitter.isEmpty())
-    SplitterPane->restoreState(splitter);
+  if (const QByteArray splitter = FSettings.PaneSplitter();
+      !splitter.isEmpty() && SplitterPane->restoreState(splitter))
+    FPaneSized = true;
   const QList<int> widths = FSettings.RecordColumnWidths();
   if (widths.size() == TRecordListModel::rcColumnCount) {
     for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
@@ -494,6 +522,8 @@ void TfrmMain::BuildPages(QWidget* client)
   Dump = new THexDump(SplitterHex);
   Dump->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   Dump->SetRelativeAddress(true);
+  // The fields' bands show through the current line, which a frame marks.
+  Dump->SetLineMarkerFramed(true);
   SplitterHex->addWidget(Dump);
   SplitterHex->setStretchFactor(0, 1);
   SplitterHex->setStretchFactor(1, 0);
@@ -508,10 +538,7 @@ void TfrmMain::BuildPages(QWidget* client)
   Pane = new TNavigatorPane(SplitterPane);
   SplitterPane->addWidget(Pane);
   SplitterPane->setStretchFactor(0, 1);
-  SplitterPane->setStretchFactor(1, 1);
-  // Two fifths for the Fields pane at the first layout (the saved sizes
-  // later): the navigation pane holds two lists one over the other.
-  SplitterPane->setSizes({2 * kDefaultHeight, 3 * kDefaultHeight});
+  SplitterPane->setStretchFactor(1, 0);
   SplitterFields->addWidget(SplitterPane);
   SplitterFields->setStretchFactor(0, 1);
   SplitterFields->setStretchFactor(1, 0);
@@ -524,6 +551,7 @@ void TfrmMain::BuildPages(QWidget* client)
   recordLayout->addWidget(SplitterFields);
   SplitterHex->installEventFilter(this);
   SplitterFields->installEventFilter(this);
+  SplitterPane->installEventFilter(this);
   pcXLS->addTab(tsRecord, QString::fromLatin1(kTabRecords));
   Macros = new TMacrosPane(pcXLS);
   pcXLS->addTab(Macros, QString::fromLatin1(kTabMacros));
@@ -531,6 +559,31 @@ void TfrmMain::BuildPages(QWidget* client)
   connect(pcXLS, &QTabWidget::currentChanged, this, &TfrmMain::PageChanged);
   AttachRecordsChange();
   ConnectNavigator();
+  SetRecordsTabOrder();
+  FocusFrame = new TPaneFocusFrame(FClient);
+  FocusFrame->SetPanes({lvRecords, Dump, Fields->tvFields, Pane->tvOutline, Pane->tvTypes, Pane->tvProblems,
+                        Pane->tvEntries, Pane->tvSectors, sgXLS});
+}
+
+void TfrmMain::SetRecordsTabOrder()
+{
+  const QList<QWidget*> order = {Navigator->edFilter, Navigator->edFind, Navigator->cbFindMode,
+                                 Navigator->edGoTo,   lvRecords,          Dump,
+                                 Fields->tvFields,    Pane->tvOutline,    Pane->tvTypes,
+                                 Pane->tvProblems,    Pane->tvEntries,    Pane->tvSectors};
+  for (qsizetype i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TfrmMain::StepSheet(int step)
+{
+  const int count = tsSheets->count();
+  if (count == 0)
+    return;
+  const int index = std::clamp(tsSheets->currentIndex() + step, 0, count - 1);
+  pcXLS->setCurrentIndex(pcXLS->indexOf(tsPreview));
+  // The tab strip's change fills the grid.
+  tsSheets->setCurrentIndex(index);
 }
 
 void TfrmMain::ConnectNavigator()
@@ -539,7 +592,13 @@ void TfrmMain::ConnectNavigator()
   mnuEdit->addActions({Navigator->actFind, Navigator->actFindNext, Navigator->actFindPrevious,
                        Navigator->actGoTo, Navigator->actFilter});
   Navigator->OnReveal = [this](TRecordNavigator&) { pcXLS->setCurrentIndex(1); };
-  Navigator->OnStatus = [this](TRecordNavigator&, const QString& text) { lblStatusMessage->setText(text); };
+  Navigator->OnStatus = [this](TRecordNavigator&, const QString& text) { SetStatusMessage(text); };
+  // A filter that hides the record the Fields pane shows empties the pane:
+  // it shows what the list selects, and the list no longer has that row.
+  connect(FShown, &QAbstractItemModel::modelReset, this, [this] {
+    if (const int shown = Fields->Row(); shown >= 0 && FShown->RowOfRecord(shown) < 0)
+      Fields->ShowRecord(-1);
+  });
   // The match's field in the Fields pane, its bytes marked in the dump.
   Navigator->OnFound = [this](TRecordNavigator&, int record, std::size_t byte) {
     if (Fields->Row() == record)
@@ -630,19 +689,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
   // The records page is laid out when it is first shown: the dump then gets
   // its height, and the list the rest; later the user moves the border.
   // The Fields pane takes what the list's columns and a dump of 16 bytes a
-  // line leave, when the page is first laid out.
-  if (watched == SplitterFields && e->type() == QEvent::Resize && !FFieldsSized) {
-    const int total = SplitterFields->width() - SplitterFields->handleWidth();
-    int left = Dump->WidthForLineBytes(HexFormat::kMaxLineBytes);
-    int columns = lvRecords->verticalScrollBar()->sizeHint().width() + 2 * lvRecords->frameWidth();
-    for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
-      columns += lvRecords->columnWidth(i);
-    left = std::max(left, columns);
-    if (total > left + kMinimumFieldsWidth) {
-      FFieldsSized = true;
-      SplitterFields->setSizes({left, total - left});
-    }
-  }
+  // line leave, and over the navigation pane room for its rows. A layout
+  // while the page is hidden can be of a passing size: it is done again at
+  // each resize, and kept once the page shows.
+  const bool shown = e->type() == QEvent::Show;
+  if (watched == SplitterFields && (e->type() == QEvent::Resize || shown) && !FFieldsSized)
+    FFieldsSized = SizeFieldsSplitter() && SplitterFields->isVisible();
+  if (watched == SplitterPane && (e->type() == QEvent::Resize || shown) && !FPaneSized)
+    FPaneSized = SizePaneSplitter() && SplitterPane->isVisible();
   if (watched == SplitterHex && e->type() == QEvent::Resize && !FDumpSized) {
     const int total = SplitterHex->height() - SplitterHex->handleWidth();
     if (total > kDumpHeight) {
@@ -663,6 +717,33 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* e)
   return QMainWindow::eventFilter(watched, e);
 }
 
+bool TfrmMain::SizeFieldsSplitter()
+{
+  const int total = SplitterFields->width() - SplitterFields->handleWidth();
+  int left = Dump->WidthForLineBytes(HexFormat::kMaxLineBytes);
+  int columns = lvRecords->verticalScrollBar()->sizeHint().width() + 2 * lvRecords->frameWidth();
+  for (int i = 0; i < TRecordListModel::rcColumnCount; ++i)
+    columns += lvRecords->columnWidth(i);
+  left = std::max(left, columns);
+  if (total <= left + kMinimumFieldsWidth)
+    return false;
+  SplitterFields->setSizes({left, total - left});
+  return true;
+}
+
+bool TfrmMain::SizePaneSplitter()
+{
+  const int total = SplitterPane->height() - SplitterPane->handleWidth();
+  const QTreeView* tree = Fields->tvFields;
+  const int fields = 2 * Fields->lblRecord->fontMetrics().lineSpacing() + tree->header()->sizeHint().height() +
+                     kFieldsRows * (tree->fontMetrics().height() + kFieldRowPadding) + 2 * tree->frameWidth() +
+                     kFieldsSlack;
+  if (total <= fields + kMinimumNavigationHeight)
+    return false;
+  SplitterPane->setSizes({fields, total - fields});
+  return true;
+}
+
 void TfrmMain::FormResize()
 {
   // The page control keeps its left and top and fills the rest less a margin;
@@ -672,11 +753,40 @@ void TfrmMain::FormResize()
                      std::max(FClient->height() - top - kPagesMargin, 0));
 }
 
-void TfrmMain::ShowError(const std::string& message)
+void TfrmMain::ShowError(const std::string& message, const QString& information, const QString& details)
 {
+  FErrorInformation = information;
+  FErrorDetails = details;
   if (ErrorPresenter)
     ErrorPresenter(this, QString::fromLatin1(kProductName),
                    QString::fromStdString(ErrorBoxText(message)));
+}
+
+void TfrmMain::SetStatusMessage(const QString& text)
+{
+  lblStatusMessage->setText(text);
+  lblStatusMessage->setToolTip(text);
+}
+
+QString TfrmMain::StoppedDetails(const std::string& message) const
+{
+  const auto text = [](const char* t) { return QString::fromLatin1(t); };
+  QStringList lines;
+  const int rows = FRecords->Count();
+  if (rows == 0) {
+    lines << text(kDetailsNoRecord);
+  } else {
+    const TRecordRow last = FRecords->Row(rows - 1);
+    const QString name = FRecords->data(FRecords->index(rows - 1, TRecordListModel::rcName)).toString();
+    lines << text(kDetailsLastRecord)
+                 .arg(rows)
+                 .arg(QString::fromStdString(RecordCodeText(last.Code)), name)
+                 .arg(last.Length)
+                 .arg(QString::fromStdString(RecordOffsetText(last.Offset)));
+    lines << text(kDetailsStoppedAt).arg(QString::fromStdString(RecordOffsetText(last.Offset + 4 + last.DataSize)));
+  }
+  lines << text(kDetailsMessage).arg(QString::fromStdString(ErrorBoxText(message)));
+  return lines.join(QLatin1Char('\n'));
 }
 
 void TfrmMain::OpenFile(const QString& fileName)
@@ -719,7 +829,7 @@ void TfrmMain::ExportCsvClick()
   try {
     const TWaitCursor wait;
     const int rows = ExportShownSheet(fileName);
-    lblStatusMessage->setText(ExportedText(caption, fileName, rows));
+    SetStatusMessage(ExportedText(caption, fileName, rows));
   } catch (const std::exception& e) {
     ShowError(ExceptionText(e));
   }
@@ -761,18 +871,29 @@ void TfrmMain::btnConvertClick()
     LoadWorkbook();
   } catch (const std::exception& e) {
     const std::string message = ExceptionText(e);
-    QString status = QString::fromStdString(ErrorBoxText(message));
+    const QString boxText = QString::fromStdString(ErrorBoxText(message));
+    QString status = boxText;
     // Where the reading itself failed, the list ends at the record where it
-    // stopped.
+    // stopped: the error box's details name it.
     const bool readingFailed = FReading;
+    QString details;
     if (readingFailed) {
       FReading = false;
       const int rows = FRecords->Count();
       status += QLatin1Char(' ') +
                 StoppedAtText(static_cast<std::uint64_t>(rows), rows > 0 ? FRecords->Row(rows - 1).Offset : 0);
+      details = StoppedDetails(message);
     }
     ShowLoadStatus(edXLSFileName->text(), status);
-    ShowError(message);
+    // The box has the whole of the status bar's message: what its text
+    // does not say goes under it.
+    QString information = lblStatusMessage->text();
+    if (const qsizetype at = information.indexOf(boxText); at >= 0)
+      information.remove(at, boxText.size());
+    information = information.trimmed();
+    if (information.startsWith(QStringLiteral("\u2014")))
+      information = information.mid(1).trimmed();
+    ShowError(message, information, details);
     // The sheets read before the failure are shown all the same: people open
     // damaged files to recover what is in them.
     if (readingFailed && std::as_const(*FExcel).Sheets().Count() > 0)
@@ -784,7 +905,7 @@ void TfrmMain::ShowStatusMessage(const QString& fileName, const QString& message
 {
   lblStatusFile->setText(fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName());
   lblStatusFile->setToolTip(fileName);
-  lblStatusMessage->setText(message);
+  SetStatusMessage(message);
   for (QLabel* l :
        {lblStatusVersion, lblStatusEncryption, lblStatusRecords, lblStatusSheets, lblStatusStream, lblStatusTime,
         lblStatusMacros})
@@ -855,6 +976,8 @@ void TfrmMain::LoadWorkbook()
     // pane, go now: those let go of them first.
     Fields->Reset();
     Pane->Reset();
+    // The last file's searches mean nothing in this one.
+    Navigator->Clear();
     Macros->Reset();
     lblStatusMacros->hide();
     FStoredStream = {};
@@ -967,7 +1090,7 @@ void TfrmMain::ShowRecordOfCell()
     return;
   const auto record = FWorkbook->Directory().RecordOfCell({tsSheets->currentIndex(), cell.row(), cell.column()});
   if (!record) {
-    lblStatusMessage->setText(QString::fromLatin1(kStatusNoRecordForCell));
+    SetStatusMessage(QString::fromLatin1(kStatusNoRecordForCell));
     return;
   }
   pcXLS->setCurrentIndex(1);

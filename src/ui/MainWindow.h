@@ -25,6 +25,7 @@ class TLinkLabel;
 class TMSExcel;
 class TMacrosPane;
 class TNavigatorPane;
+class TPaneFocusFrame;
 class TPreviewGrid;
 class TRecordFilterModel;
 class TRecordListModel;
@@ -122,6 +123,12 @@ public:
   TRecordListModel& Records() { return *FRecords; }
 
   TErrorPresenter ErrorPresenter;
+  /// What the error box being shown adds under its text: the rest of the
+  /// status bar's message (where reading stopped), and its details (the
+  /// record reading stopped at, the reader's message). Empty for an error
+  /// that has none; the default presenter shows both.
+  const QString& ErrorInformation() const { return FErrorInformation; }
+  const QString& ErrorDetails() const { return FErrorDetails; }
   TPasswordPrompter PasswordPrompter;
   /// Milliseconds on a monotonic clock, for the load time in the status
   /// bar; tests replace it.
@@ -150,6 +157,9 @@ public:
   /// The preview shows every row of the sheet, not only the first 100
   /// (checkable, kept in the settings).
   QAction* actShowAllRows;
+  /// The next and the previous sheet of the preview (Ctrl+PgDn, Ctrl+PgUp).
+  QAction* actNextSheet;
+  QAction* actPreviousSheet;
   QAction* actAbout;
   // The status bar: the file, a message (a failure, a notice), then what
   // the load found.
@@ -193,6 +203,8 @@ public:
   /// outline, types, problems and container.
   QSplitter* SplitterPane;
   TNavigatorPane* Pane;
+  /// The frame round the records page's pane that has the focus.
+  TPaneFocusFrame* FocusFrame;
   /// The Macros tab: what the workbook can run, hides and reaches out to.
   TMacrosPane* Macros;
 
@@ -230,7 +242,18 @@ private:
   /// record list's otherwise.
   void PageChanged(int index);
   void DetachRecordsChange();
-  void ShowError(const std::string& message);
+  /// The error box: `message` as its text (a closing "." added), with
+  /// `information` and `details` under it when they are not empty.
+  void ShowError(const std::string& message, const QString& information = {}, const QString& details = {});
+  /// The status bar's message, whole in its tooltip however much of it the
+  /// bar has room for.
+  void SetStatusMessage(const QString& text);
+  /// Where reading stopped and the last record read, for the error box.
+  QString StoppedDetails(const std::string& message) const;
+  /// Shows sheet `index` of the preview, keeping within the sheets.
+  void StepSheet(int step);
+  /// Tab goes strip, list, dump, Fields pane, navigation pane.
+  void SetRecordsTabOrder();
   void btnXLSFileNameClick();
   void btnAboutClick();
   void tsSheetsChange(int index);
@@ -241,6 +264,11 @@ private:
   /// A cell record was selected: its sheet and cell in the preview.
   void ShowCellInPreview(int sheet, int row, int column);
   void FormResize();
+  /// The first-run splits of the records page: the list's columns and a
+  /// dump of 16 bytes a line beside the Fields pane, and the Fields pane's
+  /// rows over the navigation pane. False while the page is too small.
+  bool SizeFieldsSplitter();
+  bool SizePaneSplitter();
 
   std::unique_ptr<TMSExcel> FExcel;
   /// The last load as every pane reads it (records, directory, formulas,
@@ -259,6 +287,8 @@ private:
   /// True from the start of the reader's load until it returns: a failure
   /// caught then stopped the reading.
   bool FReading = false;
+  QString FErrorInformation;
+  QString FErrorDetails;
   qint64 FLoadMilliseconds = 0;
   /// Time the password dialog was open during the current load: not
   /// reading, so not counted in the load time.
@@ -266,4 +296,5 @@ private:
   bool FPlaced = false;
   bool FDumpSized = false;
   bool FFieldsSized = false;
+  bool FPaneSized = false;
 };

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <set>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -29,6 +31,10 @@ namespace {
 
 constexpr std::uint32_t kNoEntry = 0xFFFFFFFF;
 constexpr int kStripHeight = 18;
+// Room beside a check's ID in the problems' check column.
+constexpr int kCheckColumnPadding = 12;
+// Rows the container's tables show at the least; the tab scrolls below that.
+constexpr int kContainerTableRows = 8;
 
 // The worker's nice value: the window's own thread comes first.
 constexpr int kWorkerNice = 19;
@@ -271,11 +277,17 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
   tvProblems = MakeList(problems, kProblemsColumns, false);
   // Room for "warning" and a check's name such as "duplicate-cell".
   tvProblems->header()->resizeSection(0, tvProblems->fontMetrics().horizontalAdvance(QStringLiteral("warning")) + 16);
-  tvProblems->header()->resizeSection(1, tvProblems->fontMetrics().horizontalAdvance(QStringLiteral("duplicate-cell")) + 12);
+  tvProblems->header()->resizeSection(1, tvProblems->fontMetrics().horizontalAdvance(QStringLiteral("duplicate-cell")) + kCheckColumnPadding);
   problemsLayout->addWidget(tvProblems, 1);
   pcBottom->addTab(problems, Text(kTabProblems));
 
-  auto* container = new QWidget(pcBottom);
+  // The container's tables keep room for several rows each; where the pane
+  // is lower than that the tab scrolls.
+  auto* containerScroll = new QScrollArea(pcBottom);
+  containerScroll->setWidgetResizable(true);
+  containerScroll->setFrameShape(QFrame::NoFrame);
+  containerScroll->setFocusPolicy(Qt::NoFocus);
+  auto* container = new QWidget(containerScroll);
   auto* containerLayout = new QVBoxLayout(container);
   containerLayout->setContentsMargins(2, 2, 2, 2);
   lblContainer = new QLabel(container);
@@ -295,7 +307,13 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
   tvSectors->header()->resizeSection(2, tvSectors->fontMetrics().horizontalAdvance(QStringLiteral("mini stream")) + 12);
   tvSectors->header()->resizeSection(3, nameWidth);
   containerLayout->addWidget(tvSectors, 1);
-  pcBottom->addTab(container, Text(kTabContainer));
+  for (QTreeWidget* table : {tvEntries, tvSectors}) {
+    const int row = table->fontMetrics().height() + 6;
+    table->setMinimumHeight(table->header()->sizeHint().height() + kContainerTableRows * row +
+                            2 * table->frameWidth());
+  }
+  containerScroll->setWidget(container);
+  pcBottom->addTab(containerScroll, Text(kTabContainer));
   Splitter->addWidget(pcBottom);
   connect(Splitter, &QSplitter::splitterMoved, this, [this] { FSplit = true; });
   Splitter->installEventFilter(this);
@@ -364,8 +382,9 @@ bool TNavigatorPane::eventFilter(QObject* watched, QEvent* event)
 {
   // Half each, whatever the lists' size hints say, until the user moves
   // the border.
-  if (watched == Splitter && event->type() == QEvent::Resize && !FSplit && Splitter->height() > 0) {
-    const int room = Splitter->height() - Splitter->handleWidth();
+  const int length = Splitter->orientation() == Qt::Vertical ? Splitter->height() : Splitter->width();
+  if (watched == Splitter && event->type() == QEvent::Resize && !FSplit && length > 0) {
+    const int room = length - Splitter->handleWidth();
     Splitter->setSizes({room / 2, room - room / 2});
   }
   return QWidget::eventFilter(watched, event);
@@ -498,6 +517,15 @@ void TNavigatorPane::ShowProblems(const std::string& stopped)
     items.push_back(item);
   }
   tvProblems->addTopLevelItems(items);
+  // The check column fits the longest check named, never cutting an ID.
+  std::set<std::string> checks;
+  for (const TLintFinding& finding : FFindings)
+    checks.insert(finding.Check);
+  const QFontMetrics metrics = tvProblems->fontMetrics();
+  int checkWidth = metrics.horizontalAdvance(QStringLiteral("duplicate-cell"));
+  for (const std::string& check : checks)
+    checkWidth = std::max(checkWidth, metrics.horizontalAdvance(QString::fromStdString(check)));
+  tvProblems->header()->resizeSection(1, checkWidth + kCheckColumnPadding);
   QString status = FFindings.empty() ? Text(kProblemsNone)
                                      : ProblemsCountText(static_cast<std::uint64_t>(counts[0]), static_cast<std::uint64_t>(counts[1]),
                                                                          static_cast<std::uint64_t>(counts[2]));

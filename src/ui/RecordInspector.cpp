@@ -11,6 +11,7 @@
 #include "xls/records/RecordTable.h"
 #include "xls/records/RecordTable.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -29,8 +30,10 @@ namespace {
 constexpr std::size_t kHeaderBytes = 4;
 // Column widths of the tree at its start: name, value, meaning.
 constexpr int kNameColumnWidth = 120;
-constexpr int kValueColumnWidth = 100;
+constexpr int kValueColumnWidth = 160;
 constexpr int kMeaningColumnWidth = 140;
+// The narrowest the value and meaning columns get when the pane is fitted.
+constexpr int kNarrowestTextColumn = 40;
 /// The bands of the dump: each field's, alternating tints, the headers of
 /// the CONTINUE records between the parts in a grey of their own. Fields
 /// are cut around the headers and kept from overlapping.
@@ -77,13 +80,37 @@ std::vector<HexFormat::THexBand> DumpBands(const std::vector<TFieldTreeModel::TB
   return clean;
 }
 
-/// The tree of fields: Enter follows a link as a double-click does.
+/// The tree of fields: Enter follows a link as a double-click does. Its
+/// width beyond the name and bytes goes to the value and the meaning, in
+/// the proportion they have: widening the pane shows more of the texts,
+/// where the bytes column needs no more.
 class TFieldTree : public QTreeView {
 public:
   explicit TFieldTree(QWidget* parent) : QTreeView(parent) {}
   std::function<void()> OnEnter;
 
+  void FitTextColumns()
+  {
+    QHeaderView* h = header();
+    const int room = viewport()->width() - h->sectionSize(TFieldTreeModel::fcName) -
+                     h->sectionSize(TFieldTreeModel::fcBytes);
+    const int value = h->sectionSize(TFieldTreeModel::fcValue);
+    const int meaning = h->sectionSize(TFieldTreeModel::fcMeaning);
+    if (room < 2 * kNarrowestTextColumn || value + meaning <= 0)
+      return;
+    const int newValue = std::max(kNarrowestTextColumn,
+                                  static_cast<int>(static_cast<qint64>(room) * value / (value + meaning)));
+    h->resizeSection(TFieldTreeModel::fcValue, newValue);
+    h->resizeSection(TFieldTreeModel::fcMeaning, std::max(kNarrowestTextColumn, room - newValue));
+  }
+
 protected:
+  void resizeEvent(QResizeEvent* e) override
+  {
+    QTreeView::resizeEvent(e);
+    FitTextColumns();
+  }
+
   void keyPressEvent(QKeyEvent* e) override
   {
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier && OnEnter) {
@@ -126,10 +153,24 @@ TRecordInspector::TRecordInspector(TOpenedWorkbook& workbook, THexDump& dump, QW
   tvFields->setSelectionBehavior(QAbstractItemView::SelectRows);
   tvFields->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tvFields->setExpandsOnDoubleClick(false);
-  tvFields->header()->setStretchLastSection(true);
+  // A long string or formula keeps its start and end in view; the tooltip
+  // and Copy Value give the whole of it.
+  tvFields->setTextElideMode(Qt::ElideMiddle);
+  tvFields->header()->setStretchLastSection(false);
   tvFields->setColumnWidth(TFieldTreeModel::fcName, kNameColumnWidth);
   tvFields->setColumnWidth(TFieldTreeModel::fcValue, kValueColumnWidth);
   tvFields->setColumnWidth(TFieldTreeModel::fcMeaning, kMeaningColumnWidth);
+  // Bytes such as "#12: 8224-8231": wide enough for a part's number and a
+  // range of five-digit offsets.
+  tvFields->setColumnWidth(TFieldTreeModel::fcBytes,
+                           tvFields->fontMetrics().horizontalAdvance(QStringLiteral("#00: 00000-00000")) + 12);
+  // The field's context menu: the line, or its whole value.
+  actCopyField = new QAction(QString::fromLatin1(kMenuCopyField), this);
+  connect(actCopyField, &QAction::triggered, this, [this] { CopyField(); });
+  actCopyValue = new QAction(QString::fromLatin1(kMenuCopyValue), this);
+  connect(actCopyValue, &QAction::triggered, this, [this] { CopyValue(); });
+  tvFields->setContextMenuPolicy(Qt::ActionsContextMenu);
+  tvFields->addActions({actCopyField, actCopyValue});
   layout->addWidget(tvFields, 1);
   connect(tvFields->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex&, const QModelIndex&) { CurrentFieldChanged(); });
@@ -172,7 +213,14 @@ void TRecordInspector::Reset()
 void TRecordInspector::ShowRecord(int row)
 {
   if (row < 0 || static_cast<std::size_t>(row) >= FWorkbook.RecordCount()) {
+    // No record (the filter hid the one shown): the pane and the dump show
+    // nothing rather than a record the list no longer has; a pending link
+    // target and the history stay.
     FRow = -1;
+    FDump.SetData({});
+    FModel->Clear();
+    lblRecord->setText(QString::fromLatin1(kFieldsNoRecord));
+    lblStatus->hide();
     return;
   }
   FRow = row;
@@ -377,4 +425,11 @@ void TRecordInspector::CopyField() const
   for (int column = 0; column < TFieldTreeModel::fcColumnCount; ++column)
     texts << FModel->data(index.siblingAtColumn(column)).toString();
   QApplication::clipboard()->setText(texts.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+}
+
+void TRecordInspector::CopyValue() const
+{
+  const QModelIndex index = tvFields->currentIndex();
+  if (const TRecordField* field = FModel->Field(index))
+    QApplication::clipboard()->setText(FieldValueText(*field));
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QTreeView;
 class THexDump;
@@ -38,7 +39,8 @@ public:
   TRecordInspector(TOpenedWorkbook& workbook, THexDump& dump, QWidget* parent = nullptr);
   ~TRecordInspector() override;
 
-  /// Shows record `row` of the list and its bytes in the dump (-1: none).
+  /// Shows record `row` of the list and its bytes in the dump (-1: none,
+  /// which empties both).
   /// A link followed to this row selects its target now.
   void ShowRecord(int row);
   int Row() const { return FRow; }
@@ -60,6 +62,9 @@ public:
   /// Puts the current field on the clipboard: its name, value, meaning and
   /// bytes, tab-separated, as one line.
   void CopyField() const;
+  /// Puts the current field's whole value on the clipboard, however the
+  /// column elides it.
+  void CopyValue() const;
 
   /// The dump shows the stream as the file stores it (a decrypted
   /// workbook's encrypted bytes, at the same positions), or with an empty
@@ -80,6 +85,9 @@ public:
   QLabel* lblRecord;
   QLabel* lblStatus;
   QTreeView* tvFields;
+  /// The field's context menu: Copy (the line) and Copy Value.
+  QAction* actCopyField;
+  QAction* actCopyValue;
 
 private:
   struct TPlace {

@@ -106,8 +106,13 @@ void TRecordListView::scrollTo(const QModelIndex& index, ScrollHint hint)
   if (!index.isValid() || index.model() != model())
     return;
   const int row = index.row();
-  const int first = FirstVisibleRow();
   const int page = RowsPerPage();
+  // A reset (a filter set or cleared) lays the view out only on the next
+  // event loop turn; until then the scroll bar holds the old row count and
+  // would clamp the row asked for to the old list's end.
+  if (const int last = std::max(0, RowCount() - page); verticalScrollBar()->maximum() != last)
+    verticalScrollBar()->setRange(0, last);
+  const int first = FirstVisibleRow();
   int target = first;
   switch (hint) {
   case PositionAtTop: target = row; break;

@@ -50,8 +50,16 @@ TRecordNavigator::TRecordNavigator(TRecordListModel& records, TRecordFilterModel
   cbFindMode->addItems({Text(kFindModeHex), Text(kFindModeText), Text(kFindModeUtf16)});
   layout->addWidget(cbFindMode);
   edGoTo = box(kHintGoTo, 2);
+  // Room for a record number of millions or an offset of eight digits,
+  // beside the clear button the box shows while it has text.
+  const QFontMetrics metrics = edGoTo->fontMetrics();
+  edGoTo->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("0x00000000")) + 2 * metrics.height() + 16);
 
-  connect(edFilter, &QLineEdit::returnPressed, this, [this] { ApplyFilter(edFilter->text()); });
+  // Enter applies the filter and hands the keys to the list it filtered.
+  connect(edFilter, &QLineEdit::returnPressed, this, [this] {
+    if (ApplyFilter(edFilter->text()))
+      FView.setFocus(Qt::OtherFocusReason);
+  });
   // The clear button shows every record again at once.
   connect(edFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (text.isEmpty() && FShown.Filtered())
@@ -170,7 +178,7 @@ bool TRecordNavigator::FindNext(bool forward)
     return false;
   }
   const int record = static_cast<int>(hit->Record);
-  FView.selectRow(FShown.RowOfRecord(record));
+  SelectRecord(record);
   const char* said = !hit->Wrapped ? kStatusFound : forward ? kStatusFoundWrappedForward : kStatusFoundWrappedBack;
   Say(Text(said).arg(text).arg(record + 1));
   if (OnFound)
@@ -206,6 +214,15 @@ bool TRecordNavigator::GoTo(const QString& text)
   SelectRecord(record);
   FView.setFocus(Qt::OtherFocusReason);
   return true;
+}
+
+void TRecordNavigator::Clear()
+{
+  for (QLineEdit* edit : {edFilter, edFind, edGoTo}) {
+    const QSignalBlocker quiet(edit);
+    edit->clear();
+  }
+  FStatus.clear();
 }
 
 void TRecordNavigator::SelectRecord(int record)

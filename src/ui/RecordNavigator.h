@@ -44,8 +44,12 @@ public:
   /// by clearing the filter. False when it names nothing.
   bool GoTo(const QString& text);
   /// Selects record `record` (index in the list), clearing the filter when
-  /// it hides it.
+  /// it hides it, and scrolls it into view. Every jump (a link, Back, Go
+  /// To, Find, the outline, the problems) comes through here.
   void SelectRecord(int record);
+  /// A new workbook: the filter, find and go-to boxes start empty (the
+  /// filter itself went with the old records).
+  void Clear();
   /// The record the list's current row shows, or -1.
   int CurrentRecord() const;
 

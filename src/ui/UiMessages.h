@@ -51,12 +51,20 @@ inline constexpr char kStatusNoSuchFile[] = "No such file: ";
 inline constexpr char kStatusNoBof[] = "not a BIFF stream: no BOF at offset ";
 inline constexpr char kStatusStoppedAt[] = "Reading stopped at record ";
 inline constexpr char kStatusStoppedBeforeFirst[] = "Reading stopped before the first record.";
+/// The error box's details of a load that stopped: where, the last record
+/// read, and the reader's message.
+inline constexpr char kDetailsStoppedAt[] = "Reading stopped at offset %1 of the workbook stream.";
+inline constexpr char kDetailsLastRecord[] = "Last record read: #%1, %2 %3, length %4, at offset %5.";
+inline constexpr char kDetailsNoRecord[] = "No record was read.";
+inline constexpr char kDetailsMessage[] = "Message: %1";
 inline constexpr char kStatusVersionUnknown[] = "BIFF version unknown";
 inline constexpr char kStatusExported[] = "Exported sheet ";
 /// The hex dump's last line for a record whose length runs past the stream.
 inline constexpr char kNoteCutShort[] = "record cut short: ";
 
 /// The Fields pane beside the hex dump.
+inline constexpr char kMenuCopyField[] = "Copy";
+inline constexpr char kMenuCopyValue[] = "Copy Value";
 inline constexpr char kHintFollowLink[] = "Double-click or press Enter to go where this points";
 inline constexpr char kFieldErrorName[] = "error";
 inline constexpr char kFieldsNoRecord[] = "Select a record to see its fields.";
@@ -149,6 +157,8 @@ inline constexpr char kSectorStream[] = "stream";
 inline constexpr char kSectorUnreachable[] = "unreachable";
 inline constexpr char kSectorClaimedTwice[] = "claimed twice";
 /// View menu: formula cells of the preview show their formulas.
+inline constexpr char kMenuNextSheet[] = "&Next Sheet";
+inline constexpr char kMenuPreviousSheet[] = "&Previous Sheet";
 inline constexpr char kMenuShowFormulas[] = "Show &Formulas";
 /// View menu: the preview shows every row of the sheet, not only the first.
 inline constexpr char kMenuShowAllRows[] = "Show &All Rows";

@@ -448,6 +448,41 @@ private slots:
     const QImage plain = dump.viewport()->grab().toImage();
     QVERIFY(plain.pixelColor(x, 2 * rh + rh / 2) != highlight);
   }
+
+  void aFramedMarkerLeavesTheLineUnfilled()
+  {
+    // The framed marker: the line's hex pairs on the base colour, a frame
+    // round them that is fainter while the dump has no focus; no other
+    // line framed.
+    THexDump dump;
+    Prepare(dump, 16 * 20);
+    dump.SetRelativeAddress(true);
+    dump.SetLineMarkerFramed(true);
+    QTest::keyClick(&dump, Qt::Key_Down);
+    const int rh = dump.RowHeight();
+    const int x = 1 + 10 * dump.CellWidth() + 2 * dump.CellWidth() + dump.CellWidth() / 2;
+    const int left = 10 * dump.CellWidth();
+    const QColor base = dump.palette().color(QPalette::Base);
+    const auto frameAt = [&](const QImage& image, int line) {
+      return image.pixelColor(left, line * rh + rh / 2);
+    };
+    dump.activateWindow();
+    dump.setFocus();
+    QTRY_VERIFY(dump.hasFocus());
+    const QImage focused = dump.viewport()->grab().toImage();
+    QCOMPARE(focused.pixelColor(x, rh + rh / 2), base);
+    QVERIFY(frameAt(focused, 1) != base);
+    QCOMPARE(frameAt(focused, 2), base);
+    dump.clearFocus();
+    QApplication::processEvents();
+    const QImage unfocused = dump.viewport()->grab().toImage();
+    QVERIFY(frameAt(unfocused, 1) != base);
+    // Fainter: nearer the base colour than the focused frame.
+    const auto distance = [&base](const QColor& c) {
+      return std::abs(c.red() - base.red()) + std::abs(c.green() - base.green()) + std::abs(c.blue() - base.blue());
+    };
+    QVERIFY(distance(frameAt(unfocused, 1)) < distance(frameAt(focused, 1)));
+  }
   // --- Selecting and copying ---------------------------------------------
 
   void copiedTextsTakeTheBytesInEachForm()
