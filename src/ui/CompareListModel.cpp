@@ -5,6 +5,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,6 +15,7 @@ namespace {
 // Marks stay clear of the strip's ends, where the scroll bar has its arrows.
 constexpr int kStripMargin = 14;
 constexpr int kMarkHeight = 3;
+constexpr int kSwatchSize = 10;
 
 }  // namespace
 
@@ -104,6 +106,13 @@ int TCompareRows::NextMark(int row, bool forward) const
 TCompareListModel::TCompareListModel(const TCompareRows& rows, bool sideB, QObject* parent)
     : QAbstractTableModel(parent), FRows(rows), FSideB(sideB)
 {
+  for (const TDiffOp op : {TDiffOp::doChanged, TDiffOp::doAdded, TDiffOp::doRemoved}) {
+    QPixmap swatch(kSwatchSize, kSwatchSize);
+    swatch.fill(DiffTint(op).darker(140));
+    QIcon& icon = FSwatches[static_cast<std::size_t>(op)];
+    icon.addPixmap(swatch, QIcon::Normal);
+    icon.addPixmap(swatch, QIcon::Selected);
+  }
 }
 
 void TCompareListModel::Reload()
@@ -147,7 +156,7 @@ QVariant TCompareListModel::data(const QModelIndex& index, int role) const
     const std::int32_t difference = FRows.Row(index.row()).Difference;
     if (difference < 0 || index.column() != TRecordListModel::rcName)
       return {};
-    return DiffTint(FRows.Diff()->Differences[static_cast<std::size_t>(difference)].Op).darker(140);
+    return FSwatches[static_cast<std::size_t>(FRows.Diff()->Differences[static_cast<std::size_t>(difference)].Op)];
   }
   if (role == Qt::TextAlignmentRole) {
     switch (index.column()) {

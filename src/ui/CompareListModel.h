@@ -5,8 +5,10 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QIcon>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -77,6 +79,9 @@ public:
 private:
   const TCompareRows& FRows;
   bool FSideB;
+  /// A swatch per kind of difference (TDiffOp's order), the same when the
+  /// row is selected.
+  std::array<QIcon, 3> FSwatches;
 };
 
 /// The strip beside the lists' scroll bar: a mark for every difference, at

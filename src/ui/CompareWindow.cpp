@@ -436,9 +436,15 @@ void TfrmCompare::SelectRow(int row)
 {
   if (row < 0 || row >= FRows.Count())
     return;
+  // A row brought from out of sight stands in the middle, the records
+  // around it in view.
+  const QModelIndex index = FModelA->index(row, 0);
+  const bool inSight = lvA->viewport()->rect().contains(lvA->visualRect(index));
   FSyncing = true;
   lvA->selectRow(row);
   lvB->selectRow(row);
+  if (!inSight)
+    lvA->scrollTo(index, QAbstractItemView::PositionAtCenter);
   FSyncing = false;
   ShowRow(row);
 }

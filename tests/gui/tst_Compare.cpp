@@ -25,8 +25,11 @@
 #include <QLabel>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -126,6 +129,8 @@ private slots:
   {
     FDir = std::make_unique<QTemporaryDir>();
     QVERIFY(FDir->isValid());
+    // The main window's settings of a first run, kept out of the user's.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FDir->path());
     FBase = Write(*FDir, QStringLiteral("a.xls"), InCompoundFile(Stream({})));
     TBookSpec changed;
     changed.Author = "bob";
@@ -440,6 +445,25 @@ private slots:
     QVERIFY(errors[0].startsWith(QStringLiteral("missing.xls: ")));
     QVERIFY(!form.Ready());
     QCOMPARE(form.Rows().Count(), 0);
+  }
+
+  void theMainWindowOpensACompareWindowThatGoesWhenClosed()
+  {
+    TfrmMain main;
+    QStringList errors;
+    main.ErrorPresenter = [&errors](QWidget*, const QString&, const QString& text) { errors << text; };
+    QVERIFY(main.mnuFile->actions().contains(main.actCompare));
+    QPointer<TfrmCompare> window = ShowCompareWindow(&main, FBase, FChanged);
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(QTest::qWaitFor([&] { return window->Ready(); }, 20000));
+    QCOMPARE(window->Diff().Differences.size(), std::size_t{6});
+    window->close();
+    QTRY_VERIFY(window.isNull());
+    // A file that cannot be read: the main window's error box, no window.
+    QVERIFY(!ShowCompareWindow(&main, FBase, FDir->filePath(QStringLiteral("missing.xls"))));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.isEmpty() || errors[0].startsWith(QStringLiteral("missing.xls: ")));
   }
 
   void theCommandLineTakesCompareAndTwoFiles()
