@@ -6,6 +6,7 @@
 #include "platform/Environment.h"
 #include "platform/Locale.h"
 #include "ui/CommandLine.h"
+#include "ui/CompareWindow.h"
 #include "ui/Identity.h"
 #include "ui/MainWindow.h"
 #include "ui/UiMessages.h"
@@ -43,6 +44,11 @@ int main(int argc, char** argv)
   if (!commandLine.FileName.isEmpty()) {
     // Once the window is up, so that an error box has its window behind it.
     QTimer::singleShot(0, &form, [&form, name = commandLine.FileName] { form.OpenFile(name); });
+  }
+  if (!commandLine.CompareA.isEmpty()) {
+    QTimer::singleShot(0, &form, [&form, a = commandLine.CompareA, b = commandLine.CompareB] {
+      ShowCompareWindow(&form, a, b);
+    });
   }
   return QApplication::exec();
 }

@@ -5,6 +5,8 @@
 #include "platform/ErrorText.h"
 #include "platform/Errors.h"
 #include "ui/AboutBox.h"
+#include "ui/CompareMessages.h"
+#include "ui/CompareWindow.h"
 #include "ui/Identity.h"
 #include "ui/LinkLabel.h"
 #include "ui/MacrosPane.h"
@@ -216,6 +218,7 @@ void TfrmMain::BuildMenus()
   });
   actExportCsv = mnuFile->addAction(text(kMenuExportCsv), this, &TfrmMain::ExportCsvClick);
   actExportCsv->setEnabled(false);  // until a sheet is shown
+  actCompare = mnuFile->addAction(text(kMenuCompareWith), this, [this] { CompareWithDialog(*this, FCurrentFile); });
   mnuFile->addSeparator();
   actQuit = mnuFile->addAction(text(kMenuQuit), this, &QWidget::close);
   actQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

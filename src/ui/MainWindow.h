@@ -143,6 +143,8 @@ public:
   QAction* actOpen;
   QAction* actClearRecent;
   QAction* actExportCsv;
+  /// File > Compare With...: the open workbook beside another (TfrmCompare).
+  QAction* actCompare;
   QAction* actQuit;
   QAction* actCopy;
   QAction* actViewPreview;

@@ -51,6 +51,9 @@ void TPreviewModel::Reset()
   FValues.clear();
   FFormulaSource = {};
   FFormulas.clear();
+  FMarks.clear();
+  FMarkRows = 0;
+  FMarkCols = 0;
   endResetModel();
 }
 
@@ -68,6 +71,9 @@ void TPreviewModel::Fill(const TSpreadSheet& sheet, TPreviewFormulas formulas)
   // Formulas are read when shown, not here: a fill costs what it did.
   FFormulaSource = std::move(formulas);
   FFormulas.clear();
+  FMarks.clear();
+  FMarkRows = 0;
+  FMarkCols = 0;
   // Only stored cells are visited: the cost follows the cells of the first
   // rows, not the sheet's width.
   cells.ForEachRow([&](int r, const TSpreadSheetRow& row) {
@@ -95,8 +101,15 @@ void TPreviewModel::SetShowAllRows(bool show)
   FShowAllRows = show;
   if (FSheet == nullptr)
     return;
-  // Rows come and go at the end; the texts of the first rows stay.
   const int rows = ShownRows();
+  if (FMarkRows > std::min(rows, FRows)) {
+    // Marked rows past the shown ones gain or lose their values.
+    beginResetModel();
+    FRows = rows;
+    endResetModel();
+    return;
+  }
+  // Rows come and go at the end; the texts of the first rows stay.
   if (rows > FRows) {
     beginInsertRows(QModelIndex(), FRows, rows - 1);
     FRows = rows;
@@ -110,12 +123,12 @@ void TPreviewModel::SetShowAllRows(bool show)
 
 int TPreviewModel::rowCount(const QModelIndex& parent) const
 {
-  return parent.isValid() ? 0 : FRows;
+  return parent.isValid() ? 0 : std::max(FRows, FMarkRows);
 }
 
 int TPreviewModel::columnCount(const QModelIndex& parent) const
 {
-  return parent.isValid() ? 0 : FCols;
+  return parent.isValid() ? 0 : std::max(FCols, FMarkCols);
 }
 
 void TPreviewModel::SetShowFormulas(bool show)
@@ -141,6 +154,44 @@ const TPreviewModel::TShownFormula& TPreviewModel::FormulaAt(std::size_t key, in
 }
 
 QVariant TPreviewModel::data(const QModelIndex& index, int role) const
+{
+  if (!FMarks.empty() && (role == Qt::BackgroundRole || role == Qt::ToolTipRole) && index.isValid()) {
+    const auto mark = FMarks.find(MarkKey(index.row(), index.column()));
+    if (mark != FMarks.end()) {
+      if (role == Qt::BackgroundRole)
+        return mark->second.Tint;
+      const QVariant own = CellData(index, role);
+      return own.isValid() ? mark->second.Note + QLatin1Char('\n') + own.toString() : QVariant(mark->second.Note);
+    }
+  }
+  return CellData(index, role);
+}
+
+void TPreviewModel::SetMarks(std::unordered_map<std::uint64_t, TCellMark> marks)
+{
+  int rows = 0;
+  int cols = 0;
+  for (const auto& [key, mark] : marks) {
+    rows = std::max(rows, static_cast<int>(key >> 32) + 1);
+    cols = std::max(cols, static_cast<int>(key & 0xFFFFFFFFu) + 1);
+  }
+  // The grid's size changes with the marks' reach: a reset, else a repaint.
+  if (std::max(rows, FRows) != rowCount() || std::max(cols, FCols) != columnCount()) {
+    beginResetModel();
+    FMarks = std::move(marks);
+    FMarkRows = rows;
+    FMarkCols = cols;
+    endResetModel();
+    return;
+  }
+  FMarks = std::move(marks);
+  FMarkRows = rows;
+  FMarkCols = cols;
+  if (rowCount() > 0 && columnCount() > 0)
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
+QVariant TPreviewModel::CellData(const QModelIndex& index, int role) const
 {
   const bool display = role == Qt::DisplayRole;
   if ((!display && role != Qt::ToolTipRole && role != Qt::ForegroundRole) || !index.isValid() ||
@@ -273,6 +324,12 @@ void TPreviewGrid::SetShowFormulas(bool show)
 void TPreviewGrid::SetShowAllRows(bool show)
 {
   FModel->SetShowAllRows(show);
+  FitRowHeader();
+}
+
+void TPreviewGrid::SetMarks(std::unordered_map<std::uint64_t, TPreviewModel::TCellMark> marks)
+{
+  KeepingWidths([&] { FModel->SetMarks(std::move(marks)); });
   FitRowHeader();
 }
 

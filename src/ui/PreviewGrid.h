@@ -5,8 +5,10 @@
 #include "xls/formula/FormulaDecoder.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QTableView>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -57,6 +59,21 @@ public:
   void SetShowFormulas(bool show);
   bool ShowFormulas() const { return FShowFormulas; }
 
+  /// A cell singled out (a comparison's changed cell): its tint, and a
+  /// note the tooltip shows first.
+  struct TCellMark {
+    QColor Tint;
+    QString Note;
+  };
+  /// Marks cells by (row, column) until the next Fill or Reset. The grid
+  /// grows to hold a marked cell past the sheet's extent (one the other
+  /// workbook alone has), blank there.
+  void SetMarks(std::unordered_map<std::uint64_t, TCellMark> marks);
+  static std::uint64_t MarkKey(int row, int column)
+  {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(row)) << 32) | static_cast<std::uint32_t>(column);
+  }
+
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -64,6 +81,8 @@ public:
                       int role = Qt::DisplayRole) const override;
 
 private:
+  /// What data() gives for a cell without its mark.
+  QVariant CellData(const QModelIndex& index, int role) const;
   /// A cell's formula as shown: none, its text with "=", or the message.
   struct TShownFormula {
     bool Present = false;
@@ -92,6 +111,10 @@ private:
   // The formulas of stored cells asked for so far, keyed as FValues.
   mutable std::unordered_map<std::size_t, TShownFormula> FFormulas;
   mutable TFormulaResult FFormula;  // one buffer for every cell's formula
+  std::unordered_map<std::uint64_t, TCellMark> FMarks;
+  // The rows and columns the marks reach (0 without marks).
+  int FMarkRows = 0;
+  int FMarkCols = 0;
 };
 
 /// The preview grid: a table over a TPreviewModel whose header row holds the
@@ -126,6 +149,9 @@ public:
   void SetShowFormulas(bool show);
   /// Every row of the sheet is shown (TPreviewModel::SetShowAllRows).
   void SetShowAllRows(bool show);
+  /// Tints cells and heads their tooltips (TPreviewModel::SetMarks); the
+  /// column widths stay.
+  void SetMarks(std::unordered_map<std::uint64_t, TPreviewModel::TCellMark> marks);
 
   const TPreviewModel& PreviewModel() const { return *FModel; }
 

@@ -29,6 +29,29 @@ QString Offset(std::uint64_t offset)
 
 }  // namespace
 
+std::optional<std::vector<std::uint8_t>> FindPatternBytes(int mode, const QString& text)
+{
+  std::vector<std::uint8_t> pattern;
+  switch (mode) {
+  case TRecordNavigator::fmHex:
+    return ParseHexBytes(text.toStdString());
+  case TRecordNavigator::fmText: {
+    // 8-bit text: Latin-1 bytes, as the workbook's single-byte strings of
+    // the Western code page store them.
+    const QByteArray latin1 = text.toLatin1();
+    pattern.assign(latin1.begin(), latin1.end());
+    break;
+  }
+  default:
+    for (const char16_t unit : text.toStdU16String()) {
+      pattern.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+      pattern.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    break;
+  }
+  return pattern;
+}
+
 TRecordNavigator::TRecordNavigator(TRecordListModel& records, TRecordFilterModel& shown, TRecordListView& view,
                                    QWidget* parent)
     : QWidget(parent), FRecords(records), FShown(shown), FView(view)
@@ -143,31 +166,12 @@ bool TRecordNavigator::FindNext(bool forward)
     edFind->setFocus(Qt::ShortcutFocusReason);
     return false;
   }
-  std::vector<std::uint8_t> pattern;
-  switch (cbFindMode->currentIndex()) {
-  case fmHex: {
-    const auto bytes = ParseHexBytes(text.toStdString());
-    if (!bytes) {
-      Say(Text(kStatusBadHex).arg(text));
-      return false;
-    }
-    pattern = *bytes;
-    break;
+  const auto bytes = FindPatternBytes(cbFindMode->currentIndex(), text);
+  if (!bytes) {
+    Say(Text(kStatusBadHex).arg(text));
+    return false;
   }
-  case fmText: {
-    // 8-bit text: Latin-1 bytes, as the workbook's single-byte strings of
-    // the Western code page store them.
-    const QByteArray latin1 = text.toLatin1();
-    pattern.assign(latin1.begin(), latin1.end());
-    break;
-  }
-  default:
-    for (const char16_t unit : text.toStdU16String()) {
-      pattern.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-      pattern.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    break;
-  }
+  const std::vector<std::uint8_t>& pattern = *bytes;
   const int current = CurrentRecord();
   const std::optional<std::size_t> from =
       current >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(current)) : std::nullopt;

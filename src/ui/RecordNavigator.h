@@ -3,6 +3,9 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
 #include <functional>
 
 class QAction;
@@ -22,6 +25,11 @@ class TRecordListView;
 /// Every answer comes from one pass over the stream the list keeps; what it
 /// found or missed is raised as a status text. Keeps references to the
 /// list, the filter model and the view: the window owns all four.
+/// The bytes the find box's `text` stands for in mode `mode`
+/// (TRecordNavigator::TFindMode): hexadecimal byte pairs, 8-bit (Latin-1)
+/// text or UTF-16LE text. Nothing for a hexadecimal text that is not.
+std::optional<std::vector<std::uint8_t>> FindPatternBytes(int mode, const QString& text);
+
 class TRecordNavigator : public QWidget {
   Q_OBJECT
 

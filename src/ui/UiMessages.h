@@ -28,7 +28,9 @@ inline constexpr char kHintHomePageLink[] = "Go to Tarvex homepage";
 inline constexpr char kHintMailLink[] = "Send feedback by e-mail";
 
 /// Command line of the viewer.
-inline constexpr char kUsage[] = "Usage: bifflens [FILE.xls]\n";
+inline constexpr char kUsage[] =
+    "Usage: bifflens [FILE.xls]\n"
+    "       bifflens --compare A.xls B.xls\n";
 
 /// Menus of the main window.
 inline constexpr char kMenuFile[] = "&File";

@@ -138,10 +138,12 @@ private:
     if (a) {
       difference.A = a->Value;
       difference.TextA = a->Text;
+      difference.SpotA = TFieldSpot{a->Part, a->Offset, a->Size};
     }
     if (b) {
       difference.B = b->Value;
       difference.TextB = b->Text;
+      difference.SpotB = TFieldSpot{b->Part, b->Offset, b->Size};
     }
     Differences.push_back(std::move(difference));
   }

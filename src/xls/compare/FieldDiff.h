@@ -13,6 +13,15 @@
 #include <string>
 #include <vector>
 
+/// Where a field's bytes lie: in part `Part` of its record (0: the record
+/// itself, k: its k-th CONTINUE record), `Size` bytes from `Offset` of that
+/// part's data.
+struct TFieldSpot {
+  int Part = 0;
+  std::size_t Offset = 0;
+  std::size_t Size = 0;
+};
+
 struct TFieldDifference {
   std::string Name;  // the field's path
   /// Its value on each side; nothing where one side has no such field.
@@ -21,6 +30,10 @@ struct TFieldDifference {
   /// Its meaning on each side (empty where it has none).
   std::string TextA;
   std::string TextB;
+  /// Where the field lies on each side (nothing where it has none), so a
+  /// view can mark its bytes.
+  std::optional<TFieldSpot> SpotA;
+  std::optional<TFieldSpot> SpotB;
 };
 
 /// What differs between the fields `a` and `b`. A field whose meaning

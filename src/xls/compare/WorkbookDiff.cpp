@@ -415,17 +415,21 @@ std::vector<std::string> TComparer::IgnoredFieldsOf(const std::string& type) con
 void TComparer::CompareStrings(TRecordDifference& difference, const TItem& a, const TItem& b)
 {
   // By its strings, whatever their order: the cells say which they use.
+  const TRecordDescription& describedA = FA.Describe(a.Head);
+  const TRecordDescription& describedB = FB.Describe(b.Head);
   for (const char* name : {"total"}) {
     const TRecordField* fa = nullptr;
     const TRecordField* fb = nullptr;
-    for (const TRecordField& f : FA.Describe(a.Head).Fields)
+    for (const TRecordField& f : describedA.Fields)
       if (f.Name == name)
         fa = &f;
-    for (const TRecordField& f : FB.Describe(b.Head).Fields)
+    for (const TRecordField& f : describedB.Fields)
       if (f.Name == name)
         fb = &f;
     if (fa && fb && !(fa->Value == fb->Value))
-      difference.Fields.push_back(TFieldDifference{name, fa->Value, fb->Value, {}, {}});
+      difference.Fields.push_back(TFieldDifference{name, fa->Value, fb->Value, {}, {},
+                                                   TFieldSpot{fa->Part, fa->Offset, fa->Size},
+                                                   TFieldSpot{fb->Part, fb->Offset, fb->Size}});
   }
   std::map<std::string, long> counts;
   for (const TVariant& s : FA.Book.Reader().SharedStrings())
@@ -461,20 +465,20 @@ std::int32_t TComparer::Compare(std::size_t part, const TItem& a, const TItem& b
     CompareStrings(difference, a, b);
   } else if (a.Code == kRecLabelSst && b.Code == kRecLabelSst && SameBytes(a, b)) {
     // The same cell and string number, another text.
-    difference.Fields.push_back(TFieldDifference{"text", FA.SharedText(a).value_or(""), FB.SharedText(b).value_or(""), {}, {}});
+    difference.Fields.push_back(TFieldDifference{"text", FA.SharedText(a).value_or(""), FB.SharedText(b).value_or(""), {}, {}, {}, {}});
   } else {
     const std::vector<std::string> ignored = IgnoredFieldsOf(difference.Type);
     const TRecordDescription& da = FA.Describe(a.Head);
     const TRecordDescription& db = FB.Describe(b.Head);
     difference.Fields = CompareFields(da.Fields, db.Fields, ignored, FOptions.MostFields, difference.FieldsLeftOut);
     if (da.Error != db.Error && difference.Fields.size() < FOptions.MostFields)
-      difference.Fields.push_back(TFieldDifference{"error", da.Error, db.Error, {}, {}});
+      difference.Fields.push_back(TFieldDifference{"error", da.Error, db.Error, {}, {}, {}, {}});
     if (a.Code == kRecLabelSst && b.Code == kRecLabelSst && FA.SharedText(a) == FB.SharedText(b))
       std::erase_if(difference.Fields, [](const TFieldDifference& f) { return f.Name == "sst_index"; });
   }
   if (a.Code != b.Code)
     difference.Fields.insert(difference.Fields.begin(),
-                             TFieldDifference{"record", DiffTypeName(a.Code), DiffTypeName(b.Code), {}, {}});
+                             TFieldDifference{"record", DiffTypeName(a.Code), DiffTypeName(b.Code), {}, {}, {}, {}});
   if (difference.Fields.empty() && difference.FieldsLeftOut == 0)
     return -1;  // what differs is only where the record was split, or ignored
   // A MULRK or MULBLANK names the one cell of it that changed.
