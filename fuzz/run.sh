@@ -11,9 +11,13 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-600}"
 shift || true
 build="$root/build-fuzz"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBIFFLENS_FUZZ=ON -DBIFFLENS_GUI=OFF -DBIFFLENS_TESTS=OFF -DBIFFLENS_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# FUZZ_BUILT=1: the targets are built already (on a shared machine, by a
+# build that waited its turn), so the fuzzing alone runs here.
+if [ "${FUZZ_BUILT:-0}" != 1 ]; then
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBIFFLENS_FUZZ=ON -DBIFFLENS_GUI=OFF -DBIFFLENS_TESTS=OFF -DBIFFLENS_BENCH=OFF >/dev/null
+  cmake --build "$build" -j"$(nproc)"
+fi
 work="$root/fuzz/corpus-work"
 mkdir -p "$work/artifacts" "$work/logs"
 targets=("$@")
