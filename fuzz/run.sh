@@ -55,7 +55,7 @@ for wanted in "${targets[@]}"; do
   tail -n 12 "$log"
   stat() { sed -n "s/^stat::$1: *//p" "$log" | tail -n 1; }
   result=ok
-  [ "$status" -ne 0 ] && result="stopped ($(grep -m1 -oE 'ERROR: libFuzzer: [a-z-]+|ERROR: AddressSanitizer: [a-z-]+|SUMMARY: [A-Za-z]+: [a-z-]+' "$log" || echo "exit $status"))"
+  [ "$status" -ne 0 ] && result="stopped ($(grep -m1 -oE 'ERROR: libFuzzer: [a-z -]+|ERROR: AddressSanitizer: [a-z-]+|SUMMARY: [A-Za-z]+: [a-z-]+' "$log" || echo "exit $status"))"
   rate="$(stat average_exec_per_sec)"
   # A run that stopped on a finding prints no final stats: its last status line.
   [ -n "$rate" ] || rate="$(grep -oE 'exec/s: [0-9]+' "$log" | tail -n 1 | cut -d' ' -f2)"
