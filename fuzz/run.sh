@@ -11,9 +11,13 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-600}"
 shift || true
 build="$root/build-fuzz"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBIFFLENS_FUZZ=ON -DBIFFLENS_GUI=OFF -DBIFFLENS_TESTS=OFF -DBIFFLENS_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# FUZZ_BUILT=1: the targets are built already (on a shared machine, by a
+# build that waited its turn), so the fuzzing alone runs here.
+if [ "${FUZZ_BUILT:-0}" != 1 ]; then
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBIFFLENS_FUZZ=ON -DBIFFLENS_GUI=OFF -DBIFFLENS_TESTS=OFF -DBIFFLENS_BENCH=OFF >/dev/null
+  cmake --build "$build" -j"$(nproc)"
+fi
 work="$root/fuzz/corpus-work"
 mkdir -p "$work/artifacts" "$work/logs"
 targets=("$@")
@@ -51,7 +55,7 @@ for wanted in "${targets[@]}"; do
   tail -n 12 "$log"
   stat() { sed -n "s/^stat::$1: *//p" "$log" | tail -n 1; }
   result=ok
-  [ "$status" -ne 0 ] && result="stopped ($(grep -m1 -oE 'ERROR: libFuzzer: [a-z-]+|ERROR: AddressSanitizer: [a-z-]+|SUMMARY: [A-Za-z]+: [a-z-]+' "$log" || echo "exit $status"))"
+  [ "$status" -ne 0 ] && result="stopped ($(grep -m1 -oE 'ERROR: libFuzzer: [a-z -]+|ERROR: AddressSanitizer: [a-z-]+|SUMMARY: [A-Za-z]+: [a-z-]+' "$log" || echo "exit $status"))"
   rate="$(stat average_exec_per_sec)"
   # A run that stopped on a finding prints no final stats: its last status line.
   [ -n "$rate" ] || rate="$(grep -oE 'exec/s: [0-9]+' "$log" | tail -n 1 | cut -d' ' -f2)"
