@@ -158,56 +158,22 @@ QVariant TCompareListModel::data(const QModelIndex& index, int role) const
       return {};
     return FSwatches[static_cast<std::size_t>(FRows.Diff()->Differences[static_cast<std::size_t>(difference)].Op)];
   }
-  if (role == Qt::TextAlignmentRole) {
-    switch (index.column()) {
-    case TRecordListModel::rcCode:
-      return int(Qt::AlignCenter);
-    case TRecordListModel::rcLength:
-    case TRecordListModel::rcOffset:
-      return int(Qt::AlignRight | Qt::AlignVCenter);
-    default:
-      return int(Qt::AlignLeft | Qt::AlignVCenter);
-    }
-  }
+  if (role == Qt::TextAlignmentRole)
+    return TRecordListModel::ColumnAlignment(index.column());
   if (role != Qt::DisplayRole)
     return {};
   const int record = RecordOfRow(index.row());
   if (record < 0)
     return QString();
-  const TRecordRow r = FRows.Side(FSideB)->Row(static_cast<std::size_t>(record));
-  switch (index.column()) {
-  case TRecordListModel::rcNumber:
-    return QString::number(record + 1);
-  case TRecordListModel::rcCode:
-    return QString::fromStdString(RecordCodeText(r.Code));
-  case TRecordListModel::rcLength:
-    return QString::number(r.Length);
-  case TRecordListModel::rcName:
-    return QString::fromLatin1(RecordTypeName(r.Code));
-  case TRecordListModel::rcOffset:
-    return QString::fromStdString(RecordOffsetText(r.Offset));
-  default:
-    return {};
-  }
+  return TRecordListModel::RowText(FRows.Side(FSideB)->Row(static_cast<std::size_t>(record)), record + 1,
+                                   index.column());
 }
 
 QVariant TCompareListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-  // The record list's captions and their alignment.
   if (orientation != Qt::Horizontal || section < 0 || section >= TRecordListModel::rcColumnCount)
     return QAbstractTableModel::headerData(section, orientation, role);
-  static constexpr const char* kTitles[TRecordListModel::rcColumnCount] = {"#", "Code", "Length", "Name",
-                                                                           "Offset"};
-  if (role == Qt::DisplayRole)
-    return QString::fromLatin1(kTitles[section]);
-  if (role == Qt::TextAlignmentRole) {
-    if (section == TRecordListModel::rcCode)
-      return int(Qt::AlignCenter);
-    if (section == TRecordListModel::rcLength || section == TRecordListModel::rcOffset)
-      return int(Qt::AlignRight | Qt::AlignVCenter);
-    return int(Qt::AlignLeft | Qt::AlignVCenter);
-  }
-  return {};
+  return TRecordListModel::ColumnHeader(section, role);
 }
 
 TDiffStrip::TDiffStrip(const TCompareRows& rows, QWidget* parent) : QWidget(parent), FRows(rows)

@@ -43,8 +43,8 @@
 namespace {
 
 constexpr std::size_t kHeaderBytes = 4;
-// The record list's column widths: number, code, length, name, offset.
-constexpr int kColumnWidths[TRecordListModel::rcColumnCount] = {56, 56, 52, 130, 96};
+// The record list's column widths: number, code, length, name, type, offset.
+constexpr int kColumnWidths[TRecordListModel::rcColumnCount] = {56, 56, 52, 120, 100, 96};
 constexpr int kFieldNameWidth = 110;
 constexpr int kFieldValueWidth = 130;
 

@@ -90,23 +90,31 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
 {
   if (!index.isValid() || index.row() >= Count() || index.column() >= rcColumnCount)
     return {};
-  if (role == Qt::TextAlignmentRole) {
-    switch (index.column()) {
-    case rcCode:
-      return int(Qt::AlignCenter);
-    case rcLength:
-    case rcOffset:
-      return int(Qt::AlignRight | Qt::AlignVCenter);
-    default:
-      return int(Qt::AlignLeft | Qt::AlignVCenter);
-    }
-  }
+  if (role == Qt::TextAlignmentRole)
+    return ColumnAlignment(index.column());
   if (role != Qt::DisplayRole)
     return {};
-  const TRecordRow r = Row(index.row());
-  switch (index.column()) {
+  return RowText(Row(index.row()), index.row() + 1, index.column());
+}
+
+QVariant TRecordListModel::ColumnAlignment(int column)
+{
+  switch (column) {
+  case rcCode:
+    return int(Qt::AlignCenter);
+  case rcLength:
+  case rcOffset:
+    return int(Qt::AlignRight | Qt::AlignVCenter);
+  default:
+    return int(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+}
+
+QVariant TRecordListModel::RowText(const TRecordRow& r, int number, int column)
+{
+  switch (column) {
   case rcNumber:
-    return QString::number(index.row() + 1);
+    return QString::number(number);
   case rcCode:
     return QString::fromStdString(RecordCodeText(r.Code));
   case rcLength:
@@ -126,14 +134,16 @@ QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, 
 {
   if (orientation != Qt::Horizontal || section < 0 || section >= rcColumnCount)
     return QAbstractTableModel::headerData(section, orientation, role);
+  return ColumnHeader(section, role);
+}
+
+QVariant TRecordListModel::ColumnHeader(int section, int role)
+{
+  if (section < 0 || section >= rcColumnCount)
+    return {};
   if (role == Qt::DisplayRole)
     return QString::fromLatin1(kColumnTitles[section]);
-  if (role == Qt::TextAlignmentRole) {
-    if (section == rcCode)
-      return int(Qt::AlignCenter);
-    if (section == rcLength || section == rcOffset)
-      return int(Qt::AlignRight | Qt::AlignVCenter);
-    return int(Qt::AlignLeft | Qt::AlignVCenter);
-  }
+  if (role == Qt::TextAlignmentRole)
+    return ColumnAlignment(section);
   return {};
 }

@@ -80,6 +80,12 @@ public:
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  /// What every list of records shows: record number `number` (from 1) in
+  /// `column`, a column's alignment, and its caption (`role` Display or
+  /// TextAlignment).
+  static QVariant RowText(const TRecordRow& row, int number, int column);
+  static QVariant ColumnAlignment(int column);
+  static QVariant ColumnHeader(int section, int role);
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
 
