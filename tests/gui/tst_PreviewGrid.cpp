@@ -64,26 +64,21 @@ private slots:
     QCOMPARE(CellText(TVariant(0.1 + 0.2)), std::string("0.3"));
   }
 
-  void datesBeforeMarch1900ShowTheDayExcelShows()
+  void datesBeforeMarch1900ShowTheirCalendarDay()
   {
-    // Serial s of the 1900 system, before its made-up leap day, is calendar
-    // day s + 1 counted from 1899-12-30; serial 61 and on agree.
+    // Before the 1900 system's made-up 29 February (serial 60), serial s is
+    // day s + 1 counted from 1899-12-30; from 61 on the two agree.
     TSpreadSheet sheet;
     for (int serial = 1; serial <= 61; ++serial)
       Put(sheet, 0, serial - 1, TVariant::Date(serial));
     TPreviewGrid grid;
     grid.FillPreview(sheet);
-    const TLocaleSettings& locale = CurrentLocale();
-    for (int serial = 1; serial <= 61; ++serial) {
-      if (serial == 60)
-        continue;
-      const double day = serial < 60 ? serial + 1 : serial;
-      QCOMPARE(GridText(grid, serial - 1, 0), QString::fromStdString(DateTimeToStr(day, locale)));
-    }
-    // 29 February 1900, which the calendar has not: between its neighbours.
+    for (int serial = 1; serial <= 61; ++serial)
+      if (serial != 60)
+        QCOMPARE(GridText(grid, serial - 1, 0),
+                 QString::fromStdString(DateTimeToStr(serial < 60 ? serial + 1 : serial, CurrentLocale())));
     const QString leap = GridText(grid, 59, 0);
-    QVERIFY(leap.contains(QStringLiteral("29")));
-    QVERIFY(leap != GridText(grid, 58, 0) && leap != GridText(grid, 60, 0));
+    QVERIFY(leap.contains(QStringLiteral("29")) && leap != GridText(grid, 58, 0) && leap != GridText(grid, 60, 0));
   }
 
   void theGridHasTheFirstHundredRowsOrWithShowAllRowsEvery()
@@ -99,7 +94,6 @@ private slots:
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     grid.FillPreview(sheet);
     const TPreviewModel& model = grid.PreviewModel();
-    // As many rows as there are values to show: no blank rows that look lost.
     QCOMPARE(model.rowCount(), 100);
     QCOMPARE(model.SheetRows(), 250);
     QCOMPARE(model.columnCount(), 2);
@@ -115,30 +109,25 @@ private slots:
              int(Qt::AlignCenter));
     QVERIFY(model.headerData(0, Qt::Vertical, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
 
-    // Every row, the ones past the hundredth read from the sheet; and back.
+    // Every row, those past the hundredth read from the sheet; the choice
+    // outlives a reset and a new fill. A short sheet is whole either way.
     grid.SetShowAllRows(true);
     QCOMPARE(model.rowCount(), 250);
-    QCOMPARE(GridText(grid, 99, 1), QStringLiteral("99"));
-    QCOMPARE(GridText(grid, 100, 1), QStringLiteral("100"));
-    QCOMPARE(GridText(grid, 180, 0), QStringLiteral("far"));
-    QCOMPARE(GridText(grid, 181, 0), QString());
-    QCOMPARE(GridText(grid, 249, 1), QStringLiteral("249"));
-    QCOMPARE(Header(grid, 249, Qt::Vertical), QStringLiteral("250 "));
-    grid.SetShowAllRows(false);
-    QCOMPARE(model.rowCount(), 100);
-    // The choice outlives fills and resets.
-    grid.SetShowAllRows(true);
     grid.Reset();
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.SheetRows(), 0);
     grid.FillPreview(sheet);
     QCOMPARE(model.rowCount(), 250);
-    // A short sheet is shown whole either way.
+    for (const auto& [row, column, text] : {std::tuple{100, 1, "100"}, {180, 0, "far"}, {181, 0, ""}, {249, 1, "249"}})
+      QCOMPARE(GridText(grid, row, column), QString::fromLatin1(text));
+    QCOMPARE(Header(grid, 249, Qt::Vertical), QStringLiteral("250 "));
+    grid.SetShowAllRows(false);
+    QCOMPARE(model.rowCount(), 100);
     TSpreadSheet shortSheet;
     Put(shortSheet, 0, 36, TVariant(1.0));
     grid.FillPreview(shortSheet);
     QCOMPARE(model.rowCount(), 37);
-    grid.SetShowAllRows(false);
+    grid.SetShowAllRows(true);
     QCOMPARE(model.rowCount(), 37);
   }
 
@@ -150,11 +139,8 @@ private slots:
     grid.SetShowAllRows(true);
     int asked = 0;
     grid.FillPreview(sheet, [&](int row, int column, TFormulaResult& result) {
-      ++asked;
-      if (row != 150 || column != 0)
-        return false;
       result.Text = "1+2";
-      return true;
+      return ++asked && row == 150 && column == 0;
     });
     QCOMPARE(GridText(grid, 150, 0), QStringLiteral("3"));
     grid.SetShowFormulas(true);
