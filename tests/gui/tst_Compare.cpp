@@ -144,6 +144,12 @@ private slots:
         QCOMPARE(Data(list, row, TRecordListModel::rcName).toString().isEmpty(), gap);
         if (gap)
           continue;
+        // Each column as the record list shows it, in a column wide enough to see.
+        const TRecordRow shown = form.Rows().Side(b)->Row(record);
+        for (int column = 0; column < TRecordListModel::rcColumnCount; ++column) {
+          QCOMPARE(Data(list, row, column), TRecordListModel::RowText(shown, static_cast<int>(record) + 1, column));
+          QVERIFY(list->columnWidth(column) > 0);
+        }
         QCOMPARE(record, next[b]);
         ++next[b];
       }
