@@ -126,7 +126,7 @@ TfrmCompare::TfrmCompare(QWidget* parent)
 
 TfrmCompare::~TfrmCompare()
 {
-  Stop();
+  FWorker.Stop();
   // The dumps point into the workbooks' streams, which go with the sides.
   DumpA->SetData({});
   DumpB->SetData({});
@@ -307,16 +307,9 @@ bool TfrmCompare::LoadSide(TSide& side, const QString& fileName)
   return true;
 }
 
-void TfrmCompare::Stop()
-{
-  if (FWorker.joinable())
-    FWorker.join();
-}
-
 bool TfrmCompare::Open(const QString& a, const QString& b)
 {
-  Stop();
-  ++FGeneration;
+  FWorker.Stop();
   FReady = false;
   // Nothing may point into the workbooks while they load again.
   DumpA->SetData({});
@@ -341,11 +334,9 @@ bool TfrmCompare::Open(const QString& a, const QString& b)
   Say(Utf8(kCompareWorking));
   TOpenedWorkbook* workbookA = &FA->Workbook;
   TOpenedWorkbook* workbookB = &FB->Workbook;
-  // The worker alone reads the workbooks until it hands its result over;
-  // the window's end waits for it, and Qt drops the hand-over of a window
-  // that is gone.
-  const std::uint64_t generation = ++FGeneration;
-  FWorker = std::thread([this, workbookA, workbookB, generation] {
+  // The worker alone reads the workbooks until it hands its result over; a
+  // comparison has the window to itself, so it keeps its priority.
+  FWorker.Run([this, workbookA, workbookB, post = FWorker.Poster(this)] {
     auto result = std::make_shared<TResult>();
     try {
       TDiffOptions options;
@@ -355,17 +346,14 @@ bool TfrmCompare::Open(const QString& a, const QString& b)
     } catch (const std::exception& e) {
       result->Error = ExceptionText(e);
     }
-    QMetaObject::invokeMethod(this, [this, generation, result] { Deliver(generation, result); },
-                              Qt::QueuedConnection);
-  });
+    post([this, result] { Deliver(result); });
+  }, /*yieldToWindow=*/false);
   return true;
 }
 
-void TfrmCompare::Deliver(std::uint64_t generation, const std::shared_ptr<TResult>& result)
+void TfrmCompare::Deliver(const std::shared_ptr<TResult>& result)
 {
-  if (generation != FGeneration)
-    return;
-  Stop();
+  FWorker.Finish();
   FCompareMilliseconds = FClock.elapsed();
   if (!result->Error.empty()) {
     Say(Utf8(kCompareFailed).arg(QString::fromStdString(ErrorBoxText(result->Error))));

@@ -2,6 +2,7 @@
 
 #include "ui/CompareListModel.h"
 #include "ui/MainWindow.h"
+#include "ui/PaneWorker.h"
 #include "xls/compare/CellDiff.h"
 #include "xls/compare/WorkbookDiff.h"
 
@@ -11,7 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QAction;
@@ -123,8 +123,7 @@ private:
   void BuildActions();
   TRecordListView* MakeList(TCompareListModel* model, QWidget* parent);
   bool LoadSide(TSide& side, const QString& fileName);
-  void Stop();
-  void Deliver(std::uint64_t generation, const std::shared_ptr<TResult>& result);
+  void Deliver(const std::shared_ptr<TResult>& result);
   void Reload();
   void ShowRow(int row);
   void ShowDump(bool b, int record, const std::vector<TFieldSpot>& spots);
@@ -140,10 +139,9 @@ private:
   TCompareRows FRows;
   TCompareListModel* FModelA;
   TCompareListModel* FModelB;
-  std::thread FWorker;
+  /// The comparison: a result of an earlier one is dropped.
+  TPaneWorker FWorker;
   bool FReady = false;
-  /// Counts the comparisons started: a result of an earlier one is dropped.
-  std::uint64_t FGeneration = 0;
   QElapsedTimer FClock;
   qint64 FLoadMilliseconds = 0;
   qint64 FCompareMilliseconds = 0;

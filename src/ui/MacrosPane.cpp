@@ -17,14 +17,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
-// The worker's nice value: the window's own thread comes first.
-constexpr int kWorkerNice = 19;
 // A container is read whole for its VBA project; no workbook is larger.
 constexpr std::size_t kMostFileBytes = std::size_t{4} << 30;
 // Roles of a finding's data: the record it leads to, or its stream.
@@ -256,21 +251,12 @@ TMacrosPane::TMacrosPane(QWidget* parent) : QWidget(parent)
 
 TMacrosPane::~TMacrosPane()
 {
-  Stop();
-}
-
-void TMacrosPane::Stop()
-{
-  FCancel = true;
-  if (FWorker.joinable())
-    FWorker.join();
-  FCancel = false;
-  ++FGeneration;  // what the old worker posted is dropped on arrival
+  FWorker.Stop();
 }
 
 void TMacrosPane::Reset()
 {
-  Stop();
+  FWorker.Stop();
   FPending.reset();
   FReady = false;
   FReport = {};
@@ -303,31 +289,24 @@ void TMacrosPane::Start()
   auto input = std::make_shared<TMacrosInput>(std::move(*FPending));
   FPending.reset();
   lblSummary->setText(Text(kMacrosWorking));
-  const std::uint64_t generation = FGeneration;
   // The worker reads the workbook it was given, which stays unchanged until
-  // Reset, and reaches the pane through queued calls, which Qt drops when
-  // the pane is gone; the pane's end waits for it.
-  FWorker = std::thread([this, input, generation] {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
+  // Reset.
+  FWorker.Run([this, input, post = FWorker.Poster(this)] {
     TSharedBytes file;
     if (input->Compound && !ReadWholeStream(input->FileName, kMostFileBytes, file))
       file = {};
     TMacroOptions options;
-    options.Cancel = &FCancel;
+    options.Cancel = &FWorker.Cancel();
     auto report = std::make_shared<TMacroReport>(FindMacros(*input->Workbook, file, options));
     if (report->Cancelled)
       return;
-    QMetaObject::invokeMethod(this, [this, generation, report] { Deliver(generation, report); },
-                              Qt::QueuedConnection);
+    post([this, report] { Deliver(report); });
   });
 }
 
-void TMacrosPane::Deliver(std::uint64_t generation, std::shared_ptr<TMacroReport> report)
+void TMacrosPane::Deliver(const std::shared_ptr<TMacroReport>& report)
 {
-  if (generation != FGeneration)
-    return;
-  if (FWorker.joinable())
-    FWorker.join();  // its last post: it is ending
+  FWorker.Finish();  // its only hand-over: it is ending
   FReport = std::move(*report);
   ShowReport();
   FReady = true;

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "ui/PaneWorker.h"
 #include "xls/workbook/Macros.h"
 
 #include <QPlainTextEdit>
 #include <QWidget>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 class QAction;
 class QLabel;
@@ -103,15 +102,12 @@ protected:
 
 private:
   void Start();
-  void Stop();
-  void Deliver(std::uint64_t generation, std::shared_ptr<TMacroReport> report);
+  void Deliver(const std::shared_ptr<TMacroReport>& report);
   void ShowReport();
   void Leads(QTreeWidgetItem* item);
 
   std::optional<TMacrosInput> FPending;
-  std::thread FWorker;
-  std::atomic<bool> FCancel{false};
-  std::uint64_t FGeneration = 0;
+  TPaneWorker FWorker;
   bool FReady = false;
   TMacroReport FReport;
 };

@@ -23,9 +23,6 @@
 #include <algorithm>
 #include <set>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,8 +33,6 @@ constexpr int kCheckColumnPadding = 12;
 // Rows the container's tables show at the least; the tab scrolls below that.
 constexpr int kContainerTableRows = 8;
 
-// The worker's nice value: the window's own thread comes first.
-constexpr int kWorkerNice = 19;
 // The worker starts this long after a load or the pane's showing: the
 // window's first layout and painting of a big workbook fault in pages the
 // worker would contend with.
@@ -341,21 +336,12 @@ TNavigatorPane::TNavigatorPane(QWidget* parent) : QWidget(parent)
 
 TNavigatorPane::~TNavigatorPane()
 {
-  Stop();
-}
-
-void TNavigatorPane::Stop()
-{
-  FCancel = true;
-  if (FWorker.joinable())
-    FWorker.join();
-  FCancel = false;
-  ++FGeneration;  // what the old worker posted is dropped on arrival
+  FWorker.Stop();
 }
 
 void TNavigatorPane::Reset()
 {
-  Stop();
+  FWorker.Stop();
   FPending.reset();
   FReady = false;
   FOutline.clear();
@@ -405,28 +391,18 @@ void TNavigatorPane::Start()
   FPending.reset();
   tvOutline->clear();
   lblProblems->setText(Text(kProblemsWorking));
-  const std::uint64_t generation = FGeneration;
-  // The worker reads only its own copy of the offsets and the stream it
-  // shares; it reaches the pane through queued calls, which Qt drops when
-  // the pane is gone, and the pane's end waits for it.
-  FWorker = std::thread([this, input, generation] {
-    // Linux gives each thread its own nice value: the worker yields to the
-    // window whenever they want the same core, so a load's layout and
-    // painting never wait for it.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
-    ComputeNavigation(*input->Workbook, {input->FileName, input->Compound}, FCancel,
-                      [this, generation](std::shared_ptr<TNavigationStage> result) {
-                        QMetaObject::invokeMethod(
-                            this, [this, generation, result] { Deliver(generation, result); },
-                            Qt::QueuedConnection);
+  // The worker reads only the workbook it was given, which stays unchanged
+  // until Reset.
+  FWorker.Run([this, input, post = FWorker.Poster(this)] {
+    ComputeNavigation(*input->Workbook, {input->FileName, input->Compound}, FWorker.Cancel(),
+                      [this, &post](std::shared_ptr<TNavigationStage> result) {
+                        post([this, result] { Deliver(result); });
                       });
   });
 }
 
-void TNavigatorPane::Deliver(std::uint64_t generation, const std::shared_ptr<TNavigationStage>& result)
+void TNavigatorPane::Deliver(const std::shared_ptr<TNavigationStage>& result)
 {
-  if (generation != FGeneration)
-    return;
   switch (result->Kind) {
   case TNavigationStage::TKind::nsOutline:
     FOutline = std::move(result->Outline);
@@ -442,8 +418,7 @@ void TNavigatorPane::Deliver(std::uint64_t generation, const std::shared_ptr<TNa
     FFindings = std::move(result->Findings);
     ShowProblems(result->Stopped);
     FReady = true;
-    if (FWorker.joinable())
-      FWorker.join();  // its last post: it is ending
+    FWorker.Finish();  // its last hand-over: it is ending
     break;
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CompoundMap.h"
+#include "ui/PaneWorker.h"
 #include "platform/SharedBytes.h"
 #include "xls/workbook/Navigation.h"
 #include "xls/workbook/NavigationWork.h"
@@ -12,14 +13,12 @@
 
 class QTimer;
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QLabel;
@@ -128,8 +127,7 @@ protected:
 
 private:
   void Start();
-  void Stop();
-  void Deliver(std::uint64_t generation, const std::shared_ptr<TNavigationStage>& result);
+  void Deliver(const std::shared_ptr<TNavigationStage>& result);
   void ShowOutline();
   void ShowTypes(const std::vector<TRecordTypeCount>& types);
   void ShowProblems(const std::string& stopped);
@@ -137,9 +135,7 @@ private:
 
   std::optional<TNavigatorInput> FPending;
   QTimer* FStartTimer;
-  std::thread FWorker;
-  std::atomic<bool> FCancel{false};
-  std::uint64_t FGeneration = 0;
+  TPaneWorker FWorker;
   bool FReady = false;
   bool FSplit = false;  // the user moved the splitter's border
   std::vector<TOutlineNode> FOutline;
