@@ -202,4 +202,23 @@ std::string CArrayText(std::span<const std::uint8_t> bytes)
   return text;
 }
 
+std::vector<THexBand> SortedWithoutOverlaps(std::vector<THexBand> bands)
+{
+  std::stable_sort(bands.begin(), bands.end(), [](const THexBand& a, const THexBand& b) { return a.First < b.First; });
+  std::vector<THexBand> clean;
+  clean.reserve(bands.size());
+  int end = 0;
+  for (THexBand band : bands) {
+    if (band.First < end) {
+      band.Count -= end - band.First;
+      band.First = end;
+    }
+    if (band.Count <= 0)
+      continue;
+    clean.push_back(band);
+    end = band.First + band.Count;
+  }
+  return clean;
+}
+
 }  // namespace HexFormat

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace HexFormat {
 
@@ -114,6 +115,10 @@ struct THexBand {
 inline constexpr std::uint8_t kShadeHeader = 2;
 inline constexpr std::uint8_t kShadeMissing = 3;
 inline constexpr int kShadeCount = 4;
+
+/// `bands` in byte order, each starting no earlier than the one before it
+/// ends (an inner field and the one holding it), empty ones left out.
+std::vector<THexBand> SortedWithoutOverlaps(std::vector<THexBand> bands);
 
 /// Index of the first band of `bands` (sorted by First, not overlapping)
 /// that ends after byte `byte`; bands.size() when none does.

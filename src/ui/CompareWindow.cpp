@@ -646,23 +646,7 @@ void TfrmCompare::ShowDump(bool b, int record, const std::vector<TFieldSpot>& sp
     bands.push_back({static_cast<int>(from), static_cast<int>(size), shade});
     shade ^= 1;
   }
-  std::stable_sort(bands.begin(), bands.end(),
-                   [](const HexFormat::THexBand& x, const HexFormat::THexBand& y) { return x.First < y.First; });
-  // An inner field and the one holding it: the band starts where the one
-  // before it ends.
-  std::vector<HexFormat::THexBand> clean;
-  int reached = 0;
-  for (HexFormat::THexBand band : bands) {
-    if (band.First < reached) {
-      band.Count -= reached - band.First;
-      band.First = reached;
-    }
-    if (band.Count <= 0)
-      continue;
-    clean.push_back(band);
-    reached = band.First + band.Count;
-  }
-  dump.SetBands(std::move(clean));
+  dump.SetBands(HexFormat::SortedWithoutOverlaps(std::move(bands)));
 }
 
 void TfrmCompare::SelectField()

@@ -63,21 +63,7 @@ std::vector<HexFormat::THexBand> DumpBands(const std::vector<TFieldTreeModel::TB
   }
   for (const auto& [headerFirst, headerEnd] : headers)
     bands.push_back({static_cast<int>(headerFirst), static_cast<int>(headerEnd - headerFirst), HexFormat::kShadeHeader});
-  std::stable_sort(bands.begin(), bands.end(), [](const THexBand& a, const THexBand& b) { return a.First < b.First; });
-  // A band starts no earlier than the one before it ends.
-  std::vector<THexBand> clean;
-  int end = 0;
-  for (THexBand band : bands) {
-    if (band.First < end) {
-      band.Count -= end - band.First;
-      band.First = end;
-    }
-    if (band.Count <= 0)
-      continue;
-    clean.push_back(band);
-    end = band.First + band.Count;
-  }
-  return clean;
+  return HexFormat::SortedWithoutOverlaps(std::move(bands));
 }
 
 /// The tree of fields: Enter follows a link as a double-click does. Its
